@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Sets up everything on a fresh Debian 12 machine, builds, and starts Site Rambler.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/build.sh
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+  cat >&2 <<'MSG'
+Site Rambler is built (build/siterambler), but there is no display to show its window on:
+neither DISPLAY nor WAYLAND_DISPLAY is set. Start it from a desktop session, or give it a
+virtual X server:
+
+    xvfb-run -a scripts/run.sh
+MSG
+  exit 1
+fi
+exec ./build/siterambler

@@ -1,0 +1,29 @@
+#pragma once
+// What the crawl needs of the main window, so that the crawl itself needs no widget and runs
+// in tests without any window.
+
+#include <QString>
+
+class UrlQueue;
+
+class CrawlHost {
+public:
+    virtual ~CrawlHost() = default;
+
+    virtual QString urlText() const = 0;       // the start-URL box
+    virtual QString downloadText() const = 0;  // the download-folder box
+    virtual void focusUrlBox() = 0;
+    virtual void focusDownloadBox() = 0;
+
+    virtual UrlQueue& lstLink() = 0;
+    virtual UrlQueue& lstImage() = 0;
+
+    virtual void setCaption(const QString& caption) = 0;
+    // Shows the next frame of the busy animation as the window icon.
+    virtual void AnimateIcon() = 0;
+    // Puts the resting icon back.
+    virtual void showRestingIcon() = 0;
+    // Start, folder button and the two file menu items off, cancel and viewer on while running;
+    // the reverse afterwards, except that the viewer button stays on.
+    virtual void setCrawlControls(bool running) = 0;
+};
