@@ -1,8 +1,52 @@
 #include "app/Main.h"
 
 #include <QApplication>
+#include <QFont>
+#include <QFontDatabase>
+
+#include "app/AppPaths.h"
+#include "app/Settings.h"
+#include "app/basGlobal.h"
+#include "ui/QtWindowSystem.h"
+#include "ui/frmMainWindow.h"
+
+namespace {
+
+// The windows were laid out for a 9-point UI font; a CJK face keeps the Japanese texts whole.
+void UseDesignFont(QApplication& app) {
+    QFont font = app.font();
+    const QStringList families = QFontDatabase::families();
+    for (const char* family : {"Noto Sans CJK JP", "Noto Sans JP", "IPAGothic"}) {
+        if (families.contains(QString::fromLatin1(family))) {
+            font.setFamily(QString::fromLatin1(family));
+            break;
+        }
+    }
+    font.setPointSize(9);
+    app.setFont(font);
+}
+
+}  // namespace
 
 int Main(int argc, char** argv) {
     QApplication app(argc, argv);
-    return app.exec();
+    app.setApplicationName(QStringLiteral("siterambler"));
+    app.setApplicationDisplayName(QString());
+    app.setDesktopFileName(QStringLiteral("siterambler"));
+    UseDesignFont(app);
+    SetAppPaths(DetectAppPaths());
+    QtWindowSystem windowSystem;
+    SetWindowSystem(&windowSystem);
+
+    gPictAutoDeleteSize = 2;
+    LoadSettings();
+    int result = 0;
+    {
+        frmMainWindow mainWindow;
+        mainWindow.show();
+        // the close path is the only way out; it ends this loop
+        result = app.exec();
+    }
+    SetWindowSystem(nullptr);
+    return result;
 }

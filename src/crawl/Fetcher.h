@@ -1,0 +1,29 @@
+#pragma once
+// Fetching one URL as the bytes of its body. The crawl sees nothing of the transfer library.
+
+#include <QString>
+#include <cstddef>
+#include <functional>
+
+enum class FetchOutcome {
+    Ok,       // the whole body went to the sink
+    Failed,   // network error, HTTP error status, refused scheme, time-out, too large
+    Aborted,  // the progress callback asked to stop (cancel, program ending)
+};
+
+struct FetchResult {
+    FetchOutcome outcome = FetchOutcome::Failed;
+    long httpStatus = 0;   // 0 when there was no HTTP answer
+    QString error;         // short English diagnostic, never shown in a window
+};
+
+class Fetcher {
+public:
+    // Receives the body in pieces; returns false to stop the transfer (a write failed).
+    using Sink = std::function<bool(const char* data, std::size_t size)>;
+    // Called often while a transfer runs; returns false to abort it.
+    using Progress = std::function<bool()>;
+
+    virtual ~Fetcher() = default;
+    virtual FetchResult fetch(const QString& url, const Sink& sink, const Progress& progress) = 0;
+};
