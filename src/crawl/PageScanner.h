@@ -33,6 +33,7 @@ private:
     struct Pattern {
         QString endMarker;
         int startSlot = 0;  // index into mStartMarkers
+        int leadSlot = 0;   // index into mEndLeads
         UrlQueue* target = nullptr;
     };
 
@@ -45,5 +46,6 @@ private:
     std::vector<Pattern> mPatterns;
     // The distinct start markers: each is looked up once per fragment, not once per pattern.
     std::vector<QString> mStartMarkers;
-    std::vector<qsizetype> mAfterStart;  // per start marker: where the text after it begins
+    // The distinct first characters of the end markers.
+    std::vector<QChar> mEndLeads;
 };

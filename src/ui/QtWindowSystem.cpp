@@ -32,14 +32,19 @@ int QtWindowSystem::MsgBox(const QString& text, const QString& title, int style)
     box.setWindowModality(Qt::ApplicationModal);
     if (style & MB_SYSTEMMODAL) box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     const bool question = (style & 0xF) == MB_YESNOCANCEL;
+    // The button texts are the program's own: its every other text is Japanese too.
     if (question) {
         QPushButton* yes = box.addButton(QMessageBox::Yes);
+        yes->setText(QStringLiteral("はい(&Y)"));
         QPushButton* no = box.addButton(QMessageBox::No);
-        box.addButton(QMessageBox::Cancel);
+        no->setText(QStringLiteral("いいえ(&N)"));
+        box.addButton(QMessageBox::Cancel)->setText(QStringLiteral("キャンセル"));
         box.setEscapeButton(QMessageBox::Cancel);
         box.setDefaultButton((style & MB_DEFBUTTON2) ? no : yes);
     } else {
-        box.setDefaultButton(box.addButton(QMessageBox::Ok));
+        QPushButton* ok = box.addButton(QMessageBox::Ok);
+        ok->setText(QStringLiteral("OK"));
+        box.setDefaultButton(ok);
         box.setEscapeButton(QMessageBox::Ok);
     }
     box.exec();
@@ -58,6 +63,8 @@ QString QtWindowSystem::InputBox(const QString& prompt, const QString& title,
     dialog.setWindowTitle(title);
     dialog.setLabelText(prompt);
     dialog.setTextValue(defaultText);
+    dialog.setOkButtonText(QStringLiteral("OK"));
+    dialog.setCancelButtonText(QStringLiteral("キャンセル"));
     dialog.setWindowModality(Qt::ApplicationModal);
     dialog.resize(qMax(dialog.sizeHint().width(), 360), dialog.sizeHint().height());
     if (dialog.exec() != QDialog::Accepted) return QString();

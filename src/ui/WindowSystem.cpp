@@ -20,32 +20,40 @@ protected:
 
 WindowSystem* gCurrent = nullptr;
 
-// Reading the clock costs more than the rest of a yield, so it is read every few calls only.
-constexpr unsigned kCallsPerClockRead = 16;
-constexpr qint64 kSliceMs = 10;
+constexpr qint64 kSliceNs = 10'000'000;
+// Reading the clock costs more than the rest of a yield, so it is read only every so many
+// calls; the count adapts so that a read comes about every 0.2 ms whether the caller's steps
+// are tiny (the scan) or slow (a long fragment), keeping the window's gaps near the slice.
+constexpr qint64 kClockReadEveryNs = 200'000;
+constexpr unsigned kMostCallsPerClockRead = 256;
 
 }  // namespace
 
-void WindowSystem::ProcessNow() {
-    if (mSinceLast.isValid()) {
-        const qint64 gap = mSinceLast.elapsed();
-        if (gap > mLongestGap) mLongestGap = gap;
-    }
+void WindowSystem::ProcessNow(qint64 nowNs) {
+    if (mLastProcessNs >= 0) mLongestGap = qMax(mLongestGap, (nowNs - mLastProcessNs) / 1'000'000);
     ProcessEvents();
-    mSinceLast.start();
-    mCallsUntilClock = kCallsPerClockRead;
+    if (!mClock.isValid()) mClock.start();
+    mLastProcessNs = mLastClockNs = mClock.nsecsElapsed();
 }
 
 bool WindowSystem::YieldNoThrow() {
-    if (!mEnding) {
-        if (mCallsUntilClock > 0) {
-            --mCallsUntilClock;
-        } else if (!mSinceLast.isValid() || mSinceLast.elapsed() >= kSliceMs) {
-            ProcessNow();
-        } else {
-            mCallsUntilClock = kCallsPerClockRead;
-        }
+    if (mEnding) return false;
+    if (!TimeSliced()) {
+        ProcessNow(mClock.isValid() ? mClock.nsecsElapsed() : 0);
+        return !mEnding;
     }
+    if (mCallsUntilClock > 0) {
+        --mCallsUntilClock;
+        return true;
+    }
+    if (!mClock.isValid()) mClock.start();
+    const qint64 now = mClock.nsecsElapsed();
+    const qint64 sinceRead = now - mLastClockNs;
+    mLastClockNs = now;
+    if (sinceRead > kClockReadEveryNs) mCallsPerClockRead /= 2;
+    else if (mCallsPerClockRead < kMostCallsPerClockRead) mCallsPerClockRead = mCallsPerClockRead * 2 + 1;
+    if (mLastProcessNs < 0 || now - mLastProcessNs >= kSliceNs) ProcessNow(now);
+    mCallsUntilClock = mCallsPerClockRead;
     return !mEnding;
 }
 
@@ -55,7 +63,7 @@ void WindowSystem::Yield() {
 
 void WindowSystem::YieldNow() {
     if (mEnding) throw ProgramEnding{};
-    ProcessNow();
+    ProcessNow(mClock.isValid() ? mClock.nsecsElapsed() : 0);
     if (mEnding) throw ProgramEnding{};
 }
 

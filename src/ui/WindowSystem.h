@@ -54,12 +54,17 @@ public:
 protected:
     // Runs the window system's pending events once.
     virtual void ProcessEvents() = 0;
+    // False makes every yield process events (tests that count or act at every yield).
+    virtual bool TimeSliced() const { return true; }
 
 private:
-    void ProcessNow();
+    void ProcessNow(qint64 nowNs);
 
-    QElapsedTimer mSinceLast;
+    QElapsedTimer mClock;
+    qint64 mLastProcessNs = -1;
+    qint64 mLastClockNs = 0;
     unsigned mCallsUntilClock = 0;
+    unsigned mCallsPerClockRead = 16;
     qint64 mLongestGap = 0;
     bool mEnding = false;
 };

@@ -56,7 +56,10 @@ frmMainWindow::frmMainWindow(QWidget* parent) : QMainWindow(parent) {
     Form_Load();
 }
 
-frmMainWindow::~frmMainWindow() { qApp->removeEventFilter(this); }
+frmMainWindow::~frmMainWindow() {
+    qApp->removeEventFilter(this);
+    destroyDialogs();
+}
 
 void frmMainWindow::buildControls(QWidget* client) {
     client->setMouseTracking(true);

@@ -92,13 +92,14 @@ private:
     void editEntry(QListView* view, UrlQueue& queue, const QString& prompt);
     void applyIcon(int index);
     void endProgram();
-    void openDialog(int which);
+    struct Dialogs;
+    Dialogs& dialogs();
+    void destroyDialogs();
 
     UrlQueue* mLinks = nullptr;
     UrlQueue* mImages = nullptr;
     QWidget* mClient = nullptr;
     QElapsedTimer mIconClock;
     int mShownIcon = -1;
-    struct Dialogs;
     Dialogs* mDialogs = nullptr;
 };

@@ -113,3 +113,22 @@ TEST_F(SettingsTest, InstalledCopyReadsDefaultsFromDataFolderUntilUserHasSetting
     EXPECT_EQ(gURLBasePath, "http://mine/");
     EXPECT_EQ(gVersion, "shipped");
 }
+
+TEST_F(SettingsTest, FiftyMegabytesOfGarbageStillStartsAndSaves) {
+    QByteArray junk(50 * 1024 * 1024, '\0');
+    quint32 x = 12345;
+    for (char& c : junk) {
+        x = x * 1103515245u + 12345u;
+        c = char(x >> 24);
+    }
+    write(junk + "\n[Option]\nPictAutoDelete=1\nPictAutoDeleteSize=9\n");
+    LoadSettings();
+    EXPECT_EQ(gPictAutoDeleteSize, 9);
+    EXPECT_TRUE(SaveSettings("u", "d"));
+    LoadSettings();
+    EXPECT_EQ(gURLBasePath, "u");
+    EXPECT_EQ(gPictAutoDeleteSize, 9);
+    QFile f(dir.filePath("Init.dat"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.readAll().startsWith(junk));  // the lines it does not own stay as they were
+}

@@ -47,6 +47,7 @@ public:
 
 protected:
     void ProcessEvents() override;
+    bool TimeSliced() const override { return !everyYieldProcesses; }
 
 private:
     WindowSystem* mPrevious = nullptr;
