@@ -1,12 +1,16 @@
-// How the main window opens the other windows: the five dialogs disable it first and enable it
-// again however they close; the manual and the viewer leave it usable.
-#include <QPointer>
-
+// How the main window opens the other windows (the windows themselves come separately).
 #include "ui/frmMainWindow.h"
 
 struct frmMainWindow::Dialogs {};
 
-void frmMainWindow::openDialog(int) {}
+frmMainWindow::Dialogs& frmMainWindow::dialogs() {
+    if (!mDialogs) mDialogs = new Dialogs;
+    return *mDialogs;
+}
+void frmMainWindow::destroyDialogs() {
+    delete mDialogs;
+    mDialogs = nullptr;
+}
 void frmMainWindow::cmdOpen_Click() {}
 void frmMainWindow::cmdViewer_Click() {}
 void frmMainWindow::menFileOpen_Click() {}
