@@ -1,0 +1,98 @@
+#pragma once
+// The pieces that let the crawl run without a window: a host that keeps the queues in memory, a
+// window-system layer that prints what a window would show, and a fetcher that counts bytes.
+
+#include <QElapsedTimer>
+#include <QString>
+#include <csignal>
+#include <functional>
+#include <cstdint>
+
+#include "crawl/CrawlHost.h"
+#include "crawl/Fetcher.h"
+#include "ui/UrlQueue.h"
+#include "ui/WindowSystem.h"
+
+class ConsoleHost final : public CrawlHost {
+public:
+    ConsoleHost(QString startUrl, QString downloadFolder);
+
+    QString urlText() const override { return mUrl; }
+    QString downloadText() const override { return mFolder; }
+    void focusUrlBox() override {}
+    void focusDownloadBox() override {}
+    UrlQueue& lstLink() override { return mLinks; }
+    UrlQueue& lstImage() override { return mImages; }
+    const UrlQueue& links() const { return mLinks; }
+    const UrlQueue& images() const { return mImages; }
+    void setCaption(const QString&) override {}
+    void AnimateIcon() override {}
+    void showRestingIcon() override {}
+    void setCrawlControls(bool) override {}
+
+    // Pages finished so far: every page's entry leaves the link queue when it is done.
+    std::int64_t pagesDone() const { return mPagesDone; }
+    // Called as soon as a page is done (limits are checked there, not at the next yield).
+    std::function<void()> onPageDone;
+
+private:
+    QString mUrl;
+    QString mFolder;
+    UrlQueue mLinks;
+    UrlQueue mImages;
+    std::int64_t mPagesDone = 0;
+};
+
+class CountingFetcher final : public Fetcher {
+public:
+    explicit CountingFetcher(Fetcher& inner) : mInner(inner) {}
+    FetchResult fetch(const QString& url, const Sink& sink, const Progress& progress) override;
+    std::int64_t bytes() const { return mBytes; }
+
+private:
+    Fetcher& mInner;
+    std::int64_t mBytes = 0;
+};
+
+class ConsoleWindowSystem final : public WindowSystem {
+public:
+    ConsoleWindowSystem(const ConsoleHost& host, bool quiet, bool terminal);
+
+    void setLimits(std::int64_t maxPages, double maxSeconds);
+    void setSignalFlag(volatile std::sig_atomic_t* flag) { mSignal = flag; }
+    void setByteCounter(const CountingFetcher* counter) { mCounter = counter; }
+
+    // The confirmation is answered Yes; warnings are printed and mark an input error; the
+    // closing message is printed.
+    int MsgBox(const QString& text, const QString& title, int style) override;
+    QString InputBox(const QString&, const QString&, const QString&) override { return {}; }
+
+    bool inputError() const { return mInputError; }
+    // Cancelled by a signal or stopped by a limit.
+    bool stoppedEarly() const { return mStopped; }
+    void finishProgress();
+    // Stops the crawl at its next check, as the cancel button does.
+    void stop(const char* why);
+    void checkLimits();
+    // The last progress figures, once the crawl is over.
+    void finalReport();
+
+protected:
+    void ProcessEvents() override;
+
+private:
+    void printProgress(bool final);
+
+    const ConsoleHost& mHost;
+    const CountingFetcher* mCounter = nullptr;
+    volatile std::sig_atomic_t* mSignal = nullptr;
+    bool mQuiet;
+    bool mTerminal;
+    std::int64_t mMaxPages = 0;
+    double mMaxSeconds = 0;
+    bool mInputError = false;
+    bool mStopped = false;
+    bool mLineOpen = false;
+    QElapsedTimer mClock;
+    qint64 mLastReportMs = -1;
+};

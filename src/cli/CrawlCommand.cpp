@@ -1,0 +1,107 @@
+#include "cli/CrawlCommand.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+#include "app/AppPaths.h"
+#include "app/Settings.h"
+#include "app/basGlobal.h"
+#include "cli/ConsoleCrawl.h"
+#include "crawl/CrawlRun.h"
+#include "crawl/CurlFetcher.h"
+#include "crawlfile/CrawlSettingsFile.h"
+
+namespace {
+
+volatile std::sig_atomic_t gSignals = 0;
+
+void OnSignal(int) {
+    // the second signal ends at once; the first stops the crawl at its next check
+    if (gSignals > 0) _exit(kExitSignal);
+    gSignals = 1;
+}
+
+void InstallSignalHandlers() {
+    struct sigaction sa {};
+    sa.sa_handler = OnSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+}
+
+void ApplyOverrides(const CrawlCommandOptions& o) {
+    if (o.htmlAutoDelete) gHTMLAutoDelete = *o.htmlAutoDelete;
+    if (o.pictAutoDelete) gPictAutoDelete = *o.pictAutoDelete;
+    if (o.minImageKb) gPictAutoDeleteSize = *o.minImageKb;
+}
+
+bool SaveQueue(const CrawlCommandOptions& o, const ConsoleHost& host, QString* where) {
+    *where = o.saveQueue.isEmpty() ? gRunFolder + QStringLiteral("/queue.srs") : o.saveQueue;
+    return SaveCrawlSettingsFile(*where, host.downloadText(), host.urlText(),
+                                 host.links().entries(), CrawlFileLayout::Resume);
+}
+
+}  // namespace
+
+int RunCrawlCommand(const CrawlCommandOptions& options) {
+    if (options.help) {
+        std::fputs(CrawlUsage().toLocal8Bit().constData(), stdout);
+        return kExitDone;
+    }
+    if (options.version) {
+        std::printf("siterambler-crawl %s\n", SR_VERSION_TEXT);
+        return kExitDone;
+    }
+    SetAppPaths(DetectAppPaths());
+    gPictAutoDeleteSize = 2;
+    LoadSettings();
+    ApplyOverrides(options);
+
+    QString startUrl = options.startUrl;
+    QString folder = options.downloadFolder;
+    QStringList resumeLinks;
+    if (!options.resume.isEmpty()) {
+        if (!QFileInfo(options.resume).isFile()) {
+            std::fprintf(stderr, "siterambler-crawl: cannot read %s\n",
+                         options.resume.toLocal8Bit().constData());
+            return kExitBadInput;
+        }
+        const CrawlSettingsRead saved = ReadCrawlSettingsFile(options.resume);
+        if (startUrl.isEmpty()) startUrl = saved.startUrl;
+        if (folder.isEmpty()) folder = saved.downloadPath;
+        resumeLinks = saved.links;
+    }
+
+    ConsoleHost host(startUrl, folder);
+    ConsoleWindowSystem console(host, options.quiet, isatty(STDERR_FILENO) != 0);
+    console.setLimits(options.maxPages, options.maxSeconds);
+    console.setSignalFlag(&gSignals);
+    host.onPageDone = [&console] { console.checkLimits(); };
+    SetWindowSystem(&console);
+    InstallSignalHandlers();
+
+    CurlFetcher curl;
+    curl.setFileAllowed(IsFileUrl(startUrl));
+    CountingFetcher fetcher(curl);
+    console.setByteCounter(&fetcher);
+    RunCrawl(host, fetcher, resumeLinks);
+    console.finalReport();
+    SetWindowSystem(nullptr);
+
+    if (console.inputError()) return kExitBadInput;
+    if (!console.stoppedEarly()) return kExitDone;
+    QString where;
+    if (SaveQueue(options, host, &where)) {
+        if (!options.quiet)
+            std::fprintf(stderr, "siterambler-crawl: queue saved to %s\n",
+                         where.toLocal8Bit().constData());
+    } else {
+        std::fprintf(stderr, "siterambler-crawl: could not save the queue to %s\n",
+                     where.toLocal8Bit().constData());
+    }
+    return gSignals ? kExitSignal : kExitDone;
+}

@@ -1,0 +1,33 @@
+#pragma once
+// siterambler-crawl: the crawl engine without windows, for servers, scripts and benchmarks.
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <optional>
+
+struct CrawlCommandOptions {
+    QString startUrl;
+    QString downloadFolder;
+    std::optional<QString> htmlAutoDelete;  // "0" delete pages, "1" keep them
+    std::optional<QString> pictAutoDelete;  // "0" delete small images, "1" keep all
+    std::optional<std::int32_t> minImageKb;
+    QString saveQueue;  // empty: queue.srs in the run folder
+    QString resume;     // crawl settings file to start from
+    std::int64_t maxPages = 0;     // 0: no limit
+    double maxSeconds = 0;         // 0: no limit
+    bool quiet = false;
+    bool help = false;
+    bool version = false;
+};
+
+// Exit codes.
+enum CrawlExit : int { kExitDone = 0, kExitBadInput = 1, kExitSignal = 130 };
+
+// Parses the arguments (without the program name). On error returns nothing and sets error.
+std::optional<CrawlCommandOptions> ParseCrawlArguments(const QStringList& args, QString* error);
+
+QString CrawlUsage();
+
+// Runs the whole command: settings, the crawl, the saved queue. Returns the exit code.
+int RunCrawlCommand(const CrawlCommandOptions& options);

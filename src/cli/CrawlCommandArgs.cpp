@@ -1,0 +1,121 @@
+#include "cli/CrawlCommand.h"
+
+#include "app/NumberText.h"
+
+namespace {
+
+bool TakeValue(const QStringList& args, qsizetype& i, QString* value, QString* error) {
+    const QString& arg = args[i];
+    const qsizetype eq = arg.indexOf(QLatin1Char('='));
+    if (eq > 0) {
+        *value = arg.mid(eq + 1);
+        return true;
+    }
+    if (i + 1 >= args.size()) {
+        *error = QStringLiteral("%1 needs a value").arg(arg);
+        return false;
+    }
+    *value = args[++i];
+    return true;
+}
+
+}  // namespace
+
+QString CrawlUsage() {
+    return QStringLiteral(
+        "Usage: siterambler-crawl [options] START_URL DOWNLOAD_FOLDER\n"
+        "       siterambler-crawl [options] --resume FILE [START_URL] [DOWNLOAD_FOLDER]\n"
+        "\n"
+        "Crawls from START_URL like Site Rambler's start button, without a window: a new run\n"
+        "folder SR0000..SR9999 is made under DOWNLOAD_FOLDER and every page and image is stored\n"
+        "there under its sequence number. Settings come from Init.dat unless overridden.\n"
+        "\n"
+        "Options:\n"
+        "  --delete-pages        delete stored pages after they were scanned\n"
+        "  --keep-pages          keep stored pages\n"
+        "  --min-image-kb N      delete images smaller than N kilobytes (1000 bytes)\n"
+        "  --keep-all-images     keep every image whatever its size\n"
+        "  --max-pages N         stop after N pages (the queue is saved, exit code 0)\n"
+        "  --max-seconds S       stop after S seconds (the queue is saved, exit code 0)\n"
+        "  --save-queue FILE     where the queue goes when the crawl stops early\n"
+        "                        (default: queue.srs in the run folder)\n"
+        "  --resume FILE         start from a saved crawl settings file (.srs)\n"
+        "  --quiet               no progress output\n"
+        "  --help                show this text\n"
+        "  --version             show the version\n"
+        "\n"
+        "Ctrl-C or SIGTERM stops the crawl like the cancel button and saves the queue\n"
+        "(exit code 130); a second Ctrl-C ends at once.\n"
+        "Exit codes: 0 completed or a limit reached, 1 bad arguments or input, 130 signal.\n");
+}
+
+std::optional<CrawlCommandOptions> ParseCrawlArguments(const QStringList& args,
+                                                       QString* error) {
+    CrawlCommandOptions o;
+    QStringList positional;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        const QString name = arg.section(QLatin1Char('='), 0, 0);
+        QString value;
+        if (arg == "--help" || arg == "-h") {
+            o.help = true;
+        } else if (arg == "--version") {
+            o.version = true;
+        } else if (arg == "--quiet" || arg == "-q") {
+            o.quiet = true;
+        } else if (arg == "--delete-pages") {
+            o.htmlAutoDelete = QStringLiteral("0");
+        } else if (arg == "--keep-pages") {
+            o.htmlAutoDelete = QStringLiteral("1");
+        } else if (arg == "--keep-all-images") {
+            o.pictAutoDelete = QStringLiteral("1");
+        } else if (name == "--min-image-kb") {
+            if (!TakeValue(args, i, &value, error)) return std::nullopt;
+            const auto kb = ToLongHalfEven(value);
+            if (!kb || *kb < 0 || *kb > 2147483) {
+                *error = QStringLiteral("--min-image-kb wants a whole number from 0 to 2147483");
+                return std::nullopt;
+            }
+            o.minImageKb = *kb;
+            o.pictAutoDelete = QStringLiteral("0");
+        } else if (name == "--max-pages") {
+            if (!TakeValue(args, i, &value, error)) return std::nullopt;
+            bool ok = false;
+            o.maxPages = value.toLongLong(&ok);
+            if (!ok || o.maxPages < 1) {
+                *error = QStringLiteral("--max-pages wants a positive whole number");
+                return std::nullopt;
+            }
+        } else if (name == "--max-seconds") {
+            if (!TakeValue(args, i, &value, error)) return std::nullopt;
+            bool ok = false;
+            o.maxSeconds = value.toDouble(&ok);
+            if (!ok || !(o.maxSeconds > 0)) {
+                *error = QStringLiteral("--max-seconds wants a positive number");
+                return std::nullopt;
+            }
+        } else if (name == "--save-queue") {
+            if (!TakeValue(args, i, &o.saveQueue, error)) return std::nullopt;
+        } else if (name == "--resume") {
+            if (!TakeValue(args, i, &o.resume, error)) return std::nullopt;
+        } else if (arg == "--") {
+            positional += args.mid(i + 1);
+            break;
+        } else if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
+            *error = QStringLiteral("unknown option %1").arg(arg);
+            return std::nullopt;
+        } else {
+            positional << arg;
+        }
+    }
+    if (o.help || o.version) return o;
+    const qsizetype wanted = o.resume.isEmpty() ? 2 : 0;
+    if (positional.size() < wanted || positional.size() > 2) {
+        *error = o.resume.isEmpty() ? QStringLiteral("START_URL and DOWNLOAD_FOLDER are needed")
+                                    : QStringLiteral("too many arguments");
+        return std::nullopt;
+    }
+    if (positional.size() > 0) o.startUrl = positional[0];
+    if (positional.size() > 1) o.downloadFolder = positional[1];
+    return o;
+}

@@ -1,0 +1,34 @@
+#pragma once
+// Storing fetched pages and images in the run folder under their sequence numbers, and the two
+// rules that delete stored files again. Pages and images share one sequence, gFileCounter, which
+// runs on from one crawl to the next while the program runs.
+
+#include <QString>
+#include <cstdint>
+
+#include "crawl/Fetcher.h"
+
+// True when any directory entry of that name exists: file, folder or link (even a dangling one).
+bool EntryExists(const QString& path);
+
+// The number zero-padded to at least six digits: 1 -> "000001", 1234567 -> "1234567".
+QString SequenceName(std::int32_t number);
+
+// "." and the text between the first and second "." of the URL's last "/"-piece: "photo.jpg"
+// gives ".jpg", "a.b.jpg" gives ".b", a URL ending in "/" or without "/" gives ".".
+QString GetExtension(const QString& url);
+
+// Fetches url into gRunFolder under the next free sequence name and returns the stored path, or
+// an empty text when anything failed. gFileCounter is raised before the attempt and for every
+// name already taken; a failed attempt uses up its number. The body goes to a hidden temporary
+// file first and takes its numbered name only once complete, never replacing a file that
+// appeared meanwhile, so nobody ever sees a half-written file and no failed attempt leaves one.
+// progress is called while the transfer runs; returning false aborts it (the result is empty).
+QString DownloadFile(const QString& url, Fetcher& fetcher, const Fetcher::Progress& progress);
+
+// After a stored page has been scanned: deletes it when gHTMLAutoDelete is "0". True when deleted.
+bool ApplyStoredPageRule(const QString& path);
+
+// After an image has been stored: deletes it when gPictAutoDelete is "0" and it holds fewer than
+// gPictAutoDeleteSize * 1000 bytes. True when deleted (the image then does not count).
+bool ApplySmallImageRule(const QString& path);

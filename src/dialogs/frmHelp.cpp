@@ -1,0 +1,99 @@
+#include "dialogs/frmHelp.h"
+
+#include <QGuiApplication>
+#include <QListView>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QStyledItemDelegate>
+#include <utility>
+
+#include "app/AppPaths.h"
+#include "dialogs/HelpLayout.h"
+#include "dialogs/ListExtent.h"
+#include "dialogs/ManualText.h"
+#include "ui/WindowSystem.h"
+
+namespace {
+
+constexpr int Px(int twips) {
+    return twips / kTwipsPerPixel;
+}
+
+// Every line gets the full scroll range as its width. The list can then take all lines as one
+// size (fast for a manual of any length) without cutting a long line short of the range.
+class ManualLineDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        size.setWidth(kHelpListExtentPixels);
+        size.setHeight(qMax(size.height(), option.fontMetrics.height() + 2));
+        return size;
+    }
+};
+
+void CentreOnScreen(QWidget* window) {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) return;
+    QRect frame(QPoint(0, 0), window->size());
+    frame.moveCenter(screen->availableGeometry().center());
+    window->move(frame.topLeft());
+}
+
+}  // namespace
+
+frmHelp::frmHelp(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    cmdClose = new QPushButton(QStringLiteral("閉じる"), this);
+    lstHelp = new QListView(this);
+    cmdClose->setGeometry(Px(4560), Px(4680), Px(1935), Px(375));
+    lstHelp->setGeometry(Px(120), Px(120), Px(6375), Px(4380));
+    setTabOrder(cmdClose, lstHelp);
+
+    mModel = new ManualListModel(this);
+    lstHelp->setModel(mModel);
+    lstHelp->setItemDelegate(new ManualLineDelegate(lstHelp));
+    lstHelp->setUniformItemSizes(true);
+    lstHelp->setTextElideMode(Qt::ElideNone);
+    lstHelp->setWordWrap(false);
+    lstHelp->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lstHelp->setSelectionMode(QAbstractItemView::SingleSelection);
+    lstHelp->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+
+    connect(cmdClose, &QPushButton::clicked, this, &frmHelp::cmdClose_Click);
+    resize(Px(6615), Px(5205));
+    CentreOnScreen(this);
+    cmdClose->setFocus();
+    Form_Load();
+}
+
+void frmHelp::Form_Load() {
+    setWindowTitle(QStringLiteral("Site Rambler - 説明書"));
+    ManualText manual;
+    const bool complete = manual.load(CurrentAppPaths().manualFile);
+    mModel->setManual(std::move(manual));
+    if (!complete) {
+        ws().MsgBox(QStringLiteral("ReadMe.txt がみつかりません。"),
+                    QStringLiteral("ファイルエラー"), MB_OK | MB_ICONWARNING);
+    }
+}
+
+void frmHelp::Form_Resize() {
+    const HelpLayout layout = HelpLayoutFor(width(), height());
+    QRect list = lstHelp->geometry();
+    if (layout.listHeight) list.setHeight(*layout.listHeight);
+    if (layout.listWidth) list.setWidth(*layout.listWidth);
+    lstHelp->setGeometry(list);
+    cmdClose->move(layout.closeLeft, layout.closeTop);
+    SetListHorizontalExtent(lstHelp, kHelpListExtentPixels);
+}
+
+void frmHelp::cmdClose_Click() {
+    close();
+}
+
+void frmHelp::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    Form_Resize();
+}

@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <csignal>
+
+#include "LoopbackSite.h"
+#include "QtPrinters.h"
+#include "app/ProfileFile.h"
+#include "cli/CrawlCommand.h"
+
+namespace {
+
+// Runs a copy of the command in a folder of its own, so it reads the Init.dat written here.
+class CrawlCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(QFile::copy(SR_CRAWL_EXE, exe()));
+        writeInit("[Option]\nHTMLAutoDelete=1\nPictAutoDelete=1\nPictAutoDeleteSize=2\n");
+        QDir().mkpath(downloads());
+    }
+    QString exe() const { return dir.filePath("siterambler-crawl"); }
+    QString downloads() const { return dir.filePath("dl"); }
+    QString run0() const { return downloads() + "/SR0000"; }
+    void writeInit(const QByteArray& text) {
+        QFile f(dir.filePath("Init.dat"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+    int run(const QStringList& args, QString* err = nullptr) {
+        QProcess p;
+        p.start(exe(), args);
+        EXPECT_TRUE(p.waitForFinished(60000));
+        if (err) *err = QString::fromLocal8Bit(p.readAllStandardError());
+        return p.exitCode();
+    }
+    QStringList stored(const QString& folder) const {
+        return QDir(folder).entryList(QDir::Files, QDir::Name);
+    }
+    void cycleSite() {
+        site.page("/a.html", "<a href=\"b.html\">b</a> <img src=\"1.jpg\">");
+        site.page("/b.html", "<a href=\"a.html\">a</a> <img src=\"2.png\">");
+        site.page("/1.jpg", std::string(3000, 'j'), "image/jpeg");
+        site.page("/2.png", std::string(3000, 'p'), "image/png");
+    }
+
+    QTemporaryDir dir;
+    LoopbackSite site;
+};
+
+}  // namespace
+
+TEST(CrawlArguments, OptionsPositionalsAndErrors) {
+    QString error;
+    auto o = ParseCrawlArguments({"--delete-pages", "--min-image-kb", "7", "--max-pages=5",
+                                  "--quiet", "http://x/", "/tmp"},
+                                 &error);
+    ASSERT_TRUE(o.has_value()) << error.toStdString();
+    EXPECT_EQ(o->htmlAutoDelete, QString("0"));
+    EXPECT_EQ(o->pictAutoDelete, QString("0"));
+    EXPECT_EQ(o->minImageKb, 7);
+    EXPECT_EQ(o->maxPages, 5);
+    EXPECT_TRUE(o->quiet);
+    EXPECT_EQ(o->startUrl, "http://x/");
+    EXPECT_EQ(o->downloadFolder, "/tmp");
+    o = ParseCrawlArguments({"--keep-all-images", "--keep-pages", "u", "d"}, &error);
+    ASSERT_TRUE(o.has_value());
+    EXPECT_EQ(o->pictAutoDelete, QString("1"));
+    EXPECT_EQ(o->htmlAutoDelete, QString("1"));
+    o = ParseCrawlArguments({"--resume", "q.srs"}, &error);
+    ASSERT_TRUE(o.has_value());
+    EXPECT_EQ(o->resume, "q.srs");
+    EXPECT_TRUE(ParseCrawlArguments({"--help"}, &error).has_value());
+    for (const QStringList& bad :
+         {QStringList{"only-one"}, QStringList{"a", "b", "c"}, QStringList{"--bogus", "a", "b"},
+          QStringList{"--max-pages", "0", "a", "b"}, QStringList{"--min-image-kb", "x", "a", "b"},
+          QStringList{"--max-seconds"}, QStringList{}})
+        EXPECT_FALSE(ParseCrawlArguments(bad, &error).has_value()) << bad.join(' ').toStdString();
+}
+
+TEST_F(CrawlCommandTest, CompletedCrawlStoresNumberedFilesAndExitsZero) {
+    site.page("/index.html", "<img src=\"big.jpg\"> <img src=\"small.gif\"> <a href=\"x.htm\">");
+    site.page("/x.htm", "<img src=\"big.jpg\">");
+    site.page("/big.jpg", std::string(5000, 'b'), "image/jpeg");
+    site.page("/small.gif", std::string(100, 's'), "image/gif");
+    QString err;
+    EXPECT_EQ(run({"--quiet", "--delete-pages", "--min-image-kb", "2", site.url("/index.html"),
+                   downloads()},
+                  &err),
+              0)
+        << err.toStdString();
+    EXPECT_EQ(stored(run0()), QStringList({"000002.jpg", "000005.jpg"}));
+    EXPECT_TRUE(err.isEmpty()) << err.toStdString();
+}
+
+TEST_F(CrawlCommandTest, InputErrorsUseTheWindowTextsAndExitOne) {
+    QString err;
+    EXPECT_EQ(run({site.url("/a.html"), dir.filePath("missing")}, &err), 1);
+    EXPECT_TRUE(err.contains("ダウンロード先に指定されたパスが見つかりません。")) << err.toStdString();
+    EXPECT_EQ(run({"", downloads()}, &err), 1);
+    EXPECT_TRUE(err.contains("スタートするページのＵＲＬが入力されていません。"));
+    EXPECT_EQ(run({"--bogus"}, &err), 1);
+    EXPECT_FALSE(QDir(run0()).exists());
+}
+
+TEST_F(CrawlCommandTest, PageLimitStopsLikeCancelAndSavesTheQueueForResuming) {
+    cycleSite();
+    QString err;
+    EXPECT_EQ(run({"--quiet", "--max-pages", "3", site.url("/a.html"), downloads()}, &err), 0)
+        << err.toStdString();
+    const QString queue = run0() + "/queue.srs";
+    ASSERT_TRUE(QFile::exists(queue));
+    ProfileFile saved;
+    saved.load(queue);
+    EXPECT_EQ(saved.value("BaseSetting", "DownloadPath"), downloads());
+    // the page being worked on when the crawl stopped becomes the start of the next one
+    EXPECT_TRUE(saved.value("BaseSetting", "URL").endsWith(".html"));
+    EXPECT_EQ(site.count("/a.html") + site.count("/b.html"), 4);  // 3 done, the 4th interrupted
+
+    // resuming starts a new run folder from the saved page
+    const QString other = dir.filePath("resumed.srs");
+    EXPECT_EQ(run({"--quiet", "--max-pages", "1", "--save-queue", other, "--resume", queue}, &err),
+              0)
+        << err.toStdString();
+    EXPECT_TRUE(QDir(downloads() + "/SR0001").exists());
+    EXPECT_TRUE(QFile::exists(other));
+}
+
+TEST_F(CrawlCommandTest, InterruptSavesTheQueueAndExits130) {
+    cycleSite();
+    SiteRoute slow;
+    slow.body = "<a href=\"a.html\">a</a> <img src=\"2.png\">";
+    slow.delayMs = 300;
+    site.route("/b.html", slow);
+    QProcess p;
+    p.start(exe(), {"--quiet", site.url("/a.html"), downloads()});
+    ASSERT_TRUE(p.waitForStarted());
+    for (int i = 0; i < 200 && site.count("/b.html") == 0; ++i) QThread::msleep(10);
+    ::kill(p.processId(), SIGINT);
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 130);
+    EXPECT_TRUE(QFile::exists(run0() + "/queue.srs"));
+}

@@ -1,0 +1,204 @@
+// The libcurl transfer against a web site served on 127.0.0.1: bodies arrive unchanged and
+// decoded, error statuses and broken transfers are failures that deliver nothing, file: stays
+// shut unless allowed, and the caller gets its turns while a transfer waits.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <chrono>
+#include <string>
+
+#include "LoopbackSite.h"
+#include "QtPrinters.h"
+#include "crawl/CurlFetcher.h"
+
+namespace {
+
+CurlFetcher::Options TestOptions() {
+    CurlFetcher::Options options;
+    options.noProxy = true;
+    options.connectTimeoutMs = 5000;
+    options.lowSpeedSeconds = 1;
+    return options;
+}
+
+struct Fetched {
+    FetchResult result;
+    std::string body;
+    int sinkCalls = 0;
+};
+
+Fetched Get(CurlFetcher& fetcher, const QString& url, const Fetcher::Progress& progress = {}) {
+    Fetched f;
+    f.result = fetcher.fetch(
+        url,
+        [&f](const char* data, std::size_t size) {
+            ++f.sinkCalls;
+            f.body.append(data, size);
+            return true;
+        },
+        progress);
+    return f;
+}
+
+class CurlFetcherTest : public ::testing::Test {
+protected:
+    LoopbackSite site;
+    CurlFetcher fetcher{TestOptions()};
+};
+
+TEST_F(CurlFetcherTest, DeliversTheBodyAndNamesTheProgram) {
+    std::string binary(300000, '\0');
+    for (std::size_t i = 0; i < binary.size(); ++i) binary[i] = char(i * 7 % 251);
+    site.page("/a.jpg", binary, "image/jpeg");
+    const Fetched f = Get(fetcher, site.url("/a.jpg"));
+    EXPECT_EQ(f.result.outcome, FetchOutcome::Ok) << f.result.error.toStdString();
+    EXPECT_EQ(f.result.httpStatus, 200);
+    EXPECT_TRUE(f.body == binary);
+    ASSERT_EQ(site.requests().size(), 1u);
+    EXPECT_EQ(site.requests()[0].userAgent, "SiteRambler/1.0");
+}
+
+TEST_F(CurlFetcherTest, ErrorStatusesAreFailuresThatDeliverNothing) {
+    SiteRoute broken;
+    broken.status = 500;
+    broken.body = "<html>server error page</html>";
+    site.route("/broken.jpg", broken);
+    for (const char* path : {"/missing.jpg", "/broken.jpg"}) {
+        const Fetched f = Get(fetcher, site.url(path));
+        EXPECT_EQ(f.result.outcome, FetchOutcome::Failed) << path;
+        EXPECT_GE(f.result.httpStatus, 400) << path;
+        EXPECT_EQ(f.sinkCalls, 0) << path;
+    }
+}
+
+TEST_F(CurlFetcherTest, RefusedConnectionFails) {
+    const QString url = QString("http://127.0.0.1:%1/a.jpg").arg(UnusedLoopbackPort());
+    const Fetched f = Get(fetcher, url);
+    EXPECT_EQ(f.result.outcome, FetchOutcome::Failed);
+    EXPECT_EQ(f.sinkCalls, 0);
+}
+
+TEST_F(CurlFetcherTest, FollowsRedirectsUpToTenAndFailsOnALoop) {
+    site.page("/end.html", "arrived");
+    site.redirect("/r1", "/r2");
+    site.redirect("/r2", site.base() + "/r3");
+    site.redirect("/r3", "/end.html");
+    Fetched f = Get(fetcher, site.url("/r1"));
+    EXPECT_EQ(f.result.outcome, FetchOutcome::Ok) << f.result.error.toStdString();
+    EXPECT_EQ(f.body, "arrived");
+
+    site.redirect("/loop1", "/loop2");
+    site.redirect("/loop2", "/loop1");
+    f = Get(fetcher, site.url("/loop1"));
+    EXPECT_EQ(f.result.outcome, FetchOutcome::Failed);
+    EXPECT_EQ(f.sinkCalls, 0);
+    EXPECT_EQ(site.count("/loop1") + site.count("/loop2"), 11);  // the first and ten more
+}
+
+TEST_F(CurlFetcherTest, FileUrlsOnlyWhenAllowedAndNeverByRedirect) {
+    QTemporaryDir dir;
+    QFile local(dir.filePath("secret.jpg"));
+    ASSERT_TRUE(local.open(QIODevice::WriteOnly));
+    local.write("local bytes");
+    local.close();
+    const QString fileUrl = "file://" + local.fileName();
+
+    EXPECT_EQ(Get(fetcher, fileUrl).result.outcome, FetchOutcome::Failed);
+    fetcher.setFileAllowed(true);
+    const Fetched allowed = Get(fetcher, fileUrl);
+    EXPECT_EQ(allowed.result.outcome, FetchOutcome::Ok) << allowed.result.error.toStdString();
+    EXPECT_EQ(allowed.body, "local bytes");
+
+    site.redirect("/to-file.jpg", fileUrl.toStdString());
+    const Fetched redirected = Get(fetcher, site.url("/to-file.jpg"));
+    EXPECT_EQ(redirected.result.outcome, FetchOutcome::Failed);
+    EXPECT_EQ(redirected.sinkCalls, 0);
+}
+
+TEST_F(CurlFetcherTest, StalledTransferIsAbandonedAndTheCallerKeepsItsTurns) {
+    SiteRoute stall;
+    stall.body = "first bytes";
+    stall.stall = true;
+    site.route("/stall.jpg", stall);
+    int turns = 0;
+    const auto started = std::chrono::steady_clock::now();
+    const Fetched f = Get(fetcher, site.url("/stall.jpg"), [&] { return ++turns > 0; });
+    const auto waited = std::chrono::steady_clock::now() - started;
+    EXPECT_EQ(f.result.outcome, FetchOutcome::Failed);
+    EXPECT_LT(waited, std::chrono::seconds(20));
+    EXPECT_GT(turns, 10);  // the caller ran again and again while nothing arrived
+}
+
+TEST_F(CurlFetcherTest, ProgressCanAbortATransfer) {
+    SiteRoute slow;
+    slow.body = "late";
+    slow.delayMs = 1000;
+    site.route("/slow.jpg", slow);
+    int turns = 0;
+    const Fetched f = Get(fetcher, site.url("/slow.jpg"), [&] { return ++turns < 5; });
+    EXPECT_EQ(f.result.outcome, FetchOutcome::Aborted);
+    EXPECT_EQ(turns, 5);
+    EXPECT_EQ(f.sinkCalls, 0);
+
+    // The handle is good for the next transfer.
+    site.page("/next.jpg", "next");
+    EXPECT_EQ(Get(fetcher, site.url("/next.jpg")).body, "next");
+}
+
+TEST_F(CurlFetcherTest, BodiesAreDecodedAndTheDecodedSizeIsLimited) {
+    const std::string text(100000, 'z');
+    SiteRoute packed;
+    packed.body = Gzip(text);
+    packed.contentEncoding = "gzip";
+    packed.contentType = "application/octet-stream";
+    site.route("/packed.html", packed);
+    Fetched f = Get(fetcher, site.url("/packed.html"));
+    EXPECT_EQ(f.result.outcome, FetchOutcome::Ok) << f.result.error.toStdString();
+    EXPECT_TRUE(f.body == text);
+    EXPECT_FALSE(site.requests().back().acceptEncoding.empty());
+
+    CurlFetcher::Options small = TestOptions();
+    small.maxBodyBytes = 50000;  // the compressed body is far smaller, the decoded one larger
+    CurlFetcher limited(small);
+    f = Get(limited, site.url("/packed.html"));
+    EXPECT_EQ(f.result.outcome, FetchOutcome::Failed);
+    EXPECT_LE(f.body.size(), 50000u);
+
+    site.page("/exact.jpg", std::string(50000, 'e'), "image/jpeg");
+    EXPECT_EQ(Get(limited, site.url("/exact.jpg")).result.outcome, FetchOutcome::Ok);
+}
+
+TEST_F(CurlFetcherTest, BlanksAndNonAsciiGoPercentEncoded) {
+    EXPECT_EQ(EncodeUrlForTransfer(QString::fromUtf8("http://h/a b/\xc3\xbc.jpg?q=%41")),
+              "http://h/a%20b/%C3%BC.jpg?q=%41");
+    site.page(std::string("/a b/\xc3\xbc.jpg"), "found", "image/jpeg");
+    const Fetched f = Get(fetcher, site.url(std::string("/a b/\xc3\xbc.jpg")));
+    EXPECT_EQ(f.result.outcome, FetchOutcome::Ok) << f.result.error.toStdString();
+    EXPECT_EQ(f.body, "found");
+    EXPECT_EQ(site.requests().back().target, "/a%20b/%C3%BC.jpg");
+}
+
+TEST_F(CurlFetcherTest, OneHandleKeepsItsConnectionAcrossFetchesAndMoves) {
+    site.page("/1.jpg", "one", "image/jpeg");
+    site.page("/2.jpg", "two", "image/jpeg");
+    EXPECT_EQ(Get(fetcher, site.url("/1.jpg")).body, "one");
+    CurlFetcher moved(std::move(fetcher));
+    EXPECT_EQ(Get(moved, site.url("/2.jpg")).body, "two");
+    const auto requests = site.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].remotePort, requests[1].remotePort);  // the same connection
+    EXPECT_EQ(Get(fetcher, site.url("/1.jpg")).result.outcome, FetchOutcome::Failed);
+}
+
+TEST_F(CurlFetcherTest, ASinkThatRefusesStopsTheTransfer) {
+    site.page("/big.jpg", std::string(1 << 20, 'b'), "image/jpeg");
+    int calls = 0;
+    const FetchResult r = fetcher.fetch(site.url("/big.jpg"),
+                                        [&](const char*, std::size_t) { return ++calls < 2; }, {});
+    EXPECT_EQ(r.outcome, FetchOutcome::Failed);
+    EXPECT_EQ(calls, 2);
+}
+
+}  // namespace

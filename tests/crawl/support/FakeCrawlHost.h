@@ -1,0 +1,43 @@
+#pragma once
+// The main window as the crawl sees it, without any window: two queues, the two input texts,
+// and a record of captions, focus requests, icon changes and control states.
+
+#include <QString>
+#include <functional>
+#include <vector>
+
+#include "crawl/CrawlHost.h"
+#include "ui/UrlQueue.h"
+
+class FakeCrawlHost final : public CrawlHost {
+public:
+    QString url;
+    QString folder;
+    UrlQueue links;
+    UrlQueue images;
+    std::vector<QString> captions;
+    std::vector<bool> controlStates;  // every setCrawlControls call
+    int urlFocus = 0;
+    int downloadFocus = 0;
+    int animations = 0;
+    int restingIcons = 0;
+    // Runs at every AnimateIcon: the crawl calls it after every token, line and image, so a
+    // test can act there as a user would inside the yield that follows.
+    std::function<void()> onAnimate;
+
+    QString caption() const { return captions.empty() ? QString() : captions.back(); }
+
+    QString urlText() const override { return url; }
+    QString downloadText() const override { return folder; }
+    void focusUrlBox() override { ++urlFocus; }
+    void focusDownloadBox() override { ++downloadFocus; }
+    UrlQueue& lstLink() override { return links; }
+    UrlQueue& lstImage() override { return images; }
+    void setCaption(const QString& text) override { captions.push_back(text); }
+    void AnimateIcon() override {
+        ++animations;
+        if (onAnimate) onAnimate();
+    }
+    void showRestingIcon() override { ++restingIcons; }
+    void setCrawlControls(bool running) override { controlStates.push_back(running); }
+};
