@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <chrono>
 #include <mutex>
 #include <new>
 
@@ -45,6 +46,7 @@ struct CurlFetcher::Impl {
 
     void applyProtocols();
     FetchResult run(const Progress& progress);
+    bool takeTurn();
     static std::size_t WriteBody(char* data, std::size_t size, std::size_t count, void* self);
 
     Options options;
@@ -54,6 +56,9 @@ struct CurlFetcher::Impl {
 
     // State of the transfer under way.
     const Sink* sink = nullptr;
+    const Progress* progress = nullptr;
+    std::chrono::steady_clock::time_point lastTurn;
+    bool aborted = false;
     std::int64_t received = 0;
     bool tooLarge = false;
     bool sinkRefused = false;
@@ -111,6 +116,9 @@ std::size_t CurlFetcher::Impl::WriteBody(char* data, std::size_t size, std::size
         self->tooLarge = true;
         return 0;
     }
+    // Data that keeps coming (a compressed body inflating by the gigabyte) would otherwise
+    // keep libcurl busy in one stretch, with the window frozen all along.
+    if (!self->takeTurn()) return 0;
     self->received += static_cast<std::int64_t>(bytes);
     try {
         if (!(*self->sink)(data, bytes)) {
@@ -122,6 +130,23 @@ std::size_t CurlFetcher::Impl::WriteBody(char* data, std::size_t size, std::size
         return 0;
     }
     return bytes;
+}
+
+// Gives the caller its turn when serviceIntervalMs have passed since the last one; false when
+// the caller wants the transfer stopped.
+bool CurlFetcher::Impl::takeTurn() {
+    const auto now = std::chrono::steady_clock::now();
+    if (!progress || !*progress ||
+        now - lastTurn < std::chrono::milliseconds(options.serviceIntervalMs))
+        return true;
+    lastTurn = now;
+    bool goOn = false;
+    try {  // nothing may unwind through libcurl
+        goOn = (*progress)();
+    } catch (...) {
+    }
+    if (!goOn) aborted = true;
+    return goOn;
 }
 
 // Drives the transfer, giving the caller a turn whenever the network keeps it waiting.
@@ -148,17 +173,18 @@ FetchResult CurlFetcher::Impl::run(const Progress& progress) {
                 done = true;
             }
         }
-        if (done || running == 0) break;
-        if (progress && !progress()) {
-            result.outcome = FetchOutcome::Aborted;
-            result.error = QStringLiteral("aborted");
-            return result;
-        }
+        if (done || running == 0 || aborted) break;
+        lastTurn = std::chrono::steady_clock::now();
+        if (progress && !progress()) aborted = true;
+        if (aborted) break;
         curl_multi_poll(multi, nullptr, 0, options.serviceIntervalMs, nullptr);
     }
 
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &result.httpStatus);
-    if (done && code == CURLE_OK && result.httpStatus < 400) {
+    if (aborted) {
+        result.outcome = FetchOutcome::Aborted;
+        result.error = QStringLiteral("aborted");
+    } else if (done && code == CURLE_OK && result.httpStatus < 400) {
         result.outcome = FetchOutcome::Ok;
     } else if (errorStatus || result.httpStatus >= 400) {
         result.error = QStringLiteral("HTTP status %1").arg(result.httpStatus);
@@ -197,9 +223,12 @@ FetchResult CurlFetcher::fetch(const QString& url, const Sink& sink, const Progr
     curl_easy_setopt(impl.easy, CURLOPT_URL, wire.constData());  // libcurl keeps a copy
     impl.errorText[0] = '\0';
     impl.sink = &sink;
+    impl.progress = &progress;
+    impl.lastTurn = std::chrono::steady_clock::now();
     impl.received = 0;
-    impl.tooLarge = impl.sinkRefused = impl.errorStatus = false;
+    impl.tooLarge = impl.sinkRefused = impl.errorStatus = impl.aborted = false;
     FetchResult result = impl.run(progress);
     impl.sink = nullptr;
+    impl.progress = nullptr;
     return result;
 }

@@ -167,8 +167,15 @@ bool frmMainWindow::eventFilter(QObject* watched, QEvent* event) {
             auto* w = qobject_cast<QWidget*>(watched);
             if (!w || w->window() != this || !isEnabled()) break;
             QWidget* focus = QApplication::focusWidget();
-            if (w == focus || (!focus && w == this))
-                Form_KeyDown(static_cast<QKeyEvent*>(event)->key());
+            if (w != focus && (focus || w != this)) break;
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            Form_KeyDown(key);
+            // The function keys and Escape mean nothing to the controls, and their handlers
+            // may run a whole crawl: by then the focus has moved, and the same key travelling
+            // on to the parents would be taken for a new one (F1 would start a second crawl).
+            if (key == Qt::Key_F1 || key == Qt::Key_F2 || key == Qt::Key_F3 ||
+                key == Qt::Key_Escape)
+                return true;
             break;
         }
         case QEvent::MouseMove:

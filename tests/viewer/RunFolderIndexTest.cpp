@@ -1,0 +1,166 @@
+// The run folder look-up: which file a number names, what the refresh counts, and that the
+// snapshot never answers from an outdated listing.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include "QtPrinters.h"
+#include "viewer/RunFolderIndex.h"
+
+namespace {
+
+class RunFolderIndexTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(mDir.isValid()); }
+    QString Folder() const { return mDir.path() + QLatin1Char('/'); }
+    void Touch(const QString& name, const QByteArray& bytes = "x") {
+        QFile file(mDir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    QTemporaryDir mDir;
+};
+
+TEST(SequenceNames, NumberTextAndItsInverse) {
+    EXPECT_EQ(SequenceText(0), QStringLiteral("000000"));
+    EXPECT_EQ(SequenceText(5), QStringLiteral("000005"));
+    EXPECT_EQ(SequenceText(1234567), QStringLiteral("1234567"));
+    EXPECT_EQ(SequenceNumberOf(QStringLiteral("000005.jpg")), 5);
+    EXPECT_EQ(SequenceNumberOf(QStringLiteral("000000.tar.gz")), 0);
+    EXPECT_EQ(SequenceNumberOf(QStringLiteral("1234567.png")), 1234567);
+    EXPECT_EQ(SequenceNumberOf(QStringLiteral("000005.")), 5);
+    // Not what "000005.*" would match for any number.
+    EXPECT_FALSE(SequenceNumberOf(QStringLiteral("0000005.jpg")));
+    EXPECT_FALSE(SequenceNumberOf(QStringLiteral("5.jpg")));
+    EXPECT_FALSE(SequenceNumberOf(QStringLiteral("000005")));
+    EXPECT_FALSE(SequenceNumberOf(QStringLiteral("00000a.jpg")));
+    EXPECT_FALSE(SequenceNumberOf(QStringLiteral("99999999999.jpg")));
+}
+
+TEST(SequenceNames, RefreshReadsTheDigitsBeforTheFirstDot) {
+    EXPECT_EQ(RefreshNumberOf(QStringLiteral("000012.jpg")), 12);
+    EXPECT_EQ(RefreshNumberOf(QStringLiteral("0999999.txt")), 999999);
+    EXPECT_EQ(RefreshNumberOf(QStringLiteral("12.a.b")), 12);
+    EXPECT_FALSE(RefreshNumberOf(QStringLiteral("readme.txt")));
+    EXPECT_FALSE(RefreshNumberOf(QStringLiteral("000012")));  // no dot: no number
+    EXPECT_FALSE(RefreshNumberOf(QStringLiteral(".jpg")));
+    EXPECT_FALSE(RefreshNumberOf(QStringLiteral("-5.jpg")));
+    EXPECT_FALSE(RefreshNumberOf(QStringLiteral("2147483648.jpg")));
+    EXPECT_EQ(RefreshNumberOf(QStringLiteral("2147483647.jpg")), 2147483647);
+}
+
+TEST(SequenceNames, KilobytesOfThousandBytesHalvesToEven) {
+    EXPECT_EQ(KilobytesOf(-1), 1);
+    EXPECT_EQ(KilobytesOf(0), 1);
+    EXPECT_EQ(KilobytesOf(999), 1);
+    EXPECT_EQ(KilobytesOf(1000), 1);
+    EXPECT_EQ(KilobytesOf(1499), 1);
+    EXPECT_EQ(KilobytesOf(1500), 2);
+    EXPECT_EQ(KilobytesOf(2500), 2);
+    EXPECT_EQ(KilobytesOf(2501), 3);
+    EXPECT_EQ(KilobytesOf(3500), 4);
+    EXPECT_EQ(KilobytesOf(5'000'000'000'000LL), 5'000'000'000LL);
+}
+
+TEST_F(RunFolderIndexTest, ListsRegularFilesOnlyAndPicksTheFirstInByteOrder) {
+    Touch(QStringLiteral("000007.jpg"));
+    Touch(QStringLiteral("000007.htm"));
+    Touch(QStringLiteral("000007.Z"));  // "Z" sorts before "h" in byte order
+    Touch(QStringLiteral(".000008.jpg.part"));
+    Touch(QStringLiteral("readme.txt"));
+    ASSERT_TRUE(QDir(mDir.path()).mkdir(QStringLiteral("000009.dir")));
+    ASSERT_TRUE(QFile::link(mDir.filePath(QStringLiteral("readme.txt")),
+                            mDir.filePath(QStringLiteral("000010.lnk"))));
+    ASSERT_TRUE(QFile::link(mDir.filePath(QStringLiteral("gone")),
+                            mDir.filePath(QStringLiteral("000011.lnk"))));
+
+    RunFolderIndex index;
+    EXPECT_EQ(index.Lookup(Folder(), 7), QStringLiteral("000007.Z"));
+    EXPECT_EQ(index.Lookup(Folder(), 8), QString());
+    EXPECT_EQ(index.Lookup(Folder(), 9), QString());
+    EXPECT_EQ(index.Lookup(Folder(), 10), QStringLiteral("000010.lnk"));
+    EXPECT_EQ(index.Lookup(Folder(), 11), QString());
+    const auto listing = index.Entries(Folder());
+    EXPECT_EQ(listing->names,
+              QStringList({QStringLiteral("000007.Z"), QStringLiteral("000007.htm"),
+                           QStringLiteral("000007.jpg"), QStringLiteral("000010.lnk"),
+                           QStringLiteral("readme.txt")}));
+}
+
+TEST_F(RunFolderIndexTest, MissingFolderListsNothingUntilItAppears) {
+    RunFolderIndex index;
+    const QString folder = Folder() + QStringLiteral("SR0001/");
+    EXPECT_EQ(index.Lookup(folder, 1), QString());
+    EXPECT_TRUE(index.Entries(folder)->names.isEmpty());
+    ASSERT_TRUE(QDir(mDir.path()).mkdir(QStringLiteral("SR0001")));
+    QFile file(folder + QStringLiteral("000001.jpg"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    EXPECT_EQ(index.Lookup(folder, 1), QStringLiteral("000001.jpg"));
+}
+
+// Files added and removed between two questions, immediately one after the other, are seen
+// at once; and a long run of probes with nothing changing reads the folder once only.
+TEST_F(RunFolderIndexTest, ChangesAreSeenAtTheNextProbeWithoutReadingPerProbe) {
+    RunFolderIndex index;
+    for (int round = 0; round < 20; ++round) {
+        const QString name = SequenceText(round) + QStringLiteral(".png");
+        EXPECT_EQ(index.Lookup(Folder(), round), QString()) << round;
+        Touch(name);
+        EXPECT_EQ(index.Lookup(Folder(), round), name) << round;
+        EXPECT_EQ(index.Entries(Folder())->names.size(), 1) << round;
+        ASSERT_TRUE(QFile::remove(mDir.filePath(name)));
+        EXPECT_EQ(index.Lookup(Folder(), round), QString()) << round;
+    }
+
+    Touch(QStringLiteral("000001.png"));
+    Touch(QStringLiteral("1000000.png"));
+    QThread::msleep(200);  // past the time in which one clock tick could hide a change
+    int found = 0;
+    index.Lookup(Folder(), 0);
+    const int readsBefore = index.Reads();
+    for (std::int32_t n = 0; n <= 1'000'000; ++n)
+        if (!index.Lookup(Folder(), n).isEmpty()) ++found;
+    EXPECT_EQ(found, 2);
+    EXPECT_LE(index.Reads() - readsBefore, 1);
+}
+
+// Large folders are sorted piecewise with pauses between the pieces; the result is the same
+// full byte order.
+TEST_F(RunFolderIndexTest, ALargeFolderIsReadInByteOrderWithPauses) {
+    QStringList expected;
+    for (int i = 0; i < 9000; ++i) {
+        const int n = (i * 7919) % 9000;  // written out of order
+        const QString name =
+            SequenceText(n) + (n % 3 ? QStringLiteral(".jpg") : QStringLiteral(".Ab"));
+        Touch(name);
+        expected.push_back(name);
+    }
+    Touch(QStringLiteral("000004.A"));  // before "000004.jpg"
+    expected.push_back(QStringLiteral("000004.A"));
+    std::sort(expected.begin(), expected.end(),
+              [](const QString& a, const QString& b) { return a.toUtf8() < b.toUtf8(); });
+    int pauses = 0;
+    const auto listing = ReadFolder(Folder(), [&] { ++pauses; });
+    EXPECT_EQ(listing->names, expected);
+    EXPECT_GT(pauses, 9000 / 256);
+    EXPECT_EQ(listing->numbered.size(), 9000u);
+    EXPECT_EQ(listing->names.at(listing->Find(4)), QStringLiteral("000004.A"));
+    EXPECT_EQ(listing->names.at(listing->Find(8999)), QStringLiteral("008999.jpg"));
+}
+
+TEST_F(RunFolderIndexTest, AListingHandedOutStaysWhole) {
+    Touch(QStringLiteral("000001.png"));
+    Touch(QStringLiteral("000002.png"));
+    RunFolderIndex index;
+    const auto before = index.Entries(Folder());
+    ASSERT_TRUE(QFile::remove(mDir.filePath(QStringLiteral("000001.png"))));
+    index.Invalidate();
+    EXPECT_EQ(index.Entries(Folder())->names.size(), 1);
+    EXPECT_EQ(before->names.size(), 2);
+}
+
+}  // namespace

@@ -1,0 +1,132 @@
+// What the picture area shows: pictures at their own size, and the comment for every file
+// that is not a picture the decoder can take.
+#include <QBuffer>
+
+#include "ViewerFixture.h"
+
+namespace {
+
+using Pictures = ViewerFixture;
+
+quint32 Crc32(const QByteArray& bytes) {
+    quint32 crc = 0xFFFFFFFFu;
+    for (char c : bytes) {
+        crc ^= quint8(c);
+        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+void AppendBigEndian(QByteArray& out, quint32 value) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.append(char((value >> shift) & 0xFF));
+}
+
+QByteArray PngChunk(const char* type, const QByteArray& data) {
+    QByteArray chunk;
+    AppendBigEndian(chunk, quint32(data.size()));
+    const QByteArray body = QByteArray(type) + data;
+    chunk += body;
+    AppendBigEndian(chunk, Crc32(body));
+    return chunk;
+}
+
+// A PNG whose header claims a picture of 30,000 x 30,000 RGBA pixels (3.6 GB decoded).
+QByteArray HugeClaimPng() {
+    QByteArray header;
+    AppendBigEndian(header, 30000);
+    AppendBigEndian(header, 30000);
+    header += QByteArray::fromHex("0806000000");  // 8 bits, RGBA
+    return QByteArray::fromHex("89504e470d0a1a0a") + PngChunk("IHDR", header) +
+           PngChunk("IDAT", QByteArray::fromHex("789c030000000001")) + PngChunk("IEND", {});
+}
+
+// Two frames of one pixel, black then white, looping.
+QByteArray TwoFrameGif() {
+    return QByteArray::fromHex(
+        "47494638396101000100800000000000ffffff"          // header, two colours
+        "21ff0b4e45545343415045322e300301000000"          // loop for ever
+        "21f90400050000002c0000000001000100000202440100"  // frame 1: colour 0
+        "21f90400050000002c00000000010001000002024c0100"  // frame 2: colour 1
+        "3b");
+}
+
+QByteArray PngBytes(int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+TEST_F(Pictures, APictureIsShownAtItsOwnSizeWhateverItsExtension) {
+    WriteBytes(QStringLiteral("000001.jpg"), PngBytes(123, 45));  // a PNG under a JPEG name
+    frmViewer& v = OpenViewer();
+    EXPECT_TRUE(v.imgViewer->HasPicture());
+    EXPECT_EQ(v.imgViewer->size(), QSize(123, 45));
+    EXPECT_EQ(v.imgViewer->pos(), QPoint(0, 0));
+    EXPECT_EQ(v.lblComment->text(), QString());
+    EXPECT_EQ(v.srbHScroll->maximum(), 0);
+    EXPECT_EQ(v.srbVScroll->maximum(), 0);
+}
+
+TEST_F(Pictures, FilesThatAreNoPictureTakeTheCommentPathAndCanBeDeleted) {
+    const QByteArray png = PngBytes(300, 200);
+    WriteBytes(QStringLiteral("000001.htm"), "<html><body>page</body></html>");
+    WriteBytes(QStringLiteral("000002.jpg"), QByteArray());
+    WriteBytes(QStringLiteral("000003.png"), png.left(png.size() / 2));
+    WriteBytes(QStringLiteral("000004.png"), HugeClaimPng());
+    WriteBytes(QStringLiteral("000005.gif"), QByteArray("GIF89a") + QByteArray(2500, '\xff'));
+    WriteBytes(QStringLiteral("000006.jpg"), QByteArray::fromHex("ffd8ffe000104a464946"));
+    frmViewer& v = OpenViewer();
+    const int sizes[] = {1, 1, 1, 1, 3, 1};
+    for (int n = 1; n <= 6; ++n) {
+        if (n > 1) v.cmdControll_Click(2);
+        ASSERT_EQ(v.mCurrentNo, n);
+        EXPECT_EQ(v.lblComment->text(), CannotShow()) << n;
+        EXPECT_FALSE(v.imgViewer->HasPicture()) << n;
+        EXPECT_TRUE(v.cmdDelete->isEnabled()) << n;
+        EXPECT_EQ(Caption(), ShownCaption(v.mCurrentFile, sizes[n - 1], 6)) << n;
+    }
+    mWs.answer(IDYES);
+    Key(Qt::Key_Delete);
+    EXPECT_FALSE(Exists(QStringLiteral("000006.jpg")));
+    EXPECT_EQ(v.mCurrentNo, 5);
+}
+
+TEST_F(Pictures, AnAnimatedGifPlays) {
+    WriteBytes(QStringLiteral("000001.gif"), TwoFrameGif());
+    frmViewer& v = OpenViewer();
+    EXPECT_TRUE(v.imgViewer->HasPicture());
+    EXPECT_TRUE(v.imgViewer->IsAnimated());
+    EXPECT_EQ(v.imgViewer->size(), QSize(1, 1));
+    const QRgb first = v.imgViewer->CurrentImage().pixel(0, 0);
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return v.imgViewer->CurrentImage().pixel(0, 0) != first; }, 2000));
+    // Playing holds no file open: the file can go at once.
+    mWs.answer(IDYES);
+    v.cmdDelete_Click();
+    EXPECT_FALSE(Exists(QStringLiteral("000001.gif")));
+}
+
+TEST_F(Pictures, APictureOfTwentyThousandPixelsScrollsToItsFarCorner) {
+    QImage image(20000, 20000, QImage::Format_Mono);  // small to write; decodes in full
+    image.fill(0);
+    ASSERT_TRUE(image.save(PathOf(QStringLiteral("000001.png")), "PNG"));
+    frmViewer& v = OpenViewer();
+    ASSERT_TRUE(v.imgViewer->HasPicture());
+    ASSERT_EQ(v.imgViewer->size(), QSize(20000, 20000));
+    const int overW = 20000 - v.picViewer->width();
+    const int overH = 20000 - v.picViewer->height();
+    EXPECT_EQ(v.srbHScroll->maximum(), overW * 15);
+    EXPECT_EQ(v.srbVScroll->maximum(), overH * 15);
+    v.srbHScroll->setValue(v.srbHScroll->maximum());
+    v.srbVScroll->setValue(v.srbVScroll->maximum());
+    EXPECT_EQ(v.imgViewer->pos(), QPoint(-overW, -overH));
+    EXPECT_EQ(v.imgViewer->geometry().bottomRight(),
+              QPoint(v.picViewer->width() - 1, v.picViewer->height() - 1));
+    EXPECT_FALSE(v.grab().isNull());  // paints only what shows
+}
+
+}  // namespace
