@@ -19,10 +19,18 @@ bool FolderWritable(const QString& folder) {
 
 }  // namespace
 
-AppPaths DetectAppPaths() {
+AppPaths DetectAppPaths() { return DetectAppPathsFor(QCoreApplication::applicationDirPath()); }
+
+AppPaths DetectAppPathsFor(const QString& executableFolder) {
     AppPaths p;
-    p.executableFolder = QCoreApplication::applicationDirPath();
-    p.portable = FolderWritable(p.executableFolder);
+    p.executableFolder = executableFolder;
+    const QString data =
+        QDir::cleanPath(p.executableFolder + QStringLiteral("/../share/siterambler"));
+    // A writable folder alone does not make a portable copy: root can write /usr/bin, and an
+    // installed program must still keep its settings in the user's folder.
+    p.portable = FolderWritable(p.executableFolder) &&
+                 (QFileInfo::exists(p.executableFolder + QStringLiteral("/Init.dat")) ||
+                  !QFileInfo(data).isDir());
     if (p.portable) {
         p.settingsFile = p.executableFolder + QStringLiteral("/Init.dat");
         p.aboutFile = p.settingsFile;
@@ -33,8 +41,6 @@ AppPaths DetectAppPaths() {
     QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (config.isEmpty() || !QDir::isAbsolutePath(config)) config = QDir::homePath() + "/.config";
     p.settingsFile = config + QStringLiteral("/siterambler/Init.dat");
-    const QString data =
-        QDir::cleanPath(p.executableFolder + QStringLiteral("/../share/siterambler"));
     p.aboutFile = data + QStringLiteral("/Init.dat");
     p.manualFile = data + QStringLiteral("/ReadMe.txt");
     p.defaultDownloadFolder =

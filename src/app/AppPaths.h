@@ -17,6 +17,8 @@ struct AppPaths {
 
 // Works the paths out from the running executable (needs a QCoreApplication).
 AppPaths DetectAppPaths();
+// The same for an executable in the given folder.
+AppPaths DetectAppPathsFor(const QString& executableFolder);
 
 // The paths every part of the program uses; tests may replace them.
 const AppPaths& CurrentAppPaths();

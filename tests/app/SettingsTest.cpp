@@ -132,3 +132,26 @@ TEST_F(SettingsTest, FiftyMegabytesOfGarbageStillStartsAndSaves) {
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_TRUE(f.readAll().startsWith(junk));  // the lines it does not own stay as they were
 }
+
+TEST(AppPathsTest, PortableBesideItsInitDatInstalledBesideItsDataFolder) {
+    QTemporaryDir root;
+    QDir(root.path()).mkpath("portable");
+    QDir(root.path()).mkpath("usr/bin");
+    QDir(root.path()).mkpath("usr/share/siterambler");
+    const AppPaths bare = DetectAppPathsFor(root.filePath("portable"));
+    EXPECT_TRUE(bare.portable);
+    EXPECT_EQ(bare.settingsFile, root.filePath("portable/Init.dat"));
+    EXPECT_EQ(bare.manualFile, root.filePath("portable/ReadMe.txt"));
+    // a writable bin folder with a data folder beside it is an installed copy (root's case)
+    const AppPaths installed = DetectAppPathsFor(root.filePath("usr/bin"));
+    EXPECT_FALSE(installed.portable);
+    EXPECT_EQ(installed.aboutFile, root.filePath("usr/share/siterambler/Init.dat"));
+    EXPECT_EQ(installed.manualFile, root.filePath("usr/share/siterambler/ReadMe.txt"));
+    EXPECT_TRUE(installed.settingsFile.endsWith("/siterambler/Init.dat"));
+    EXPECT_FALSE(installed.settingsFile.startsWith(root.path()));
+    // ... unless an Init.dat lies beside the executable
+    QFile f(root.filePath("usr/bin/Init.dat"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    EXPECT_TRUE(DetectAppPathsFor(root.filePath("usr/bin")).portable);
+}

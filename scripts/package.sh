@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Builds the Debian package (build-deb/siterambler_*.deb), installing under /usr, and checks that
+# the packaged programs start and find their data files.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+if [ ! -f build-deb/build.ninja ]; then
+  cmake -S . -B build-deb -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+        -DSR_BUILD_TESTS=OFF -DSR_BUILD_BENCH=OFF
+fi
+cmake --build build-deb -j"$(nproc)"
+(cd build-deb && cpack -G DEB >/dev/null)
+deb=$(ls -t build-deb/siterambler_*.deb | head -1)
+echo "$deb"
+root=$(mktemp -d); trap 'rm -rf "$root"' EXIT
+dpkg-deb -x "$deb" "$root"
+for f in usr/bin/siterambler usr/bin/siterambler-crawl usr/share/siterambler/Init.dat \
+         usr/share/siterambler/ReadMe.txt usr/share/siterambler/demo/index.html \
+         usr/share/applications/siterambler.desktop usr/share/metainfo/siterambler.metainfo.xml \
+         usr/share/icons/hicolor/scalable/apps/siterambler.svg \
+         usr/share/icons/hicolor/48x48/apps/siterambler.png; do
+  [ -e "$root/$f" ] || { echo "missing in the package: $f"; exit 1; }
+done
+"$root/usr/bin/siterambler-crawl" --version
+# the packaged command crawls the packaged demo site (its Init.dat names /usr/share/...: point
+# it at the unpacked copy instead) and keeps its settings out of the package's folders
+home=$(mktemp -d); mkdir -p "$home/dl"
+HOME=$home XDG_CONFIG_HOME=$home/config "$root/usr/bin/siterambler-crawl" --quiet --max-pages 5 \
+  "file://$root/usr/share/siterambler/demo/index.html" "$home/dl"
+ls "$home/dl/SR0000" | grep -q '\.jpg$' || { echo "the packaged crawl stored no picture"; exit 1; }
+[ ! -e "$root/usr/bin/Init.dat" ] || { echo "settings were written into the program folder"; exit 1; }
+rm -rf "$home"
+echo "package OK"
