@@ -15,6 +15,7 @@ if ((${#need[@]})); then
   $SUDO apt-get update -qq && DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${need[@]}" >/dev/null
 fi
 work=$(mktemp -d)
+chmod 755 "$work"  # nginx workers run as an unprivileged user
 nginx_pid=""
 cleanup() { [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null; rm -rf "$work"; }
 trap cleanup EXIT
@@ -57,6 +58,7 @@ for round in 1 2 3; do
   gap=$(grep -o 'servicing events: [0-9]* ms' "$work/crawl.log" | grep -o '[0-9]*' || echo "?")
   a=$(pictures_digest "$work/a"); b=$(pictures_digest "$work/b")
   na=$(find "$work/a" -type f \( -name '*.jpg' -o -name '*.png' -o -name '*.gif' \) | wc -l)
+  [ "$na" -gt 0 ] || { echo "round $round: nothing was stored"; cat "$work/crawl.log"; exit 1; }
   [ "$a" = "$b" ] || { echo "round $round: the stored pictures differ ($na from siterambler-crawl)"; exit 1; }
   echo "round $round: siterambler-crawl ${ours[-1]} s, wget ${theirs[-1]} s, $na pictures, same bytes"
 done
