@@ -1,42 +1,82 @@
 #include "app/ProfileFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
+#include <QVarLengthArray>
 
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+// Beyond this a file is not taken for a profile file: it reads as unreadable, and so is never
+// replaced by a save either.
+constexpr qint64 kMaxFileBytes = qint64(1) << 30;
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 // Blanks and tabs only: a value may well end in an ideographic space that must survive.
-QByteArray TrimBlanks(const QByteArray& s) {
+QByteArrayView TrimBlanks(QByteArrayView s) {
     qsizetype b = 0, e = s.size();
     while (b < e && IsBlank(s[b])) ++b;
     while (e > b && IsBlank(s[e - 1])) --e;
-    return s.mid(b, e - b);
+    return s.sliced(b, e - b);
 }
 
-QString Fold(const QString& s) { return s.toCaseFolded(); }
-
-QString KeyId(int section, const QString& key) {
-    return QString::number(section) + QLatin1Char('\n') + Fold(key);
+QString Fold(const QString& s) {
+    return s.toCaseFolded();
 }
 
 // The key part of a key line, or nothing for lines that hold no key (no "=", comments).
-bool SplitKeyLine(const QByteArray& line, QByteArray* key, QByteArray* value) {
-    const QByteArray t = TrimBlanks(line);
+bool SplitKeyLine(QByteArrayView line, QByteArrayView* key, QByteArrayView* value) {
+    const QByteArrayView t = TrimBlanks(line);
     if (t.isEmpty() || t[0] == ';' || t[0] == '[') return false;
     const qsizetype eq = t.indexOf('=');
     if (eq < 0) return false;
-    *key = TrimBlanks(t.left(eq));
-    if (value) *value = TrimBlanks(t.mid(eq + 1));
+    *key = TrimBlanks(t.first(eq));
+    if (value) *value = TrimBlanks(t.sliced(eq + 1));
     return !key->isEmpty();
+}
+
+// Hash of a key within its section, without regard to letter case. Plain ASCII keys, the
+// usual kind, are folded in place without building a text.
+size_t KeyHash(int section, QByteArrayView key) {
+    QVarLengthArray<char, 128> folded;
+    folded.reserve(key.size());
+    for (const char c : key) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            const QByteArray f = Fold(QString::fromUtf8(key)).toUtf8();
+            return qHash(QByteArrayView(f), size_t(section));
+        }
+        folded.append(c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c);
+    }
+    return qHash(QByteArrayView(folded.data(), folded.size()), size_t(section));
+}
+
+bool SameKey(QByteArrayView lineKey, const QString& key) {
+    return Fold(QString::fromUtf8(lineKey)) == Fold(key);
+}
+
+QByteArrayView EndBytes(quint8 end) {
+    switch (end) {
+        case 1:
+            return "\n";
+        case 2:
+            return "\r";
+        case 3:
+            return "\r\n";
+        default:
+            return {};
+    }
 }
 
 }  // namespace
 
 bool ProfileFile::load(const QString& path) {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
+    // A regular file only: a pipe would block the program until someone writes to it, and a
+    // device such as /dev/zero never ends.
+    if (!QFileInfo(path).isFile() || !f.open(QIODevice::ReadOnly) || f.size() > kMaxFileBytes) {
         parse(QByteArray());
         return false;
     }
@@ -45,23 +85,24 @@ bool ProfileFile::load(const QString& path) {
 }
 
 void ProfileFile::parse(const QByteArray& bytes) {
+    mText = bytes.size() > kMaxFileBytes ? QByteArray() : bytes;
     mLines.clear();
-    const char* p = bytes.constData();
-    const qsizetype n = bytes.size();
+    const char* p = mText.constData();
+    const qsizetype n = mText.size();
     qsizetype start = 0;
     for (qsizetype i = 0; i < n; ++i) {
         if (p[i] != '\n' && p[i] != '\r') continue;
-        Line line{bytes.mid(start, i - start), {}};
+        Line line{start, quint32(i - start), kLF};
         if (p[i] == '\r' && i + 1 < n && p[i + 1] == '\n') {
-            line.end = "\r\n";
+            line.end = kCRLF;
             ++i;
-        } else {
-            line.end = QByteArray(1, p[i]);
+        } else if (p[i] == '\r') {
+            line.end = kCR;
         }
-        mLines.push_back(std::move(line));
+        mLines.push_back(line);
         start = i + 1;
     }
-    if (start < n) mLines.push_back(Line{bytes.mid(start), {}});
+    if (start < n) mLines.push_back(Line{start, quint32(n - start), kNoEnd});
     reindex();
 }
 
@@ -71,12 +112,12 @@ void ProfileFile::reindex() {
     mFirstKey.clear();
     mSections.push_back(Section{QString(), -1, -1, false});
     for (int i = 0; i < static_cast<int>(mLines.size()); ++i) {
-        const QByteArray t = TrimBlanks(mLines[i].text);
+        const QByteArrayView t = TrimBlanks(text(mLines[i]));
         if (!t.isEmpty() && t[0] == '[') {
             Section s;
             const qsizetype close = t.indexOf(']');
             s.closed = close > 0;
-            s.name = QString::fromUtf8(TrimBlanks(t.mid(1, s.closed ? close - 1 : -1)));
+            s.name = QString::fromUtf8(TrimBlanks(t.sliced(1, (s.closed ? close : t.size()) - 1)));
             s.headerLine = i;
             s.lastLine = i;
             mSections.push_back(s);
@@ -86,12 +127,15 @@ void ProfileFile::reindex() {
         }
         const int si = int(mSections.size()) - 1;
         mSections.back().lastLine = i;
-        QByteArray key;
-        if (si > 0 && mSections[si].closed && SplitKeyLine(mLines[i].text, &key, nullptr)) {
-            const QString id = KeyId(si, QString::fromUtf8(key));
-            if (!mFirstKey.contains(id)) mFirstKey.insert(id, i);
-        }
+        if (si > 0 && mSections[si].closed) indexKey(si, i);
     }
+}
+
+void ProfileFile::indexKey(int sectionIndex, int lineIndex) {
+    QByteArrayView key;
+    if (!SplitKeyLine(text(mLines[lineIndex]), &key, nullptr)) return;
+    const size_t hash = KeyHash(sectionIndex, key);
+    if (!mFirstKey.contains(hash)) mFirstKey.insert(hash, lineIndex);
 }
 
 int ProfileFile::findSection(const QString& section) const {
@@ -99,7 +143,15 @@ int ProfileFile::findSection(const QString& section) const {
 }
 
 int ProfileFile::findKeyLine(int sectionIndex, const QString& key) const {
-    return mFirstKey.value(KeyId(sectionIndex, key), -1);
+    const auto it = mFirstKey.constFind(KeyHash(sectionIndex, key.toUtf8()));
+    if (it == mFirstKey.cend()) return -1;
+    QByteArrayView lineKey;
+    if (SplitKeyLine(text(mLines[*it]), &lineKey, nullptr) && SameKey(lineKey, key)) return *it;
+    // another key with the same hash came first: look through the section
+    const Section& s = mSections[sectionIndex];
+    for (int i = s.headerLine + 1; i <= s.lastLine; ++i)
+        if (SplitKeyLine(text(mLines[i]), &lineKey, nullptr) && SameKey(lineKey, key)) return i;
+    return -1;
 }
 
 QString ProfileFile::value(const QString& section, const QString& key) const {
@@ -107,9 +159,10 @@ QString ProfileFile::value(const QString& section, const QString& key) const {
     if (si < 0) return QString();
     const int li = findKeyLine(si, key);
     if (li < 0) return QString();
-    QByteArray k, v;
-    SplitKeyLine(mLines[li].text, &k, &v);
-    if (v.size() >= 2 && (v[0] == '"' || v[0] == '\'') && v.back() == v[0]) v = v.mid(1, v.size() - 2);
+    QByteArrayView k, v;
+    SplitKeyLine(text(mLines[li]), &k, &v);
+    if (v.size() >= 2 && (v[0] == '"' || v[0] == '\'') && v.back() == v[0])
+        v = v.sliced(1, v.size() - 2);
     return QString::fromUtf8(v);
 }
 
@@ -118,10 +171,16 @@ bool ProfileFile::contains(const QString& section, const QString& key) const {
     return si >= 0 && findKeyLine(si, key) >= 0;
 }
 
-QByteArray ProfileFile::newLineEnd() const {
+ProfileFile::End ProfileFile::newLineEnd() const {
     for (const Line& l : mLines)
-        if (!l.end.isEmpty()) return l.end;
-    return "\n";
+        if (l.end != kNoEnd) return l.end;
+    return kLF;
+}
+
+ProfileFile::Line ProfileFile::addText(const QByteArray& text, End end) {
+    Line line{mText.size(), quint32(text.size()), end};
+    mText += text;
+    return line;
 }
 
 QByteArray ProfileFile::formatValue(const QString& value) {
@@ -139,48 +198,58 @@ QByteArray ProfileFile::formatValue(const QString& value) {
 
 void ProfileFile::setValue(const QString& section, const QString& key, const QString& value) {
     QString cleanKey = key;
-    cleanKey.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    cleanKey.replace(QLatin1Char('\r'), QLatin1Char(' '))
+        .replace(QLatin1Char('\n'), QLatin1Char(' '));
     const QByteArray keyLine = cleanKey.toUtf8() + '=' + formatValue(value);
-    const QByteArray eol = newLineEnd();
+    const End eol = newLineEnd();
     int si = findSection(section);
     if (si >= 0) {
         const int li = findKeyLine(si, key);
         if (li >= 0) {
-            mLines[li].text = keyLine;
+            mLines[li] = addText(keyLine, mLines[li].end);
             return;
         }
         // at the end of the section, before any blank lines that close it
         int at = mSections[si].lastLine;
-        while (at > mSections[si].headerLine && TrimBlanks(mLines[at].text).isEmpty()) --at;
-        if (mLines[at].end.isEmpty()) mLines[at].end = eol;
+        while (at > mSections[si].headerLine && TrimBlanks(text(mLines[at])).isEmpty()) --at;
+        if (mLines[at].end == kNoEnd) mLines[at].end = eol;
         const bool atEnd = at + 1 == static_cast<int>(mLines.size());
-        mLines.insert(mLines.begin() + at + 1, Line{keyLine, eol});
+        // A lone CR followed by an empty line ended by LF would read back as one CR LF, and
+        // that empty line would be lost.
+        End end = eol;
+        if (!atEnd && end == kCR && mLines[at + 1].length == 0 && mLines[at + 1].end == kLF)
+            end = kCRLF;
+        mLines.insert(mLines.begin() + at + 1, addText(keyLine, end));
         if (atEnd) {  // common case of a file written key by key: no shift, no full re-index
             mSections[si].lastLine = at + 1;
-            mFirstKey.insert(KeyId(si, key), at + 1);
+            indexKey(si, at + 1);
         } else {
             reindex();
         }
         return;
     }
-    if (!mLines.empty() && mLines.back().end.isEmpty()) mLines.back().end = eol;
+    if (!mLines.empty() && mLines.back().end == kNoEnd) mLines.back().end = eol;
     QString cleanSection = section;
-    cleanSection.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
-    mLines.push_back(Line{'[' + cleanSection.toUtf8() + ']', eol});
+    cleanSection.replace(QLatin1Char('\r'), QLatin1Char(' '))
+        .replace(QLatin1Char('\n'), QLatin1Char(' '));
+    mLines.push_back(addText('[' + cleanSection.toUtf8() + ']', eol));
     Section s{cleanSection, int(mLines.size()) - 1, int(mLines.size()), true};
-    mLines.push_back(Line{keyLine, eol});
+    mLines.push_back(addText(keyLine, eol));
     mSections.push_back(s);
     const int newIndex = int(mSections.size()) - 1;
     if (!mFirstSection.contains(Fold(s.name))) mFirstSection.insert(Fold(s.name), newIndex);
-    mFirstKey.insert(KeyId(newIndex, key), s.lastLine);
+    indexKey(newIndex, s.lastLine);
 }
 
 QByteArray ProfileFile::bytes() const {
     QByteArray out;
     qsizetype total = 0;
-    for (const Line& l : mLines) total += l.text.size() + l.end.size();
+    for (const Line& l : mLines) total += l.length + EndBytes(l.end).size();
     out.reserve(total);
-    for (const Line& l : mLines) out += l.text + l.end;
+    for (const Line& l : mLines) {
+        out += text(l);
+        out += EndBytes(l.end);
+    }
     return out;
 }
 

@@ -4,6 +4,7 @@
 // byte, line ends included.
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QHash>
 #include <QString>
 #include <vector>
@@ -12,7 +13,8 @@ class ProfileFile {
 public:
     ProfileFile() = default;
 
-    // Reads the file; a missing or unreadable file gives an empty profile (returns false).
+    // Reads the file; a missing or unreadable file gives an empty profile (returns false), and
+    // so does anything but a regular file (a pipe, a device) and a file above 1 GiB.
     bool load(const QString& path);
     // Parses bytes as if they were the file's contents.
     void parse(const QByteArray& bytes);
@@ -34,25 +36,38 @@ public:
     bool save(const QString& path) const;
 
 private:
+    // A line is a span of mText, which holds the file as read followed by every text set
+    // since: no allocation per line, so a file of millions of short lines stays small.
+    enum End : quint8 { kNoEnd, kLF, kCR, kCRLF };
     struct Line {
-        QByteArray text;  // without its line end
-        QByteArray end;   // "\r\n", "\n", "\r" or empty for a last line without one
+        qsizetype start = 0;  // of the text (without its line end) in mText
+        quint32 length = 0;
+        End end = kNoEnd;
     };
     struct Section {
-        QString name;        // as written, empty for the lines before the first section
-        int headerLine = -1; // index in mLines, -1 for the part before the first section
-        int lastLine = -1;   // last line that belongs to the section
-        bool closed = true;  // false for "[name" without "]": it never matches a lookup
+        QString name;         // as written, empty for the lines before the first section
+        int headerLine = -1;  // index in mLines, -1 for the part before the first section
+        int lastLine = -1;    // last line that belongs to the section
+        bool closed = true;   // false for "[name" without "]": it never matches a lookup
     };
 
+    QByteArrayView text(const Line& line) const {
+        return QByteArrayView(mText.constData() + line.start, line.length);
+    }
+    Line addText(const QByteArray& text, End end);
     void reindex();
+    void indexKey(int sectionIndex, int lineIndex);
     int findSection(const QString& section) const;
     int findKeyLine(int sectionIndex, const QString& key) const;
-    QByteArray newLineEnd() const;
+    End newLineEnd() const;
     static QByteArray formatValue(const QString& value);
 
+    QByteArray mText;
     std::vector<Line> mLines;
     std::vector<Section> mSections;
-    QHash<QString, int> mFirstSection;        // folded name -> first section index
-    QHash<QString, int> mFirstKey;            // folded "section\nkey" -> line index
+    QHash<QString, int> mFirstSection;  // folded name -> first section index
+    // Hash of (section, folded key) -> first line of that key. A hash shared by two different
+    // keys is caught by comparing the key at the line; the section is then searched line by
+    // line.
+    QHash<size_t, int> mFirstKey;
 };

@@ -1,4 +1,5 @@
 #include "dialogs/FolderLists.h"
+#include "ui/Twips.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -57,11 +58,6 @@ constexpr int kPathRole = Qt::UserRole;
 
 }  // namespace
 
-QRect TwipsRect(int left, int top, int width, int height) {
-    return QRect(qRound(left / 15.0), qRound(top / 15.0), qRound(width / 15.0),
-                 qRound(height / 15.0));
-}
-
 void SetUpFixedDialog(QWidget* dialog, int widthTwips, int heightTwips) {
     dialog->setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
@@ -69,10 +65,7 @@ void SetUpFixedDialog(QWidget* dialog, int widthTwips, int heightTwips) {
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     const QSize size = TwipsRect(0, 0, widthTwips, heightTwips).size();
     dialog->setFixedSize(size);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        dialog->move(area.center() - QPoint(size.width() / 2, size.height() / 2));
-    }
+    CentreOnScreen(dialog);
 }
 
 QString NormalFolderPath(const QString& path) {

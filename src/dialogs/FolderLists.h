@@ -17,8 +17,7 @@
 #include <QTreeWidget>
 #include <functional>
 
-// Designed positions are in twips; 15 twips are one pixel.
-QRect TwipsRect(int left, int top, int width, int height);
+#include "ui/Twips.h"
 
 // A fixed-size top-level window with a close box and no minimise or maximise box, of the given
 // client size in twips, centred on the screen, deleted when closed.

@@ -3,9 +3,20 @@
 #include <QFile>
 #include <utility>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 bool ManualText::load(const QString& path) {
     mBytes.clear();
     mLines.clear();
+#ifdef Q_OS_UNIX
+    // A pipe would block the window until someone writes to it (devices are read to the limit).
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0 &&
+        (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)))
+        return false;
+#endif
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return false;
     // Read in pieces rather than readAll(): works for files whose size the system does not

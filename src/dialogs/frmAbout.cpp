@@ -11,6 +11,7 @@
 
 #include "app/basGlobal.h"
 #include "dialogs/AboutFade.h"
+#include "ui/Twips.h"
 
 namespace {
 
@@ -49,11 +50,7 @@ frmAbout::frmAbout(const MainWindowParts& parts, QWidget* parent)
     setEnabled(true);
     BuildControls();
     setFixedSize(Px(4575), Px(3075));
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(0, 0), size());
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CentreOnScreen(this);
     mFadeTimer.setTimerType(Qt::PreciseTimer);
     mFadeTimer.setInterval(kFadeTickMs);
     connect(&mFadeTimer, &QTimer::timeout, this, &frmAbout::FadeStep);

@@ -10,6 +10,7 @@
 #include "app/basGlobal.h"
 #include "dialogs/OptionRules.h"
 #include "ui/WindowSystem.h"
+#include "ui/Twips.h"
 
 namespace {
 
@@ -33,11 +34,7 @@ frmOption::frmOption(const MainWindowParts& parts, QWidget* parent)
     setEnabled(true);
     BuildControls();
     setFixedSize(Px(5910), Px(3690));
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(0, 0), size());
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CentreOnScreen(this);
     cmdClose->setFocus();
     Form_Load();
 }

@@ -15,18 +15,13 @@
 #include "app/Settings.h"
 #include "app/basGlobal.h"
 #include "ui/Icons.h"
+#include "ui/Twips.h"
 #include "ui/UrlQueue.h"
 #include "ui/WindowSystem.h"
 
 namespace {
 
 const QString kTitle = QStringLiteral("Site Rambler");
-
-// Designed in twips; 15 twips are one pixel.
-QRect Twips(int left, int top, int width, int height) {
-    return QRect(qRound(left / 15.0), qRound(top / 15.0), qRound(width / 15.0),
-                 qRound(height / 15.0));
-}
 
 // The window system hears of a new busy frame at most this often: the crawl asks for a frame
 // after every token, far more often than anyone can see.
@@ -42,16 +37,12 @@ frmMainWindow::frmMainWindow(QWidget* parent) : QMainWindow(parent) {
     imgIcon = MakeWindowIcons();
     setWindowIcon(imgIcon[5]);
     mClient = new QWidget(this);
-    mClient->setFixedSize(Twips(0, 0, 9360, 5850).size());
+    mClient->setFixedSize(TwipsRect(0, 0, 9360, 5850).size());
     setCentralWidget(mClient);
     buildControls(mClient);
     buildMenus();
     setFixedSize(sizeHint());
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(), size());
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CentreOnScreen(this);
     qApp->installEventFilter(this);
     Form_Load();
 }
@@ -64,13 +55,13 @@ frmMainWindow::~frmMainWindow() {
 void frmMainWindow::buildControls(QWidget* client) {
     client->setMouseTracking(true);
     txtURLBasePath = new QLineEdit(QStringLiteral("http://"), client);
-    txtURLBasePath->setGeometry(Twips(240, 480, 8895, 270));
+    txtURLBasePath->setGeometry(TwipsRect(240, 480, 8895, 270));
     txtDownloadBasePath = new QLineEdit(client);
-    txtDownloadBasePath->setGeometry(Twips(240, 1200, 8415, 270));
+    txtDownloadBasePath->setGeometry(TwipsRect(240, 1200, 8415, 270));
     lstLinkView = new QListView(client);
-    lstLinkView->setGeometry(Twips(240, 1920, 8895, 1320));
+    lstLinkView->setGeometry(TwipsRect(240, 1920, 8895, 1320));
     lstImageView = new QListView(client);
-    lstImageView->setGeometry(Twips(240, 3720, 8895, 1320));
+    lstImageView->setGeometry(TwipsRect(240, 3720, 8895, 1320));
     for (auto [view, model] : {std::pair{lstLinkView, mLinks}, std::pair{lstImageView, mImages}}) {
         view->setModel(model);
         view->setSelectionModel(model->selectionModel());
@@ -89,26 +80,26 @@ void frmMainWindow::buildControls(QWidget* client) {
         return b;
     };
     cmdStart = button(QStringLiteral("巡回開始"), QStringLiteral("巡回を開始します。 [F1]"),
-                      Twips(240, 5280, 1695, 375));
+                      TwipsRect(240, 5280, 1695, 375));
     cmdCancel = button(QStringLiteral("巡回中止"), QStringLiteral("巡回を中止します。 [F2]"),
-                       Twips(2040, 5280, 1695, 375));
+                       TwipsRect(2040, 5280, 1695, 375));
     cmdViewer = button(QStringLiteral("画像ビューア"),
                        QStringLiteral("ダウンロードしたイメージファイルを閲覧します。 [F3]"),
-                       Twips(3840, 5280, 1695, 375));
+                       TwipsRect(3840, 5280, 1695, 375));
     cmdClose = button(QStringLiteral("閉じる"), QStringLiteral("このソフトを終了します。 [ESC]"),
-                      Twips(7440, 5280, 1695, 375));
+                      TwipsRect(7440, 5280, 1695, 375));
     const QString titles[4] = {QStringLiteral("スタートするページのURL"),
                                QStringLiteral("ダウンロードしたファイルを保存する場所"),
                                QStringLiteral("ページ内に見つかったイメージファイル"),
                                QStringLiteral("ページ内に見つかったリンク")};
-    const QRect titleAt[4] = {Twips(240, 240, 2535, 255), Twips(240, 960, 3375, 255),
-                              Twips(240, 3480, 4095, 255), Twips(240, 1680, 2535, 255)};
+    const QRect titleAt[4] = {TwipsRect(240, 240, 2535, 255), TwipsRect(240, 960, 3375, 255),
+                              TwipsRect(240, 3480, 4095, 255), TwipsRect(240, 1680, 2535, 255)};
     for (int i = 0; i < 4; ++i) {
         lblTitle[i] = new QLabel(titles[i], client);
         lblTitle[i]->setGeometry(titleAt[i]);
     }
     cmdOpen = button(QStringLiteral("…"), QStringLiteral("ダウンロード先のディレクトリを指定します。"),
-                     Twips(8760, 1200, 375, 280));
+                     TwipsRect(8760, 1200, 375, 280));
     cmdCancel->setEnabled(false);
     cmdViewer->setEnabled(false);
 
