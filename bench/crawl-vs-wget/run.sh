@@ -6,39 +6,16 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 crawl=${1:-$here/../../build/siterambler-crawl}
 [ -x "$crawl" ] || { echo "build siterambler-crawl first (scripts/build.sh)"; exit 1; }
-need=()
-for p in nginx-light wget bc curl; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || need+=("$p")
-done
-if ((${#need[@]})); then
-  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
-  $SUDO apt-get update -qq && DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${need[@]}" >/dev/null
-fi
+bash "$here/../../scripts/deps.sh" nginx-light wget bc curl >/dev/null
+# shellcheck source=../nginx.sh
+source "$here/../nginx.sh"
 work=$(mktemp -d)
-chmod 755 "$work"  # nginx workers run as an unprivileged user
-nginx_pid=""
-cleanup() { [ -n "$nginx_pid" ] && kill "$nginx_pid" 2>/dev/null; rm -rf "$work"; }
+NGINX_PID=""
+cleanup() { [ -n "$NGINX_PID" ] && kill "$NGINX_PID" 2>/dev/null; rm -rf "$work"; }
 trap cleanup EXIT
 python3 "$here/gensite.py" "$work/site"
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-mkdir -p "$work/nginx/logs"
-cat > "$work/nginx/nginx.conf" <<CONF
-worker_processes 1;
-daemon off;
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/logs/error.log;
-events { worker_connections 256; }
-http {
-  access_log off;
-  sendfile on;
-  keepalive_requests 100000;
-  types { text/html html; image/jpeg jpg; image/png png; image/gif gif; }
-  server { listen 127.0.0.1:$port; root $work/site; }
-}
-CONF
-nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" &
-nginx_pid=$!
-for _ in $(seq 50); do curl -sf "http://127.0.0.1:$port/d0/p0.html" >/dev/null && break; sleep 0.1; done
+start_nginx "$work/site" "$port" "$work"
 url="http://127.0.0.1:$port/d0/p0.html"
 
 pictures_digest() {  # sorted checksums of every picture file under a folder

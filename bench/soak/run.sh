@@ -18,17 +18,11 @@ seconds=${SOAK_SECONDS:-120}
 pages=${SOAK_PAGES:-}
 site_pages=${SOAK_SITE:-20000}
 
-need=()
-for p in nginx-light curl; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || need+=("$p")
-done
-if ((${#need[@]})); then
-  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
-  $SUDO apt-get update -qq && DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${need[@]}" >/dev/null
-fi
+bash "$here/../../scripts/deps.sh" nginx-light curl time >/dev/null
+# shellcheck source=../nginx.sh
+source "$here/../nginx.sh"
 
 work=$(mktemp -d)
-chmod 755 "$work"  # nginx's workers run as another user
 server_pid=""
 cleanup() {
   [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null
@@ -39,28 +33,8 @@ port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); pr
 base="http://127.0.0.1:$port"
 python3 "$here/gensite.py" "$work/site" "$base" "$site_pages"
 
-if command -v nginx >/dev/null; then
-  mkdir -p "$work/nginx/logs"
-  cat > "$work/nginx/nginx.conf" <<CONF
-worker_processes 1;
-daemon off;
-pid $work/nginx/nginx.pid;
-error_log $work/nginx/logs/error.log;
-events { worker_connections 256; }
-http {
-  access_log off;
-  sendfile on;
-  keepalive_requests 1000000;
-  types { text/html html; image/jpeg jpg; image/png png; image/gif gif; }
-  server { listen 127.0.0.1:$port; root $work/site; }
-}
-CONF
-  nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" &
-else
-  echo "nginx missing: serving with python3 -m http.server (slower, no keep-alive)"
-  python3 -m http.server --bind 127.0.0.1 --directory "$work/site" "$port" >/dev/null 2>&1 &
-fi
-server_pid=$!
+start_nginx "$work/site" "$port" "$work"
+server_pid=$NGINX_PID
 up=""
 for _ in $(seq 100); do curl -sf "$base/d0/p0.html" >/dev/null && up=1 && break; sleep 0.1; done
 [ -n "$up" ] || { echo "the loopback server does not answer"; exit 1; }
