@@ -22,6 +22,13 @@ for f in usr/bin/siterambler usr/bin/siterambler-crawl usr/share/siterambler/Ini
   [ -e "$root/$f" ] || { echo "missing in the package: $f"; exit 1; }
 done
 "$root/usr/bin/siterambler-crawl" --version
+# the packaged window starts and keeps running (it ends only through its close path)
+set +e
+HOME=$root/home XDG_CONFIG_HOME=$root/home/config QT_QPA_PLATFORM=offscreen \
+  timeout 3 "$root/usr/bin/siterambler" >/dev/null 2>&1
+rc=$?
+set -e
+[ "$rc" -eq 124 ] || { echo "the packaged program did not start (exit code $rc)"; exit 1; }
 # the packaged command crawls the packaged demo site (its Init.dat names /usr/share/...: point
 # it at the unpacked copy instead) and keeps its settings out of the package's folders
 home=$(mktemp -d); mkdir -p "$home/dl"

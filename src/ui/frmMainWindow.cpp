@@ -223,17 +223,16 @@ void frmMainWindow::Form_KeyDown(int key) {
 
 // ---- list editing ----
 
-void frmMainWindow::editEntry(QListView* view, UrlQueue& queue, const QString& prompt) {
-    Q_UNUSED(view);
+void frmMainWindow::editEntry(UrlQueue& queue, const QString& prompt) {
     const QString answer = ws().InputBox(prompt, kTitle, queue.selectedText());
     if (answer.isEmpty()) return;
     queue.setEntry(queue.selectedIndex(), answer);  // no selection: nothing changes
 }
 
-void frmMainWindow::lstLink_DblClick() { editEntry(lstLinkView, *mLinks, QStringLiteral("リンク")); }
+void frmMainWindow::lstLink_DblClick() { editEntry(*mLinks, QStringLiteral("リンク")); }
 
 void frmMainWindow::lstImage_DblClick() {
-    editEntry(lstImageView, *mImages, QStringLiteral("イメージ"));
+    editEntry(*mImages, QStringLiteral("イメージ"));
 }
 
 std::int16_t frmMainWindow::IsListed(const QString& listName, const QString& text) const {

@@ -89,7 +89,7 @@ protected:
 private:
     void buildControls(QWidget* client);
     void buildMenus();
-    void editEntry(QListView* view, UrlQueue& queue, const QString& prompt);
+    void editEntry(UrlQueue& queue, const QString& prompt);
     void applyIcon(int index);
     void endProgram();
     struct Dialogs;
