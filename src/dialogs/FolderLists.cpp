@@ -63,9 +63,7 @@ void SetUpFixedDialog(QWidget* dialog, int widthTwips, int heightTwips) {
                            Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                            Qt::MSWindowsFixedSizeDialogHint);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    const QSize size = TwipsRect(0, 0, widthTwips, heightTwips).size();
-    dialog->setFixedSize(size);
-    CentreOnScreen(dialog);
+    FixSizeAndCentre(dialog, widthTwips, heightTwips);
 }
 
 QString NormalFolderPath(const QString& path) {

@@ -49,8 +49,7 @@ frmAbout::frmAbout(const MainWindowParts& parts, QWidget* parent)
     // A window made while its parent is disabled starts out disabled as well.
     setEnabled(true);
     BuildControls();
-    setFixedSize(Px(4575), Px(3075));
-    CentreOnScreen(this);
+    FixSizeAndCentre(this, 4575, 3075);
     mFadeTimer.setTimerType(Qt::PreciseTimer);
     mFadeTimer.setInterval(kFadeTickMs);
     connect(&mFadeTimer, &QTimer::timeout, this, &frmAbout::FadeStep);

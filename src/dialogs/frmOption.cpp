@@ -33,8 +33,7 @@ frmOption::frmOption(const MainWindowParts& parts, QWidget* parent)
     // window the user works in while the main window waits.
     setEnabled(true);
     BuildControls();
-    setFixedSize(Px(5910), Px(3690));
-    CentreOnScreen(this);
+    FixSizeAndCentre(this, 5910, 3690);
     cmdClose->setFocus();
     Form_Load();
 }

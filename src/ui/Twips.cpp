@@ -16,3 +16,8 @@ void CentreOnScreen(QWidget* window) {
         window->move(frame.topLeft());
     }
 }
+
+void FixSizeAndCentre(QWidget* window, int widthTwips, int heightTwips) {
+    window->setFixedSize(TwipsRect(0, 0, widthTwips, heightTwips).size());
+    CentreOnScreen(window);
+}

@@ -10,3 +10,6 @@ QRect TwipsRect(int left, int top, int width, int height);
 
 // Places a top-level window in the middle of the primary screen's free area.
 void CentreOnScreen(QWidget* window);
+
+// Gives a fixed-size window its designed client size (in twips) and centres it on the screen.
+void FixSizeAndCentre(QWidget* window, int widthTwips, int heightTwips);
