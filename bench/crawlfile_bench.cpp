@@ -7,7 +7,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
-#include "crawlfile/CrawlSettingsFile.h"
+#include "core/CrawlSettingsFile.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <cstdio>
 
 #include "crawl/PageScanner.h"
-#include "ui/UrlQueue.h"
-#include "ui/WindowSystem.h"
+#include "core/UrlQueue.h"
+#include "core/WindowSystem.h"
 
 namespace {
 

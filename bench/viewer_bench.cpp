@@ -13,9 +13,9 @@
 #include <cstdio>
 #include <functional>
 
-#include "app/basGlobal.h"
-#include "ui/QtWindowSystem.h"
-#include "viewer/RunFolderIndex.h"
+#include "core/basGlobal.h"
+#include "widgets/QtWindowSystem.h"
+#include "viewindex/RunFolderIndex.h"
 #include "viewer/frmViewer.h"
 
 namespace {

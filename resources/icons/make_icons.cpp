@@ -4,7 +4,7 @@
 #include <QGuiApplication>
 #include <QImage>
 
-#include "ui/Icons.h"
+#include "widgets/Icons.h"
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -4,11 +4,11 @@
 #include <QFont>
 #include <QFontDatabase>
 
-#include "app/AppPaths.h"
-#include "app/Settings.h"
-#include "app/basGlobal.h"
-#include "ui/QtWindowSystem.h"
-#include "ui/frmMainWindow.h"
+#include "core/AppPaths.h"
+#include "core/Settings.h"
+#include "core/basGlobal.h"
+#include "widgets/QtWindowSystem.h"
+#include "mainwindow/frmMainWindow.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <cstdio>
 
-#include "app/basGlobal.h"
+#include "core/basGlobal.h"
 
 namespace {
 

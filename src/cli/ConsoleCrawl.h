@@ -10,8 +10,8 @@
 
 #include "crawl/CrawlHost.h"
 #include "crawl/Fetcher.h"
-#include "ui/UrlQueue.h"
-#include "ui/WindowSystem.h"
+#include "core/UrlQueue.h"
+#include "core/WindowSystem.h"
 
 class ConsoleHost final : public CrawlHost {
 public:

@@ -7,13 +7,13 @@
 #include <cstdio>
 #include <unistd.h>
 
-#include "app/AppPaths.h"
-#include "app/Settings.h"
-#include "app/basGlobal.h"
+#include "core/AppPaths.h"
+#include "core/Settings.h"
+#include "core/basGlobal.h"
 #include "cli/ConsoleCrawl.h"
 #include "crawl/CrawlRun.h"
-#include "crawl/CurlFetcher.h"
-#include "crawlfile/CrawlSettingsFile.h"
+#include "net/CurlFetcher.h"
+#include "core/CrawlSettingsFile.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "cli/CrawlCommand.h"
 
-#include "app/NumberText.h"
+#include "core/NumberText.h"
 
 namespace {
 

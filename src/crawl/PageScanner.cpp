@@ -4,9 +4,9 @@
 #include <algorithm>
 
 #include "crawl/ScanPatterns.h"
-#include "crawl/StringTokens.h"
-#include "ui/UrlQueue.h"
-#include "ui/WindowSystem.h"
+#include "core/StringTokens.h"
+#include "core/UrlQueue.h"
+#include "core/WindowSystem.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "crawl/ScanPatterns.h"
 
-#include "crawl/StringTokens.h"
+#include "core/StringTokens.h"
 
 namespace {
 

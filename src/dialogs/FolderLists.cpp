@@ -1,5 +1,5 @@
 #include "dialogs/FolderLists.h"
-#include "ui/Twips.h"
+#include "widgets/Twips.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -17,7 +17,7 @@
 #include <QTreeWidget>
 #include <functional>
 
-#include "ui/Twips.h"
+#include "widgets/Twips.h"
 
 // A fixed-size top-level window with a close box and no minimise or maximise box, of the given
 // client size in twips, centred on the screen, deleted when closed.

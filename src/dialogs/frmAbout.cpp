@@ -9,9 +9,9 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "app/basGlobal.h"
-#include "dialogs/AboutFade.h"
-#include "ui/Twips.h"
+#include "core/basGlobal.h"
+#include "dialoglogic/AboutFade.h"
+#include "widgets/Twips.h"
 
 namespace {
 

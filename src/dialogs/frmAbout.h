@@ -10,7 +10,7 @@
 #include <array>
 #include <vector>
 
-#include "ui/MainWindowParts.h"
+#include "widgets/MainWindowParts.h"
 
 class QFrame;
 class QLabel;

@@ -5,7 +5,7 @@
 #include <QWidget>
 
 #include "dialogs/FolderLists.h"
-#include "ui/MainWindowParts.h"
+#include "widgets/MainWindowParts.h"
 
 class QLabel;
 class QPushButton;

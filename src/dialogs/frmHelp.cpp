@@ -8,11 +8,11 @@
 #include <QStyledItemDelegate>
 #include <utility>
 
-#include "app/AppPaths.h"
-#include "dialogs/HelpLayout.h"
+#include "core/AppPaths.h"
+#include "dialoglogic/HelpLayout.h"
 #include "dialogs/ListExtent.h"
-#include "dialogs/ManualText.h"
-#include "ui/WindowSystem.h"
+#include "dialoglogic/ManualText.h"
+#include "core/WindowSystem.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <QRadioButton>
 #include <QScreen>
 
-#include "app/basGlobal.h"
-#include "dialogs/OptionRules.h"
-#include "ui/WindowSystem.h"
-#include "ui/Twips.h"
+#include "core/basGlobal.h"
+#include "dialoglogic/OptionRules.h"
+#include "core/WindowSystem.h"
+#include "widgets/Twips.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <QWidget>
 #include <array>
 
-#include "ui/MainWindowParts.h"
+#include "widgets/MainWindowParts.h"
 
 class QGroupBox;
 class QPushButton;

@@ -7,8 +7,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/basGlobal.h"
-#include "ui/WindowSystem.h"
+#include "core/basGlobal.h"
+#include "core/WindowSystem.h"
 #include "viewer/ImageBox.h"
 
 namespace {

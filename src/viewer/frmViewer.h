@@ -13,7 +13,7 @@
 #include <array>
 #include <cstdint>
 
-#include "viewer/RunFolderIndex.h"
+#include "viewindex/RunFolderIndex.h"
 
 class ImageBox;
 class QLabel;

@@ -14,7 +14,7 @@
 #include <climits>
 #include <cstdlib>
 
-#include "ui/WindowSystem.h"
+#include "core/WindowSystem.h"
 #include "viewer/ImageBox.h"
 #include "viewer/frmViewer.h"
 

@@ -2,7 +2,7 @@
 
 #include "QtPrinters.h"
 
-#include "app/NumberText.h"
+#include "core/NumberText.h"
 
 TEST(NumberText, RoundsHalvesToEvenAndAcceptsBlanksAndSigns) {
     EXPECT_EQ(ToLongHalfEven("2.5"), 2);

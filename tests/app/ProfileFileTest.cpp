@@ -6,8 +6,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include "app/ProfileFile.h"
-#include "app/basCommonLibrary.h"
+#include "core/ProfileFile.h"
+#include "core/basCommonLibrary.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "app/AppPaths.h"
-#include "app/ProfileFile.h"
-#include "app/Settings.h"
-#include "app/basGlobal.h"
+#include "core/AppPaths.h"
+#include "core/ProfileFile.h"
+#include "core/Settings.h"
+#include "core/basGlobal.h"
 
 namespace {
 

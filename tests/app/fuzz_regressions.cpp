@@ -9,7 +9,7 @@
 #include <stdexcept>
 
 #include "QtPrinters.h"
-#include "app/ProfileFile.h"
+#include "core/ProfileFile.h"
 
 #ifdef SR_FUZZ_REPLAY
 extern "C" int FuzzOneInput_profile(const uint8_t*, size_t);

@@ -9,7 +9,7 @@
 
 #include "LoopbackSite.h"
 #include "QtPrinters.h"
-#include "app/ProfileFile.h"
+#include "core/ProfileFile.h"
 #include "cli/CrawlCommand.h"
 
 namespace {

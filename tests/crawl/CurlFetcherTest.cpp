@@ -11,7 +11,7 @@
 
 #include "LoopbackSite.h"
 #include "QtPrinters.h"
-#include "crawl/CurlFetcher.h"
+#include "net/CurlFetcher.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <limits>
 
 #include "QtPrinters.h"
-#include "app/basGlobal.h"
+#include "core/basGlobal.h"
 #include "crawl/Download.h"
 
 namespace {

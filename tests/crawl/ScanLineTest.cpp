@@ -3,7 +3,7 @@
 #include "ScriptedWindowSystem.h"
 #include "crawl/PageScanner.h"
 #include "crawl/ScanPatterns.h"
-#include "ui/UrlQueue.h"
+#include "core/UrlQueue.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "QtPrinters.h"
-#include "crawl/StringTokens.h"
+#include "core/StringTokens.h"
 
 TEST(StringTokens, CountsAndPicksPiecesOfASimpleText) {
     EXPECT_EQ(CountTokens(u"a b c", u' '), 3);

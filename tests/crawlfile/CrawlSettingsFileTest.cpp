@@ -6,9 +6,9 @@
 #include <QTemporaryDir>
 
 #include "QtPrinters.h"
-#include "app/NumberText.h"
-#include "app/ProfileFile.h"
-#include "crawlfile/CrawlSettingsFile.h"
+#include "core/NumberText.h"
+#include "core/ProfileFile.h"
+#include "core/CrawlSettingsFile.h"
 
 namespace {
 

@@ -18,8 +18,8 @@
 #include "QtPrinters.h"
 #include "ScriptedWindowSystem.h"
 #include "dialogs/FolderLists.h"
-#include "ui/MainWindowParts.h"
-#include "ui/UrlQueue.h"
+#include "widgets/MainWindowParts.h"
+#include "core/UrlQueue.h"
 
 struct FakeMainWindow {
     QWidget window;

@@ -3,8 +3,8 @@
 #include <QTest>
 
 #include "DialogTestParts.h"
-#include "crawlfile/frmFileOpen2.h"
-#include "crawlfile/frmFileOpen3.h"
+#include "dialogs/frmFileOpen2.h"
+#include "dialogs/frmFileOpen3.h"
 
 namespace {
 

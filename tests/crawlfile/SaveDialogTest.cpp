@@ -5,7 +5,7 @@
 #include <QTest>
 
 #include "DialogTestParts.h"
-#include "crawlfile/frmFileOpen3.h"
+#include "dialogs/frmFileOpen3.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cfenv>
 #include <cmath>
 
-#include "dialogs/AboutFade.h"
+#include "dialoglogic/AboutFade.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <QPixmap>
 #include <cstdio>
 
-#include "app/AppPaths.h"
-#include "app/basGlobal.h"
+#include "core/AppPaths.h"
+#include "core/basGlobal.h"
 #include "dialogs/frmAbout.h"
 #include "dialogs/frmHelp.h"
 #include "dialogs/frmOption.h"

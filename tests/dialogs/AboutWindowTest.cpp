@@ -10,8 +10,8 @@
 #include <QTest>
 
 #include "ScriptedWindowSystem.h"
-#include "app/basGlobal.h"
-#include "dialogs/AboutFade.h"
+#include "core/basGlobal.h"
+#include "dialoglogic/AboutFade.h"
 #include "dialogs/frmAbout.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <QTemporaryDir>
 
 #include "QtPrinters.h"
-#include "dialogs/HelpLayout.h"
-#include "dialogs/ManualText.h"
+#include "dialoglogic/HelpLayout.h"
+#include "dialoglogic/ManualText.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <QTest>
 
 #include "ScriptedWindowSystem.h"
-#include "app/AppPaths.h"
-#include "dialogs/ManualText.h"
+#include "core/AppPaths.h"
+#include "dialoglogic/ManualText.h"
 #include "dialogs/frmHelp.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "QtPrinters.h"
-#include "dialogs/OptionRules.h"
+#include "dialoglogic/OptionRules.h"
 
 namespace {
 

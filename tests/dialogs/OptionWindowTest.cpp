@@ -8,7 +8,7 @@
 #include <QTest>
 
 #include "ScriptedWindowSystem.h"
-#include "app/basGlobal.h"
+#include "core/basGlobal.h"
 #include "dialogs/frmOption.h"
 
 namespace {

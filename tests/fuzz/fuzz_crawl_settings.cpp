@@ -3,8 +3,8 @@
 // and what was read, saved again in either layout, must read back the same.
 
 #include "FuzzCheck.h"
-#include "app/NumberText.h"
-#include "crawlfile/CrawlSettingsFile.h"
+#include "core/NumberText.h"
+#include "core/CrawlSettingsFile.h"
 
 namespace {
 

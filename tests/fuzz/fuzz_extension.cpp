@@ -7,7 +7,7 @@
 
 #include "FuzzCheck.h"
 #include "crawl/Download.h"
-#include "viewer/RunFolderIndex.h"
+#include "viewindex/RunFolderIndex.h"
 
 namespace {
 

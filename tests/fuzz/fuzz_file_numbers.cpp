@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "FuzzCheck.h"
-#include "viewer/RunFolderIndex.h"
+#include "viewindex/RunFolderIndex.h"
 
 namespace {
 

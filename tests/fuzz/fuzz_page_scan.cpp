@@ -8,9 +8,9 @@
 #include "FuzzCheck.h"
 #include "crawl/PageScanner.h"
 #include "crawl/ScanPatterns.h"
-#include "crawl/StringTokens.h"
-#include "ui/UrlQueue.h"
-#include "ui/WindowSystem.h"
+#include "core/StringTokens.h"
+#include "core/UrlQueue.h"
+#include "core/WindowSystem.h"
 
 namespace {
 

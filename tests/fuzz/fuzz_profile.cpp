@@ -6,7 +6,7 @@
 #include <QHash>
 
 #include "FuzzCheck.h"
-#include "app/ProfileFile.h"
+#include "core/ProfileFile.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <limits>
 
 #include "HostileFilesSupport.h"
-#include "viewer/RunFolderIndex.h"
+#include "viewindex/RunFolderIndex.h"
 
 using namespace hostile;
 

@@ -5,7 +5,7 @@
 #include <QTemporaryDir>
 
 #include "HostileFilesSupport.h"
-#include "dialogs/ManualText.h"
+#include "dialoglogic/ManualText.h"
 
 using namespace hostile;
 

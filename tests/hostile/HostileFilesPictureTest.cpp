@@ -12,7 +12,7 @@
 
 #include "HostileFilesSupport.h"
 #include "ScriptedWindowSystem.h"
-#include "app/basGlobal.h"
+#include "core/basGlobal.h"
 #include "viewer/ImageBox.h"
 #include "viewer/frmViewer.h"
 

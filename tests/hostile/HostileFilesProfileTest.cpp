@@ -10,12 +10,12 @@
 
 #include "../crawlfile/DialogTestParts.h"
 #include "HostileFilesSupport.h"
-#include "app/AppPaths.h"
-#include "app/Settings.h"
-#include "app/basGlobal.h"
+#include "core/AppPaths.h"
+#include "core/Settings.h"
+#include "core/basGlobal.h"
 #include "crawl/Download.h"
-#include "crawlfile/CrawlSettingsFile.h"
-#include "crawlfile/frmFileOpen2.h"
+#include "core/CrawlSettingsFile.h"
+#include "dialogs/frmFileOpen2.h"
 
 using namespace hostile;
 

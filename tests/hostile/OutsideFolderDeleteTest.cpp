@@ -9,8 +9,8 @@
 
 #include "../crawlfile/DialogTestParts.h"
 #include "HostileFilesSupport.h"
-#include "app/basGlobal.h"
-#include "crawlfile/frmFileOpen3.h"
+#include "core/basGlobal.h"
+#include "dialogs/frmFileOpen3.h"
 #include "viewer/frmViewer.h"
 
 using namespace hostile;

@@ -8,7 +8,7 @@
 #include <functional>
 #include <vector>
 
-#include "ui/WindowSystem.h"
+#include "core/WindowSystem.h"
 
 struct ShownBox {
     enum Kind { Message, Input } kind = Message;

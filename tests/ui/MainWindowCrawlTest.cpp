@@ -12,11 +12,11 @@
 #include "LoopbackSite.h"
 #include "QtPrinters.h"
 #include "ScriptedWindowSystem.h"
-#include "app/AppPaths.h"
-#include "app/ProfileFile.h"
-#include "app/basGlobal.h"
-#include "ui/UrlQueue.h"
-#include "ui/frmMainWindow.h"
+#include "core/AppPaths.h"
+#include "core/ProfileFile.h"
+#include "core/basGlobal.h"
+#include "core/UrlQueue.h"
+#include "mainwindow/frmMainWindow.h"
 
 namespace {
 

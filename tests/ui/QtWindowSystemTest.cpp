@@ -9,7 +9,7 @@
 #include <QTimer>
 
 #include "QtPrinters.h"
-#include "ui/QtWindowSystem.h"
+#include "widgets/QtWindowSystem.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <QPixmap>
 #include <QTimer>
 
-#include "app/AppPaths.h"
-#include "app/basGlobal.h"
-#include "ui/UrlQueue.h"
-#include "ui/frmMainWindow.h"
+#include "core/AppPaths.h"
+#include "core/basGlobal.h"
+#include "core/UrlQueue.h"
+#include "mainwindow/frmMainWindow.h"
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -8,7 +8,7 @@
 #include <QThread>
 
 #include "QtPrinters.h"
-#include "viewer/RunFolderIndex.h"
+#include "viewindex/RunFolderIndex.h"
 
 namespace {
 

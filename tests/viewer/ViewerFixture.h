@@ -17,7 +17,7 @@
 
 #include "QtPrinters.h"
 #include "ScriptedWindowSystem.h"
-#include "app/basGlobal.h"
+#include "core/basGlobal.h"
 #include "viewer/ImageBox.h"
 #include "viewer/frmViewer.h"
 

@@ -11,8 +11,8 @@
 #include <QScrollBar>
 #include <cmath>
 
-#include "app/basGlobal.h"
-#include "ui/QtWindowSystem.h"
+#include "core/basGlobal.h"
+#include "widgets/QtWindowSystem.h"
 #include "viewer/frmViewer.h"
 
 namespace {

@@ -12,9 +12,9 @@
 #include "LoopbackSite.h"
 #include "QtPrinters.h"
 #include "ScriptedWindowSystem.h"
-#include "app/basGlobal.h"
+#include "core/basGlobal.h"
 #include "crawl/CrawlRun.h"
-#include "crawl/CurlFetcher.h"
+#include "net/CurlFetcher.h"
 
 class CrawlFixture : public ::testing::Test {
 protected:

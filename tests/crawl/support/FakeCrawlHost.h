@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "crawl/CrawlHost.h"
-#include "ui/UrlQueue.h"
+#include "core/UrlQueue.h"
 
 class FakeCrawlHost final : public CrawlHost {
 public:

@@ -1,0 +1,125 @@
+#include "core/CrawlSettingsFile.h"
+
+#include <QRegularExpression>
+#include <algorithm>
+#include <vector>
+
+#include "core/NumberText.h"
+
+namespace {
+
+const QString kBaseSetting = QStringLiteral("BaseSetting");
+const QString kLink = QStringLiteral("Link");
+const QString kDownloadPath = QStringLiteral("DownloadPath");
+const QString kUrl = QStringLiteral("URL");
+const QString kCount = QStringLiteral("Count");
+
+QString LinkKey(qint64 number) {
+    return kUrl + QString::number(number);
+}
+
+// A decimal number in the form the Count conversion accepts, whatever its size: tells a Count
+// that is too large (a failure) from one that is no number at all (no links).
+bool LooksNumeric(const QString& text) {
+    static const QRegularExpression number(
+        QStringLiteral("^[+-]?(?:[0-9]+(?:\\.[0-9]*)?|\\.[0-9]+)(?:[eE][+-]?[0-9]+)?$"));
+    return number.match(text.trimmed()).hasMatch();
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+QByteArray TrimBlanks(const QByteArray& s) {
+    qsizetype b = 0, e = s.size();
+    while (b < e && IsBlank(s[b])) ++b;
+    while (e > b && IsBlank(s[e - 1])) --e;
+    return s.mid(b, e - b);
+}
+
+// The number n of a key spelled "URL" + n (any letter case, no padding), or -1.
+qint64 LinkKeyNumber(const QByteArray& key) {
+    if (key.size() < 4 || key.size() > 13) return -1;  // a 32-bit count has at most 10 digits
+    if (key.left(3).toLower() != "url") return -1;
+    const QByteArray digits = key.mid(3);
+    if (digits.size() > 1 && digits[0] == '0') return -1;
+    qint64 n = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9') return -1;
+        n = n * 10 + (c - '0');
+    }
+    return n;
+}
+
+// Every number n from 0 to last for which some line of the file has the key "URL" + n, in
+// increasing order. Whether that key really sits in [Link] is left to the profile look-up.
+std::vector<qint64> LinkNumbersPresent(const QByteArray& bytes, qint64 last) {
+    std::vector<qint64> numbers;
+    qsizetype start = 0;
+    const qsizetype size = bytes.size();
+    while (start <= size) {
+        qsizetype end = start;
+        while (end < size && bytes[end] != '\n' && bytes[end] != '\r') ++end;
+        const QByteArray line = TrimBlanks(bytes.mid(start, end - start));
+        start = end + 1;
+        const qsizetype eq = line.indexOf('=');
+        if (line.isEmpty() || line[0] == ';' || line[0] == '[' || eq < 0) continue;
+        const qint64 n = LinkKeyNumber(TrimBlanks(line.left(eq)));
+        if (n >= 0 && n <= last) numbers.push_back(n);
+    }
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    return numbers;
+}
+
+}  // namespace
+
+QString CrawlFileTargetPath(const QString& folder, const QString& name) {
+    QString path = folder;
+    if (!path.endsWith(QLatin1Char('/'))) path += QLatin1Char('/');
+    return path + name;
+}
+
+ProfileFile BuildCrawlSettingsFile(const QString& downloadPath, const QString& startUrl,
+                                   const QStringList& links, CrawlFileLayout layout) {
+    ProfileFile file;
+    file.setValue(kBaseSetting, kDownloadPath, downloadPath);
+    const bool resume =
+        layout == CrawlFileLayout::Resume && !links.isEmpty() && !links.first().isEmpty();
+    const qsizetype first = resume ? 1 : 0;
+    file.setValue(kBaseSetting, kUrl, resume ? links.first() : startUrl);
+    file.setValue(kLink, kCount, QString::number(links.size() - first));
+    for (qsizetype i = first; i < links.size(); ++i) file.setValue(kLink, LinkKey(i), links[i]);
+    return file;
+}
+
+bool SaveCrawlSettingsFile(const QString& path, const QString& downloadPath,
+                           const QString& startUrl, const QStringList& links,
+                           CrawlFileLayout layout) {
+    return BuildCrawlSettingsFile(downloadPath, startUrl, links, layout).save(path);
+}
+
+CrawlSettingsRead ReadCrawlSettings(const ProfileFile& file) {
+    CrawlSettingsRead read;
+    read.startUrl = file.value(kBaseSetting, kUrl);
+    read.downloadPath = file.value(kBaseSetting, kDownloadPath);
+    const QString countText = file.value(kLink, kCount);
+    if (countText.isEmpty()) return read;
+    const std::optional<std::int32_t> count = ToLongHalfEven(countText);
+    if (!count) {
+        read.countOutOfRange = LooksNumeric(countText);
+        return read;
+    }
+    if (*count < 0) return read;
+    for (const qint64 n : LinkNumbersPresent(file.bytes(), *count)) {
+        const QString link = file.value(kLink, LinkKey(n));
+        if (!link.isEmpty()) read.links.append(link);
+    }
+    return read;
+}
+
+CrawlSettingsRead ReadCrawlSettingsFile(const QString& path) {
+    ProfileFile file;
+    file.load(path);
+    return ReadCrawlSettings(file);
+}

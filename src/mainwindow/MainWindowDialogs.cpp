@@ -1,0 +1,100 @@
+// How the main window opens the other windows: the five dialogs disable it first and enable it
+// again however they close; the manual and the viewer leave it usable.
+#include <QLineEdit>
+#include <QPointer>
+
+#include "crawl/CrawlRun.h"
+#include "net/CurlFetcher.h"
+#include "dialogs/frmFileOpen2.h"
+#include "dialogs/frmFileOpen3.h"
+#include "dialogs/frmAbout.h"
+#include "dialogs/frmFileOpen.h"
+#include "dialogs/frmHelp.h"
+#include "dialogs/frmOption.h"
+#include "core/WindowSystem.h"
+#include "mainwindow/frmMainWindow.h"
+#include "viewer/frmViewer.h"
+
+struct frmMainWindow::Dialogs {
+    // The dialogs delete themselves when they close; the next opening starts afresh.
+    QPointer<QWidget> modal;
+    QPointer<frmHelp> help;
+    QPointer<frmViewer> viewer;
+};
+
+namespace {
+
+template <class Dialog>
+void OpenDisablingDialog(frmMainWindow& main, QPointer<QWidget>& slot) {
+    // One dialog at a time: while one is open the main window is disabled and no menu of it
+    // can open a second.
+    if (slot) {
+        slot->raise();
+        slot->activateWindow();
+        return;
+    }
+    main.setEnabled(false);
+    auto* dialog = new Dialog(main.parts());
+    slot = dialog;
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
+}  // namespace
+
+frmMainWindow::Dialogs& frmMainWindow::dialogs() {
+    if (!mDialogs) mDialogs = new Dialogs;
+    return *mDialogs;
+}
+
+void frmMainWindow::destroyDialogs() {
+    if (!mDialogs) return;
+    delete mDialogs->modal.data();
+    delete mDialogs->help.data();
+    delete mDialogs->viewer.data();
+    delete mDialogs;
+    mDialogs = nullptr;
+}
+
+void frmMainWindow::cmdOpen_Click() { OpenDisablingDialog<frmFileOpen>(*this, dialogs().modal); }
+
+void frmMainWindow::menFileOpen_Click() {
+    OpenDisablingDialog<frmFileOpen2>(*this, dialogs().modal);
+}
+
+void frmMainWindow::menFileSave_Click() {
+    OpenDisablingDialog<frmFileOpen3>(*this, dialogs().modal);
+}
+
+void frmMainWindow::menOption_Click() { OpenDisablingDialog<frmOption>(*this, dialogs().modal); }
+
+void frmMainWindow::menHelpAbout_Click() {
+    OpenDisablingDialog<frmAbout>(*this, dialogs().modal);
+}
+
+void frmMainWindow::menHelpInstruct_Click() {
+    QPointer<frmHelp>& help = dialogs().help;
+    if (!help) help = new frmHelp();
+    help->show();
+    help->raise();
+    help->activateWindow();
+}
+
+void frmMainWindow::cmdViewer_Click() {
+    QPointer<frmViewer>& viewer = dialogs().viewer;
+    if (!viewer) {
+        viewer = new frmViewer();
+        viewer->setMainWindow(this);
+    }
+    viewer->showNormal();
+    viewer->raise();
+    viewer->activateWindow();
+    viewer->Open();
+}
+
+void frmMainWindow::cmdStart_Click() {
+    CurlFetcher fetcher;
+    fetcher.setFileAllowed(IsFileUrl(txtURLBasePath->text()));
+    RunCrawl(*this, fetcher);
+}

@@ -1,0 +1,74 @@
+#include "widgets/QtWindowSystem.h"
+
+#include <QApplication>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace {
+
+QMessageBox::Icon IconOf(int style) {
+    switch (style & 0xF0) {
+        case MB_ICONERROR: return QMessageBox::Critical;
+        case MB_ICONQUESTION: return QMessageBox::Question;
+        case MB_ICONWARNING: return QMessageBox::Warning;
+        case MB_ICONINFORMATION: return QMessageBox::Information;
+        default: return QMessageBox::NoIcon;
+    }
+}
+
+// A carriage return alone is a line break in the program's texts.
+QString WithLineBreaks(QString text) {
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
+}  // namespace
+
+int QtWindowSystem::MsgBox(const QString& text, const QString& title, int style) {
+    QMessageBox box(IconOf(style), title, WithLineBreaks(text), QMessageBox::NoButton,
+                    QApplication::activeWindow());
+    box.setWindowModality(Qt::ApplicationModal);
+    if (style & MB_SYSTEMMODAL) box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    const bool question = (style & 0xF) == MB_YESNOCANCEL;
+    // The button texts are the program's own: its every other text is Japanese too.
+    if (question) {
+        QPushButton* yes = box.addButton(QMessageBox::Yes);
+        yes->setText(QStringLiteral("はい(&Y)"));
+        QPushButton* no = box.addButton(QMessageBox::No);
+        no->setText(QStringLiteral("いいえ(&N)"));
+        box.addButton(QMessageBox::Cancel)->setText(QStringLiteral("キャンセル"));
+        box.setEscapeButton(QMessageBox::Cancel);
+        box.setDefaultButton((style & MB_DEFBUTTON2) ? no : yes);
+    } else {
+        QPushButton* ok = box.addButton(QMessageBox::Ok);
+        ok->setText(QStringLiteral("OK"));
+        box.setDefaultButton(ok);
+        box.setEscapeButton(QMessageBox::Ok);
+    }
+    box.exec();
+    QAbstractButton* clicked = box.clickedButton();
+    if (!question) return IDOK;
+    switch (box.standardButton(clicked)) {
+        case QMessageBox::Yes: return IDYES;
+        case QMessageBox::No: return IDNO;
+        default: return IDCANCEL;  // closing the box counts as Cancel
+    }
+}
+
+QString QtWindowSystem::InputBox(const QString& prompt, const QString& title,
+                                 const QString& defaultText) {
+    QInputDialog dialog(QApplication::activeWindow());
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(prompt);
+    dialog.setTextValue(defaultText);
+    dialog.setOkButtonText(QStringLiteral("OK"));
+    dialog.setCancelButtonText(QStringLiteral("キャンセル"));
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.resize(qMax(dialog.sizeHint().width(), 360), dialog.sizeHint().height());
+    if (dialog.exec() != QDialog::Accepted) return QString();
+    return dialog.textValue();
+}
+
+void QtWindowSystem::ProcessEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
