@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "core/AppPaths.h"
+#include "core/CrawlOptions.h"
 #include "core/NumberText.h"
 #include "core/ProfileFile.h"
 #include "core/basGlobal.h"
@@ -25,6 +26,7 @@ void LoadSettings() {
         if (const auto size = ToLongHalfEven(settings.value("Option", "PictAutoDeleteSize")))
             gPictAutoDeleteSize = *size;
     }
+    gCrawlOptions = ReadCrawlOptions(settings);
 
     ProfileFile about;
     if (paths.aboutFile == paths.settingsFile)
@@ -47,5 +49,6 @@ bool SaveSettings(const QString& urlText, const QString& downloadText) {
     settings.setValue("Option", "HTMLAutoDelete", gHTMLAutoDelete);
     settings.setValue("Option", "PictAutoDelete", gPictAutoDelete);
     settings.setValue("Option", "PictAutoDeleteSize", QString::number(gPictAutoDeleteSize));
+    WriteCrawlOptions(settings, gCrawlOptions);
     return settings.save(path);
 }

@@ -1,5 +1,7 @@
 #include "core/basGlobal.h"
 
+#include "core/CrawlOptions.h"
+
 QString gURLBasePath;
 QString gDownloadBasePath;
 QString gHTMLAutoDelete;
@@ -27,4 +29,5 @@ void ResetGlobals() {
     gFileCounter = 0;
     gImageCount = 0;
     gCancelRequested = 0;
+    gCrawlOptions = CrawlOptions{};
 }

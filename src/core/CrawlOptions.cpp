@@ -1,0 +1,76 @@
+#include "core/CrawlOptions.h"
+
+#include <algorithm>
+
+#include "core/NumberText.h"
+#include "core/ProfileFile.h"
+
+CrawlOptions gCrawlOptions;
+
+namespace {
+
+const QString kSection = QStringLiteral("Crawl");
+
+bool ReadFlag(const ProfileFile& profile, const QString& key, bool fallback) {
+    const QString text = profile.value(kSection, key);
+    if (text.isEmpty()) return fallback;
+    const auto number = ToLongHalfEven(text);
+    return number ? *number != 0 : fallback;
+}
+
+int ReadNumber(const ProfileFile& profile, const QString& key, int fallback, int low, int high) {
+    const auto number = ToLongHalfEven(profile.value(kSection, key));
+    if (!number) return fallback;
+    return int(std::clamp<long long>(*number, low, high));
+}
+
+}  // namespace
+
+QString ScopeName(CrawlScope scope) {
+    switch (scope) {
+        case CrawlScope::Host: return QStringLiteral("host");
+        case CrawlScope::Folder: return QStringLiteral("folder");
+        case CrawlScope::All: break;
+    }
+    return QStringLiteral("all");
+}
+
+bool ParseScope(const QString& text, CrawlScope* scope) {
+    for (CrawlScope s : {CrawlScope::All, CrawlScope::Host, CrawlScope::Folder}) {
+        if (text.trimmed().compare(ScopeName(s), Qt::CaseInsensitive) == 0) {
+            *scope = s;
+            return true;
+        }
+    }
+    return false;
+}
+
+CrawlOptions ReadCrawlOptions(const ProfileFile& profile) {
+    CrawlOptions o;
+    o.connections = ReadNumber(profile, QStringLiteral("Connections"), o.connections,
+                               CrawlOptions::kMinConnections, CrawlOptions::kMaxConnections);
+    o.noRevisit = ReadFlag(profile, QStringLiteral("NoRevisit"), o.noRevisit);
+    ParseScope(profile.value(kSection, QStringLiteral("Scope")), &o.scope);
+    o.skipKnown = ReadFlag(profile, QStringLiteral("SkipKnown"), o.skipKnown);
+    o.delayMs = ReadNumber(profile, QStringLiteral("DelayMs"), o.delayMs, 0,
+                           CrawlOptions::kMaxDelayMs);
+    o.robots = ReadFlag(profile, QStringLiteral("Robots"), o.robots);
+    o.archive = ReadFlag(profile, QStringLiteral("Archive"), o.archive);
+    return o;
+}
+
+void WriteCrawlOptions(ProfileFile& profile, const CrawlOptions& o) {
+    static const char* const kKeys[] = {"Connections", "NoRevisit", "Scope",  "SkipKnown",
+                                        "DelayMs",     "Robots",    "Archive"};
+    bool present = false;
+    for (const char* key : kKeys) present = present || profile.contains(kSection, key);
+    if (o == CrawlOptions{} && !present) return;
+    const auto flag = [](bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); };
+    profile.setValue(kSection, QStringLiteral("Connections"), QString::number(o.connections));
+    profile.setValue(kSection, QStringLiteral("NoRevisit"), flag(o.noRevisit));
+    profile.setValue(kSection, QStringLiteral("Scope"), ScopeName(o.scope));
+    profile.setValue(kSection, QStringLiteral("SkipKnown"), flag(o.skipKnown));
+    profile.setValue(kSection, QStringLiteral("DelayMs"), QString::number(o.delayMs));
+    profile.setValue(kSection, QStringLiteral("Robots"), flag(o.robots));
+    profile.setValue(kSection, QStringLiteral("Archive"), flag(o.archive));
+}
