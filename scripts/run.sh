@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Sets up everything on a fresh Debian 12 machine, builds, and starts Site Rambler.
+# Sets up everything on a fresh Debian 12 machine, builds the two programs (not the tests: those
+# are scripts/test.sh's), and starts Site Rambler.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/build.sh
+BUILD_TARGETS="siterambler siterambler-crawl" bash scripts/build.sh
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
   cat >&2 <<'MSG'
 Site Rambler is built (build/siterambler), but there is no display to show its window on:
