@@ -16,7 +16,8 @@ root=$(mktemp -d); trap 'rm -rf "$root"' EXIT
 dpkg-deb -x "$deb" "$root"
 for f in usr/bin/siterambler usr/bin/siterambler-crawl usr/share/siterambler/Init.dat \
          usr/share/siterambler/ReadMe.txt usr/share/siterambler/demo/index.html \
-         usr/share/applications/siterambler.desktop usr/share/metainfo/siterambler.metainfo.xml \
+         usr/share/applications/org.example.siterambler.desktop \
+         usr/share/metainfo/org.example.siterambler.metainfo.xml usr/share/man/man1/siterambler-crawl.1.gz \
          usr/share/icons/hicolor/scalable/apps/siterambler.svg \
          usr/share/icons/hicolor/48x48/apps/siterambler.png; do
   [ -e "$root/$f" ] || { echo "missing in the package: $f"; exit 1; }

@@ -32,7 +32,7 @@ int Main(int argc, char** argv) {
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("siterambler"));
     app.setApplicationDisplayName(QString());
-    app.setDesktopFileName(QStringLiteral("siterambler"));
+    app.setDesktopFileName(QStringLiteral("org.example.siterambler"));
     UseDesignFont(app);
     SetAppPaths(DetectAppPaths());
     QtWindowSystem windowSystem;

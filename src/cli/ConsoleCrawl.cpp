@@ -31,7 +31,7 @@ FetchResult CountingFetcher::fetch(const QString& url, const Sink& sink,
 }
 
 ConsoleWindowSystem::ConsoleWindowSystem(const ConsoleHost& host, bool quiet, bool terminal)
-    : mHost(host), mQuiet(quiet), mTerminal(terminal) {
+    : mHost(host), mQuiet(quiet), mProgress(stderr, terminal) {
     mClock.start();
 }
 
@@ -74,51 +74,27 @@ void ConsoleWindowSystem::ProcessEvents() {
     if (QCoreApplication::instance()) QCoreApplication::processEvents();
     if (mSignal && *mSignal) stop("interrupted");
     checkLimits();
-    const qint64 now = mClock.elapsed();
-    const qint64 every = mTerminal ? 250 : 5000;
-    if (!mQuiet && (mLastReportMs < 0 || now - mLastReportMs >= every)) {
-        mLastReportMs = now;
-        printProgress(false);
-    }
+    if (!mQuiet) mProgress.update(figures(), mClock.elapsed());
 }
 
-void ConsoleWindowSystem::printProgress(bool final) {
-    const double seconds = qMax<qint64>(mClock.elapsed(), 1) / 1000.0;
-    const double mb = (mCounter ? mCounter->bytes() : 0) / 1e6;
-    const QByteArray line =
-        QStringLiteral("pages %1, images kept %2, queued %3 links %4 images, %5 MB, "
-                       "%6 pages/s, %7 MB/s, %8 s")
-            .arg(mHost.pagesDone())
-            .arg(gImageCount)
-            .arg(mHost.links().count())
-            .arg(mHost.images().count())
-            .arg(mb, 0, 'f', 1)
-            .arg(mHost.pagesDone() / seconds, 0, 'f', 1)
-            .arg(mb / seconds, 0, 'f', 2)
-            .arg(seconds, 0, 'f', 0)
-            .toLocal8Bit();
-    if (mTerminal && !final) {
-        std::fprintf(stderr, "\r\033[K%s", line.constData());
-        mLineOpen = true;
-    } else {
-        std::fprintf(stderr, "%s\n", line.constData());
-    }
-    std::fflush(stderr);
+ProgressFigures ConsoleWindowSystem::figures() const {
+    ProgressFigures f;
+    f.pages = mHost.pagesDone();
+    f.picturesKept = gImageCount;
+    f.linksQueued = mHost.links().count();
+    f.imagesQueued = mHost.images().count();
+    f.bytes = mCounter ? mCounter->bytes() : 0;
+    f.elapsedMs = mClock.elapsed();
+    return f;
 }
 
 void ConsoleWindowSystem::finishProgress() {
-    if (mQuiet) return;
-    if (mLineOpen) {
-        std::fputc('\n', stderr);
-        mLineOpen = false;
-    }
+    if (!mQuiet) mProgress.breakLine();
 }
 
 void ConsoleWindowSystem::finalReport() {
     if (mQuiet) return;
-    finishProgress();
-    if (mTerminal) mLineOpen = false;
-    printProgress(true);
+    mProgress.finalLine(figures());
     std::fprintf(stderr, "longest time without servicing events: %lld ms\n",
                  static_cast<long long>(LongestGapMs()));
 }

@@ -5,13 +5,14 @@
 #include <QElapsedTimer>
 #include <QString>
 #include <csignal>
-#include <functional>
 #include <cstdint>
+#include <functional>
 
-#include "crawl/CrawlHost.h"
-#include "crawl/Fetcher.h"
+#include "cli/ProgressLine.h"
 #include "core/UrlQueue.h"
 #include "core/WindowSystem.h"
+#include "crawl/CrawlHost.h"
+#include "crawl/Fetcher.h"
 
 class ConsoleHost final : public CrawlHost {
 public:
@@ -81,18 +82,16 @@ protected:
     void ProcessEvents() override;
 
 private:
-    void printProgress(bool final);
+    ProgressFigures figures() const;
 
     const ConsoleHost& mHost;
     const CountingFetcher* mCounter = nullptr;
     volatile std::sig_atomic_t* mSignal = nullptr;
     bool mQuiet;
-    bool mTerminal;
     std::int64_t mMaxPages = 0;
     double mMaxSeconds = 0;
     bool mInputError = false;
     bool mStopped = false;
-    bool mLineOpen = false;
+    ProgressDisplay mProgress;
     QElapsedTimer mClock;
-    qint64 mLastReportMs = -1;
 };

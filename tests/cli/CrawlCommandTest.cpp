@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 #include <csignal>
@@ -143,4 +145,62 @@ TEST_F(CrawlCommandTest, InterruptSavesTheQueueAndExits130) {
     ASSERT_TRUE(p.waitForFinished(30000));
     EXPECT_EQ(p.exitCode(), 130);
     EXPECT_TRUE(QFile::exists(run0() + "/queue.srs"));
+}
+
+TEST_F(CrawlCommandTest, ProgressIntoAPipeIsPlainLines) {
+    cycleSite();
+    QString err;
+    EXPECT_EQ(run({"--max-pages", "2", site.url("/a.html"), downloads()}, &err), 0);
+    EXPECT_FALSE(err.contains('\r') || err.contains('\033')) << err.toStdString();
+    EXPECT_TRUE(err.endsWith('\n'));
+    EXPECT_TRUE(err.contains(QRegularExpression(
+        "\npages 2, images kept \\d+, queued \\d+ links \\d+ images, [0-9.]+ MB, [0-9.]+ pages/s")))
+        << err.toStdString();
+}
+
+TEST_F(CrawlCommandTest, ProgressOnATerminalIsOneLineFittedToItsWidth) {
+    const QString script = QStandardPaths::findExecutable("script");
+    if (script.isEmpty()) GTEST_SKIP() << "script(1) is not installed";
+    cycleSite();
+    // script(1) gives the command a terminal; without a size of its own it takes COLUMNS
+    const QString command = QStringLiteral("'%1' --max-pages 3 '%2' '%3' 2>&1")
+                                .arg(exe(), site.url("/a.html"), downloads());
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("COLUMNS", "30");
+    p.setProcessEnvironment(env);
+    p.start(script, {"-q", "-e", "-c", command, "/dev/null"});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    EXPECT_EQ(p.exitCode(), 0) << out.toStdString();
+    const QRegularExpression drawn("\r([^\r\n\033]*)\033\\[K");
+    int drawings = 0;
+    for (const auto& m : drawn.globalMatch(out)) {
+        if (m.captured(1).isEmpty()) continue;  // a line cleared for a message
+        ++drawings;
+        EXPECT_LE(m.captured(1).size(), 29) << m.captured(1).toStdString();
+    }
+    EXPECT_GE(drawings, 1) << out.toStdString();
+    EXPECT_TRUE(out.contains("pages 3, images kept")) << out.toStdString();
+}
+
+// New flags must reach the manual page and the README as well as --help.
+TEST(CrawlDocumentation, ManualPageAndReadmeNameEveryFlagOfTheHelp) {
+    auto read = [](const QString& path) {
+        QFile f(QStringLiteral(SR_SOURCE_DIR) + path);
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
+        return QString::fromUtf8(f.readAll());
+    };
+    const QString manual = read("/resources/siterambler-crawl.1").replace("\\-", "-");
+    const QString readme = read("/README.md");
+    QStringList flags;
+    for (const auto& m : QRegularExpression("(?<![\\w-])--[a-z][a-z-]*").globalMatch(CrawlUsage()))
+        flags << m.captured();
+    flags.removeDuplicates();
+    EXPECT_GE(flags.size(), 11);
+    for (const QString& flag : flags) {
+        const QRegularExpression named("(?<![\\w-])" + flag + "(?![\\w-])");
+        EXPECT_TRUE(manual.contains(named)) << flag.toStdString() << " is not in the manual page";
+        EXPECT_TRUE(readme.contains(named)) << flag.toStdString() << " is not in README.md";
+    }
 }
