@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Builds the Debian package (build-deb/siterambler_*.deb), installing under /usr, and checks that
-# the packaged programs start and find their data files.
+# Builds the Debian package (build-deb/siterambler_*.deb), installing under /usr, lints it and its
+# desktop entry and metainfo, and checks that the packaged programs start and find their data files.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/deps.sh
+bash scripts/deps.sh desktop-file-utils appstream lintian
 if [ ! -f build-deb/build.ninja ]; then
   cmake -S . -B build-deb -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
         -DSR_BUILD_TESTS=OFF -DSR_BUILD_BENCH=OFF
@@ -22,6 +22,12 @@ for f in usr/bin/siterambler usr/bin/siterambler-crawl usr/share/siterambler/Ini
          usr/share/icons/hicolor/48x48/apps/siterambler.png; do
   [ -e "$root/$f" ] || { echo "missing in the package: $f"; exit 1; }
 done
+# the linters: errors and warnings fail the package (hints and notes do not)
+desktop=$root/usr/share/applications/org.example.siterambler.desktop
+lint=$(desktop-file-validate "$desktop" 2>&1) && ! grep -qE 'error|warning' <<<"$lint" ||
+  { echo "$lint"; echo "desktop-file-validate found faults"; exit 1; }
+appstreamcli validate --no-net "$root/usr/share/metainfo/org.example.siterambler.metainfo.xml"
+lintian --fail-on error,warning "$deb"
 "$root/usr/bin/siterambler-crawl" --version
 # the packaged window starts and keeps running (it ends only through its close path)
 set +e
