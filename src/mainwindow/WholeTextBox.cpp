@@ -7,7 +7,9 @@
 void WholeTextBox::focusInEvent(QFocusEvent* event) {
     QLineEdit::focusInEvent(event);
     selectAll();
-    mSwallowFocusPress = event->reason() == Qt::MouseFocusReason;
+    mSwallowFocusPress = event->reason() == Qt::MouseFocusReason ||
+                         event->reason() == Qt::ActiveWindowFocusReason;
+    mFocusClock.start();
 }
 
 void WholeTextBox::focusOutEvent(QFocusEvent* event) {
@@ -16,7 +18,12 @@ void WholeTextBox::focusOutEvent(QFocusEvent* event) {
 }
 
 void WholeTextBox::mousePressEvent(QMouseEvent* event) {
-    const bool focusClick = mSwallowFocusPress && event->button() == Qt::LeftButton;
+    // An activation by the keyboard is followed by no press; a click that comes much later is
+    // a click into a box that has the focus. The press of the activating click is dispatched
+    // right after the focus change, however busy the window is, so a short limit tells them apart.
+    constexpr qint64 kSameClickMs = 250;
+    const bool focusClick = mSwallowFocusPress && event->button() == Qt::LeftButton &&
+                            mFocusClock.elapsed() < kSameClickMs;
     mSwallowFocusPress = false;
     if (focusClick) {
         event->accept();

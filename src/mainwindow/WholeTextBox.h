@@ -4,6 +4,7 @@
 // already waiting in the window system's queue when the window is busy, and a select-all that
 // ran after some of them would select them and let the next key replace them.
 
+#include <QElapsedTimer>
 #include <QLineEdit>
 
 class WholeTextBox : public QLineEdit {
@@ -17,7 +18,9 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    // Set by a focus that came from a click: the press of that same click follows at once and
-    // would otherwise place the cursor and undo the selection.
+    // Set by a focus that came from a click, or from the window's activation (which a click
+    // into the inactive window also brings): the press of that click follows and would otherwise
+    // place the cursor and undo the selection.
     bool mSwallowFocusPress = false;
+    QElapsedTimer mFocusClock;
 };
