@@ -266,6 +266,7 @@ TEST_F(CrawlCommandTest, ARealFullDiskStopsTheCrawlWithNothingPartialLeft) {
         EXPECT_EQ(QFileInfo(run.filePath(f)).size(), f.endsWith(".jpg") ? 6000 : page.size())
             << f.toStdString();
     EXPECT_TRUE(QFile::exists(queue));
+}
 
 TEST_F(CrawlCommandTest, ProgressIntoAPipeIsPlainLines) {
     cycleSite();
