@@ -13,6 +13,7 @@
 #include "cli/ConsoleCrawl.h"
 #include "crawl/CrawlRun.h"
 #include "net/CurlFetcher.h"
+#include "core/CrawlOptions.h"
 #include "core/CrawlSettingsFile.h"
 
 namespace {
@@ -37,6 +38,7 @@ void ApplyOverrides(const CrawlCommandOptions& o) {
     if (o.htmlAutoDelete) gHTMLAutoDelete = *o.htmlAutoDelete;
     if (o.pictAutoDelete) gPictAutoDelete = *o.pictAutoDelete;
     if (o.minImageKb) gPictAutoDeleteSize = *o.minImageKb;
+    if (o.connections) gCrawlOptions.connections = *o.connections;
 }
 
 bool SaveQueue(const CrawlCommandOptions& o, const ConsoleHost& host, QString* where) {
@@ -84,7 +86,7 @@ int RunCrawlCommand(const CrawlCommandOptions& options) {
     SetWindowSystem(&console);
     InstallSignalHandlers();
 
-    CurlFetcher curl;
+    CurlFetcher curl(CrawlFetcherOptions(gCrawlOptions));
     curl.setFileAllowed(IsFileUrl(startUrl));
     CountingFetcher fetcher(curl);
     console.setByteCounter(&fetcher);
