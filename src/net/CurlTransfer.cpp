@@ -55,8 +55,6 @@ CurlTransfer::State::State(const CurlFetcher::Options& opts) : rules(opts) {
     curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");  // every encoding libcurl can decode
     curl_easy_setopt(easy, CURLOPT_USERAGENT, kUserAgent);
     curl_easy_setopt(easy, CURLOPT_FAILONERROR, 1L);
-    // Wait for a connection that can carry several transfers at once rather than open another.
-    curl_easy_setopt(easy, CURLOPT_PIPEWAIT, 1L);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &State::WriteBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText);
