@@ -86,7 +86,7 @@ struct CurlFetcher::Impl {
 
     FetchResult fetch(const QString& url, const Sink& sink, const Progress& callerProgress);
     FetchResult direct(const QString& url, const Sink& sink);
-    FetchResult waitFor(Job& job);
+    bool waitFor(Job& job);
     FetchResult replay(const Job& job, const Sink& sink);
     FetchResult aborted(Job& job);
     Job* claim(const QString& url);
@@ -297,11 +297,11 @@ FetchResult CurlFetcher::Impl::aborted(Job& job) {
 }
 
 // Drives every transfer until this one is done, giving the caller a turn whenever the network
-// keeps it waiting.
-FetchResult CurlFetcher::Impl::waitFor(Job& job) {
+// keeps it waiting; false when the caller asked to stop first.
+bool CurlFetcher::Impl::waitFor(Job& job) {
     for (;;) {
-        if (job.done) return job.result;
-        if (stopped || !turnNow()) return aborted(job);
+        if (job.done) return true;
+        if (stopped || !turnNow()) return false;
         plan();  // the turn may have changed the queues
         poll(options.serviceIntervalMs);
         perform();
@@ -310,11 +310,6 @@ FetchResult CurlFetcher::Impl::waitFor(Job& job) {
 
 FetchResult CurlFetcher::Impl::replay(const Job& job, const Sink& sink) {
     FetchResult result = job.result;
-    if (!turnNow()) {
-        result.outcome = FetchOutcome::Aborted;
-        result.error = QStringLiteral("aborted");
-        return result;
-    }
     std::vector<char> buffer(std::size_t{64} * 1024);
     for (std::int64_t offset = 0; offset < job.body.size();) {
         const std::int64_t got = job.body.readAt(offset, buffer.data(), buffer.size());
@@ -362,7 +357,7 @@ FetchResult CurlFetcher::Impl::direct(const QString& url, const Sink& sink) {
     } else if (!start(job)) {
         result.error = QStringLiteral("cannot start the transfer");
     } else {
-        result = waitFor(job);
+        result = waitFor(job) ? job.result : aborted(job);
     }
     erase(find(job));
     return result;
@@ -382,11 +377,16 @@ FetchResult CurlFetcher::Impl::fetch(const QString& url, const Sink& sink,
     plan();
     if (Job* job = claim(url)) {
         job->claimed = true;
-        FetchResult result = waitFor(*job);
-        const bool fetchAnew = result.outcome != FetchOutcome::Aborted && !job->usable;
-        if (!fetchAnew && result.outcome == FetchOutcome::Ok) result = replay(*job, sink);
+        // A transfer finished ahead still gives the caller its turn, as every transfer does.
+        const bool ready = job->done ? turnNow() : waitFor(*job);
+        if (!ready || job->usable) {
+            FetchResult result = !ready                                ? aborted(*job)
+                                 : job->result.outcome == FetchOutcome::Ok ? replay(*job, sink)
+                                                                          : job->result;
+            erase(find(*job));
+            return result;
+        }
         erase(find(*job));
-        if (!fetchAnew) return result;
     }
     return direct(url, sink);
 }
