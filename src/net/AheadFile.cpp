@@ -1,11 +1,10 @@
 #include "net/AheadFile.h"
 
-#include <QFile>
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QFile>
 #include <cerrno>
 #include <cstdlib>
 #include <utility>

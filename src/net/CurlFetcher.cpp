@@ -40,12 +40,12 @@ struct Job {
     CurlTransfer transfer;
     CurlTransfer::Write write;
     CurlTransfer::Turn turn;
-    AheadFile body;         // what a transfer started ahead received so far
+    AheadFile body;  // what a transfer started ahead received so far
     bool ahead = true;
-    bool claimed = false;   // the fetch under way asked for it
-    bool running = false;   // joined to the multi handle
+    bool claimed = false;  // the fetch under way asked for it
+    bool running = false;  // joined to the multi handle
     bool done = false;
-    bool usable = true;     // false: its body could not be kept; fetched anew when asked for
+    bool usable = true;  // false: its body could not be kept; fetched anew when asked for
     FetchResult result;
 };
 
@@ -70,8 +70,8 @@ QByteArray EncodeUrlForTransfer(const QString& url) {
 
 CurlFetcher::Options CrawlFetcherOptions(const CrawlOptions& crawl) {
     CurlFetcher::Options options;
-    options.connections = std::clamp(crawl.connections, CrawlOptions::kMinConnections,
-                                     CrawlOptions::kMaxConnections);
+    options.connections =
+        std::clamp(crawl.connections, CrawlOptions::kMinConnections, CrawlOptions::kMaxConnections);
     options.delayMs = std::max(0, crawl.delayMs);
     return options;
 }
@@ -134,8 +134,7 @@ CurlFetcher::Impl::~Impl() {
 // false once it wants to stop.
 bool CurlFetcher::Impl::turn() {
     if (stopped) return false;
-    if (Clock::now() - lastTurn < std::chrono::milliseconds(options.serviceIntervalMs))
-        return true;
+    if (Clock::now() - lastTurn < std::chrono::milliseconds(options.serviceIntervalMs)) return true;
     return turnNow();
 }
 
@@ -264,8 +263,7 @@ void CurlFetcher::Impl::plan() {
             --held[url];
             continue;
         }
-        if (static_cast<int>(jobs.size()) >= window || runningCount() >= options.connections)
-            break;
+        if (static_cast<int>(jobs.size()) >= window || runningCount() >= options.connections) break;
         if (hostWaitMs(url) == 0) planAhead(url);
     }
 }
@@ -380,9 +378,12 @@ FetchResult CurlFetcher::Impl::fetch(const QString& url, const Sink& sink,
         // A transfer finished ahead still gives the caller its turn, as every transfer does.
         const bool ready = job->done ? turnNow() : waitFor(*job);
         if (!ready || job->usable) {
-            FetchResult result = !ready                                ? aborted(*job)
-                                 : job->result.outcome == FetchOutcome::Ok ? replay(*job, sink)
-                                                                          : job->result;
+            FetchResult result = job->result;
+            if (!ready) {
+                result = aborted(*job);
+            } else if (result.outcome == FetchOutcome::Ok) {
+                result = replay(*job, sink);
+            }
             erase(find(*job));
             return result;
         }

@@ -63,8 +63,8 @@ protected:
         return f;
     }
     QStringList leftInRunFolder() const {
-        return QDir(gRunFolder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                          QDir::NoDotAndDotDot);
+        return QDir(gRunFolder)
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     }
 
     QTemporaryDir runFolder;
@@ -129,8 +129,9 @@ TEST_F(CurlFetcherAheadTest, ResultsFetchedAheadAreTheResultsOfADirectFetch) {
     site.redirect("/loop1", "/loop2");
     site.redirect("/loop2", "/loop1");
     site.redirect("/to-file.jpg", "file:///etc/hostname");
-    const std::vector<std::string> paths = {"/slow.html", "/missing.jpg", "/broken.jpg",
-                                            "/packed.html", "/r1.jpg", "/loop1", "/to-file.jpg"};
+    const std::vector<std::string> paths = {"/slow.html",   "/missing.jpg", "/broken.jpg",
+                                            "/packed.html", "/r1.jpg",      "/loop1",
+                                            "/to-file.jpg"};
 
     CurlFetcher direct(PoolOptions(1));
     CurlFetcher pool(PoolOptions(8));

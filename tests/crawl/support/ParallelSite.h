@@ -38,8 +38,9 @@ inline void BuildParallelSite(LoopbackSite& site, bool withStall) {
     std::string three = "<p>Many pictures</p>\n";
     for (int n = 1; n <= 20; ++n)
         three += "<img src=\"" + site.base() + "/a/pics/p" + std::to_string(n) + ".jpg\">\n";
-    three += "<a href=\"../home.html\">i</a> <a href=\"b/two.html\">two</a> "
-             "<a href=\"four.html\">four</a>\n";
+    three +=
+        "<a href=\"../home.html\">i</a> <a href=\"b/two.html\">two</a> "
+        "<a href=\"four.html\">four</a>\n";
     site.page("/a/three.html", three);
 
     site.page("/img/1.jpg", SitePicture(1, 5000), "image/jpeg");
@@ -77,8 +78,8 @@ inline void BuildParallelSite(LoopbackSite& site, bool withStall) {
 inline QMap<QString, QByteArray> FolderContents(const QString& folder) {
     QMap<QString, QByteArray> contents;
     const QDir dir(folder);
-    for (const QString& name : dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                             QDir::NoDotAndDotDot)) {
+    for (const QString& name :
+         dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
         QFile file(dir.filePath(name));
         contents.insert(name, file.open(QIODevice::ReadOnly) ? file.readAll() : "<unreadable>");
     }
