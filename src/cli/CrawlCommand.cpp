@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <unistd.h>
 
 #include "core/AppPaths.h"
@@ -41,10 +42,38 @@ void ApplyOverrides(const CrawlCommandOptions& o) {
     if (o.connections) gCrawlOptions.connections = *o.connections;
 }
 
-bool SaveQueue(const CrawlCommandOptions& o, const ConsoleHost& host, QString* where) {
-    *where = o.saveQueue.isEmpty() ? gRunFolder + QStringLiteral("/queue.srs") : o.saveQueue;
-    return SaveCrawlSettingsFile(*where, host.downloadText(), host.urlText(),
-                                 host.links().entries(), CrawlFileLayout::Resume);
+QByteArray Local(const QString& s) {
+    return s.toLocal8Bit();
+}
+
+// Saves the queue for --resume; says where it went, or where it could not go and why.
+void SaveQueue(const CrawlCommandOptions& o, const ConsoleHost& host) {
+    const QString where =
+        o.saveQueue.isEmpty() ? gRunFolder + QStringLiteral("/queue.srs") : o.saveQueue;
+    const QByteArray bytes = BuildCrawlSettingsFile(host.downloadText(), host.urlText(),
+                                                    host.links().entries(), CrawlFileLayout::Resume)
+                                 .bytes();
+    const int error = SaveWholeFile(CurrentRunStorage(), where, bytes);
+    if (error == 0) {
+        if (!o.quiet)
+            std::fprintf(stderr, "siterambler-crawl: queue saved to %s\n",
+                         Local(where).constData());
+        return;
+    }
+    std::fprintf(stderr, "siterambler-crawl: could not save the queue to %s: %s\n",
+                 Local(where).constData(), std::strerror(error));
+}
+
+void ReportEnd(const CrawlEnd& end) {
+    if (end.failedDeletions > 0)
+        std::fprintf(stderr,
+                     "siterambler-crawl: %d stored files could not be deleted (first: %s: %s)\n",
+                     end.failedDeletions, Local(end.firstFailedDeletion).constData(),
+                     std::strerror(end.firstDeletionError));
+    if (end.storageFault)
+        std::fprintf(stderr, "siterambler-crawl: cannot store files in %s: %s; crawl stopped\n",
+                     Local(end.storageFault.folder).constData(),
+                     std::strerror(end.storageFault.error));
 }
 
 }  // namespace
@@ -90,20 +119,17 @@ int RunCrawlCommand(const CrawlCommandOptions& options) {
     curl.setFileAllowed(IsFileUrl(startUrl));
     CountingFetcher fetcher(curl);
     console.setByteCounter(&fetcher);
-    RunCrawl(host, fetcher, resumeLinks);
+    const CrawlEnd end = RunCrawl(host, fetcher, resumeLinks);
     console.finalReport();
     SetWindowSystem(nullptr);
+    ReportEnd(end);
 
+    if (end.storageFault) {
+        SaveQueue(options, host);
+        return kExitStorage;
+    }
     if (console.inputError()) return kExitBadInput;
     if (!console.stoppedEarly()) return kExitDone;
-    QString where;
-    if (SaveQueue(options, host, &where)) {
-        if (!options.quiet)
-            std::fprintf(stderr, "siterambler-crawl: queue saved to %s\n",
-                         where.toLocal8Bit().constData());
-    } else {
-        std::fprintf(stderr, "siterambler-crawl: could not save the queue to %s\n",
-                     where.toLocal8Bit().constData());
-    }
+    SaveQueue(options, host);
     return gSignals ? kExitSignal : kExitDone;
 }

@@ -23,7 +23,9 @@ struct CrawlCommandOptions {
 };
 
 // Exit codes.
-enum CrawlExit : int { kExitDone = 0, kExitBadInput = 1, kExitSignal = 130 };
+// kExitStorage: a local storage failure (disk full, run folder gone, not writable) stopped the
+// crawl; the same value as EX_IOERR of sysexits.h.
+enum CrawlExit : int { kExitDone = 0, kExitBadInput = 1, kExitStorage = 74, kExitSignal = 130 };
 
 // Parses the arguments (without the program name). On error returns nothing and sets error.
 std::optional<CrawlCommandOptions> ParseCrawlArguments(const QStringList& args, QString* error);

@@ -48,7 +48,10 @@ QString CrawlUsage() {
         "\n"
         "Ctrl-C or SIGTERM stops the crawl like the cancel button and saves the queue\n"
         "(exit code 130); a second Ctrl-C ends at once.\n"
-        "Exit codes: 0 completed or a limit reached, 1 bad arguments or input, 130 signal.\n");
+        "A full disk, a vanished run folder or one no longer writable stops the crawl the\n"
+        "same way: the cause is printed, the queue saved if it can be (else where it was tried).\n"
+        "Exit codes: 0 completed or a limit reached, 1 bad arguments or input,\n"
+        "74 stopped by a storage failure, 130 signal.\n");
 }
 
 std::optional<CrawlCommandOptions> ParseCrawlArguments(const QStringList& args,

@@ -1,6 +1,6 @@
 #include "crawl/CrawlRun.h"
 
-#include <QDir>
+#include <cerrno>
 #include <limits>
 
 #include "core/basGlobal.h"
@@ -111,11 +111,12 @@ QString RunFolderNumber(int n) {
     return QString::number(n).rightJustified(4, u'0');
 }
 
-// The first free SRnnnn under folder, stored in gRunFolder; -1 when all are taken.
-int ChooseRunFolder(const QString& folder) {
+// The first free SRnnnn from number first on under folder, stored in gRunFolder; -1 when all
+// are taken.
+int ChooseRunFolder(const QString& folder, int first = 0) {
     const QString prefix =
         folder.endsWith(u'/') ? folder + QStringLiteral("SR") : folder + QStringLiteral("/SR");
-    for (int n = 0; n < kRunFolderNames; ++n) {
+    for (int n = first; n < kRunFolderNames; ++n) {
         const QString candidate = prefix + RunFolderNumber(n);
         if (!EntryExists(candidate)) {
             gRunFolder = candidate;
@@ -134,6 +135,24 @@ bool ConfirmStart(const QString& folder, int n) {
     return ws().MsgBox(text, QStringLiteral("巡回の開始の確認"), kQuestionStyle) == IDYES;
 }
 
+// Creates gRunFolder. Another program may have taken that name since it was chosen: two crawls
+// never share a run folder, so the next free name is taken (gRunFolder follows). 0 or errno.
+int CreateRunFolder(const QString& folder, int n) {
+    for (;;) {
+        const int error = CurrentRunStorage().makeFolder(gRunFolder);
+        if (error != EEXIST) return error;
+        n = ChooseRunFolder(folder, n + 1);
+        if (n < 0) return EEXIST;
+    }
+}
+
+void ShowStorageFault(const StorageFault& fault) {
+    ws().MsgBox(QStringLiteral("フォルダ「") + fault.folder +
+                    QStringLiteral("」にファイルを保存できませんでした。") + kCR + kCR +
+                    StorageCauseText(fault.error) + QStringLiteral("。"),
+                QStringLiteral("保存エラー"), kWarningStyle);
+}
+
 // One run from the created run folder to the closing message.
 class CrawlRunner {
 public:
@@ -144,21 +163,25 @@ public:
 
     void work();
     void finish();
+    const CrawlEnd& end() const { return mEnd; }
 
 private:
     QString download(const QString& url);
+    void noteDeletion(const QString& path, int error);
     bool scanStoredPage(const QString& path, const QString& pageUrl);
     bool imagePhase();
 
     CrawlHost& mHost;
     SchemeGate mGate;
     PageScanner mScanner;
+    CrawlEnd mEnd;
 };
 
 QString CrawlRunner::download(const QString& url) {
     const bool cancelledBefore = gCancelRequested == -1;
-    const QString path =
-        DownloadFile(url, mGate, [cancelledBefore] { return TransferTurn(cancelledBefore); });
+    const QString path = DownloadFile(
+        url, mGate, [cancelledBefore] { return TransferTurn(cancelledBefore); },
+        &mEnd.storageFault);
     if (ws().Ending()) throw ProgramEnding{};
     return path;
 }
@@ -173,8 +196,18 @@ bool CrawlRunner::scanStoredPage(const QString& path, const QString& pageUrl) {
         mHost.AnimateIcon();
     }
     page.close();
-    ApplyStoredPageRule(path);
+    int removeError = 0;
+    ApplyStoredPageRule(path, &removeError);
+    noteDeletion(path, removeError);
     return true;
+}
+
+// A file that could not be deleted only goes into the summary: the run goes on.
+void CrawlRunner::noteDeletion(const QString& path, int error) {
+    if (error == 0) return;
+    if (mEnd.failedDeletions++ > 0) return;
+    mEnd.firstFailedDeletion = path;
+    mEnd.firstDeletionError = error;
 }
 
 // False when the cancel flag was seen after an image.
@@ -183,7 +216,11 @@ bool CrawlRunner::imagePhase() {
     while (images.count() > 0) {
         images.setSelectedIndex(0);
         const QString path = download(images.selectedText());
-        if (!path.isEmpty() && !ApplySmallImageRule(path)) {
+        if (mEnd.storageFault) return false;  // stops like a cancel: the image stays first
+        int removeError = 0;
+        const bool deleted = !path.isEmpty() && ApplySmallImageRule(path, &removeError);
+        noteDeletion(path, removeError);
+        if (!path.isEmpty() && !deleted) {
             if (gImageCount < std::numeric_limits<std::int32_t>::max()) ++gImageCount;
             mHost.setCaption(kCrawlingCaption + QStringLiteral(" ( ") +
                              QString::number(gImageCount) +
@@ -204,6 +241,7 @@ void CrawlRunner::work() {
         links.setSelectedIndex(0);
         const QString pageUrl = links.selectedText();
         const QString path = download(pageUrl);
+        if (mEnd.storageFault) return;  // stops like a cancel: the page stays first
         if (!path.isEmpty() && EntryExists(path) && scanStoredPage(path, pageUrl)) {
             if (!imagePhase()) return;
         }
@@ -213,10 +251,11 @@ void CrawlRunner::work() {
 }
 
 void CrawlRunner::finish() {
+    if (mEnd.storageFault) ShowStorageFault(mEnd.storageFault);
     mHost.setCrawlControls(false);
     mHost.setCaption(kProgramTitle);
     mHost.showRestingIcon();
-    if (gCancelRequested == 0) {
+    if (gCancelRequested == 0 && !mEnd.storageFault) {
         ws().MsgBox(QStringLiteral("巡回が完了しました。"), QStringLiteral("巡回の完了"),
                     kInformationStyle);
     } else {
@@ -232,9 +271,9 @@ bool IsFileUrl(const QString& url) {
     return url.startsWith(QStringLiteral("file:"), Qt::CaseInsensitive);
 }
 
-void RunCrawl(CrawlHost& host, Fetcher& fetcher, const QStringList& followingLinks) {
+CrawlEnd RunCrawl(CrawlHost& host, Fetcher& fetcher, const QStringList& followingLinks) {
     try {
-        if (!CheckInputs(host)) return;
+        if (!CheckInputs(host)) return {};
         const QString folder = host.downloadText();
         const int n = ChooseRunFolder(folder);
         if (n < 0) {
@@ -243,14 +282,14 @@ void RunCrawl(CrawlHost& host, Fetcher& fetcher, const QStringList& followingLin
                                "すべて使われています。別のダウンロード先を指定してください。"),
                 QStringLiteral("パスエラー"), kWarningStyle);
             host.focusDownloadBox();
-            return;
+            return {};
         }
-        if (!ConfirmStart(folder, n) || ws().Ending()) return;
-        if (!QDir().mkdir(gRunFolder)) {
+        if (!ConfirmStart(folder, n) || ws().Ending()) return {};
+        if (CreateRunFolder(folder, n) != 0) {
             ws().MsgBox(QStringLiteral("フォルダ「") + gRunFolder +
                             QStringLiteral("」を作成できませんでした。"),
                         QStringLiteral("フォルダ作成エラー"), kWarningStyle);
-            return;
+            return {};
         }
         gImageCount = 0;
         host.lstLink().clear();
@@ -266,7 +305,9 @@ void RunCrawl(CrawlHost& host, Fetcher& fetcher, const QStringList& followingLin
             runner.work();
         }
         runner.finish();
+        return runner.end();
     } catch (const ProgramEnding&) {
         // The program is ending inside a yield: nothing more may be shown or changed.
     }
+    return {};
 }

@@ -6,7 +6,9 @@
 // folder and then works through the link queue: every page is stored and scanned, every image
 // found on it is stored, stored pages and small images are deleted as the settings say, and the
 // caption counts the images kept. It returns when the queue is empty, when the user cancelled
-// (gCancelRequested), after an input error or a declined confirmation. It yields through ws()
+// (gCancelRequested), after an input error or a declined confirmation. A local storage failure
+// (disk full, run folder gone, no longer writable) stops it like a cancel, after a warning that
+// names the folder and the cause; a failed fetch is passed over. It yields through ws()
 // all along (during transfers too), so every other handler may run inside it; when the program
 // ends inside one of those yields, RunCrawl returns at once and touches nothing more.
 //
@@ -20,12 +22,22 @@
 #include <QString>
 #include <QStringList>
 
+#include "crawl/RunStorage.h"
+
 class CrawlHost;
 class Fetcher;
 
+// How a run ended, beyond what the window shows: for the headless command's summary.
+struct CrawlEnd {
+    StorageFault storageFault;  // set when a storage failure stopped the run
+    int failedDeletions = 0;    // stored pages and small images that could not be deleted
+    QString firstFailedDeletion;
+    int firstDeletionError = 0;
+};
+
 // followingLinks are queued after the start URL: the headless command resumes a saved queue
 // with them. The start button always starts from the start URL alone.
-void RunCrawl(CrawlHost& host, Fetcher& fetcher, const QStringList& followingLinks = {});
+CrawlEnd RunCrawl(CrawlHost& host, Fetcher& fetcher, const QStringList& followingLinks = {});
 
 // True for a file: URL. Local files are fetched only in a crawl that started from one, so that
 // a web page can never make the crawler copy local files.

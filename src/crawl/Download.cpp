@@ -2,24 +2,13 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
+#include <cerrno>
 #include <limits>
 
 #include "core/basGlobal.h"
 #include "core/StringTokens.h"
 
-#ifdef Q_OS_UNIX
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#endif
-
 namespace {
-
-enum class Publish { Done, Taken, Failed };
 
 // The counter stops at its largest value: from then on every download fails.
 bool RaiseCounter() {
@@ -43,37 +32,42 @@ bool NextFreePath(const QString& extension, QString& path) {
     return true;
 }
 
-// Gives the finished temporary file its numbered name without ever replacing an entry that
-// took that name meanwhile (the user or the viewer may touch the run folder during a crawl).
-Publish PublishNoReplace(const QString& from, const QString& to) {
-#ifdef Q_OS_LINUX
-    const QByteArray source = QFile::encodeName(from);
-    const QByteArray target = QFile::encodeName(to);
-    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) ==
-        0)
-        return Publish::Done;
-    if (errno == EEXIST) return Publish::Taken;
-    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return Publish::Failed;
-    // File systems without an atomic no-replace rename: a hard link never replaces either.
-    if (::link(source.constData(), target.constData()) == 0) return Publish::Done;
-    if (errno == EEXIST) return Publish::Taken;
-    if (errno != EPERM && errno != ENOTSUP && errno != ENOSYS) return Publish::Failed;
-#endif
-    if (EntryExists(to)) return Publish::Taken;
-    return QFile::rename(from, to) ? Publish::Done : Publish::Failed;
+// The file system refuses this one name (an extension from a web page may be anything): the
+// attempt is passed over like a failed fetch, the crawl goes on.
+bool NameRefused(int error) {
+    return error == ENAMETOOLONG || error == EINVAL || error == EILSEQ;
 }
 
-// The stored files get the permissions any file the user creates gets, not the private ones
-// of a temporary file.
-void UseOrdinaryPermissions(QFile& file) {
-#ifdef Q_OS_UNIX
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    (void)::fchmod(file.handle(), 0666 & ~mask);
-#else
-    Q_UNUSED(file);
-#endif
-}
+// The hidden temporary file a body goes to; removed again unless it took its numbered name.
+class TemporaryBody {
+public:
+    explicit TemporaryBody(RunStorage& storage) : mStorage(storage) {}
+    ~TemporaryBody() {
+        close();
+        if (!mPath.isEmpty()) mStorage.remove(mPath);
+    }
+    TemporaryBody(const TemporaryBody&) = delete;
+    TemporaryBody& operator=(const TemporaryBody&) = delete;
+
+    int create() { return mStorage.createTemporary(gRunFolder, &mPath, &mHandle); }
+    int write(const char* data, std::size_t size) { return mStorage.write(mHandle, data, size); }
+    int close() {
+        const int handle = mHandle;
+        mHandle = -1;
+        return handle < 0 ? 0 : mStorage.close(handle);
+    }
+    // Gives the body the name path; EEXIST when that name was taken meanwhile.
+    int publish(const QString& path) {
+        const int error = mStorage.rename(mPath, path, false);
+        if (error == 0) mPath.clear();
+        return error;
+    }
+
+private:
+    RunStorage& mStorage;
+    QString mPath;
+    int mHandle = -1;
+};
 
 }  // namespace
 
@@ -92,7 +86,12 @@ QString GetExtension(const QString& url) {
     return u'.' + GetToken(last, 2, u'.');
 }
 
-QString DownloadFile(const QString& url, Fetcher& fetcher, const Fetcher::Progress& progress) {
+QString DownloadFile(const QString& url, Fetcher& fetcher, const Fetcher::Progress& progress,
+                     StorageFault* fault) {
+    const auto storageFailed = [fault](int error) {
+        if (fault) *fault = StorageFaultIn(gRunFolder, error);
+        return QString();
+    };
     const QString extension = GetExtension(url);
     // A NUL would cut the name short in the file system's hands and store under another name;
     // the attempt still uses up its number.
@@ -103,43 +102,53 @@ QString DownloadFile(const QString& url, Fetcher& fetcher, const Fetcher::Progre
     QString path;
     if (!NextFreePath(extension, path)) return QString();
 
-    QTemporaryFile body(gRunFolder + QStringLiteral("/.download-XXXXXX"));
-    if (!body.open()) return QString();
-    UseOrdinaryPermissions(body);
-
+    TemporaryBody body(CurrentRunStorage());
+    if (const int error = body.create()) return storageFailed(error);
+    int writeError = 0;
     const FetchResult result = fetcher.fetch(
         url,
-        [&body](const char* data, std::size_t size) {
-            return body.write(data, static_cast<qint64>(size)) == static_cast<qint64>(size);
+        [&body, &writeError](const char* data, std::size_t size) {
+            writeError = body.write(data, size);
+            return writeError == 0;
         },
         progress);
-    if (result.outcome != FetchOutcome::Ok || !body.flush()) return QString();
-    body.close();
+    if (writeError) return storageFailed(writeError);
+    if (result.outcome != FetchOutcome::Ok) return QString();
+    if (const int error = body.close()) return storageFailed(error);
 
+    // Never replaces an entry that took the name meanwhile (the user or the viewer may touch
+    // the run folder during a crawl): the next free number is taken instead.
     for (;;) {
-        switch (PublishNoReplace(body.fileName(), path)) {
-            case Publish::Done:
-                return path;
-            case Publish::Failed:
-                return QString();
-            case Publish::Taken:
-                if (!NextFreePath(extension, path)) return QString();
-                break;
-        }
+        const int error = body.publish(path);
+        if (error == 0) return path;
+        if (error != EEXIST) return NameRefused(error) ? QString() : storageFailed(error);
+        if (!NextFreePath(extension, path)) return QString();
     }
 }
 
-bool ApplyStoredPageRule(const QString& path) {
+namespace {
+
+// A file that is gone already needs no deleting.
+void RemoveStored(const QString& path, int* removeError) {
+    const int error = CurrentRunStorage().remove(path);
+    if (removeError) *removeError = error == ENOENT ? 0 : error;
+}
+
+}  // namespace
+
+bool ApplyStoredPageRule(const QString& path, int* removeError) {
+    if (removeError) *removeError = 0;
     if (gHTMLAutoDelete != u"0") return false;
-    QFile::remove(path);
+    RemoveStored(path, removeError);
     return true;
 }
 
-bool ApplySmallImageRule(const QString& path) {
+bool ApplySmallImageRule(const QString& path, int* removeError) {
+    if (removeError) *removeError = 0;
     if (gPictAutoDelete != u"0") return false;
     // Worked out in 64 bits: a limit from a hand-edited settings file may be any 32-bit value.
     const qint64 limit = static_cast<qint64>(gPictAutoDeleteSize) * 1000;
     if (QFileInfo(path).size() >= limit) return false;
-    QFile::remove(path);
+    RemoveStored(path, removeError);
     return true;
 }

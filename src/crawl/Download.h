@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "crawl/Fetcher.h"
+#include "crawl/RunStorage.h"
 
 // True when any directory entry of that name exists: file, folder or link (even a dangling one).
 bool EntryExists(const QString& path);
@@ -24,11 +25,18 @@ QString GetExtension(const QString& url);
 // file first and takes its numbered name only once complete, never replacing a file that
 // appeared meanwhile, so nobody ever sees a half-written file and no failed attempt leaves one.
 // progress is called while the transfer runs; returning false aborts it (the result is empty).
-QString DownloadFile(const QString& url, Fetcher& fetcher, const Fetcher::Progress& progress);
+// All writing goes through CurrentRunStorage(). An empty result with fault set means local
+// storage failed (the temporary file could not be created or written, or the numbered name could
+// not be given for another reason than being taken or refused as a name); an empty result with
+// fault left clear is a failed fetch, which the crawl passes over.
+QString DownloadFile(const QString& url, Fetcher& fetcher, const Fetcher::Progress& progress,
+                     StorageFault* fault = nullptr);
 
-// After a stored page has been scanned: deletes it when gHTMLAutoDelete is "0". True when deleted.
-bool ApplyStoredPageRule(const QString& path);
+// After a stored page has been scanned: deletes it when gHTMLAutoDelete is "0". True when it was
+// to be deleted; removeError receives the errno of a deletion that failed, else 0.
+bool ApplyStoredPageRule(const QString& path, int* removeError = nullptr);
 
 // After an image has been stored: deletes it when gPictAutoDelete is "0" and it holds fewer than
-// gPictAutoDeleteSize * 1000 bytes. True when deleted (the image then does not count).
-bool ApplySmallImageRule(const QString& path);
+// gPictAutoDeleteSize * 1000 bytes. True when it was to be deleted (the image then does not
+// count, even when the deletion failed); removeError as above.
+bool ApplySmallImageRule(const QString& path, int* removeError = nullptr);

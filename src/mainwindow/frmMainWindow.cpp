@@ -9,7 +9,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
-#include <QTimer>
 
 #include "core/AppPaths.h"
 #include "core/Settings.h"
@@ -18,6 +17,7 @@
 #include "widgets/Twips.h"
 #include "core/UrlQueue.h"
 #include "core/WindowSystem.h"
+#include "mainwindow/WholeTextBox.h"
 
 namespace {
 
@@ -54,9 +54,9 @@ frmMainWindow::~frmMainWindow() {
 
 void frmMainWindow::buildControls(QWidget* client) {
     client->setMouseTracking(true);
-    txtURLBasePath = new QLineEdit(QStringLiteral("http://"), client);
+    txtURLBasePath = new WholeTextBox(QStringLiteral("http://"), client);
     txtURLBasePath->setGeometry(TwipsRect(240, 480, 8895, 270));
-    txtDownloadBasePath = new QLineEdit(client);
+    txtDownloadBasePath = new WholeTextBox(client);
     txtDownloadBasePath->setGeometry(TwipsRect(240, 1200, 8415, 270));
     lstLinkView = new QListView(client);
     lstLinkView->setGeometry(TwipsRect(240, 1920, 8895, 1320));
@@ -178,16 +178,6 @@ bool frmMainWindow::eventFilter(QObject* watched, QEvent* event) {
                 // only the window's own background, not a label or other control on it
                 const auto* me = static_cast<QMouseEvent*>(event);
                 if (!mClient->childAt(me->position().toPoint())) mHoverList = 0;
-            }
-            break;
-        case QEvent::FocusIn:
-            if (watched == txtURLBasePath || watched == txtDownloadBasePath) {
-                auto* box = static_cast<QLineEdit*>(watched);
-                box->selectAll();
-                // a click that gave the focus would place the cursor afterwards: select again
-                QTimer::singleShot(0, box, [box] {
-                    if (box->hasFocus()) box->selectAll();
-                });
             }
             break;
         default:

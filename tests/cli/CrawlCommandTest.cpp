@@ -6,11 +6,15 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <csignal>
+#include <cstring>
+#include <sys/mount.h>
 
 #include "LoopbackSite.h"
 #include "ParallelSite.h"
 #include "QtPrinters.h"
+#include "StorageScenarios.h"
 #include "core/ProfileFile.h"
+#include "core/basGlobal.h"
 #include "cli/CrawlCommand.h"
 
 namespace {
@@ -52,7 +56,95 @@ protected:
     LoopbackSite site;
 };
 
+// Unmounts at the end of the test whatever happened.
+struct Mounted {
+    QByteArray path;
+    ~Mounted() { ::umount2(path.constData(), MNT_DETACH); }
+};
+
+// The command in this process, so that a FaultyStorage can stand in for the file system.
+class CrawlCommandStorageTest : public ::testing::TestWithParam<StorageScenario> {
+protected:
+    void SetUp() override {
+        ResetGlobals();
+        QDir().mkpath(downloads());
+        site.page("/a.html", "<a href=\"b.html\">b</a> <img src=\"1.jpg\"> <img src=\"2.jpg\">");
+        site.page("/b.html", "<a href=\"a.html\">a</a>");
+        site.page("/1.jpg", std::string(4000, 'j'), "image/jpeg");
+        site.page("/2.jpg", std::string(4000, 'k'), "image/jpeg");
+    }
+    void TearDown() override { ResetGlobals(); }
+    QString downloads() const { return dir.filePath("dl"); }
+    QString run0() const { return downloads() + "/SR0000"; }
+    int run(QStringList args, QString* err) {
+        QString error;
+        const auto options = ParseCrawlArguments(
+            QStringList{"--keep-pages", "--keep-all-images", site.url("/a.html"), downloads()} +
+                args,
+            &error);
+        EXPECT_TRUE(options.has_value()) << error.toStdString();
+        ::testing::internal::CaptureStderr();
+        const int code = RunCrawlCommand(*options);
+        *err = QString::fromStdString(::testing::internal::GetCapturedStderr());
+        return code;
+    }
+
+    QTemporaryDir dir;
+    LoopbackSite site;
+};
+
 }  // namespace
+
+TEST_P(CrawlCommandStorageTest, StopsWithItsOwnExitCodeTheCauseAndTheQueue) {
+    const StorageScenario& s = GetParam();
+    FaultyStorage storage;
+    s.arrange(storage, downloads());
+    const QString queue = dir.filePath("queue.srs");
+    QString err;
+    EXPECT_EQ(run({"--quiet", "--save-queue", queue}, &err), 74) << err.toStdString();
+    const QString warning = StorageWarningText(run0(), s).replace('\r', ' ');
+    EXPECT_TRUE(err.contains("保存エラー: " + warning)) << err.toStdString();
+    EXPECT_TRUE(err.contains(
+        QString("cannot store files in %1: %2; crawl stopped").arg(run0(), std::strerror(s.error))))
+        << err.toStdString();
+    ProfileFile saved;
+    ASSERT_TRUE(saved.load(queue));
+    EXPECT_EQ(saved.value("BaseSetting", "URL"), site.url("/a.html"));  // resumes at the page
+    EXPECT_EQ(QDir(run0()).entryList(QDir::Files | QDir::Hidden, QDir::Name), s.stored);
+    EXPECT_TRUE(LeftoverTemporaries(dir.path()).isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Storage, CrawlCommandStorageTest, ::testing::ValuesIn(StorageScenarios()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CrawlCommandStorageTest, AQueueThatCannotBeSavedEitherSaysWhereAndWhy) {
+    // a full disk and a vanished run folder take the default place of the queue with them
+    for (const StorageScenario& s : StorageScenarios()) {
+        if (!s.stored.isEmpty()) continue;
+        FaultyStorage storage;
+        s.arrange(storage, downloads());
+        QString err;
+        EXPECT_EQ(run({}, &err), 74) << s.name;
+        EXPECT_TRUE(err.contains(QString("could not save the queue to %1/queue.srs: %2")
+                                     .arg(gRunFolder, std::strerror(s.error))))
+            << err.toStdString();
+    }
+    EXPECT_TRUE(LeftoverTemporaries(dir.path()).isEmpty());
+}
+
+TEST_F(CrawlCommandStorageTest, FailedDeletionsGoIntoTheSummaryAndTheCrawlCompletes) {
+    FaultyStorage storage;
+    storage.fault = [](FaultyStorage::Op op, const QString&) {
+        return op == FaultyStorage::Op::Remove ? EIO : 0;
+    };
+    site.page("/b.html", "no way back");
+    QString err;
+    EXPECT_EQ(run({"--quiet", "--delete-pages"}, &err), 0) << err.toStdString();
+    EXPECT_TRUE(
+        err.contains(QString("2 stored files could not be deleted (first: %1/000001.html: %2)")
+                         .arg(run0(), std::strerror(EIO))))
+        << err.toStdString();
+}
 
 TEST(CrawlArguments, OptionsPositionalsAndErrors) {
     QString error;
@@ -172,4 +264,33 @@ TEST_F(CrawlCommandTest, EightConnectionsStoreExactlyWhatOneStores) {
     EXPECT_EQ(folders[1].keys(), folders[0].keys());
     for (auto it = folders[0].constBegin(); it != folders[0].constEnd(); ++it)
         EXPECT_TRUE(folders[1].value(it.key()) == it.value()) << it.key().toStdString();
+}
+
+// A real file system of 64 KiB, where this process may mount one; skipped elsewhere.
+TEST_F(CrawlCommandTest, ARealFullDiskStopsTheCrawlWithNothingPartialLeft) {
+    const QString small = dir.filePath("small");
+    QDir().mkpath(small);
+    if (::mount("tmpfs", QFile::encodeName(small).constData(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    const Mounted mounted{QFile::encodeName(small)};
+    std::string page;
+    for (int i = 1; i <= 12; ++i) {
+        const std::string name = std::to_string(i) + ".jpg";
+        page += "<img src=\"" + name + "\">";
+        site.page("/" + name, std::string(6000, char('a' + i)), "image/jpeg");
+    }
+    site.page("/a.html", page);
+    const QString queue = dir.filePath("queue.srs");
+    QString err;
+    EXPECT_EQ(run({"--quiet", "--save-queue", queue, site.url("/a.html"), small}, &err), 74)
+        << err.toStdString();
+    EXPECT_TRUE(err.contains("空き容量が足りません")) << err.toStdString();
+    const QDir run(small + "/SR0000");
+    const QStringList files = run.entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    EXPECT_GE(files.size(), 2);
+    EXPECT_LT(files.size(), 13);
+    for (const QString& f : files)  // every file whole, no temporary among them
+        EXPECT_EQ(QFileInfo(run.filePath(f)).size(), f.endsWith(".jpg") ? 6000 : page.size())
+            << f.toStdString();
+    EXPECT_TRUE(QFile::exists(queue));
 }

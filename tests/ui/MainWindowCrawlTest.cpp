@@ -12,11 +12,12 @@
 #include "LoopbackSite.h"
 #include "QtPrinters.h"
 #include "ScriptedWindowSystem.h"
+#include "StorageScenarios.h"
 #include "core/AppPaths.h"
 #include "core/CrawlOptions.h"
 #include "core/ProfileFile.h"
-#include "core/basGlobal.h"
 #include "core/UrlQueue.h"
+#include "core/basGlobal.h"
 #include "mainwindow/frmMainWindow.h"
 
 namespace {
@@ -58,6 +59,9 @@ protected:
     LoopbackSite site;
     std::unique_ptr<frmMainWindow> w;
 };
+
+class MainWindowStorageTest : public MainWindowCrawlTest,
+                              public ::testing::WithParamInterface<StorageScenario> {};
 
 }  // namespace
 
@@ -149,3 +153,31 @@ TEST_F(MainWindowCrawlTest, OneF1StartsOneCrawlEvenWhenTheFocusMovedMeanwhile) {
     EXPECT_FALSE(QDir(downloads() + "/SR0001").exists());
     EXPECT_EQ(ws.shown().back().text, "巡回が完了しました。");
 }
+
+TEST_P(MainWindowStorageTest, StopsLikeACancelAfterAWarningAndKeepsTheQueue) {
+    const StorageScenario& s = GetParam();
+    FaultyStorage storage;
+    s.arrange(storage, downloads());
+    ws.answer(IDYES);
+    w->cmdStart_Click();
+    ASSERT_EQ(ws.shown().size(), 3u);
+    EXPECT_EQ(ws.shown()[1].title, "保存エラー");
+    EXPECT_EQ(ws.shown()[1].style, 0x1030);
+    EXPECT_EQ(ws.shown()[1].text, StorageWarningText(downloads() + "/SR0000", s));
+    EXPECT_EQ(ws.shown()[2].title, "巡回の中止");
+    EXPECT_EQ(ws.shown()[2].text, "巡回を中止しました。");
+    EXPECT_TRUE(w->cmdStart->isEnabled());
+    EXPECT_EQ(w->windowTitle(), "Site Rambler");
+    EXPECT_EQ(gCancelRequested, 0);
+    // the entries being worked on stay first, ready to be saved and resumed
+    ASSERT_GE(w->lstLink().count(), 1);
+    EXPECT_EQ(w->lstLink().entry(0), site.url("/a.html"));
+    EXPECT_EQ(w->lstImage().count() ? w->lstImage().entry(0) : QString(),
+              *s.imageLeft ? site.url(s.imageLeft) : QString());
+    EXPECT_EQ(runFiles(), s.stored);  // hidden temporaries included: none
+    EXPECT_TRUE(LeftoverTemporaries(dir.path()).isEmpty());
+    EXPECT_EQ(gFileCounter, s.counter);
+}
+
+INSTANTIATE_TEST_SUITE_P(Storage, MainWindowStorageTest, ::testing::ValuesIn(StorageScenarios()),
+                         [](const auto& info) { return std::string(info.param.name); });

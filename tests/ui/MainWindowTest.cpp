@@ -283,6 +283,41 @@ TEST_F(MainWindowTest, UrlBoxSelectsAllOnFocus) {
     EXPECT_EQ(w->txtDownloadBasePath->selectedText(), "/data");
 }
 
+// Keys that reach a box before the window gets round to its queued events must all be kept:
+// typing replaces the selected text, and nothing selects the typed letters afterwards.
+TEST_F(MainWindowTest, KeysTypedRightAfterTheFocusChangeAreAllKept) {
+    auto w = makeWindow();
+    for (QLineEdit* box : {w->txtURLBasePath, w->txtDownloadBasePath}) {
+        box->setText("old text");
+        w->cmdStart->setFocus();
+        box->setFocus();
+        QTest::keyClicks(box, "http://ab");
+        QCoreApplication::processEvents();
+        QTest::keyClicks(box, "cdefgh");
+        EXPECT_EQ(box->text(), "http://abcdefgh");
+
+        box->setText("old text");
+        w->cmdStart->setFocus();
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, box->height() / 2));
+        EXPECT_EQ(box->selectedText(), "old text");
+        QTest::keyClicks(box, "http://ab");
+        QCoreApplication::processEvents();
+        QTest::keyClicks(box, "cdefgh");
+        EXPECT_EQ(box->text(), "http://abcdefgh");
+    }
+}
+
+TEST_F(MainWindowTest, ClickIntoTheFocusedBoxPlacesTheCursor) {
+    auto w = makeWindow();
+    QLineEdit* box = w->txtURLBasePath;
+    box->setText("abcdef");
+    w->cmdStart->setFocus();
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(box->width() - 3, box->height() / 2));
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(box->width() - 3, box->height() / 2));
+    EXPECT_FALSE(box->hasSelectedText());
+    EXPECT_EQ(box->cursorPosition(), 6);
+}
+
 TEST_F(MainWindowTest, AnimationRunsThroughFiveFramesAndRestingIconComesBack) {
     auto w = makeWindow();
     std::vector<int> frames;

@@ -1,0 +1,136 @@
+#include "crawl/RunStorage.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstdio>
+
+namespace {
+
+RunStorage* gStorage = nullptr;
+
+QByteArray Name(const QString& path) {
+    return QFile::encodeName(path);
+}
+
+int ErrorOf(int result) {
+    return result == 0 ? 0 : errno;
+}
+
+bool AnyEntry(const QByteArray& path) {
+    struct stat st {};
+    return ::lstat(path.constData(), &st) == 0;
+}
+
+}  // namespace
+
+int PosixRunStorage::createTemporary(const QString& folder, QString* path, int* handle) {
+    QByteArray pattern = Name(folder + QStringLiteral("/.download-XXXXXX"));
+    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0) return errno;
+    // stored files get the permissions of any file the user creates, not a temporary's 0600
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    (void)::fchmod(fd, 0666 & ~mask);
+    *path = QFile::decodeName(pattern);
+    *handle = fd;
+    return 0;
+}
+
+int PosixRunStorage::write(int handle, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(handle, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return errno;
+        if (n == 0) return EIO;
+        data += n;
+        size -= std::size_t(n);
+    }
+    return 0;
+}
+
+int PosixRunStorage::close(int handle) {
+    // after a failed close the descriptor is gone all the same: never close it twice
+    return ::close(handle) == 0 || errno == EINTR ? 0 : errno;
+}
+
+int PosixRunStorage::rename(const QString& from, const QString& to, bool replace) {
+    const QByteArray source = Name(from);
+    const QByteArray target = Name(to);
+    if (replace) return ErrorOf(std::rename(source.constData(), target.constData()));
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) ==
+        0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return errno;
+#endif
+    // File systems without an atomic no-replace rename: a hard link never replaces either.
+    if (::link(source.constData(), target.constData()) == 0) {
+        ::unlink(source.constData());
+        return 0;
+    }
+    if (errno != EPERM && errno != ENOTSUP && errno != ENOSYS) return errno;
+    if (AnyEntry(target)) return EEXIST;
+    return ErrorOf(std::rename(source.constData(), target.constData()));
+}
+
+int PosixRunStorage::remove(const QString& path) {
+    return ErrorOf(::unlink(Name(path).constData()));
+}
+
+int PosixRunStorage::makeFolder(const QString& path) {
+    return ErrorOf(::mkdir(Name(path).constData(), 0777));
+}
+
+RunStorage& CurrentRunStorage() {
+    static PosixRunStorage fileSystem;
+    return gStorage ? *gStorage : fileSystem;
+}
+
+void SetRunStorage(RunStorage* storage) {
+    gStorage = storage;
+}
+
+int SaveWholeFile(RunStorage& storage, const QString& path, const QByteArray& bytes) {
+    QString temporary;
+    int handle = -1;
+    const QString folder = QFileInfo(path).path();
+    if (const int error = storage.createTemporary(folder, &temporary, &handle)) return error;
+    int error = storage.write(handle, bytes.constData(), std::size_t(bytes.size()));
+    const int closeError = storage.close(handle);
+    if (!error) error = closeError;
+    if (!error) error = storage.rename(temporary, path, true);
+    if (error) storage.remove(temporary);
+    return error;
+}
+
+StorageFault StorageFaultIn(const QString& folder, int error) {
+    StorageFault fault{error, folder};
+    if (error == ENOENT || error == ENOTDIR) {
+        const QString above = QFileInfo(folder).path();
+        if (!AnyEntry(Name(above))) fault.folder = above;
+    }
+    return fault;
+}
+
+QString StorageCauseText(int error) {
+    switch (error) {
+        case ENOSPC:
+        case EDQUOT:
+            return QStringLiteral("空き容量が足りません");
+        case ENOENT:
+        case ENOTDIR:
+            return QStringLiteral("フォルダが見つかりません");
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return QStringLiteral("書き込みが許可されていません");
+        default:
+            return QStringLiteral("読み書きのエラー");
+    }
+}

@@ -1,0 +1,62 @@
+#pragma once
+// Every write of a crawl (stored pages and images, their deletion, the run folder, a saved
+// queue) goes through one RunStorage. Its operations answer with an errno value, 0 for success,
+// so that a full disk, a vanished folder or a read-only file system can be told apart from a
+// failed fetch; tests put a storage in its place that fails at chosen moments.
+
+#include <QByteArray>
+#include <QString>
+#include <cstddef>
+
+class RunStorage {
+public:
+    virtual ~RunStorage() = default;
+
+    // Creates a new, empty, hidden file "<folder>/.download-XXXXXX" with a unique name and the
+    // permissions any file the user creates gets; sets path and an open handle.
+    virtual int createTemporary(const QString& folder, QString* path, int* handle) = 0;
+    // Writes all of data, or fails.
+    virtual int write(int handle, const char* data, std::size_t size) = 0;
+    // Closes the handle in any case; an error says that earlier writes may not have landed.
+    virtual int close(int handle) = 0;
+    // Gives from the name to. Without replace, an entry already named to is never replaced and
+    // the answer is EEXIST.
+    virtual int rename(const QString& from, const QString& to, bool replace) = 0;
+    virtual int remove(const QString& path) = 0;
+    // EEXIST when any entry of that name exists already.
+    virtual int makeFolder(const QString& path) = 0;
+};
+
+// The file system itself.
+class PosixRunStorage final : public RunStorage {
+public:
+    int createTemporary(const QString& folder, QString* path, int* handle) override;
+    int write(int handle, const char* data, std::size_t size) override;
+    int close(int handle) override;
+    int rename(const QString& from, const QString& to, bool replace) override;
+    int remove(const QString& path) override;
+    int makeFolder(const QString& path) override;
+};
+
+// The storage in use: the file system unless a test installed another (nullptr puts it back).
+RunStorage& CurrentRunStorage();
+void SetRunStorage(RunStorage* storage);
+
+// Writes bytes to path through a temporary file beside it, replacing what was there only once
+// everything was written. Nothing half-written stays behind.
+int SaveWholeFile(RunStorage& storage, const QString& path, const QByteArray& bytes);
+
+// A local storage failure that stops a crawl.
+struct StorageFault {
+    int error = 0;   // errno; 0 when there was none
+    QString folder;  // the folder that could not be written
+    explicit operator bool() const { return error != 0; }
+};
+
+// The fault of a write into folder; when folder has gone together with the folder above it
+// (the download folder), the folder above is the one named.
+StorageFault StorageFaultIn(const QString& folder, int error);
+
+// The cause in the program's words: 空き容量が足りません, フォルダが見つかりません,
+// 書き込みが許可されていません, or 読み書きのエラー for anything else.
+QString StorageCauseText(int error);

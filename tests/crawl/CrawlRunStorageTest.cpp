@@ -1,0 +1,77 @@
+// Writers of the crawl that fail without stopping it, and two crawls racing for a run folder.
+#include "CrawlFixture.h"
+#include "FaultyStorage.h"
+
+namespace {
+
+using Op = FaultyStorage::Op;
+using RunStorageTest = CrawlFixture;
+
+TEST_F(RunStorageTest, AFolderTakenBetweenChoiceAndCreationMakesTheRunTakeTheNextName) {
+    FaultyStorage storage;
+    QDir(downloads.path()).mkdir("SR0001");
+    storage.fault = [](Op op, const QString& path) {
+        if (op == Op::MakeFolder && path.endsWith("SR0000")) QDir().mkdir(path);  // the other one
+        return 0;
+    };
+    site.page("/index.html", "<img src=\"1.jpg\">");
+    site.page("/1.jpg", Bytes(3000), "image/jpeg");
+    crawl(site.url("/index.html"));
+    EXPECT_TRUE(windows.shown()[0].text.contains("フォルダ「SR0000」を作成して"));
+    EXPECT_EQ(gRunFolder, runFolder("SR0002"));
+    EXPECT_EQ(stored(), QStringList({"000001.html", "000002.jpg"}));
+    EXPECT_TRUE(Entries(runFolder("SR0000")).isEmpty());
+    EXPECT_EQ(lastBox().text, "巡回が完了しました。");
+}
+
+TEST_F(RunStorageTest, NamesTheFileSystemRefusesAndFailedFetchesArePassedOver) {
+    // a web page chooses the extension: a name too long for any file system must not stop us
+    const std::string longName = "x." + std::string(300, 'e') + ".jpg";
+    site.page("/index.html", "<img src=\"" + longName +
+                                 "\"> <img src=\"gone.jpg\"> "
+                                 "<img src=\"1.jpg\">");
+    site.page("/" + longName, Bytes(3000), "image/jpeg");
+    site.page("/1.jpg", Bytes(3000), "image/jpeg");
+    crawl(site.url("/index.html"));
+    EXPECT_EQ(lastBox().text, "巡回が完了しました。");
+    EXPECT_EQ(stored(), QStringList({"000001.html", "000004.jpg"}));
+    EXPECT_EQ(site.count("/" + longName), 1);
+}
+
+TEST_F(RunStorageTest, DeletionsThatFailAreCountedAndTheRunGoesOn) {
+    FaultyStorage storage;
+    storage.fault = [](Op op, const QString&) { return op == Op::Remove ? EIO : 0; };
+    gHTMLAutoDelete = "0";
+    gPictAutoDelete = "0";
+    site.page("/index.html", "<img src=\"small.gif\"> <img src=\"big.jpg\">");
+    site.page("/small.gif", Bytes(100), "image/gif");
+    site.page("/big.jpg", Bytes(3000), "image/jpeg");
+    host.url = site.url("/index.html");
+    windows.answer(IDYES);
+    const CrawlEnd end = RunCrawl(host, fetcher);
+    EXPECT_EQ(lastBox().text, "巡回が完了しました。");
+    EXPECT_FALSE(end.storageFault);
+    EXPECT_EQ(end.failedDeletions, 2);
+    EXPECT_EQ(end.firstFailedDeletion, gRunFolder + "/000001.html");
+    EXPECT_EQ(end.firstDeletionError, EIO);
+    EXPECT_EQ(gImageCount, 1);  // the small image was to go: it does not count
+}
+
+TEST_F(RunStorageTest, AVanishedDownloadFolderIsTheOneNamed) {
+    FaultyStorage storage;
+    const QString top = downloads.path();
+    storage.fault = [top](Op op, const QString&) {
+        if (op == Op::Create) QDir(top).removeRecursively();
+        return 0;
+    };
+    host.url = site.url("/index.html");
+    windows.answer(IDYES);
+    const CrawlEnd end = RunCrawl(host, fetcher);
+    EXPECT_EQ(end.storageFault.error, ENOENT);
+    EXPECT_EQ(end.storageFault.folder, top);
+    EXPECT_TRUE(windows.shown()[1].text.startsWith("フォルダ「" + top + "」に"));
+    EXPECT_EQ(lastBox().text, "巡回を中止しました。");
+    EXPECT_TRUE(site.requests().empty());  // nothing is fetched that cannot be stored
+}
+
+}  // namespace
