@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <QFile>
@@ -45,6 +46,14 @@ bool AheadFile::open(const QString& folder) {
 #endif
     if (mFd < 0) mFd = OpenAndUnlink(folder);
     return mFd >= 0;
+}
+
+bool AheadFile::RoomIn(const QString& folder, std::int64_t bytes) {
+    struct statvfs info {};
+    if (folder.isEmpty() || ::statvfs(QFile::encodeName(folder).constData(), &info) != 0)
+        return false;
+    const auto free = static_cast<unsigned long long>(info.f_bavail) * info.f_frsize;
+    return free >= static_cast<unsigned long long>(bytes);
 }
 
 void AheadFile::close() {

@@ -18,6 +18,8 @@ public:
 
     // False when no file can be made in folder.
     bool open(const QString& folder);
+    // True when the file system of folder has at least bytes free for an ordinary user.
+    static bool RoomIn(const QString& folder, std::int64_t bytes);
     void close();
     bool isOpen() const { return mFd >= 0; }
 

@@ -17,6 +17,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+constexpr std::int64_t kDiskReserve = std::int64_t{256} * 1024 * 1024;
+
 char HexDigit(int value) {
     return "0123456789ABCDEF"[value & 0xF];
 }
@@ -257,6 +259,9 @@ void CurlFetcher::Impl::plan() {
         --held[job.url];
         erase(it++);
     }
+    // Bodies held ahead never take the last of the disk: there the run stores what the
+    // one-at-a-time crawl would have stored before the disk filled.
+    const bool room = AheadFile::RoomIn(gRunFolder, kDiskReserve);
     for (const QString& url : next) {
         if (!FetchableAhead(url)) continue;
         if (held.value(url) > 0) {
@@ -264,7 +269,7 @@ void CurlFetcher::Impl::plan() {
             continue;
         }
         if (static_cast<int>(jobs.size()) >= window || runningCount() >= options.connections) break;
-        if (hostWaitMs(url) == 0) planAhead(url);
+        if (room && hostWaitMs(url) == 0) planAhead(url);
     }
 }
 
