@@ -48,6 +48,7 @@ class CountingFetcher final : public Fetcher {
 public:
     explicit CountingFetcher(Fetcher& inner) : mInner(inner) {}
     FetchResult fetch(const QString& url, const Sink& sink, const Progress& progress) override;
+    void setLookahead(Lookahead lookahead) override { mInner.setLookahead(std::move(lookahead)); }
     std::int64_t bytes() const { return mBytes; }
 
 private:

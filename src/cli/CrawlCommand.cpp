@@ -14,6 +14,7 @@
 #include "cli/ConsoleCrawl.h"
 #include "crawl/CrawlRun.h"
 #include "net/CurlFetcher.h"
+#include "core/CrawlOptions.h"
 #include "core/CrawlSettingsFile.h"
 
 namespace {
@@ -38,6 +39,7 @@ void ApplyOverrides(const CrawlCommandOptions& o) {
     if (o.htmlAutoDelete) gHTMLAutoDelete = *o.htmlAutoDelete;
     if (o.pictAutoDelete) gPictAutoDelete = *o.pictAutoDelete;
     if (o.minImageKb) gPictAutoDeleteSize = *o.minImageKb;
+    if (o.connections) gCrawlOptions.connections = *o.connections;
 }
 
 QByteArray Local(const QString& s) {
@@ -113,7 +115,7 @@ int RunCrawlCommand(const CrawlCommandOptions& options) {
     SetWindowSystem(&console);
     InstallSignalHandlers();
 
-    CurlFetcher curl;
+    CurlFetcher curl(CrawlFetcherOptions(gCrawlOptions));
     curl.setFileAllowed(IsFileUrl(startUrl));
     CountingFetcher fetcher(curl);
     console.setByteCounter(&fetcher);

@@ -12,6 +12,7 @@ struct CrawlCommandOptions {
     std::optional<QString> htmlAutoDelete;  // "0" delete pages, "1" keep them
     std::optional<QString> pictAutoDelete;  // "0" delete small images, "1" keep all
     std::optional<std::int32_t> minImageKb;
+    std::optional<int> connections;         // transfers in flight, 1 to 16
     QString saveQueue;  // empty: queue.srs in the run folder
     QString resume;     // crawl settings file to start from
     std::int64_t maxPages = 0;     // 0: no limit

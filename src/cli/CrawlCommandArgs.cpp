@@ -1,5 +1,6 @@
 #include "cli/CrawlCommand.h"
 
+#include "core/CrawlOptions.h"
 #include "core/NumberText.h"
 
 namespace {
@@ -35,6 +36,7 @@ QString CrawlUsage() {
         "  --keep-pages          keep stored pages\n"
         "  --min-image-kb N      delete images smaller than N kilobytes (1000 bytes)\n"
         "  --keep-all-images     keep every image whatever its size\n"
+        "  --connections N       transfers in flight at once, 1 to 16 (1: one at a time)\n"
         "  --max-pages N         stop after N pages (the queue is saved, exit code 0)\n"
         "  --max-seconds S       stop after S seconds (the queue is saved, exit code 0)\n"
         "  --save-queue FILE     where the queue goes when the crawl stops early\n"
@@ -81,6 +83,15 @@ std::optional<CrawlCommandOptions> ParseCrawlArguments(const QStringList& args,
             }
             o.minImageKb = *kb;
             o.pictAutoDelete = QStringLiteral("0");
+        } else if (name == "--connections") {
+            if (!TakeValue(args, i, &value, error)) return std::nullopt;
+            bool ok = false;
+            const int n = value.toInt(&ok);
+            if (!ok || n < CrawlOptions::kMinConnections || n > CrawlOptions::kMaxConnections) {
+                *error = QStringLiteral("--connections wants a whole number from 1 to 16");
+                return std::nullopt;
+            }
+            o.connections = n;
         } else if (name == "--max-pages") {
             if (!TakeValue(args, i, &value, error)) return std::nullopt;
             bool ok = false;

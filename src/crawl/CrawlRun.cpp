@@ -50,6 +50,34 @@ bool TransferTurn(bool cancelledBefore) {
     return cancelledBefore || gCancelRequested != -1;
 }
 
+// What the run will ask for next, in its order: the pictures queued (the first is the one it
+// works on), then the pages after the current one; with no pictures queued, the current page
+// comes first.
+QStringList NextEntries(CrawlHost& host, int max) {
+    QStringList next;
+    const UrlQueue& images = host.lstImage();
+    const UrlQueue& links = host.lstLink();
+    for (int i = 0; i < images.count() && next.size() < max; ++i) next.append(images.entry(i));
+    for (int i = images.count() > 0 ? 1 : 0; i < links.count() && next.size() < max; ++i)
+        next.append(links.entry(i));
+    return next;
+}
+
+// The fetcher may fetch ahead while the run works through the queues; whatever it holds goes
+// when the run ends, however it ends.
+class LookaheadScope {
+public:
+    LookaheadScope(Fetcher& fetcher, CrawlHost& host) : mFetcher(fetcher) {
+        mFetcher.setLookahead([&host](int max) { return NextEntries(host, max); });
+    }
+    ~LookaheadScope() { mFetcher.setLookahead({}); }
+    LookaheadScope(const LookaheadScope&) = delete;
+    LookaheadScope& operator=(const LookaheadScope&) = delete;
+
+private:
+    Fetcher& mFetcher;
+};
+
 void RemoveSelectedOrFirst(UrlQueue& queue) {
     const int selected = queue.selectedIndex();
     queue.removeAt(selected >= 0 ? selected : 0);
@@ -272,7 +300,10 @@ CrawlEnd RunCrawl(CrawlHost& host, Fetcher& fetcher, const QStringList& followin
         CrawlRunner runner(host, fetcher, startUrl);  // builds the scan patterns
         host.lstLink().append(startUrl);
         host.lstLink().appendAll(followingLinks);
-        runner.work();
+        {
+            const LookaheadScope lookahead(fetcher, host);
+            runner.work();
+        }
         runner.finish();
         return runner.end();
     } catch (const ProgramEnding&) {

@@ -13,10 +13,11 @@
 // ends inside one of those yields, RunCrawl returns at once and touches nothing more.
 //
 // cmdStart_Click only has to do:
-//     CurlFetcher fetcher;
+//     CurlFetcher fetcher(CrawlFetcherOptions(gCrawlOptions));
 //     fetcher.setFileAllowed(IsFileUrl(txtURLBasePath->text()));
 //     RunCrawl(*this, fetcher);
-// One fetcher per run keeps its connections alive for the whole run.
+// One fetcher per run keeps its connections alive for the whole run. The run gives the fetcher
+// a lookahead of the queued entries while it works, and takes it back before its closing message.
 
 #include <QString>
 #include <QStringList>

@@ -2,6 +2,7 @@
 // Fetching one URL as the bytes of its body. The crawl sees nothing of the transfer library.
 
 #include <QString>
+#include <QStringList>
 #include <cstddef>
 #include <functional>
 
@@ -24,6 +25,13 @@ public:
     // Called often while a transfer runs; returns false to abort it.
     using Progress = std::function<bool()>;
 
+    // The URLs the run will most likely ask for next, in the order it would ask for them (the
+    // one it is working on first), at most max of them. Asked often: it must be cheap.
+    using Lookahead = std::function<QStringList(int max)>;
+
     virtual ~Fetcher() = default;
     virtual FetchResult fetch(const QString& url, const Sink& sink, const Progress& progress) = 0;
+    // A fetcher may fetch ahead what the lookahead names; an empty one ends that and drops
+    // whatever was fetched ahead and not asked for. The default fetches only what is asked.
+    virtual void setLookahead(Lookahead lookahead) { (void)lookahead; }
 };

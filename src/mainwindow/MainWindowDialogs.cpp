@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QPointer>
 
+#include "core/CrawlOptions.h"
 #include "crawl/CrawlRun.h"
 #include "net/CurlFetcher.h"
 #include "dialogs/frmFileOpen2.h"
@@ -94,7 +95,7 @@ void frmMainWindow::cmdViewer_Click() {
 }
 
 void frmMainWindow::cmdStart_Click() {
-    CurlFetcher fetcher;
+    CurlFetcher fetcher(CrawlFetcherOptions(gCrawlOptions));
     fetcher.setFileAllowed(IsFileUrl(txtURLBasePath->text()));
     RunCrawl(*this, fetcher);
 }

@@ -1,23 +1,55 @@
 #include "net/CurlFetcher.h"
 
-#include <curl/curl.h>
-
+#include <QHash>
+#include <QUrl>
+#include <algorithm>
 #include <chrono>
-#include <mutex>
-#include <new>
+#include <list>
+#include <memory>
+#include <vector>
+
+#include "core/CrawlOptions.h"
+#include "core/basGlobal.h"
+#include "net/AheadFile.h"
+#include "net/CurlTransfer.h"
 
 namespace {
 
-constexpr char kUserAgent[] = "SiteRambler/1.0";
+using Clock = std::chrono::steady_clock;
 
-void InitLibraryOnce() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
+constexpr std::int64_t kDiskReserve = std::int64_t{256} * 1024 * 1024;
 
 char HexDigit(int value) {
     return "0123456789ABCDEF"[value & 0xF];
 }
+
+// Only web URLs are fetched ahead: file: stays a matter of the run's own checks.
+bool FetchableAhead(const QString& url) {
+    return url.startsWith(QStringLiteral("http://"), Qt::CaseInsensitive) ||
+           url.startsWith(QStringLiteral("https://"), Qt::CaseInsensitive);
+}
+
+QString HostOf(const QString& url) {
+    return QUrl(url).host().toLower();
+}
+
+// One transfer, asked for by the fetch under way or started ahead for the lookahead.
+struct Job {
+    Job(const QString& u, const CurlFetcher::Options& rules, bool isAhead)
+        : url(u), transfer(rules), ahead(isAhead) {}
+
+    QString url;
+    CurlTransfer transfer;
+    CurlTransfer::Write write;
+    CurlTransfer::Turn turn;
+    AheadFile body;  // what a transfer started ahead received so far
+    bool ahead = true;
+    bool claimed = false;  // the fetch under way asked for it
+    bool running = false;  // joined to the multi handle
+    bool done = false;
+    bool usable = true;  // false: its body could not be kept; fetched anew when asked for
+    FetchResult result;
+};
 
 }  // namespace
 
@@ -38,164 +70,331 @@ QByteArray EncodeUrlForTransfer(const QString& url) {
     return wire;
 }
 
+CurlFetcher::Options CrawlFetcherOptions(const CrawlOptions& crawl) {
+    CurlFetcher::Options options;
+    options.connections =
+        std::clamp(crawl.connections, CrawlOptions::kMinConnections, CrawlOptions::kMaxConnections);
+    options.delayMs = std::max(0, crawl.delayMs);
+    return options;
+}
+
 struct CurlFetcher::Impl {
-    explicit Impl(const Options& options);
+    using JobList = std::list<std::unique_ptr<Job>>;
+
+    explicit Impl(const Options& opts);
     ~Impl();
     Impl(const Impl&) = delete;
     Impl& operator=(const Impl&) = delete;
 
-    void applyProtocols();
-    FetchResult run(const Progress& progress);
-    bool takeTurn();
-    static std::size_t WriteBody(char* data, std::size_t size, std::size_t count, void* self);
+    FetchResult fetch(const QString& url, const Sink& sink, const Progress& callerProgress);
+    FetchResult direct(const QString& url, const Sink& sink);
+    bool waitFor(Job& job);
+    FetchResult replay(const Job& job, const Sink& sink);
+    FetchResult aborted(Job& job);
+    Job* claim(const QString& url);
+
+    bool turn();
+    bool turnNow();
+    void perform();
+    void poll(int waitMs);
+    void plan();
+    Job* planAhead(const QString& url);
+    bool start(Job& job);
+    int hostWaitMs(const QString& url) const;
+    JobList::iterator find(const Job& job);
+    void erase(JobList::iterator it);
+    void dropAhead();
+    int runningCount() const;
 
     Options options;
-    CURL* easy = nullptr;
     CURLM* multi = nullptr;  // holds the connection cache, so connections outlive a transfer
-    char errorText[CURL_ERROR_SIZE] = {};
+    JobList jobs;            // in the order they were planned
+    Lookahead lookahead;
+    QHash<QString, Clock::time_point> lastStart;  // per host, for the delay between requests
 
-    // State of the transfer under way.
-    const Sink* sink = nullptr;
+    // The fetch under way: its progress runs from inside the transfers too.
     const Progress* progress = nullptr;
-    std::chrono::steady_clock::time_point lastTurn;
-    bool aborted = false;
-    std::int64_t received = 0;
-    bool tooLarge = false;
-    bool sinkRefused = false;
-    bool errorStatus = false;
+    Clock::time_point lastTurn;
+    bool stopped = false;  // its progress asked to stop
 };
 
 CurlFetcher::Impl::Impl(const Options& opts) : options(opts) {
-    InitLibraryOnce();
-    easy = curl_easy_init();
+    InitCurlOnce();
+    options.connections = std::clamp(options.connections, 1, CrawlOptions::kMaxConnections);
     multi = curl_multi_init();
-    if (!easy || !multi) return;  // every fetch then fails
-    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, options.maxRedirects);
-    curl_easy_setopt(easy, CURLOPT_AUTOREFERER, 1L);
-    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    applyProtocols();
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, options.connectTimeoutMs);
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, options.lowSpeedBytes);
-    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, options.lowSpeedSeconds);
-    curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE,
-                     static_cast<curl_off_t>(options.maxBodyBytes));
-    curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");  // every encoding libcurl can decode
-    curl_easy_setopt(easy, CURLOPT_USERAGENT, kUserAgent);
-    curl_easy_setopt(easy, CURLOPT_FAILONERROR, 1L);
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Impl::WriteBody);
-    curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText);
-    if (options.noProxy) curl_easy_setopt(easy, CURLOPT_PROXY, "");
+    if (!multi) return;  // every fetch then fails
+    curl_multi_setopt(multi, CURLMOPT_MAX_HOST_CONNECTIONS, static_cast<long>(options.connections));
+    curl_multi_setopt(multi, CURLMOPT_PIPELINING, static_cast<long>(CURLPIPE_MULTIPLEX));
 }
 
 CurlFetcher::Impl::~Impl() {
+    while (!jobs.empty()) erase(jobs.begin());
     if (multi) curl_multi_cleanup(multi);
-    if (easy) curl_easy_cleanup(easy);
 }
 
-void CurlFetcher::Impl::applyProtocols() {
-    if (!easy) return;
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR,
-                     options.allowFile ? "http,https,file" : "http,https");
+// Gives the fetch under way its turn when serviceIntervalMs have passed since the last one;
+// false once it wants to stop.
+bool CurlFetcher::Impl::turn() {
+    if (stopped) return false;
+    if (Clock::now() - lastTurn < std::chrono::milliseconds(options.serviceIntervalMs)) return true;
+    return turnNow();
 }
 
-std::size_t CurlFetcher::Impl::WriteBody(char* data, std::size_t size, std::size_t count,
-                                         void* user) {
-    auto* self = static_cast<Impl*>(user);
-    const std::size_t bytes = size * count;
-    // An error page is never stored: refuse its body before any of it is written.
-    long status = 0;
-    curl_easy_getinfo(self->easy, CURLINFO_RESPONSE_CODE, &status);
-    if (status >= 400) {
-        self->errorStatus = true;
-        return 0;
-    }
-    if (bytes > static_cast<std::uint64_t>(self->options.maxBodyBytes - self->received)) {
-        self->tooLarge = true;
-        return 0;
-    }
-    // Data that keeps coming (a compressed body inflating by the gigabyte) would otherwise
-    // keep libcurl busy in one stretch, with the window frozen all along.
-    if (!self->takeTurn()) return 0;
-    self->received += static_cast<std::int64_t>(bytes);
-    try {
-        if (!(*self->sink)(data, bytes)) {
-            self->sinkRefused = true;
-            return 0;
+void CurlFetcher::Impl::perform() {
+    int running = 0;
+    curl_multi_perform(multi, &running);
+    int queued = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
+        if (message->msg != CURLMSG_DONE) continue;
+        Job* job = nullptr;
+        curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &job);
+        if (!job) continue;
+        const CURLcode code = message->data.result;
+        curl_multi_remove_handle(multi, job->transfer.easy());
+        job->running = false;
+        job->done = true;
+        job->result = job->transfer.result(true, code);
+        // A body fetched ahead that could not be kept whole is no answer of the server.
+        if (job->ahead && (job->transfer.writeRefused() || job->transfer.stoppedByTurn())) {
+            job->usable = false;
+            job->body.close();
         }
-    } catch (...) {  // nothing may unwind through libcurl
-        self->sinkRefused = true;
-        return 0;
     }
-    return bytes;
 }
 
-// Gives the caller its turn when serviceIntervalMs have passed since the last one; false when
-// the caller wants the transfer stopped.
-bool CurlFetcher::Impl::takeTurn() {
-    const auto now = std::chrono::steady_clock::now();
-    if (!progress || !*progress ||
-        now - lastTurn < std::chrono::milliseconds(options.serviceIntervalMs))
-        return true;
-    lastTurn = now;
+void CurlFetcher::Impl::poll(int waitMs) {
+    curl_multi_poll(multi, nullptr, 0, std::clamp(waitMs, 0, options.serviceIntervalMs), nullptr);
+}
+
+int CurlFetcher::Impl::runningCount() const {
+    return static_cast<int>(
+        std::count_if(jobs.begin(), jobs.end(), [](const auto& job) { return job->running; }));
+}
+
+// Milliseconds until a request to the URL's host may start.
+int CurlFetcher::Impl::hostWaitMs(const QString& url) const {
+    if (options.delayMs <= 0) return 0;
+    const auto it = lastStart.constFind(HostOf(url));
+    if (it == lastStart.constEnd()) return 0;
+    const auto since =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - *it).count();
+    return since >= options.delayMs ? 0 : static_cast<int>(options.delayMs - since);
+}
+
+bool CurlFetcher::Impl::start(Job& job) {
+    if (!job.transfer.valid()) return false;
+    job.transfer.prepare(job.url, &job.write, &job.turn);
+    curl_easy_setopt(job.transfer.easy(), CURLOPT_PRIVATE, static_cast<void*>(&job));
+    if (curl_multi_add_handle(multi, job.transfer.easy()) != CURLM_OK) return false;
+    job.running = true;
+    if (options.delayMs > 0) lastStart.insert(HostOf(job.url), Clock::now());
+    return true;
+}
+
+CurlFetcher::Impl::JobList::iterator CurlFetcher::Impl::find(const Job& job) {
+    return std::find_if(jobs.begin(), jobs.end(),
+                        [&job](const auto& held) { return held.get() == &job; });
+}
+
+// Stops the transfer if it still runs and forgets it; its unnamed file goes with it.
+void CurlFetcher::Impl::erase(JobList::iterator it) {
+    Job& job = **it;
+    if (job.running) curl_multi_remove_handle(multi, job.transfer.easy());
+    jobs.erase(it);
+}
+
+void CurlFetcher::Impl::dropAhead() {
+    for (auto it = jobs.begin(); it != jobs.end();) {
+        if ((*it)->ahead && !(*it)->claimed) {
+            erase(it++);
+        } else {
+            ++it;
+        }
+    }
+}
+
+Job* CurlFetcher::Impl::planAhead(const QString& url) {
+    auto job = std::make_unique<Job>(url, options, true);
+    Job* raw = job.get();
+    raw->turn = [this] { return turn(); };
+    raw->write = [raw](const char* data, std::size_t size) { return raw->body.write(data, size); };
+    // Without a file to receive the body this entry is fetched when asked for.
+    if (!raw->body.open(gRunFolder) || !start(*raw)) {
+        raw->usable = false;
+        raw->done = true;
+        raw->body.close();
+    }
+    jobs.push_back(std::move(job));
+    return raw;
+}
+
+// Brings the transfers held ahead in line with what the run will ask for next: transfers no
+// longer wanted (their entries deleted, edited or beyond the window) go, the first entries not
+// yet covered start while there is room.
+void CurlFetcher::Impl::plan() {
+    if (!lookahead || options.connections <= 1) {
+        dropAhead();
+        return;
+    }
+    const int window = 2 * options.connections;
+    QStringList next;
+    try {
+        next = lookahead(window);
+    } catch (...) {
+        next.clear();
+    }
+    if (next.size() > window) next.resize(window);
+    QHash<QString, int> wanted;
+    for (const QString& url : next)
+        if (FetchableAhead(url)) ++wanted[url];
+
+    QHash<QString, int> held;
+    for (const auto& job : jobs) ++held[job->url];
+    // One URL asked for twice is fetched twice: each transfer covers one occurrence. Surplus
+    // transfers go from the newest.
+    for (auto it = jobs.end(); it != jobs.begin();) {
+        --it;
+        const Job& job = **it;
+        if (job.claimed || !job.ahead || held[job.url] <= wanted.value(job.url)) continue;
+        --held[job.url];
+        erase(it++);
+    }
+    // Bodies held ahead never take the last of the disk: there the run stores what the
+    // one-at-a-time crawl would have stored before the disk filled.
+    const bool room = AheadFile::RoomIn(gRunFolder, kDiskReserve);
+    for (const QString& url : next) {
+        if (!FetchableAhead(url)) continue;
+        if (held.value(url) > 0) {
+            --held[url];
+            continue;
+        }
+        if (static_cast<int>(jobs.size()) >= window || runningCount() >= options.connections) break;
+        if (room && hostWaitMs(url) == 0) planAhead(url);
+    }
+}
+
+Job* CurlFetcher::Impl::claim(const QString& url) {
+    for (const auto& job : jobs)
+        if (job->ahead && !job->claimed && job->url == url) return job.get();
+    return nullptr;
+}
+
+bool CurlFetcher::Impl::turnNow() {
+    lastTurn = Clock::now();
+    if (stopped) return false;
+    if (!progress || !*progress) return true;
     bool goOn = false;
-    try {  // nothing may unwind through libcurl
+    try {  // this runs inside libcurl's callbacks too, where nothing may unwind
         goOn = (*progress)();
     } catch (...) {
     }
-    if (!goOn) aborted = true;
+    stopped = !goOn;
     return goOn;
 }
 
-// Drives the transfer, giving the caller a turn whenever the network keeps it waiting.
-FetchResult CurlFetcher::Impl::run(const Progress& progress) {
-    FetchResult result;
-    if (curl_multi_add_handle(multi, easy) != CURLM_OK) {
-        result.error = QStringLiteral("cannot start the transfer");
-        return result;
-    }
-    struct Detach {
-        Impl* impl;
-        ~Detach() { curl_multi_remove_handle(impl->multi, impl->easy); }
-    } detach{this};
+FetchResult CurlFetcher::Impl::aborted(Job& job) {
+    job.transfer.markAborted();
+    FetchResult result = job.transfer.result(false, CURLE_ABORTED_BY_CALLBACK);
+    result.outcome = FetchOutcome::Aborted;
+    return result;
+}
 
-    CURLcode code = CURLE_FAILED_INIT;
-    bool done = false;
+// Drives every transfer until this one is done, giving the caller a turn whenever the network
+// keeps it waiting; false when the caller asked to stop first.
+bool CurlFetcher::Impl::waitFor(Job& job) {
     for (;;) {
-        int running = 0;
-        if (curl_multi_perform(multi, &running) != CURLM_OK) break;
-        int queued = 0;
-        while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
-            if (message->msg == CURLMSG_DONE) {
-                code = message->data.result;
-                done = true;
-            }
-        }
-        if (done || running == 0 || aborted) break;
-        lastTurn = std::chrono::steady_clock::now();
-        if (progress && !progress()) aborted = true;
-        if (aborted) break;
-        curl_multi_poll(multi, nullptr, 0, options.serviceIntervalMs, nullptr);
+        if (job.done) return true;
+        if (stopped || !turnNow()) return false;
+        plan();  // the turn may have changed the queues
+        poll(options.serviceIntervalMs);
+        perform();
     }
+}
 
-    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &result.httpStatus);
-    if (aborted) {
-        result.outcome = FetchOutcome::Aborted;
-        result.error = QStringLiteral("aborted");
-    } else if (done && code == CURLE_OK && result.httpStatus < 400) {
-        result.outcome = FetchOutcome::Ok;
-    } else if (errorStatus || result.httpStatus >= 400) {
-        result.error = QStringLiteral("HTTP status %1").arg(result.httpStatus);
-    } else if (tooLarge) {
-        result.error = QStringLiteral("body too large");
-    } else if (sinkRefused) {
-        result.error = QStringLiteral("the body could not be stored");
-    } else {
-        result.error = QString::fromUtf8(errorText[0] ? errorText : curl_easy_strerror(code));
+FetchResult CurlFetcher::Impl::replay(const Job& job, const Sink& sink) {
+    FetchResult result = job.result;
+    std::vector<char> buffer(std::size_t{64} * 1024);
+    for (std::int64_t offset = 0; offset < job.body.size();) {
+        const std::int64_t got = job.body.readAt(offset, buffer.data(), buffer.size());
+        bool stored = false;
+        try {
+            stored = got > 0 && sink(buffer.data(), static_cast<std::size_t>(got));
+        } catch (...) {
+        }
+        if (!stored) {
+            result.outcome = FetchOutcome::Failed;
+            result.error = QStringLiteral("the body could not be stored");
+            return result;
+        }
+        offset += got;
+        if (!turn()) {
+            result.outcome = FetchOutcome::Aborted;
+            result.error = QStringLiteral("aborted");
+            return result;
+        }
     }
     return result;
+}
+
+FetchResult CurlFetcher::Impl::direct(const QString& url, const Sink& sink) {
+    auto owned = std::make_unique<Job>(url, options, false);
+    Job& job = *owned;
+    if (!job.transfer.valid()) {
+        FetchResult failed;
+        failed.error = QStringLiteral("no transfer handle");
+        return failed;
+    }
+    job.claimed = true;
+    job.write = sink;
+    job.turn = [this] { return turn(); };
+    jobs.push_back(std::move(owned));
+    FetchResult result;
+    for (int wait = hostWaitMs(url); wait > 0 && !stopped; wait = hostWaitMs(url)) {
+        if (!turnNow()) break;
+        plan();
+        poll(wait);
+        perform();
+    }
+    if (stopped) {
+        result = aborted(job);
+    } else if (!start(job)) {
+        result.error = QStringLiteral("cannot start the transfer");
+    } else {
+        result = waitFor(job) ? job.result : aborted(job);
+    }
+    erase(find(job));
+    return result;
+}
+
+FetchResult CurlFetcher::Impl::fetch(const QString& url, const Sink& sink,
+                                     const Progress& callerProgress) {
+    progress = &callerProgress;
+    stopped = false;
+    lastTurn = Clock::now();
+    struct Forget {
+        Impl* impl;
+        ~Forget() { impl->progress = nullptr; }
+    } forget{this};
+
+    perform();
+    plan();
+    if (Job* job = claim(url)) {
+        job->claimed = true;
+        // A transfer finished ahead still gives the caller its turn, as every transfer does.
+        const bool ready = job->done ? turnNow() : waitFor(*job);
+        if (!ready || job->usable) {
+            FetchResult result = job->result;
+            if (!ready) {
+                result = aborted(*job);
+            } else if (result.outcome == FetchOutcome::Ok) {
+                result = replay(*job, sink);
+            }
+            erase(find(*job));
+            return result;
+        }
+        erase(find(*job));
+    }
+    return direct(url, sink);
 }
 
 CurlFetcher::CurlFetcher() : CurlFetcher(Options{}) {}
@@ -207,28 +406,26 @@ CurlFetcher::CurlFetcher(CurlFetcher&& other) noexcept = default;
 CurlFetcher& CurlFetcher::operator=(CurlFetcher&& other) noexcept = default;
 
 void CurlFetcher::setFileAllowed(bool allowed) {
-    if (!mImpl) return;
-    mImpl->options.allowFile = allowed;
-    mImpl->applyProtocols();
+    if (mImpl) mImpl->options.allowFile = allowed;
 }
 
 FetchResult CurlFetcher::fetch(const QString& url, const Sink& sink, const Progress& progress) {
-    if (!mImpl || !mImpl->easy || !mImpl->multi) {
+    if (!mImpl || !mImpl->multi) {
         FetchResult failed;
         failed.error = QStringLiteral("no transfer handle");
         return failed;
     }
-    Impl& impl = *mImpl;
-    const QByteArray wire = EncodeUrlForTransfer(url);
-    curl_easy_setopt(impl.easy, CURLOPT_URL, wire.constData());  // libcurl keeps a copy
-    impl.errorText[0] = '\0';
-    impl.sink = &sink;
-    impl.progress = &progress;
-    impl.lastTurn = std::chrono::steady_clock::now();
-    impl.received = 0;
-    impl.tooLarge = impl.sinkRefused = impl.errorStatus = impl.aborted = false;
-    FetchResult result = impl.run(progress);
-    impl.sink = nullptr;
-    impl.progress = nullptr;
-    return result;
+    return mImpl->fetch(url, sink, progress);
+}
+
+void CurlFetcher::setLookahead(Lookahead lookahead) {
+    if (!mImpl) return;
+    mImpl->lookahead = std::move(lookahead);
+    if (!mImpl->lookahead) mImpl->dropAhead();
+}
+
+int CurlFetcher::aheadCount() const {
+    if (!mImpl) return 0;
+    return static_cast<int>(std::count_if(mImpl->jobs.begin(), mImpl->jobs.end(),
+                                          [](const auto& job) { return !job->claimed; }));
 }

@@ -1,6 +1,12 @@
 #pragma once
-// The transfer of one URL into the bytes of its body, done by libcurl. One fetcher is one
-// transfer handle: keep it for a whole crawl so that connections are kept alive and reused.
+// The transfer of one URL into the bytes of its body, done by libcurl. Keep one fetcher for a
+// whole crawl so that connections are kept alive and reused.
+//
+// With more than one connection and a lookahead set, the fetcher keeps transfers of the URLs
+// the run will ask for next in flight, each streaming into an unnamed file in the run folder.
+// A fetch of a URL fetched ahead waits for that transfer (or takes it at once) and hands over
+// its body and result as the transfer would have delivered them; any other fetch transfers the
+// URL then. A body fetched ahead serves one fetch only.
 
 #include <QByteArray>
 #include <QString>
@@ -26,6 +32,11 @@ public:
         bool noProxy = false;
         // Longest wait for network activity before the progress callback runs again.
         int serviceIntervalMs = 10;
+        // Transfers in flight at once, and connections to one host; 1 fetches only what is
+        // asked for, one at a time.
+        int connections = 1;
+        // Least time between the starts of two requests to one host; 0 is no wait.
+        int delayMs = 0;
     };
 
     CurlFetcher();
@@ -43,6 +54,10 @@ public:
     // nothing of its body reaches the sink. progress runs at least every serviceIntervalMs while
     // the transfer waits, so the caller can keep its window serviced.
     FetchResult fetch(const QString& url, const Sink& sink, const Progress& progress) override;
+    void setLookahead(Lookahead lookahead) override;
+
+    // Transfers started or finished ahead and not yet asked for (for tests).
+    int aheadCount() const;
 
 private:
     struct Impl;
@@ -52,3 +67,7 @@ private:
 // The URL as it goes on the wire: every byte of its UTF-8 form that is not printable ASCII
 // (blanks, controls, bytes of non-ASCII characters) is percent-encoded; the rest is unchanged.
 QByteArray EncodeUrlForTransfer(const QString& url);
+
+struct CrawlOptions;
+// The fetcher options of a crawl run with these crawl settings.
+CurlFetcher::Options CrawlFetcherOptions(const CrawlOptions& crawl);

@@ -12,6 +12,7 @@
 #include <sys/mount.h>
 
 #include "LoopbackSite.h"
+#include "ParallelSite.h"
 #include "QtPrinters.h"
 #include "StorageScenarios.h"
 #include "core/ProfileFile.h"
@@ -164,6 +165,10 @@ TEST(CrawlArguments, OptionsPositionalsAndErrors) {
     ASSERT_TRUE(o.has_value());
     EXPECT_EQ(o->pictAutoDelete, QString("1"));
     EXPECT_EQ(o->htmlAutoDelete, QString("1"));
+    EXPECT_FALSE(o->connections.has_value());
+    o = ParseCrawlArguments({"--connections", "16", "u", "d"}, &error);
+    ASSERT_TRUE(o.has_value());
+    EXPECT_EQ(o->connections, 16);
     o = ParseCrawlArguments({"--resume", "q.srs"}, &error);
     ASSERT_TRUE(o.has_value());
     EXPECT_EQ(o->resume, "q.srs");
@@ -171,7 +176,9 @@ TEST(CrawlArguments, OptionsPositionalsAndErrors) {
     for (const QStringList& bad :
          {QStringList{"only-one"}, QStringList{"a", "b", "c"}, QStringList{"--bogus", "a", "b"},
           QStringList{"--max-pages", "0", "a", "b"}, QStringList{"--min-image-kb", "x", "a", "b"},
-          QStringList{"--max-seconds"}, QStringList{}})
+          QStringList{"--max-seconds"}, QStringList{"--connections=0", "a", "b"},
+          QStringList{"--connections", "17", "a", "b"}, QStringList{"--connections=x", "a", "b"},
+          QStringList{}})
         EXPECT_FALSE(ParseCrawlArguments(bad, &error).has_value()) << bad.join(' ').toStdString();
 }
 
@@ -203,7 +210,11 @@ TEST_F(CrawlCommandTest, InputErrorsUseTheWindowTextsAndExitOne) {
 TEST_F(CrawlCommandTest, PageLimitStopsLikeCancelAndSavesTheQueueForResuming) {
     cycleSite();
     QString err;
-    EXPECT_EQ(run({"--quiet", "--max-pages", "3", site.url("/a.html"), downloads()}, &err), 0)
+    // One connection: the requests counted below are those of the one-at-a-time crawl.
+    EXPECT_EQ(run({"--quiet", "--connections", "1", "--max-pages", "3", site.url("/a.html"),
+                   downloads()},
+                  &err),
+              0)
         << err.toStdString();
     const QString queue = run0() + "/queue.srs";
     ASSERT_TRUE(QFile::exists(queue));
@@ -237,6 +248,24 @@ TEST_F(CrawlCommandTest, InterruptSavesTheQueueAndExits130) {
     ASSERT_TRUE(p.waitForFinished(30000));
     EXPECT_EQ(p.exitCode(), 130);
     EXPECT_TRUE(QFile::exists(run0() + "/queue.srs"));
+}
+
+TEST_F(CrawlCommandTest, EightConnectionsStoreExactlyWhatOneStores) {
+    BuildParallelSite(site, false);
+    QString err;
+    QList<QMap<QString, QByteArray>> folders;
+    for (const char* connections : {"1", "8"}) {
+        const QStringList args = {"--quiet", "--connections", connections, "--min-image-kb", "2",
+                                  "--max-pages", "9", site.url("/index.html"), downloads()};
+        EXPECT_EQ(run(args, &err), 0) << err.toStdString();
+        folders << FolderContents(downloads() + "/SR000" + QString::number(folders.size()));
+    }
+    // Stopped by the page limit: the saved queue is part of the folder and must match too.
+    ASSERT_TRUE(folders[0].contains("queue.srs"));
+    EXPECT_GT(folders[0].size(), 30);
+    EXPECT_EQ(folders[1].keys(), folders[0].keys());
+    for (auto it = folders[0].constBegin(); it != folders[0].constEnd(); ++it)
+        EXPECT_TRUE(folders[1].value(it.key()) == it.value()) << it.key().toStdString();
 }
 
 // A real file system of 64 KiB, where this process may mount one; skipped elsewhere.

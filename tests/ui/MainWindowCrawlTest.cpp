@@ -14,6 +14,7 @@
 #include "ScriptedWindowSystem.h"
 #include "StorageScenarios.h"
 #include "core/AppPaths.h"
+#include "core/CrawlOptions.h"
 #include "core/ProfileFile.h"
 #include "core/UrlQueue.h"
 #include "core/basGlobal.h"
@@ -71,7 +72,8 @@ TEST_F(MainWindowCrawlTest, F1RunsACrawlThatF2CancelsWithTheQueueKept) {
     ws.onYield = [&] {
         if (ws.yields() > 200000) gCancelRequested = -1;  // a failing test must still end
         // during the crawl the start controls are off and the viewer is on
-        if (!cancelled && site.count("/b.html") > 0 && ++pagesSeen > 0) {
+        // (b.html may be fetched ahead: what counts is the page the crawl works on)
+        if (!cancelled && w->lstLink().entry(0) == site.url("/b.html") && ++pagesSeen > 0) {
             EXPECT_FALSE(w->cmdStart->isEnabled());
             EXPECT_TRUE(w->cmdViewer->isEnabled());
             QTest::keyClick(w->txtURLBasePath, Qt::Key_F2);
@@ -94,6 +96,7 @@ TEST_F(MainWindowCrawlTest, F1RunsACrawlThatF2CancelsWithTheQueueKept) {
 }
 
 TEST_F(MainWindowCrawlTest, EscapeInsideACrawlSavesAndEndsWithoutAnotherStep) {
+    gCrawlOptions.connections = 1;  // the requests counted are those of one transfer at a time
     ws.answer(IDYES);  // start
     ws.answer(IDYES);  // quit during the crawl
     int requestsAtEnd = -1;

@@ -11,6 +11,9 @@
 
 LoopbackSite::LoopbackSite() {
     mServer.set_keep_alive_timeout(1);
+    // Enough threads for many connections at once, and for stalled answers that hold theirs
+    // until the site goes.
+    mServer.new_task_queue = [] { return new httplib::ThreadPool(48); };
     mServer.Get(".*", [this](const httplib::Request& request, httplib::Response& response) {
         answer(request, response);
     });
