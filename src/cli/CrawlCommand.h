@@ -14,6 +14,15 @@ struct CrawlCommandOptions {
     std::optional<std::int32_t> minImageKb;
     QString saveQueue;  // empty: queue.srs in the run folder
     QString resume;     // crawl settings file to start from
+    QString origin;     // --origin: the stored file to tell about; no crawl
+    // The crawl rules of section [Crawl], when given on the command line.
+    std::optional<bool> noRevisit;
+    std::optional<QString> scope;  // "all", "host" or "folder", checked
+    std::optional<bool> skipKnown;
+    std::optional<int> delayMs;
+    std::optional<bool> robots;
+    std::optional<bool> archive;
+    std::optional<int> connections;
     std::int64_t maxPages = 0;     // 0: no limit
     double maxSeconds = 0;         // 0: no limit
     bool quiet = false;

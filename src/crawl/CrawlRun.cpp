@@ -2,13 +2,18 @@
 
 #include <QDir>
 #include <limits>
+#include <optional>
+#include <utility>
 
 #include "core/basGlobal.h"
 #include "crawl/CrawlHost.h"
+#include "crawl/CrawlRecorder.h"
+#include "crawl/CrawlRules.h"
 #include "crawl/Download.h"
 #include "crawl/Fetcher.h"
 #include "crawl/PageLines.h"
 #include "crawl/PageScanner.h"
+#include "core/CrawlOptions.h"
 #include "core/UrlQueue.h"
 #include "core/WindowSystem.h"
 
@@ -32,14 +37,17 @@ public:
         if (!mAllowFile && IsFileUrl(url)) {
             FetchResult refused;
             refused.error = QStringLiteral("file: refused");
-            return refused;
+            return mLast = refused;
         }
-        return mInner.fetch(url, sink, progress);
+        return mLast = mInner.fetch(url, sink, progress);
     }
+    // The result of the latest fetch, for the crawl's record.
+    const FetchResult& last() const { return mLast; }
 
 private:
     Fetcher& mInner;
     bool mAllowFile;
+    FetchResult mLast;
 };
 
 // What a transfer does while it waits: keep the window serviced, and stop when the program
@@ -112,19 +120,41 @@ public:
     CrawlRunner(CrawlHost& host, Fetcher& fetcher, const QString& startUrl)
         : mHost(host),
           mGate(fetcher, IsFileUrl(startUrl)),
-          mScanner(host.lstLink(), host.lstImage(), [&host] { host.AnimateIcon(); }) {}
+          mScanner(host.lstLink(), host.lstImage(), [&host] { host.AnimateIcon(); }),
+          mRules(gCrawlOptions, startUrl),
+          mRecorder(gCrawlOptions.archive || gCrawlOptions.skipKnown
+                        ? host.openJournal(host.downloadText(), gCrawlOptions.archive)
+                        : nullptr,
+                    gCrawlOptions) {
+        if (mRules.filters() || mRecorder.wantsOrigins())
+            mScanner.setFilter([this](const QString& url, bool page) { return admit(url, page); });
+        mRecorder.beginRun(gRunFolder, startUrl);
+    }
+    ~CrawlRunner() { closeRecord(QStringLiteral("ended")); }
 
     void work();
     void finish();
 
 private:
     QString download(const QString& url);
-    bool scanStoredPage(const QString& path, const QString& pageUrl);
+    bool scanStoredPage(const QString& path, const QString& pageUrl, CrawlAttempt& attempt);
     bool imagePhase();
+    bool admit(const QString& url, bool page);
+    bool mayTake(const QString& url, bool page);
+    std::optional<RobotsAnswer> fetchRobots(const QString& url);
+    bool storePicture(const QString& url, const QString& path);
 
     CrawlHost& mHost;
     SchemeGate mGate;
     PageScanner mScanner;
+    CrawlRules mRules;
+    CrawlRecorder mRecorder;
+    QString mCurrentPage;
+    bool mRecordClosed = false;
+
+    void closeRecord(const QString& how) {
+        if (!std::exchange(mRecordClosed, true)) mRecorder.endRun(how);
+    }
 };
 
 QString CrawlRunner::download(const QString& url) {
@@ -136,16 +166,18 @@ QString CrawlRunner::download(const QString& url) {
 }
 
 // False when the stored page cannot be opened: the page is then passed over like a failed fetch.
-bool CrawlRunner::scanStoredPage(const QString& path, const QString& pageUrl) {
+bool CrawlRunner::scanStoredPage(const QString& path, const QString& pageUrl,
+                                 CrawlAttempt& attempt) {
     PageLineReader page;
     if (!page.open(path)) return false;
+    mCurrentPage = pageUrl;
     QString line;
     while (page.readLine(line)) {
         mScanner.ScanLine(line, pageUrl);
         mHost.AnimateIcon();
     }
     page.close();
-    ApplyStoredPageRule(path);
+    if (ApplyStoredPageRule(path)) attempt.outcome = AttemptOutcome::DeletedPage;
     return true;
 }
 
@@ -154,8 +186,8 @@ bool CrawlRunner::imagePhase() {
     UrlQueue& images = mHost.lstImage();
     while (images.count() > 0) {
         images.setSelectedIndex(0);
-        const QString path = download(images.selectedText());
-        if (!path.isEmpty() && !ApplySmallImageRule(path)) {
+        const QString url = images.selectedText();
+        if (mayTake(url, false) && storePicture(url, download(url))) {
             if (gImageCount < std::numeric_limits<std::int32_t>::max()) ++gImageCount;
             mHost.setCaption(kCrawlingCaption + QStringLiteral(" ( ") +
                              QString::number(gImageCount) +
@@ -170,14 +202,66 @@ bool CrawlRunner::imagePhase() {
     return true;
 }
 
+bool CrawlRunner::admit(const QString& url, bool page) {
+    if (!mRules.admit(url, page)) return false;
+    mRecorder.noteFound(url, mCurrentPage);
+    return true;
+}
+
+bool CrawlRunner::mayTake(const QString& url, bool page) {
+    const auto robots = [this](const QString& robotsUrl) { return fetchRobots(robotsUrl); };
+    const bool take = mRules.take(url, robots) && (page || !mRecorder.knownPicture(url));
+    if (!take) mRecorder.forget(url);
+    return take;
+}
+
+std::optional<RobotsAnswer> CrawlRunner::fetchRobots(const QString& url) {
+    constexpr qsizetype kRobotsLimit = 512 * 1024;  // what is beyond is not read
+    RobotsAnswer answer;
+    const bool cancelledBefore = gCancelRequested == -1;
+    const FetchResult result = mGate.fetch(
+        url,
+        [&answer](const char* data, std::size_t size) {
+            answer.body.append(data, qsizetype(qMin<std::size_t>(size, kRobotsLimit)));
+            return answer.body.size() < kRobotsLimit;
+        },
+        [cancelledBefore] { return TransferTurn(cancelledBefore); });
+    if (ws().Ending()) throw ProgramEnding{};
+    if (result.httpStatus == 0 && result.outcome != FetchOutcome::Ok) return std::nullopt;
+    answer.httpStatus = result.outcome == FetchOutcome::Ok && result.httpStatus == 0
+                            ? 200
+                            : result.httpStatus;
+    return answer;
+}
+
+// A fetched picture through the small-picture and known-picture rules; true when it is kept.
+bool CrawlRunner::storePicture(const QString& url, const QString& path) {
+    CrawlAttempt attempt = mRecorder.examine(url, false, path, mGate.last(), mCurrentPage);
+    bool kept = false;
+    if (!path.isEmpty()) {
+        if (ApplySmallImageRule(path))
+            attempt.outcome = AttemptOutcome::DeletedSmall;
+        else
+            kept = !mRecorder.dropIfKnown(attempt, path);
+    }
+    mRecorder.record(attempt);
+    return kept;
+}
+
 void CrawlRunner::work() {
     UrlQueue& links = mHost.lstLink();
     while (links.count() > 0) {
         links.setSelectedIndex(0);
         const QString pageUrl = links.selectedText();
-        const QString path = download(pageUrl);
-        if (!path.isEmpty() && EntryExists(path) && scanStoredPage(path, pageUrl)) {
-            if (!imagePhase()) return;
+        if (mayTake(pageUrl, true)) {
+            const QString path = download(pageUrl);
+            CrawlAttempt attempt = mRecorder.examine(pageUrl, true, path, mGate.last(), {});
+            const bool scanned =
+                !path.isEmpty() && EntryExists(path) && scanStoredPage(path, pageUrl, attempt);
+            mRecorder.record(attempt);
+            if (scanned && !imagePhase()) return;
+        } else {
+            ws().Yield();  // a long run of passed-over entries still keeps the window alive
         }
         if (gCancelRequested == -1) return;
         RemoveSelectedOrFirst(links);
@@ -185,6 +269,7 @@ void CrawlRunner::work() {
 }
 
 void CrawlRunner::finish() {
+    closeRecord(gCancelRequested == 0 ? QStringLiteral("completed") : QStringLiteral("cancelled"));
     mHost.setCrawlControls(false);
     mHost.setCaption(kProgramTitle);
     mHost.showRestingIcon();
