@@ -6,7 +6,9 @@
 
 namespace {
 
-constexpr int kBusyTimeoutMs = 250;  // a second writer waits this long, then is a warning
+constexpr int kBusyTimeoutMs = 100;  // a second writer waits this long, then is a warning
+constexpr qint64 kRetryMs = 2000;     // after a failed write, the next try
+constexpr size_t kMaxPending = 100000;
 
 const char* const kSchema = R"sql(
 CREATE TABLE IF NOT EXISTS runs(
@@ -68,6 +70,7 @@ bool CrawlArchive::createSchema() {
 
 void CrawlArchive::fail(const char* what) {
     const QString why = mDb.error();
+    mSinceFailure.start();
     if (mWarned || !mWarn) return;
     mWarned = true;  // once per run: the crawl goes on and tries again at the next row
     mWarn(QStringLiteral("the crawl archive %1 (%2); the crawl goes on without it")
@@ -76,13 +79,14 @@ void CrawlArchive::fail(const char* what) {
 
 void CrawlArchive::beginRun(const CrawlRunInfo& run) {
     mRun = run;
+    mStarted = Now();
     if (mRecord && mDb.isOpen()) insertRun();
 }
 
 bool CrawlArchive::insertRun() {
     SqliteDb::Statement s = mDb.prepare(
         "INSERT INTO runs(folder, start_url, settings, started) VALUES(?, ?, ?, ?)");
-    s.bind(1, mRun->runFolder).bind(2, mRun->startUrl).bind(3, mRun->settings).bind(4, Now());
+    s.bind(1, mRun->runFolder).bind(2, mRun->startUrl).bind(3, mRun->settings).bind(4, mStarted);
     if (!s.run()) {
         fail("cannot be written");
         return false;
@@ -94,7 +98,38 @@ bool CrawlArchive::insertRun() {
 
 void CrawlArchive::record(const CrawlAttempt& a) {
     if (!mRecord || !mDb.isOpen() || !mRun) return;
-    if (mRunId < 0 && !insertRun()) return;  // a lock at the start may have passed
+    if (mPending.size() < kMaxPending) mPending.push_back(a);
+    if (mSinceFailure.isValid() && mSinceFailure.elapsed() < kRetryMs) return;
+    flush();
+}
+
+// Writes the waiting rows, in one transaction when there are several.
+bool CrawlArchive::flush() {
+    if (mRunId < 0 && !insertRun()) return false;  // a lock at the start may have passed
+    if (mPending.empty()) return true;
+    const bool batch = mPending.size() > 1;
+    if (batch && !mDb.exec("BEGIN IMMEDIATE")) {
+        fail("cannot be written");
+        return false;
+    }
+    for (const CrawlAttempt& a : mPending) {
+        if (!insertAttempt(a)) {
+            fail("cannot be written");
+            if (batch) mDb.exec("ROLLBACK");
+            return false;
+        }
+    }
+    if (batch && !mDb.exec("COMMIT")) {
+        fail("cannot be written");
+        mDb.exec("ROLLBACK");
+        return false;
+    }
+    mPending.clear();
+    mSinceFailure.invalidate();
+    return true;
+}
+
+bool CrawlArchive::insertAttempt(const CrawlAttempt& a) {
     SqliteDb::Statement s = mDb.prepare(
         "INSERT INTO attempts(run, number, file_name, url, url_key, found_on, kind, "
         "http_status, bytes, sha256, outcome, why) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
@@ -110,11 +145,11 @@ void CrawlArchive::record(const CrawlAttempt& a) {
         .bind(10, a.sha256.isEmpty() ? QString() : QString::fromLatin1(a.sha256.toHex()))
         .bind(11, AttemptOutcomeName(a.outcome))
         .bind(12, a.why.isEmpty() ? QString() : a.why);
-    if (!s.run()) fail("cannot be written");
+    return s.run();
 }
 
 void CrawlArchive::endRun(const QString& how) {
-    if (!mRecord || !mDb.isOpen() || mRunId < 0) return;
+    if (!mRecord || !mDb.isOpen() || !mRun || !flush()) return;
     SqliteDb::Statement s = mDb.prepare("UPDATE runs SET ended = ?, outcome = ? WHERE id = ?");
     s.bind(1, Now()).bind(2, how).bind(3, mRunId);
     if (!s.run()) fail("cannot be written");

@@ -4,10 +4,12 @@
 // row, so a crash or a kill loses at most the row being written and never damages the file.
 // Every failure (locked, read-only, full disk) is one warning; the crawl goes on without it.
 
+#include <QElapsedTimer>
 #include <QString>
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "archive/SqliteDb.h"
 #include "crawl/CrawlJournal.h"
@@ -33,6 +35,8 @@ public:
 private:
     bool createSchema();
     bool insertRun();
+    bool insertAttempt(const CrawlAttempt& a);
+    bool flush();
     void fail(const char* what);
 
     SqliteDb mDb;
@@ -40,7 +44,12 @@ private:
     Warn mWarn;
     bool mWarned = false;
     std::optional<CrawlRunInfo> mRun;
+    QString mStarted;
     std::int64_t mRunId = -1;
+    // Rows not yet written: while the archive is locked they wait here, and the next try
+    // comes only after a pause, so a lock held elsewhere does not slow the crawl down.
+    std::vector<CrawlAttempt> mPending;
+    QElapsedTimer mSinceFailure;
 };
 
 // What the archive of its download folder knows of a stored file.
