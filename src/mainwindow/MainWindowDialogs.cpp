@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QPointer>
 
+#include "archive/CrawlArchive.h"
 #include "crawl/CrawlRun.h"
 #include "net/CurlFetcher.h"
 #include "dialogs/frmFileOpen2.h"
@@ -86,6 +87,10 @@ void frmMainWindow::cmdViewer_Click() {
     if (!viewer) {
         viewer = new frmViewer();
         viewer->setMainWindow(this);
+        viewer->setOriginLookup([](const QString& file) {
+            const std::optional<StoredFileOrigin> origin = LookUpOrigin(file);
+            return origin ? OriginTooltip(*origin) : QString();
+        });
     }
     viewer->showNormal();
     viewer->raise();
@@ -97,4 +102,11 @@ void frmMainWindow::cmdStart_Click() {
     CurlFetcher fetcher;
     fetcher.setFileAllowed(IsFileUrl(txtURLBasePath->text()));
     RunCrawl(*this, fetcher);
+}
+
+std::unique_ptr<CrawlJournal> frmMainWindow::openJournal(const QString& folder, bool record) {
+    // A message box would hold the crawl until answered: the warning goes to the log.
+    return std::make_unique<CrawlArchive>(folder, record, [](const QString& message) {
+        qWarning("Site Rambler: %s", qUtf8Printable(message));
+    });
 }
