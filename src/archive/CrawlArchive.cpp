@@ -7,7 +7,7 @@
 namespace {
 
 constexpr int kBusyTimeoutMs = 100;  // a second writer waits this long, then is a warning
-constexpr qint64 kRetryMs = 2000;     // after a failed write, the next try
+constexpr qint64 kRetryMs = 2000;    // after a failed write, the next try
 constexpr size_t kMaxPending = 100000;
 
 const char* const kSchema = R"sql(
@@ -57,8 +57,8 @@ CrawlArchive::CrawlArchive(const QString& downloadFolder, bool record, Warn warn
         return;
     }
     // NORMAL is safe in WAL mode: a crash of the program loses nothing committed.
-    if (record && !(mDb.exec("PRAGMA journal_mode=WAL") &&
-                    mDb.exec("PRAGMA synchronous=NORMAL") && createSchema()))
+    if (record && !(mDb.exec("PRAGMA journal_mode=WAL") && mDb.exec("PRAGMA synchronous=NORMAL") &&
+                    createSchema()))
         fail("cannot be prepared");
 }
 
@@ -84,8 +84,8 @@ void CrawlArchive::beginRun(const CrawlRunInfo& run) {
 }
 
 bool CrawlArchive::insertRun() {
-    SqliteDb::Statement s = mDb.prepare(
-        "INSERT INTO runs(folder, start_url, settings, started) VALUES(?, ?, ?, ?)");
+    SqliteDb::Statement s =
+        mDb.prepare("INSERT INTO runs(folder, start_url, settings, started) VALUES(?, ?, ?, ?)");
     s.bind(1, mRun->runFolder).bind(2, mRun->startUrl).bind(3, mRun->settings).bind(4, mStarted);
     if (!s.run()) {
         fail("cannot be written");
@@ -203,7 +203,8 @@ std::optional<StoredFileOrigin> LookUpOrigin(const QString& file) {
 QString OriginReport(const QString& file, const StoredFileOrigin& o) {
     QString text;
     const auto line = [&text](const char* key, const QString& value) {
-        if (!value.isEmpty()) text += QString::fromLatin1(key) + QStringLiteral(": ") + value + u'\n';
+        if (!value.isEmpty())
+            text += QString::fromLatin1(key) + QStringLiteral(": ") + value + u'\n';
     };
     line("file", file);
     line("url", o.url);

@@ -1,7 +1,8 @@
 #include "archive/SqliteDb.h"
 
-#include <QFile>
 #include <sqlite3.h>
+
+#include <QFile>
 #include <utility>
 
 SqliteDb::Statement::~Statement() {
@@ -27,8 +28,7 @@ SqliteDb::Statement& SqliteDb::Statement::bind(int index, const QString& text) {
         rc = sqlite3_bind_null(mStmt, index);
     } else {
         const QByteArray utf8 = text.toUtf8();
-        rc = sqlite3_bind_text(mStmt, index, utf8.constData(), int(utf8.size()),
-                               SQLITE_TRANSIENT);
+        rc = sqlite3_bind_text(mStmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
     }
     mFailed = mFailed || rc != SQLITE_OK;
     return *this;
@@ -61,7 +61,9 @@ std::int64_t SqliteDb::Statement::number(int column) const {
     return sqlite3_column_int64(mStmt, column);
 }
 
-SqliteDb::~SqliteDb() { close(); }
+SqliteDb::~SqliteDb() {
+    close();
+}
 
 SqliteDb::SqliteDb(SqliteDb&& other) noexcept : mDb(std::exchange(other.mDb, nullptr)) {}
 
@@ -76,8 +78,9 @@ SqliteDb& SqliteDb::operator=(SqliteDb&& other) noexcept {
 bool SqliteDb::open(const QString& path, bool writable, int busyTimeoutMs) {
     close();
     if (!writable && !QFile::exists(path)) return false;
-    const int flags = (writable ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY) |
-                      SQLITE_OPEN_NOMUTEX;
+    const int flags =
+        (writable ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY) |
+        SQLITE_OPEN_NOMUTEX;
     const QByteArray name = QFile::encodeName(path);
     if (sqlite3_open_v2(name.constData(), &mDb, flags, nullptr) != SQLITE_OK) {
         close();  // a failed open still hands out a handle to free

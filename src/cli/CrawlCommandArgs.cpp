@@ -29,8 +29,7 @@ bool WholeNumber(const QString& value, int low, int high, int* number) {
 
 // The crawl rules. False when args[i] is none of them (error stays empty) or is wrong (error
 // set); true when it was taken.
-bool TakeRuleOption(const QStringList& args, qsizetype& i, CrawlCommandOptions& o,
-                    QString* error) {
+bool TakeRuleOption(const QStringList& args, qsizetype& i, CrawlCommandOptions& o, QString* error) {
     const QString& arg = args[i];
     const QString name = arg.section(QLatin1Char('='), 0, 0);
     QString value;

@@ -29,7 +29,7 @@ struct CrawlAttempt {
 struct CrawlRunInfo {
     QString runFolder;  // the folder's name, "SR0003"
     QString startUrl;
-    QString settings;   // the settings in force, as "Key=value" pairs
+    QString settings;  // the settings in force, as "Key=value" pairs
 };
 
 class CrawlJournal {

@@ -21,19 +21,25 @@ QByteArray FileSha256(const QString& path) {
 
 QString AttemptOutcomeName(AttemptOutcome outcome) {
     switch (outcome) {
-        case AttemptOutcome::Kept: return QStringLiteral("kept");
-        case AttemptOutcome::DeletedSmall: return QStringLiteral("deleted-small");
-        case AttemptOutcome::DeletedPage: return QStringLiteral("deleted-page");
-        case AttemptOutcome::DeletedKnown: return QStringLiteral("deleted-known");
-        case AttemptOutcome::Failed: break;
+        case AttemptOutcome::Kept:
+            return QStringLiteral("kept");
+        case AttemptOutcome::DeletedSmall:
+            return QStringLiteral("deleted-small");
+        case AttemptOutcome::DeletedPage:
+            return QStringLiteral("deleted-page");
+        case AttemptOutcome::DeletedKnown:
+            return QStringLiteral("deleted-known");
+        case AttemptOutcome::Failed:
+            break;
     }
     return QStringLiteral("failed");
 }
 
 QString CrawlSettingsText(const CrawlOptions& o) {
     const auto flag = [](bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); };
-    return QStringLiteral("Connections=%1 NoRevisit=%2 Scope=%3 SkipKnown=%4 DelayMs=%5 "
-                          "Robots=%6 HTMLAutoDelete=%7 PictAutoDelete=%8 PictAutoDeleteSize=%9")
+    return QStringLiteral(
+               "Connections=%1 NoRevisit=%2 Scope=%3 SkipKnown=%4 DelayMs=%5 "
+               "Robots=%6 HTMLAutoDelete=%7 PictAutoDelete=%8 PictAutoDeleteSize=%9")
         .arg(QString::number(o.connections), flag(o.noRevisit), ScopeName(o.scope),
              flag(o.skipKnown), QString::number(o.delayMs), flag(o.robots), gHTMLAutoDelete,
              gPictAutoDelete, QString::number(gPictAutoDeleteSize));
@@ -48,7 +54,8 @@ void CrawlRecorder::noteFound(const QString& url, const QString& foundOn) {
 
 void CrawlRecorder::beginRun(const QString& runFolder, const QString& startUrl) {
     if (mJournal)
-        mJournal->beginRun({QFileInfo(runFolder).fileName(), startUrl, CrawlSettingsText(mOptions)});
+        mJournal->beginRun(
+            {QFileInfo(runFolder).fileName(), startUrl, CrawlSettingsText(mOptions)});
 }
 
 void CrawlRecorder::endRun(const QString& how) {

@@ -112,9 +112,12 @@ CrawlRules::CrawlRules(const CrawlOptions& options, const QString& startUrl)
 
 bool CrawlRules::inScope(const QString& key) const {
     switch (mOptions.scope) {
-        case CrawlScope::Host: return UrlHost(key) == mStartHost;
-        case CrawlScope::Folder: return !mStartFolder.isEmpty() && key.startsWith(mStartFolder);
-        case CrawlScope::All: break;
+        case CrawlScope::Host:
+            return UrlHost(key) == mStartHost;
+        case CrawlScope::Folder:
+            return !mStartFolder.isEmpty() && key.startsWith(mStartFolder);
+        case CrawlScope::All:
+            break;
     }
     return true;
 }
@@ -147,8 +150,8 @@ bool CrawlRules::robotsAllow(const QString& url, const RobotsFetch& fetchRobots)
         // Fetched once per host and run; no answer at all forbids nothing.
         const std::optional<RobotsAnswer> answer =
             fetchRobots ? fetchRobots(origin + QStringLiteral("/robots.txt")) : std::nullopt;
-        known = mRobots.insert(origin, answer ? RobotsTxt::FromAnswer(*answer, kAgent)
-                                              : RobotsTxt());
+        known =
+            mRobots.insert(origin, answer ? RobotsTxt::FromAnswer(*answer, kAgent) : RobotsTxt());
     }
     return known->allows(RobotsPath(url));
 }

@@ -40,8 +40,8 @@ private:
 
     CrawlOptions mOptions;
     QString mStartHost;
-    QString mStartFolder;           // key of the start URL up to its last "/"
-    QSet<QString> mQueued;          // keys queued or fetched in this run
-    QSet<QString> mFetched;         // keys taken in this run
+    QString mStartFolder;               // key of the start URL up to its last "/"
+    QSet<QString> mQueued;              // keys queued or fetched in this run
+    QSet<QString> mFetched;             // keys taken in this run
     QHash<QString, RobotsTxt> mRobots;  // per "scheme://host:port"
 };

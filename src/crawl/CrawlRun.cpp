@@ -228,9 +228,8 @@ std::optional<RobotsAnswer> CrawlRunner::fetchRobots(const QString& url) {
         [cancelledBefore] { return TransferTurn(cancelledBefore); });
     if (ws().Ending()) throw ProgramEnding{};
     if (result.httpStatus == 0 && result.outcome != FetchOutcome::Ok) return std::nullopt;
-    answer.httpStatus = result.outcome == FetchOutcome::Ok && result.httpStatus == 0
-                            ? 200
-                            : result.httpStatus;
+    answer.httpStatus =
+        result.outcome == FetchOutcome::Ok && result.httpStatus == 0 ? 200 : result.httpStatus;
     return answer;
 }
 

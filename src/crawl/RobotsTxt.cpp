@@ -110,8 +110,7 @@ QString RobotsPath(const QString& url) {
     const qsizetype scheme = url.indexOf(u"://");
     const qsizetype from = scheme < 0 ? 0 : scheme + 3;
     qsizetype path = from;
-    while (path < url.size() && url[path] != u'/' && url[path] != u'?' && url[path] != u'#')
-        ++path;
+    while (path < url.size() && url[path] != u'/' && url[path] != u'?' && url[path] != u'#') ++path;
     QString rest = url.mid(path);
     const qsizetype hash = rest.indexOf(u'#');
     if (hash >= 0) rest.truncate(hash);

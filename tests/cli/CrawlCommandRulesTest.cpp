@@ -34,7 +34,8 @@ protected:
         QProcess p;
         start(p, args);
         EXPECT_TRUE(p.waitForFinished(60000));
-        if (out) *out = QString::fromLocal8Bit(p.readAllStandardOutput() + p.readAllStandardError());
+        if (out)
+            *out = QString::fromLocal8Bit(p.readAllStandardOutput() + p.readAllStandardError());
         return p.exitCode();
     }
     QStringList query(const char* sql) {
@@ -71,10 +72,10 @@ protected:
 
 TEST(CrawlRuleArguments, FlagsAndTheirErrors) {
     QString error;
-    const auto o = ParseCrawlArguments({"--no-revisit", "--scope", "host", "--skip-known",
-                                        "--delay=250", "--robots", "--no-archive",
-                                        "--connections", "3", "u", "d"},
-                                       &error);
+    const auto o =
+        ParseCrawlArguments({"--no-revisit", "--scope", "host", "--skip-known", "--delay=250",
+                             "--robots", "--no-archive", "--connections", "3", "u", "d"},
+                            &error);
     ASSERT_TRUE(o.has_value()) << error.toStdString();
     EXPECT_EQ(o->noRevisit, true);
     EXPECT_EQ(o->scope, QString("host"));
@@ -118,9 +119,8 @@ TEST_F(CommandRulesTest, ArchiveSurvivesKillNineAndTheNextCrawlGoesOn) {
     EXPECT_LE(rows, files);
 
     QString out;
-    EXPECT_EQ(run({"--quiet", "--no-revisit", "--max-pages", "3", site.url("/p0.html"),
-                   downloads()}),
-              0);
+    EXPECT_EQ(
+        run({"--quiet", "--no-revisit", "--max-pages", "3", site.url("/p0.html"), downloads()}), 0);
     EXPECT_EQ(query("SELECT folder FROM runs WHERE ended IS NOT NULL"), QStringList({"SR0001"}));
     EXPECT_EQ(run({"--origin", downloads() + "/SR0001/000002.jpg"}, &out), 0);
     EXPECT_TRUE(out.contains("url: " + site.url("/a0.jpg"))) << out.toStdString();
@@ -141,8 +141,8 @@ TEST_F(CommandRulesTest, DISABLED_DelayKeepsStartsToOneHostApart) {
     const std::vector<SiteRequest> requests = site.requests();
     ASSERT_EQ(requests.size(), 6u);
     for (size_t i = 1; i < requests.size(); ++i) {
-        const auto gap = std::chrono::duration_cast<std::chrono::milliseconds>(
-            requests[i].at - requests[i - 1].at);
+        const auto gap = std::chrono::duration_cast<std::chrono::milliseconds>(requests[i].at -
+                                                                               requests[i - 1].at);
         EXPECT_GE(gap.count(), 140) << requests[i].path;  // arrival jitter of a few ms
     }
 }

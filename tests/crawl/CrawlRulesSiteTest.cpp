@@ -46,9 +46,8 @@ TEST_F(RulesSiteTest, NoRevisitEndsADocumentationSiteFetchingEachUrlOnce) {
         std::string page = "<img src=\"../img/logo.png\"> <img src=\"fig" + n + ".png\">\n";
         page += "<a href=\"../index.html\">up</a> <a href=\"./ch" + n + ".html#top\">top</a>\n";
         for (int j = 1; j <= chapters; ++j)
-            page += "<a href=\"../docs/ch" + std::to_string(j) + ".html\">" +
-                    std::to_string(j) + "</a> <a href=\"ch" + std::to_string(j) +
-                    ".html\">again</a>\n";
+            page += "<a href=\"../docs/ch" + std::to_string(j) + ".html\">" + std::to_string(j) +
+                    "</a> <a href=\"ch" + std::to_string(j) + ".html\">again</a>\n";
         site.page("/docs/ch" + n + ".html", page);
         site.page("/docs/fig" + n + ".png", Bytes(3000 + i, char('a' + i)), "image/png");
     }
@@ -74,7 +73,8 @@ TEST_F(RulesSiteTest, NoRevisitEndsTheDemoSite) {
 
     EXPECT_EQ(lastBox().text, "巡回が完了しました。");
     QSet<QString> keys;
-    for (const QString& url : counting.urls) EXPECT_FALSE(keys.contains(UrlKey(url))) << url.toStdString();
+    for (const QString& url : counting.urls)
+        EXPECT_FALSE(keys.contains(UrlKey(url))) << url.toStdString();
     for (const QString& url : counting.urls) keys.insert(UrlKey(url));
     EXPECT_EQ(counting.urls.size(), 13);  // 5 pages and 8 pictures
     EXPECT_EQ(stored().size(), 13u);
@@ -83,8 +83,8 @@ TEST_F(RulesSiteTest, NoRevisitEndsTheDemoSite) {
 TEST_F(RulesSiteTest, HostAndFolderScopeQueuePagesPicturesComeFromAnyHost) {
     site.page("/docs/index.html",
               "<a href=\"sub/a.html\">in</a> <a href=\"../other.html\">out</a>\n"
-              "<a href=\"" + other() + "/docs/far.html\">far</a> <img src=\"" + other() +
-                  "/pic.jpg\">\n");
+              "<a href=\"" +
+                  other() + "/docs/far.html\">far</a> <img src=\"" + other() + "/pic.jpg\">\n");
     site.page("/docs/sub/a.html", "in the folder");
     site.page("/other.html", "same host");
     site.page("/docs/far.html", "other host");
@@ -113,12 +113,14 @@ TEST_F(RulesSiteTest, RobotsTxtIsReadOncePerHostAndItsDisallowLinesKept) {
               "User-agent: SiteRambler\nDisallow: /private/\nAllow: /private/open.html\n"
               "Disallow: /pics/hidden\n",
               "text/plain");
-    site.page("/index.html",
-              "<a href=\"private/a.html\">a</a> <a href=\"private/open.html\">open</a>\n"
-              "<a href=\"" + other() + "/private/b.html\">b</a> <a href=\"" + other() +
-                  "/more.html\">more</a>\n<img src=\"pics/hidden.jpg\"> <img src=\"pics/shown.jpg\">\n");
-    for (const char* page : {"/private/a.html", "/private/open.html", "/private/b.html",
-                             "/more.html"})
+    site.page(
+        "/index.html",
+        "<a href=\"private/a.html\">a</a> <a href=\"private/open.html\">open</a>\n"
+        "<a href=\"" +
+            other() + "/private/b.html\">b</a> <a href=\"" + other() +
+            "/more.html\">more</a>\n<img src=\"pics/hidden.jpg\"> <img src=\"pics/shown.jpg\">\n");
+    for (const char* page :
+         {"/private/a.html", "/private/open.html", "/private/b.html", "/more.html"})
         site.page(page, "<img src=\"pics/shown.jpg\">");
     site.page("/pics/hidden.jpg", Bytes(3000), "image/jpeg");
     site.page("/pics/shown.jpg", Bytes(3000), "image/jpeg");

@@ -50,9 +50,9 @@ TEST_F(CrawlOptionsWindow, ButtonSitsInTheFreeCornerAndLeavesTheDesignedControls
     EXPECT_EQ(button->text(), "詳細設定…");
     EXPECT_EQ(button->geometry(), QRect(16, 208, 129, 25));
     EXPECT_EQ(options->cmdClose->geometry(), QRect(248, 208, 129, 25));
-    for (QWidget* designed : {static_cast<QWidget*>(options->fraHTML),
-                              static_cast<QWidget*>(options->fraImage),
-                              static_cast<QWidget*>(options->cmdClose)})
+    for (QWidget* designed :
+         {static_cast<QWidget*>(options->fraHTML), static_cast<QWidget*>(options->fraImage),
+          static_cast<QWidget*>(options->cmdClose)})
         EXPECT_FALSE(button->geometry().intersects(designed->geometry()));
     EXPECT_TRUE(QRect(QPoint(), options->size()).contains(button->geometry()));
     EXPECT_EQ(options->optHTML[1]->nextInFocusChain(), options->optHTML[0]);

@@ -139,8 +139,7 @@ TEST_F(Pictures, TheOriginIsTheTooltipOfThePictureAndTheCaptionStays) {
     QStringList asked;
     mViewer->setOriginLookup([&asked](const QString& file) {
         asked << QFileInfo(file).fileName();
-        return file.endsWith("000001.png") ? QStringLiteral("取得元: http://h/a.png")
-                                           : QString();
+        return file.endsWith("000001.png") ? QStringLiteral("取得元: http://h/a.png") : QString();
     });
     frmViewer& v = OpenViewer();
     EXPECT_EQ(v.imgViewer->toolTip(), "取得元: http://h/a.png");
