@@ -1,23 +1,11 @@
 #include "crawl/CrawlRecorder.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 
 #include "core/basGlobal.h"
 #include "crawl/CrawlRules.h"
-
-namespace {
-
-QByteArray FileSha256(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!hash.addData(&file)) return {};
-    return hash.result();
-}
-
-}  // namespace
+#include "crawl/FileDigest.h"
 
 QString AttemptOutcomeName(AttemptOutcome outcome) {
     switch (outcome) {

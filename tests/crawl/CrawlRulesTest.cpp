@@ -1,8 +1,12 @@
-// The comparison key of URLs and robots.txt as this crawler reads it.
+// The comparison key of URLs, robots.txt as this crawler reads it, and file digests.
 #include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
 
 #include "QtPrinters.h"
 #include "crawl/CrawlRules.h"
+#include "crawl/FileDigest.h"
 #include "crawl/RobotsTxt.h"
 
 TEST(UrlKey, CollapsesWhatNamesTheSameResource) {
@@ -81,4 +85,15 @@ TEST(RobotsTxt, OwnGroupElseStarLongestLineWins) {
     EXPECT_FALSE(RobotsTxt::FromAnswer({503, {}}, "S").allows("/a"));
     EXPECT_EQ(RobotsPath("http://h:1/a/b.html?q=1#f"), "/a/b.html?q=1");
     EXPECT_EQ(RobotsPath("http://h"), "/");
+}
+
+TEST(FileDigest, Sha256OfAFileAndOfNone) {
+    QTemporaryDir dir;
+    QFile file(dir.filePath("abc"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("abc");
+    file.close();
+    EXPECT_EQ(FileSha256(file.fileName()).toHex(),
+              "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_TRUE(FileSha256(dir.filePath("missing")).isEmpty());
 }
