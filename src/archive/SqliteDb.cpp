@@ -78,16 +78,21 @@ SqliteDb& SqliteDb::operator=(SqliteDb&& other) noexcept {
 bool SqliteDb::open(const QString& path, bool writable, int busyTimeoutMs) {
     close();
     if (!writable && !QFile::exists(path)) return false;
-    const int flags =
-        (writable ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY) |
-        SQLITE_OPEN_NOMUTEX;
     const QByteArray name = QFile::encodeName(path);
-    if (sqlite3_open_v2(name.constData(), &mDb, flags, nullptr) != SQLITE_OK) {
+    // An existing file is still opened for writing when it can be: only a writer may tidy the
+    // WAL files away when it closes. Nothing is written through it.
+    const int modes[] = {SQLITE_OPEN_READWRITE | (writable ? SQLITE_OPEN_CREATE : 0),
+                         writable ? 0 : SQLITE_OPEN_READONLY};
+    for (const int mode : modes) {
+        if (mode == 0) break;
+        if (sqlite3_open_v2(name.constData(), &mDb, mode | SQLITE_OPEN_NOMUTEX, nullptr) ==
+            SQLITE_OK) {
+            sqlite3_busy_timeout(mDb, busyTimeoutMs);
+            return true;
+        }
         close();  // a failed open still hands out a handle to free
-        return false;
     }
-    sqlite3_busy_timeout(mDb, busyTimeoutMs);
-    return true;
+    return false;
 }
 
 void SqliteDb::close() {

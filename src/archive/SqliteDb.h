@@ -45,7 +45,8 @@ public:
     SqliteDb(SqliteDb&& other) noexcept;
     SqliteDb& operator=(SqliteDb&& other) noexcept;
 
-    // writable: created when missing; otherwise opened read-only and only when it exists.
+    // writable: created when missing. Otherwise only an existing file is opened, and only
+    // read from.
     bool open(const QString& path, bool writable, int busyTimeoutMs);
     bool isOpen() const { return mDb != nullptr; }
     void close();

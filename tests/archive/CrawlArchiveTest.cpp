@@ -118,3 +118,17 @@ TEST_F(ArchiveTest, LockedOrUnopenableArchiveIsAWarningNotAStoppedCrawl) {
     EXPECT_EQ(stored().size(), 4u);  // the copy of a.jpg is still known within the run
     EXPECT_EQ(warnings.size(), 1);
 }
+
+TEST_F(ArchiveTest, SkipKnownWithoutRecordingReadsTheArchiveAndLeavesItAsItWas) {
+    gallery();
+    crawl(site.url("/index.html"));
+    gCrawlOptions.archive = false;
+    gCrawlOptions.skipKnown = true;
+    crawl(site.url("/index.html"));
+    EXPECT_EQ(site.count("/a.jpg"), 1);
+    EXPECT_EQ(site.count("/tiny.gif"), 1);
+    EXPECT_EQ(stored(), QStringList({"000007.html"}));
+    EXPECT_EQ(column("SELECT count(*) FROM runs"), QStringList({"1"}));
+    EXPECT_EQ(Entries(downloads.path()),
+              QStringList({"SR0000", "SR0001", "siterambler-archive.sqlite"}));
+}
