@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "cli/ProgressLine.h"
 #include "core/UrlQueue.h"
@@ -35,6 +36,11 @@ public:
     std::int64_t pagesDone() const { return mPagesDone; }
     // Called as soon as a page is done (limits are checked there, not at the next yield).
     std::function<void()> onPageDone;
+    // Opens the download folder's crawl archive; none when unset.
+    std::function<std::unique_ptr<CrawlJournal>(const QString&, bool)> openArchive;
+    std::unique_ptr<CrawlJournal> openJournal(const QString& folder, bool record) override {
+        return openArchive ? openArchive(folder, record) : nullptr;
+    }
 
 private:
     QString mUrl;

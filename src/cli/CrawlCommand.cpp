@@ -8,7 +8,9 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "archive/CrawlArchive.h"
 #include "core/AppPaths.h"
+#include "core/CrawlOptions.h"
 #include "core/Settings.h"
 #include "core/basGlobal.h"
 #include "cli/ConsoleCrawl.h"
@@ -39,7 +41,31 @@ void ApplyOverrides(const CrawlCommandOptions& o) {
     if (o.htmlAutoDelete) gHTMLAutoDelete = *o.htmlAutoDelete;
     if (o.pictAutoDelete) gPictAutoDelete = *o.pictAutoDelete;
     if (o.minImageKb) gPictAutoDeleteSize = *o.minImageKb;
-    if (o.connections) gCrawlOptions.connections = *o.connections;
+    CrawlOptions& c = gCrawlOptions;
+    c.noRevisit = o.noRevisit.value_or(c.noRevisit);
+    if (o.scope) ParseScope(*o.scope, &c.scope);
+    c.skipKnown = o.skipKnown.value_or(c.skipKnown);
+    c.delayMs = o.delayMs.value_or(c.delayMs);
+    c.robots = o.robots.value_or(c.robots);
+    c.archive = o.archive.value_or(c.archive);
+    c.connections = o.connections.value_or(c.connections);
+}
+
+int PrintOrigin(const QString& file) {
+    const std::optional<StoredFileOrigin> origin = LookUpOrigin(file);
+    if (!origin) {
+        std::fprintf(stderr, "siterambler-crawl: the crawl archive knows nothing of %s\n",
+                     file.toLocal8Bit().constData());
+        return kExitBadInput;
+    }
+    std::fputs(OriginReport(file, *origin).toLocal8Bit().constData(), stdout);
+    return kExitDone;
+}
+
+std::unique_ptr<CrawlJournal> OpenArchive(const QString& folder, bool record) {
+    return std::make_unique<CrawlArchive>(folder, record, [](const QString& message) {
+        std::fprintf(stderr, "siterambler-crawl: warning: %s\n", message.toLocal8Bit().constData());
+    });
 }
 
 QByteArray Local(const QString& s) {
@@ -87,6 +113,7 @@ int RunCrawlCommand(const CrawlCommandOptions& options) {
         std::printf("siterambler-crawl %s\n", SR_VERSION_TEXT);
         return kExitDone;
     }
+    if (!options.origin.isEmpty()) return PrintOrigin(options.origin);
     SetAppPaths(DetectAppPaths());
     gPictAutoDeleteSize = 2;
     LoadSettings();
@@ -112,6 +139,7 @@ int RunCrawlCommand(const CrawlCommandOptions& options) {
     console.setLimits(options.maxPages, options.maxSeconds);
     console.setSignalFlag(&gSignals);
     host.onPageDone = [&console] { console.checkLimits(); };
+    host.openArchive = OpenArchive;
     SetWindowSystem(&console);
     InstallSignalHandlers();
 

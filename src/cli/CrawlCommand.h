@@ -15,6 +15,14 @@ struct CrawlCommandOptions {
     std::optional<int> connections;         // transfers in flight, 1 to 16
     QString saveQueue;  // empty: queue.srs in the run folder
     QString resume;     // crawl settings file to start from
+    QString origin;     // --origin: the stored file to tell about; no crawl
+    // The crawl rules of section [Crawl], when given on the command line.
+    std::optional<bool> noRevisit;
+    std::optional<QString> scope;  // "all", "host" or "folder", checked
+    std::optional<bool> skipKnown;
+    std::optional<int> delayMs;
+    std::optional<bool> robots;
+    std::optional<bool> archive;
     std::int64_t maxPages = 0;     // 0: no limit
     double maxSeconds = 0;         // 0: no limit
     bool quiet = false;

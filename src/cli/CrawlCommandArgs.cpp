@@ -20,6 +20,62 @@ bool TakeValue(const QStringList& args, qsizetype& i, QString* value, QString* e
     return true;
 }
 
+bool WholeNumber(const QString& value, int low, int high, int* number) {
+    const auto n = ToLongHalfEven(value);
+    if (!n || *n < low || *n > high) return false;
+    *number = int(*n);
+    return true;
+}
+
+// The crawl rules. False when args[i] is none of them (error stays empty) or is wrong (error
+// set); true when it was taken.
+bool TakeRuleOption(const QStringList& args, qsizetype& i, CrawlCommandOptions& o, QString* error) {
+    const QString& arg = args[i];
+    const QString name = arg.section(QLatin1Char('='), 0, 0);
+    QString value;
+    int number = 0;
+    if (arg == "--no-revisit") {
+        o.noRevisit = true;
+    } else if (arg == "--skip-known") {
+        o.skipKnown = true;
+    } else if (arg == "--robots") {
+        o.robots = true;
+    } else if (arg == "--no-archive") {
+        o.archive = false;
+    } else if (name == "--scope") {
+        CrawlScope scope;
+        if (!TakeValue(args, i, &value, error)) return false;
+        if (!ParseScope(value, &scope)) {
+            *error = QStringLiteral("--scope wants all, host or folder");
+            return false;
+        }
+        o.scope = ScopeName(scope);
+    } else if (name == "--delay") {
+        if (!TakeValue(args, i, &value, error)) return false;
+        if (!WholeNumber(value, 0, CrawlOptions::kMaxDelayMs, &number)) {
+            *error = QStringLiteral("--delay wants milliseconds from 0 to %1")
+                         .arg(CrawlOptions::kMaxDelayMs);
+            return false;
+        }
+        o.delayMs = number;
+    } else if (name == "--connections") {
+        if (!TakeValue(args, i, &value, error)) return false;
+        if (!WholeNumber(value, CrawlOptions::kMinConnections, CrawlOptions::kMaxConnections,
+                         &number)) {
+            *error = QStringLiteral("--connections wants a whole number from %1 to %2")
+                         .arg(CrawlOptions::kMinConnections)
+                         .arg(CrawlOptions::kMaxConnections);
+            return false;
+        }
+        o.connections = number;
+    } else if (name == "--origin") {
+        return TakeValue(args, i, &o.origin, error);
+    } else {
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 QString CrawlUsage() {
@@ -42,6 +98,17 @@ QString CrawlUsage() {
         "  --save-queue FILE     where the queue goes when the crawl stops early\n"
         "                        (default: queue.srs in the run folder)\n"
         "  --resume FILE         start from a saved crawl settings file (.srs)\n"
+        "  --no-revisit          fetch every URL at most once in the run\n"
+        "  --scope all|host|folder\n"
+        "                        which pages are queued: any, those on the start URL's host,\n"
+        "                        those under the start URL's folder (pictures: any host)\n"
+        "  --skip-known          do not fetch pictures stored by earlier runs into the same\n"
+        "                        download folder; delete a picture whose bytes were stored before\n"
+        "  --delay MS            least time between the starts of two requests to one host\n"
+        "  --robots              honour each host's robots.txt\n"
+        "  --no-archive          do not record the run in the download folder's crawl archive\n"
+        "                        (siterambler-archive.sqlite)\n"
+        "  --origin FILE         print what the crawl archive knows of a stored file\n"
         "  --quiet               no progress output\n"
         "  --help                show this text\n"
         "  --version             show the version\n"
@@ -58,6 +125,7 @@ std::optional<CrawlCommandOptions> ParseCrawlArguments(const QStringList& args,
                                                        QString* error) {
     CrawlCommandOptions o;
     QStringList positional;
+    QString ruleError;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
         const QString name = arg.section(QLatin1Char('='), 0, 0);
@@ -83,15 +151,6 @@ std::optional<CrawlCommandOptions> ParseCrawlArguments(const QStringList& args,
             }
             o.minImageKb = *kb;
             o.pictAutoDelete = QStringLiteral("0");
-        } else if (name == "--connections") {
-            if (!TakeValue(args, i, &value, error)) return std::nullopt;
-            bool ok = false;
-            const int n = value.toInt(&ok);
-            if (!ok || n < CrawlOptions::kMinConnections || n > CrawlOptions::kMaxConnections) {
-                *error = QStringLiteral("--connections wants a whole number from 1 to 16");
-                return std::nullopt;
-            }
-            o.connections = n;
         } else if (name == "--max-pages") {
             if (!TakeValue(args, i, &value, error)) return std::nullopt;
             bool ok = false;
@@ -112,6 +171,11 @@ std::optional<CrawlCommandOptions> ParseCrawlArguments(const QStringList& args,
             if (!TakeValue(args, i, &o.saveQueue, error)) return std::nullopt;
         } else if (name == "--resume") {
             if (!TakeValue(args, i, &o.resume, error)) return std::nullopt;
+        } else if (TakeRuleOption(args, i, o, &ruleError)) {
+            // taken
+        } else if (!ruleError.isEmpty()) {
+            *error = ruleError;
+            return std::nullopt;
         } else if (arg == "--") {
             positional += args.mid(i + 1);
             break;
@@ -122,7 +186,7 @@ std::optional<CrawlCommandOptions> ParseCrawlArguments(const QStringList& args,
             positional << arg;
         }
     }
-    if (o.help || o.version) return o;
+    if (o.help || o.version || !o.origin.isEmpty()) return o;
     const qsizetype wanted = o.resume.isEmpty() ? 2 : 0;
     if (positional.size() < wanted || positional.size() > 2) {
         *error = o.resume.isEmpty() ? QStringLiteral("START_URL and DOWNLOAD_FOLDER are needed")

@@ -3,6 +3,9 @@
 // in tests without any window.
 
 #include <QString>
+#include <memory>
+
+#include "crawl/CrawlJournal.h"
 
 class UrlQueue;
 
@@ -26,4 +29,11 @@ public:
     // Start, folder button and the two file menu items off, cancel and viewer on while running;
     // the reverse afterwards, except that the viewer button stays on.
     virtual void setCrawlControls(bool running) = 0;
+    // The record of the runs kept in the download folder, or none. With record false it is
+    // only consulted (SkipKnown), never written.
+    virtual std::unique_ptr<CrawlJournal> openJournal(const QString& downloadFolder, bool record) {
+        Q_UNUSED(downloadFolder);
+        Q_UNUSED(record);
+        return nullptr;
+    }
 };

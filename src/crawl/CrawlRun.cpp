@@ -1,14 +1,20 @@
 #include "crawl/CrawlRun.h"
 
 #include <cerrno>
+#include <functional>
 #include <limits>
+#include <optional>
+#include <utility>
 
 #include "core/basGlobal.h"
 #include "crawl/CrawlHost.h"
+#include "crawl/CrawlRecorder.h"
+#include "crawl/CrawlRules.h"
 #include "crawl/Download.h"
 #include "crawl/Fetcher.h"
 #include "crawl/PageLines.h"
 #include "crawl/PageScanner.h"
+#include "core/CrawlOptions.h"
 #include "core/UrlQueue.h"
 #include "core/WindowSystem.h"
 
@@ -32,14 +38,17 @@ public:
         if (!mAllowFile && IsFileUrl(url)) {
             FetchResult refused;
             refused.error = QStringLiteral("file: refused");
-            return refused;
+            return mLast = refused;
         }
-        return mInner.fetch(url, sink, progress);
+        return mLast = mInner.fetch(url, sink, progress);
     }
+    // The result of the latest fetch, for the crawl's record.
+    const FetchResult& last() const { return mLast; }
 
 private:
     Fetcher& mInner;
     bool mAllowFile;
+    FetchResult mLast;
 };
 
 // What a transfer does while it waits: keep the window serviced, and stop when the program
@@ -53,13 +62,16 @@ bool TransferTurn(bool cancelledBefore) {
 // What the run will ask for next, in its order: the pictures queued (the first is the one it
 // works on), then the pages after the current one; with no pictures queued, the current page
 // comes first.
-QStringList NextEntries(CrawlHost& host, int max) {
+// Entries the opt-in rules will pass over are left out: they are never fetched.
+using TakeTest = std::function<bool(const QString& url, bool page)>;
+QStringList NextEntries(CrawlHost& host, int max, const TakeTest& willTake) {
     QStringList next;
     const UrlQueue& images = host.lstImage();
     const UrlQueue& links = host.lstLink();
-    for (int i = 0; i < images.count() && next.size() < max; ++i) next.append(images.entry(i));
+    for (int i = 0; i < images.count() && next.size() < max; ++i)
+        if (willTake(images.entry(i), false)) next.append(images.entry(i));
     for (int i = images.count() > 0 ? 1 : 0; i < links.count() && next.size() < max; ++i)
-        next.append(links.entry(i));
+        if (willTake(links.entry(i), true)) next.append(links.entry(i));
     return next;
 }
 
@@ -67,8 +79,10 @@ QStringList NextEntries(CrawlHost& host, int max) {
 // when the run ends, however it ends.
 class LookaheadScope {
 public:
-    LookaheadScope(Fetcher& fetcher, CrawlHost& host) : mFetcher(fetcher) {
-        mFetcher.setLookahead([&host](int max) { return NextEntries(host, max); });
+    LookaheadScope(Fetcher& fetcher, CrawlHost& host, TakeTest willTake) : mFetcher(fetcher) {
+        mFetcher.setLookahead([&host, willTake = std::move(willTake)](int max) {
+            return NextEntries(host, max, willTake);
+        });
     }
     ~LookaheadScope() { mFetcher.setLookahead({}); }
     LookaheadScope(const LookaheadScope&) = delete;
@@ -159,22 +173,46 @@ public:
     CrawlRunner(CrawlHost& host, Fetcher& fetcher, const QString& startUrl)
         : mHost(host),
           mGate(fetcher, IsFileUrl(startUrl)),
-          mScanner(host.lstLink(), host.lstImage(), [&host] { host.AnimateIcon(); }) {}
+          mScanner(host.lstLink(), host.lstImage(), [&host] { host.AnimateIcon(); }),
+          mRules(gCrawlOptions, startUrl),
+          mRecorder(gCrawlOptions.archive || gCrawlOptions.skipKnown
+                        ? host.openJournal(host.downloadText(), gCrawlOptions.archive)
+                        : nullptr,
+                    gCrawlOptions) {
+        if (mRules.filters() || mRecorder.wantsOrigins())
+            mScanner.setFilter([this](const QString& url, bool page) { return admit(url, page); });
+        mRecorder.beginRun(gRunFolder, startUrl);
+    }
+    ~CrawlRunner() { closeRecord(QStringLiteral("ended")); }
 
     void work();
     void finish();
     const CrawlEnd& end() const { return mEnd; }
+    // For fetching ahead: whether the run will fetch this entry when it comes to it.
+    bool wouldTake(const QString& url, bool page);
 
 private:
     QString download(const QString& url);
     void noteDeletion(const QString& path, int error);
-    bool scanStoredPage(const QString& path, const QString& pageUrl);
+    bool scanStoredPage(const QString& path, const QString& pageUrl, CrawlAttempt& attempt);
     bool imagePhase();
+    bool admit(const QString& url, bool page);
+    bool mayTake(const QString& url, bool page);
+    std::optional<RobotsAnswer> fetchRobots(const QString& url);
+    bool storePicture(const QString& url, const QString& path);
 
     CrawlHost& mHost;
     SchemeGate mGate;
     PageScanner mScanner;
     CrawlEnd mEnd;
+    CrawlRules mRules;
+    CrawlRecorder mRecorder;
+    QString mCurrentPage;
+    bool mRecordClosed = false;
+
+    void closeRecord(const QString& how) {
+        if (!std::exchange(mRecordClosed, true)) mRecorder.endRun(how);
+    }
 };
 
 QString CrawlRunner::download(const QString& url) {
@@ -187,9 +225,11 @@ QString CrawlRunner::download(const QString& url) {
 }
 
 // False when the stored page cannot be opened: the page is then passed over like a failed fetch.
-bool CrawlRunner::scanStoredPage(const QString& path, const QString& pageUrl) {
+bool CrawlRunner::scanStoredPage(const QString& path, const QString& pageUrl,
+                                 CrawlAttempt& attempt) {
     PageLineReader page;
     if (!page.open(path)) return false;
+    mCurrentPage = pageUrl;
     QString line;
     while (page.readLine(line)) {
         mScanner.ScanLine(line, pageUrl);
@@ -197,7 +237,7 @@ bool CrawlRunner::scanStoredPage(const QString& path, const QString& pageUrl) {
     }
     page.close();
     int removeError = 0;
-    ApplyStoredPageRule(path, &removeError);
+    if (ApplyStoredPageRule(path, &removeError)) attempt.outcome = AttemptOutcome::DeletedPage;
     noteDeletion(path, removeError);
     return true;
 }
@@ -215,12 +255,14 @@ bool CrawlRunner::imagePhase() {
     UrlQueue& images = mHost.lstImage();
     while (images.count() > 0) {
         images.setSelectedIndex(0);
-        const QString path = download(images.selectedText());
-        if (mEnd.storageFault) return false;  // stops like a cancel: the image stays first
-        int removeError = 0;
-        const bool deleted = !path.isEmpty() && ApplySmallImageRule(path, &removeError);
-        noteDeletion(path, removeError);
-        if (!path.isEmpty() && !deleted) {
+        const QString url = images.selectedText();
+        bool kept = false;
+        if (mayTake(url, false)) {
+            const QString path = download(url);
+            if (mEnd.storageFault) return false;  // stops like a cancel: the image stays first
+            kept = storePicture(url, path);
+        }
+        if (kept) {
             if (gImageCount < std::numeric_limits<std::int32_t>::max()) ++gImageCount;
             mHost.setCaption(kCrawlingCaption + QStringLiteral(" ( ") +
                              QString::number(gImageCount) +
@@ -235,15 +277,74 @@ bool CrawlRunner::imagePhase() {
     return true;
 }
 
+bool CrawlRunner::admit(const QString& url, bool page) {
+    if (!mRules.admit(url, page)) return false;
+    mRecorder.noteFound(url, mCurrentPage);
+    return true;
+}
+
+bool CrawlRunner::mayTake(const QString& url, bool page) {
+    const auto robots = [this](const QString& robotsUrl) { return fetchRobots(robotsUrl); };
+    const bool take = mRules.take(url, robots) && (page || !mRecorder.knownPicture(url));
+    if (!take) mRecorder.forget(url);
+    return take;
+}
+
+bool CrawlRunner::wouldTake(const QString& url, bool page) {
+    return mRules.wouldTake(url) &&
+           (page || !gCrawlOptions.skipKnown || !mRecorder.knownPicture(url));
+}
+
+std::optional<RobotsAnswer> CrawlRunner::fetchRobots(const QString& url) {
+    constexpr qsizetype kRobotsLimit = 512 * 1024;  // what is beyond is not read
+    RobotsAnswer answer;
+    const bool cancelledBefore = gCancelRequested == -1;
+    const FetchResult result = mGate.fetch(
+        url,
+        [&answer](const char* data, std::size_t size) {
+            answer.body.append(data, qsizetype(qMin<std::size_t>(size, kRobotsLimit)));
+            return answer.body.size() < kRobotsLimit;
+        },
+        [cancelledBefore] { return TransferTurn(cancelledBefore); });
+    if (ws().Ending()) throw ProgramEnding{};
+    if (result.httpStatus == 0 && result.outcome != FetchOutcome::Ok) return std::nullopt;
+    answer.httpStatus =
+        result.outcome == FetchOutcome::Ok && result.httpStatus == 0 ? 200 : result.httpStatus;
+    return answer;
+}
+
+// A fetched picture through the small-picture and known-picture rules; true when it is kept.
+bool CrawlRunner::storePicture(const QString& url, const QString& path) {
+    CrawlAttempt attempt = mRecorder.examine(url, false, path, mGate.last(), mCurrentPage);
+    bool kept = false;
+    if (!path.isEmpty()) {
+        int removeError = 0;
+        const bool small = ApplySmallImageRule(path, &removeError);
+        noteDeletion(path, removeError);
+        if (small)
+            attempt.outcome = AttemptOutcome::DeletedSmall;
+        else
+            kept = !mRecorder.dropIfKnown(attempt, path);
+    }
+    mRecorder.record(attempt);
+    return kept;
+}
+
 void CrawlRunner::work() {
     UrlQueue& links = mHost.lstLink();
     while (links.count() > 0) {
         links.setSelectedIndex(0);
         const QString pageUrl = links.selectedText();
-        const QString path = download(pageUrl);
-        if (mEnd.storageFault) return;  // stops like a cancel: the page stays first
-        if (!path.isEmpty() && EntryExists(path) && scanStoredPage(path, pageUrl)) {
-            if (!imagePhase()) return;
+        if (mayTake(pageUrl, true)) {
+            const QString path = download(pageUrl);
+            if (mEnd.storageFault) return;  // stops like a cancel: the page stays first
+            CrawlAttempt attempt = mRecorder.examine(pageUrl, true, path, mGate.last(), {});
+            const bool scanned =
+                !path.isEmpty() && EntryExists(path) && scanStoredPage(path, pageUrl, attempt);
+            mRecorder.record(attempt);
+            if (scanned && !imagePhase()) return;
+        } else {
+            ws().Yield();  // a long run of passed-over entries still keeps the window alive
         }
         if (gCancelRequested == -1) return;
         RemoveSelectedOrFirst(links);
@@ -251,6 +352,9 @@ void CrawlRunner::work() {
 }
 
 void CrawlRunner::finish() {
+    closeRecord(mEnd.storageFault                ? QStringLiteral("storage failure")
+                : gCancelRequested == 0 ? QStringLiteral("completed")
+                                        : QStringLiteral("cancelled"));
     if (mEnd.storageFault) ShowStorageFault(mEnd.storageFault);
     mHost.setCrawlControls(false);
     mHost.setCaption(kProgramTitle);
@@ -301,7 +405,9 @@ CrawlEnd RunCrawl(CrawlHost& host, Fetcher& fetcher, const QStringList& followin
         host.lstLink().append(startUrl);
         host.lstLink().appendAll(followingLinks);
         {
-            const LookaheadScope lookahead(fetcher, host);
+            const LookaheadScope lookahead(fetcher, host, [&runner](const QString& url, bool page) {
+                return runner.wouldTake(url, page);
+            });
             runner.work();
         }
         runner.finish();

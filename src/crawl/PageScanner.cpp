@@ -132,7 +132,9 @@ void PageScanner::ScanFragment(QStringView fragment, const QString& base) {
             if (!ref.isEmpty()) {
                 // The queue is read as it is now: the user may have changed it in a yield.
                 const QString url = MakeAbsolute(ref, base);
-                if (!pattern.target->contains(url)) pattern.target->append(url);
+                if (!pattern.target->contains(url) &&
+                    (!mFilter || mFilter(url, pattern.target == &mLinks)))
+                    pattern.target->append(url);
             }
         }
         windows.Yield();

@@ -28,6 +28,11 @@ public:
     // (so it may throw ProgramEnding).
     void ScanLine(QStringView line, const QString& pageUrl);
 
+    // Asked before a new reference is appended (page: it goes to the link queue); false keeps
+    // it out. None: every new reference is appended.
+    using Filter = std::function<bool(const QString& url, bool page)>;
+    void setFilter(Filter filter) { mFilter = std::move(filter); }
+
 private:
     // One pattern, taken apart once: its markers and the queue its matches go to.
     struct Pattern {
@@ -43,6 +48,7 @@ private:
     UrlQueue& mLinks;
     UrlQueue& mImages;
     std::function<void()> mAnimateIcon;
+    Filter mFilter;
     std::vector<Pattern> mPatterns;
     // The distinct start markers: each is looked up once per fragment, not once per pattern.
     std::vector<QString> mStartMarkers;

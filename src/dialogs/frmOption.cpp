@@ -8,6 +8,7 @@
 #include <QScreen>
 
 #include "core/basGlobal.h"
+#include "dialogs/frmCrawlOptions.h"
 #include "dialoglogic/OptionRules.h"
 #include "core/WindowSystem.h"
 #include "widgets/Twips.h"
@@ -69,6 +70,11 @@ void frmOption::BuildControls() {
     setTabOrder(optImage[0], optImage[1]);
 
     connect(cmdClose, &QPushButton::clicked, this, &frmOption::cmdClose_Click);
+
+    // In the free corner left of 閉じる; last in the tab order, after the designed controls.
+    cmdCrawlOptions = new QPushButton(QStringLiteral("詳細設定…"), this);
+    cmdCrawlOptions->setGeometry(Twips(240, 3120, 1935, 375));
+    connect(cmdCrawlOptions, &QPushButton::clicked, this, &frmOption::cmdCrawlOptions_Click);
     for (int i = 0; i < 2; ++i) {
         // clicked, not toggled: a click on the already selected delete-images option asks for
         // the limit again, which is the direct way to change it.
@@ -129,6 +135,12 @@ void frmOption::ClearDeleteImagesOption() {
     optImage[0]->setAutoExclusive(false);
     optImage[0]->setChecked(false);
     optImage[0]->setAutoExclusive(true);
+}
+
+void frmOption::cmdCrawlOptions_Click() {
+    auto* window = new frmCrawlOptions(this);
+    window->setWindowModality(Qt::WindowModal);
+    window->show();
 }
 
 void frmOption::cmdClose_Click() {

@@ -19,6 +19,7 @@ public:
     explicit frmOption(const MainWindowParts& parts, QWidget* parent = nullptr);
 
     QPushButton* cmdClose = nullptr;
+    QPushButton* cmdCrawlOptions = nullptr;  // opens 巡回の詳細設定
     QGroupBox* fraHTML = nullptr;
     QGroupBox* fraImage = nullptr;
     std::array<QRadioButton*, 2> optHTML{};   // 0: delete stored pages, 1: keep them
@@ -28,6 +29,7 @@ public:
     void optHTML_Click(int index);
     void optImage_Click(int index);
     void cmdClose_Click();
+    void cmdCrawlOptions_Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <QPointer>
 
+#include "archive/CrawlArchive.h"
 #include "core/CrawlOptions.h"
 #include "crawl/CrawlRun.h"
 #include "net/CurlFetcher.h"
@@ -87,6 +88,10 @@ void frmMainWindow::cmdViewer_Click() {
     if (!viewer) {
         viewer = new frmViewer();
         viewer->setMainWindow(this);
+        viewer->setOriginLookup([](const QString& file) {
+            const std::optional<StoredFileOrigin> origin = LookUpOrigin(file);
+            return origin ? OriginTooltip(*origin) : QString();
+        });
     }
     viewer->showNormal();
     viewer->raise();
@@ -98,4 +103,11 @@ void frmMainWindow::cmdStart_Click() {
     CurlFetcher fetcher(CrawlFetcherOptions(gCrawlOptions));
     fetcher.setFileAllowed(IsFileUrl(txtURLBasePath->text()));
     RunCrawl(*this, fetcher);
+}
+
+std::unique_ptr<CrawlJournal> frmMainWindow::openJournal(const QString& folder, bool record) {
+    // A message box would hold the crawl until answered: the warning goes to the log.
+    return std::make_unique<CrawlArchive>(folder, record, [](const QString& message) {
+        qWarning("Site Rambler: %s", qUtf8Printable(message));
+    });
 }

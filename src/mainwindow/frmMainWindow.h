@@ -76,6 +76,7 @@ public:
     void AnimateIcon() override;
     void showRestingIcon() override;
     void setCrawlControls(bool running) override;
+    std::unique_ptr<CrawlJournal> openJournal(const QString& folder, bool record) override;
 
     MainWindowParts parts();
     // The picture index last applied to the window icon (the window system is told about a

@@ -119,6 +119,10 @@ void frmViewer::ShowResult(SearchEnd end, bool loadFailed) {
         cmdDelete->setEnabled(false);
         setWindowTitle(kNotFoundCaption);
     }
+    if (end == SearchEnd::Found || end == SearchEnd::NotFound)
+        imgViewer->setToolTip(end == SearchEnd::Found && mOriginLookup
+                                  ? mOriginLookup(RunDir() + mCurrentFile)
+                                  : QString());
     if (end == SearchEnd::Found && loadFailed) {
         imgViewer->Clear();
         lblComment->setText(kCannotShow);

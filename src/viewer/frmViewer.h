@@ -12,6 +12,7 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <functional>
 
 #include "viewindex/RunFolderIndex.h"
 
@@ -33,6 +34,9 @@ public:
     bool IsOpen() const { return mLoaded; }
     // The window that closing enables again; without one, the parent widget.
     void setMainWindow(QWidget* window) { mMainWindow = window; }
+    // Where a stored file came from, as the picture's tooltip; empty when nobody knows.
+    using OriginLookup = std::function<QString(const QString& file)>;
+    void setOriginLookup(OriginLookup lookup) { mOriginLookup = std::move(lookup); }
 
     // Handlers, named after the controls and events they serve.
     void Form_Load();
@@ -99,6 +103,7 @@ private:
 
     RunFolderIndex mIndex;
     QPointer<QWidget> mMainWindow;
+    OriginLookup mOriginLookup;
     QPointer<QWindow> mKeyWindow;  // window whose keys are seen before any control
     bool mLoaded = false;
     bool mPlaced = false;  // centred on the screen at the first show

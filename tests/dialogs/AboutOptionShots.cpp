@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QFont>
 #include <QPixmap>
+#include <QPushButton>
 #include <cstdio>
 
 #include "core/AppPaths.h"
@@ -40,6 +41,10 @@ int main(int argc, char** argv) {
     options->show();
     QApplication::processEvents();
     bool ok = options->grab().save(out.filePath(QStringLiteral("options.png")));
+    options->cmdCrawlOptions->click();
+    QApplication::processEvents();
+    if (auto* details = options->findChild<QWidget*>(QStringLiteral("frmCrawlOptions")))
+        ok = details->grab().save(out.filePath(QStringLiteral("crawl_options.png"))) && ok;
 
     auto* about = new frmAbout(parts, &main);
     about->show();

@@ -1,6 +1,7 @@
 // What the picture area shows: pictures at their own size, and the comment for every file
 // that is not a picture the decoder can take.
 #include <QBuffer>
+#include <QFileInfo>
 
 #include "ViewerFixture.h"
 
@@ -130,3 +131,21 @@ TEST_F(Pictures, APictureOfTwentyThousandPixelsScrollsToItsFarCorner) {
 }
 
 }  // namespace
+
+TEST_F(Pictures, TheOriginIsTheTooltipOfThePictureAndTheCaptionStays) {
+    WriteBytes(QStringLiteral("000001.png"), PngBytes(10, 10));
+    WriteBytes(QStringLiteral("000002.png"), PngBytes(10, 10));
+    mViewer = std::make_unique<frmViewer>();
+    QStringList asked;
+    mViewer->setOriginLookup([&asked](const QString& file) {
+        asked << QFileInfo(file).fileName();
+        return file.endsWith("000001.png") ? QStringLiteral("取得元: http://h/a.png") : QString();
+    });
+    frmViewer& v = OpenViewer();
+    EXPECT_EQ(v.imgViewer->toolTip(), "取得元: http://h/a.png");
+    const QString caption = v.windowTitle();
+    EXPECT_FALSE(caption.contains("http"));
+    v.cmdControll[2]->click();  // next: unknown to the archive
+    EXPECT_EQ(v.imgViewer->toolTip(), QString());
+    EXPECT_EQ(asked, QStringList({"000001.png", "000002.png"}));
+}

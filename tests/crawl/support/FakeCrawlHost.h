@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "crawl/CrawlHost.h"
@@ -24,6 +25,8 @@ public:
     // Runs at every AnimateIcon: the crawl calls it after every token, line and image, so a
     // test can act there as a user would inside the yield that follows.
     std::function<void()> onAnimate;
+    // Opens the download folder's crawl archive; none when unset.
+    std::function<std::unique_ptr<CrawlJournal>(const QString&, bool)> openArchive;
 
     QString caption() const { return captions.empty() ? QString() : captions.back(); }
 
@@ -40,4 +43,7 @@ public:
     }
     void showRestingIcon() override { ++restingIcons; }
     void setCrawlControls(bool running) override { controlStates.push_back(running); }
+    std::unique_ptr<CrawlJournal> openJournal(const QString& folder, bool record) override {
+        return openArchive ? openArchive(folder, record) : nullptr;
+    }
 };

@@ -81,7 +81,8 @@ void LoopbackSite::answer(const httplib::Request& request, httplib::Response& re
     {
         std::lock_guard lock(mMutex);
         mRequests.push_back({request.path, request.target, request.get_header_value("User-Agent"),
-                             request.get_header_value("Accept-Encoding"), request.remote_port});
+                             request.get_header_value("Accept-Encoding"), request.remote_port,
+                             std::chrono::steady_clock::now(), request.get_header_value("Host")});
         const auto it = mRoutes.find(request.path);
         if (it != mRoutes.end()) {
             route = it->second;

@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <mutex>
 #include <string>
@@ -28,6 +29,8 @@ struct SiteRequest {
     std::string userAgent;
     std::string acceptEncoding;
     int remotePort = 0;
+    std::chrono::steady_clock::time_point at{};  // when the request arrived
+    std::string host;                            // the Host header
 };
 
 class LoopbackSite {

@@ -1,0 +1,228 @@
+#include "archive/CrawlArchive.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+constexpr int kBusyTimeoutMs = 100;  // a second writer waits this long, then is a warning
+constexpr qint64 kRetryMs = 2000;    // after a failed write, the next try
+constexpr size_t kMaxPending = 100000;
+
+const char* const kSchema = R"sql(
+CREATE TABLE IF NOT EXISTS runs(
+    id INTEGER PRIMARY KEY,
+    folder TEXT NOT NULL,
+    start_url TEXT NOT NULL,
+    settings TEXT NOT NULL,
+    started TEXT NOT NULL,
+    ended TEXT,
+    outcome TEXT);
+CREATE TABLE IF NOT EXISTS attempts(
+    id INTEGER PRIMARY KEY,
+    run INTEGER NOT NULL REFERENCES runs(id),
+    number INTEGER NOT NULL,
+    file_name TEXT,
+    url TEXT NOT NULL,
+    url_key TEXT NOT NULL,
+    found_on TEXT,
+    kind TEXT NOT NULL,
+    http_status INTEGER,
+    bytes INTEGER,
+    sha256 TEXT,
+    outcome TEXT NOT NULL,
+    why TEXT);
+CREATE INDEX IF NOT EXISTS attempts_by_url ON attempts(url_key);
+CREATE INDEX IF NOT EXISTS attempts_by_hash ON attempts(sha256);
+CREATE INDEX IF NOT EXISTS attempts_by_file ON attempts(run, file_name);
+PRAGMA user_version = 1;
+)sql";
+
+QString Now() {
+    return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
+}
+
+}  // namespace
+
+QString CrawlArchive::PathIn(const QString& downloadFolder) {
+    return QDir(downloadFolder).filePath(FileName());
+}
+
+CrawlArchive::CrawlArchive(const QString& downloadFolder, bool record, Warn warn)
+    : mRecord(record), mWarn(std::move(warn)) {
+    const QString path = PathIn(downloadFolder);
+    if (!mDb.open(path, record, kBusyTimeoutMs)) {
+        if (record) fail("cannot be opened");
+        return;
+    }
+    // NORMAL is safe in WAL mode: a crash of the program loses nothing committed.
+    if (record && !(mDb.exec("PRAGMA journal_mode=WAL") && mDb.exec("PRAGMA synchronous=NORMAL") &&
+                    createSchema()))
+        fail("cannot be prepared");
+}
+
+bool CrawlArchive::createSchema() {
+    // Every statement of it may run again at any time: a second program creating it meanwhile
+    // changes nothing.
+    return mDb.exec(kSchema);
+}
+
+void CrawlArchive::fail(const char* what) {
+    const QString why = mDb.error();
+    mSinceFailure.start();
+    if (mWarned || !mWarn) return;
+    mWarned = true;  // once per run: the crawl goes on and tries again at the next row
+    mWarn(QStringLiteral("the crawl archive %1 (%2); the crawl goes on without it")
+              .arg(QString::fromLatin1(what), why));
+}
+
+void CrawlArchive::beginRun(const CrawlRunInfo& run) {
+    mRun = run;
+    mStarted = Now();
+    if (mRecord && mDb.isOpen()) insertRun();
+}
+
+bool CrawlArchive::insertRun() {
+    SqliteDb::Statement s =
+        mDb.prepare("INSERT INTO runs(folder, start_url, settings, started) VALUES(?, ?, ?, ?)");
+    s.bind(1, mRun->runFolder).bind(2, mRun->startUrl).bind(3, mRun->settings).bind(4, mStarted);
+    if (!s.run()) {
+        fail("cannot be written");
+        return false;
+    }
+    SqliteDb::Statement id = mDb.prepare("SELECT last_insert_rowid()");
+    mRunId = id.next() ? id.number(0) : -1;
+    return mRunId >= 0;
+}
+
+void CrawlArchive::record(const CrawlAttempt& a) {
+    if (!mRecord || !mDb.isOpen() || !mRun) return;
+    if (mPending.size() < kMaxPending) mPending.push_back(a);
+    if (mSinceFailure.isValid() && mSinceFailure.elapsed() < kRetryMs) return;
+    flush();
+}
+
+// Writes the waiting rows, in one transaction when there are several.
+bool CrawlArchive::flush() {
+    if (mRunId < 0 && !insertRun()) return false;  // a lock at the start may have passed
+    if (mPending.empty()) return true;
+    const bool batch = mPending.size() > 1;
+    if (batch && !mDb.exec("BEGIN IMMEDIATE")) {
+        fail("cannot be written");
+        return false;
+    }
+    for (const CrawlAttempt& a : mPending) {
+        if (!insertAttempt(a)) {
+            fail("cannot be written");
+            if (batch) mDb.exec("ROLLBACK");
+            return false;
+        }
+    }
+    if (batch && !mDb.exec("COMMIT")) {
+        fail("cannot be written");
+        mDb.exec("ROLLBACK");
+        return false;
+    }
+    mPending.clear();
+    mSinceFailure.invalidate();
+    return true;
+}
+
+bool CrawlArchive::insertAttempt(const CrawlAttempt& a) {
+    SqliteDb::Statement s = mDb.prepare(
+        "INSERT INTO attempts(run, number, file_name, url, url_key, found_on, kind, "
+        "http_status, bytes, sha256, outcome, why) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    s.bind(1, mRunId)
+        .bind(2, std::int64_t(a.number))
+        .bind(3, a.fileName.isEmpty() ? QString() : a.fileName)
+        .bind(4, a.url)
+        .bind(5, a.urlKey)
+        .bind(6, a.foundOn.isEmpty() ? QString() : a.foundOn)
+        .bind(7, a.page ? QStringLiteral("page") : QStringLiteral("picture"))
+        .bind(8, std::int64_t(a.httpStatus))
+        .bind(9, a.bytes)
+        .bind(10, a.sha256.isEmpty() ? QString() : QString::fromLatin1(a.sha256.toHex()))
+        .bind(11, AttemptOutcomeName(a.outcome))
+        .bind(12, a.why.isEmpty() ? QString() : a.why);
+    return s.run();
+}
+
+void CrawlArchive::endRun(const QString& how) {
+    if (!mRecord || !mDb.isOpen() || !mRun || !flush()) return;
+    SqliteDb::Statement s = mDb.prepare("UPDATE runs SET ended = ?, outcome = ? WHERE id = ?");
+    s.bind(1, Now()).bind(2, how).bind(3, mRunId);
+    if (!s.run()) fail("cannot be written");
+}
+
+bool CrawlArchive::knownPictureUrl(const QString& urlKey) {
+    SqliteDb::Statement s = mDb.prepare(
+        "SELECT 1 FROM attempts WHERE url_key = ? AND kind = 'picture' AND outcome = 'kept' "
+        "AND run <> ? LIMIT 1");
+    s.bind(1, urlKey).bind(2, mRunId);
+    return s.next();
+}
+
+bool CrawlArchive::knownPictureHash(const QByteArray& sha256) {
+    SqliteDb::Statement s = mDb.prepare(
+        "SELECT 1 FROM attempts WHERE sha256 = ? AND kind = 'picture' AND outcome = 'kept' "
+        "LIMIT 1");
+    s.bind(1, QString::fromLatin1(sha256.toHex()));
+    return s.next();
+}
+
+std::optional<StoredFileOrigin> LookUpOrigin(const QString& file) {
+    const QFileInfo info(QFileInfo(file).absoluteFilePath());
+    const QDir runFolder = info.dir();
+    SqliteDb db;
+    if (!db.open(CrawlArchive::PathIn(QFileInfo(runFolder.absolutePath()).path()), false,
+                 kBusyTimeoutMs))
+        return std::nullopt;
+    SqliteDb::Statement s = db.prepare(
+        "SELECT r.folder, r.start_url, r.started, a.number, a.url, a.found_on, a.kind, "
+        "a.http_status, a.bytes, a.sha256, a.outcome, a.why FROM attempts a JOIN runs r "
+        "ON a.run = r.id WHERE r.folder = ? AND a.file_name = ? ORDER BY a.id DESC LIMIT 1");
+    s.bind(1, runFolder.dirName()).bind(2, info.fileName());
+    if (!s.next()) return std::nullopt;
+    StoredFileOrigin o;
+    o.runFolder = s.text(0);
+    o.startUrl = s.text(1);
+    o.runStarted = s.text(2);
+    o.number = s.number(3);
+    o.url = s.text(4);
+    o.foundOn = s.text(5);
+    o.kind = s.text(6);
+    o.httpStatus = s.number(7);
+    o.bytes = s.number(8);
+    o.sha256 = s.text(9);
+    o.outcome = s.text(10);
+    o.why = s.text(11);
+    return o;
+}
+
+QString OriginReport(const QString& file, const StoredFileOrigin& o) {
+    QString text;
+    const auto line = [&text](const char* key, const QString& value) {
+        if (!value.isEmpty())
+            text += QString::fromLatin1(key) + QStringLiteral(": ") + value + u'\n';
+    };
+    line("file", file);
+    line("url", o.url);
+    line("found on", o.foundOn);
+    line("kind", o.kind);
+    line("number", QString::number(o.number));
+    line("http status", o.httpStatus ? QString::number(o.httpStatus) : QString());
+    line("bytes", QString::number(o.bytes));
+    line("sha256", o.sha256);
+    line("outcome", o.outcome);
+    line("why", o.why);
+    line("run", o.runFolder + QStringLiteral(" started ") + o.runStarted);
+    line("start url", o.startUrl);
+    return text;
+}
+
+QString OriginTooltip(const StoredFileOrigin& o) {
+    QString text = QStringLiteral("取得元: ") + o.url;
+    if (!o.foundOn.isEmpty()) text += QStringLiteral("\n掲載ページ: ") + o.foundOn;
+    return text;
+}

@@ -1,0 +1,114 @@
+#include "archive/SqliteDb.h"
+
+#include <sqlite3.h>
+
+#include <QFile>
+#include <utility>
+
+SqliteDb::Statement::~Statement() {
+    if (mStmt) sqlite3_finalize(mStmt);
+}
+
+SqliteDb::Statement::Statement(Statement&& other) noexcept
+    : mStmt(std::exchange(other.mStmt, nullptr)), mFailed(other.mFailed) {}
+
+SqliteDb::Statement& SqliteDb::Statement::operator=(Statement&& other) noexcept {
+    if (this != &other) {
+        if (mStmt) sqlite3_finalize(mStmt);
+        mStmt = std::exchange(other.mStmt, nullptr);
+        mFailed = other.mFailed;
+    }
+    return *this;
+}
+
+SqliteDb::Statement& SqliteDb::Statement::bind(int index, const QString& text) {
+    if (!mStmt) return *this;
+    int rc;
+    if (text.isNull()) {
+        rc = sqlite3_bind_null(mStmt, index);
+    } else {
+        const QByteArray utf8 = text.toUtf8();
+        rc = sqlite3_bind_text(mStmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    }
+    mFailed = mFailed || rc != SQLITE_OK;
+    return *this;
+}
+
+SqliteDb::Statement& SqliteDb::Statement::bind(int index, std::int64_t number) {
+    if (mStmt) mFailed = mFailed || sqlite3_bind_int64(mStmt, index, number) != SQLITE_OK;
+    return *this;
+}
+
+bool SqliteDb::Statement::next() {
+    return mStmt && !mFailed && sqlite3_step(mStmt) == SQLITE_ROW;
+}
+
+bool SqliteDb::Statement::run() {
+    if (!mStmt || mFailed) return false;
+    int rc;
+    while ((rc = sqlite3_step(mStmt)) == SQLITE_ROW) {
+    }
+    return rc == SQLITE_DONE;
+}
+
+QString SqliteDb::Statement::text(int column) const {
+    const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(mStmt, column));
+    if (!data) return QString();
+    return QString::fromUtf8(data, sqlite3_column_bytes(mStmt, column));
+}
+
+std::int64_t SqliteDb::Statement::number(int column) const {
+    return sqlite3_column_int64(mStmt, column);
+}
+
+SqliteDb::~SqliteDb() {
+    close();
+}
+
+SqliteDb::SqliteDb(SqliteDb&& other) noexcept : mDb(std::exchange(other.mDb, nullptr)) {}
+
+SqliteDb& SqliteDb::operator=(SqliteDb&& other) noexcept {
+    if (this != &other) {
+        close();
+        mDb = std::exchange(other.mDb, nullptr);
+    }
+    return *this;
+}
+
+bool SqliteDb::open(const QString& path, bool writable, int busyTimeoutMs) {
+    close();
+    if (!writable && !QFile::exists(path)) return false;
+    const QByteArray name = QFile::encodeName(path);
+    // An existing file is still opened for writing when it can be: only a writer may tidy the
+    // WAL files away when it closes. Nothing is written through it.
+    const int modes[] = {SQLITE_OPEN_READWRITE | (writable ? SQLITE_OPEN_CREATE : 0),
+                         writable ? 0 : SQLITE_OPEN_READONLY};
+    for (const int mode : modes) {
+        if (mode == 0) break;
+        if (sqlite3_open_v2(name.constData(), &mDb, mode | SQLITE_OPEN_NOMUTEX, nullptr) ==
+            SQLITE_OK) {
+            sqlite3_busy_timeout(mDb, busyTimeoutMs);
+            return true;
+        }
+        close();  // a failed open still hands out a handle to free
+    }
+    return false;
+}
+
+void SqliteDb::close() {
+    if (mDb) sqlite3_close_v2(std::exchange(mDb, nullptr));
+}
+
+bool SqliteDb::exec(const char* sql) {
+    return mDb && sqlite3_exec(mDb, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+SqliteDb::Statement SqliteDb::prepare(const char* sql) {
+    sqlite3_stmt* stmt = nullptr;
+    if (!mDb || sqlite3_prepare_v2(mDb, sql, -1, &stmt, nullptr) != SQLITE_OK) return Statement();
+    return Statement(stmt);
+}
+
+QString SqliteDb::error() const {
+    return mDb ? QString::fromUtf8(sqlite3_errmsg(mDb)) : QStringLiteral("cannot open");
+}

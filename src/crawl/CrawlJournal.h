@@ -1,0 +1,47 @@
+#pragma once
+// What the crawl tells a record of its runs, and what it asks of it. The crawl sees only this
+// interface; the download folder's archive implements it, so the crawl needs no database.
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+
+enum class AttemptOutcome { Kept, DeletedSmall, DeletedPage, DeletedKnown, Failed };
+
+// "kept", "deleted-small", "deleted-page", "deleted-known", "failed".
+QString AttemptOutcomeName(AttemptOutcome outcome);
+
+// One fetch that used up a sequence number.
+struct CrawlAttempt {
+    std::int32_t number = 0;
+    QString fileName;  // empty when nothing was stored
+    QString url;       // as the queue showed it
+    QString urlKey;    // the comparison key of the URL
+    QString foundOn;   // the page the reference was found on; empty for the start and resumed
+    bool page = false;
+    long httpStatus = 0;
+    std::int64_t bytes = 0;
+    QByteArray sha256;  // raw digest; empty when nothing was stored
+    AttemptOutcome outcome = AttemptOutcome::Failed;
+    QString why;  // for a failure
+};
+
+struct CrawlRunInfo {
+    QString runFolder;  // the folder's name, "SR0003"
+    QString startUrl;
+    QString settings;  // the settings in force, as "Key=value" pairs
+};
+
+class CrawlJournal {
+public:
+    virtual ~CrawlJournal() = default;
+
+    virtual void beginRun(const CrawlRunInfo& run) = 0;
+    virtual void record(const CrawlAttempt& attempt) = 0;
+    // how: "completed", "cancelled" or "ended" (the program ended during the crawl).
+    virtual void endRun(const QString& how) = 0;
+
+    // A picture kept by an earlier run into this download folder, by URL key and by content.
+    virtual bool knownPictureUrl(const QString& urlKey) = 0;
+    virtual bool knownPictureHash(const QByteArray& sha256) = 0;
+};

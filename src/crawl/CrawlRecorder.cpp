@@ -1,0 +1,96 @@
+#include "crawl/CrawlRecorder.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include "core/basGlobal.h"
+#include "crawl/CrawlRules.h"
+#include "crawl/FileDigest.h"
+
+QString AttemptOutcomeName(AttemptOutcome outcome) {
+    switch (outcome) {
+        case AttemptOutcome::Kept:
+            return QStringLiteral("kept");
+        case AttemptOutcome::DeletedSmall:
+            return QStringLiteral("deleted-small");
+        case AttemptOutcome::DeletedPage:
+            return QStringLiteral("deleted-page");
+        case AttemptOutcome::DeletedKnown:
+            return QStringLiteral("deleted-known");
+        case AttemptOutcome::Failed:
+            break;
+    }
+    return QStringLiteral("failed");
+}
+
+QString CrawlSettingsText(const CrawlOptions& o) {
+    const auto flag = [](bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); };
+    return QStringLiteral(
+               "Connections=%1 NoRevisit=%2 Scope=%3 SkipKnown=%4 DelayMs=%5 "
+               "Robots=%6 HTMLAutoDelete=%7 PictAutoDelete=%8 PictAutoDeleteSize=%9")
+        .arg(QString::number(o.connections), flag(o.noRevisit), ScopeName(o.scope),
+             flag(o.skipKnown), QString::number(o.delayMs), flag(o.robots), gHTMLAutoDelete,
+             gPictAutoDelete, QString::number(gPictAutoDeleteSize));
+}
+
+CrawlRecorder::CrawlRecorder(std::unique_ptr<CrawlJournal> journal, const CrawlOptions& options)
+    : mJournal(std::move(journal)), mOptions(options) {}
+
+void CrawlRecorder::noteFound(const QString& url, const QString& foundOn) {
+    if (mJournal) mFoundOn.insert(url, foundOn);
+}
+
+void CrawlRecorder::beginRun(const QString& runFolder, const QString& startUrl) {
+    if (mJournal)
+        mJournal->beginRun(
+            {QFileInfo(runFolder).fileName(), startUrl, CrawlSettingsText(mOptions)});
+}
+
+void CrawlRecorder::endRun(const QString& how) {
+    if (mJournal) mJournal->endRun(how);
+}
+
+bool CrawlRecorder::knownPicture(const QString& url) {
+    return mOptions.skipKnown && mJournal && mJournal->knownPictureUrl(UrlKey(url));
+}
+
+CrawlAttempt CrawlRecorder::examine(const QString& url, bool page, const QString& path,
+                                    const FetchResult& result, const QString& currentPage) {
+    CrawlAttempt a;
+    const bool needHash = mJournal || (mOptions.skipKnown && !page);
+    if (!mJournal && !needHash) return a;
+    a.number = gFileCounter;
+    a.url = url;
+    a.urlKey = UrlKey(url);
+    const auto found = mFoundOn.constFind(url);
+    a.foundOn = found != mFoundOn.cend() ? *found : (page ? QString() : currentPage);
+    mFoundOn.remove(url);
+    a.page = page;
+    a.httpStatus = result.httpStatus;
+    if (path.isEmpty()) {
+        a.why = result.error.isEmpty() ? QStringLiteral("not stored") : result.error;
+        return a;
+    }
+    a.fileName = QFileInfo(path).fileName();
+    a.bytes = QFileInfo(path).size();
+    a.sha256 = FileSha256(path);
+    a.outcome = AttemptOutcome::Kept;
+    return a;
+}
+
+bool CrawlRecorder::dropIfKnown(CrawlAttempt& a, const QString& path) {
+    if (!mOptions.skipKnown || a.page || a.sha256.isEmpty()) return false;
+    const bool known =
+        mKeptHashes.contains(a.sha256) || (mJournal && mJournal->knownPictureHash(a.sha256));
+    if (!known) {
+        mKeptHashes.insert(a.sha256);
+        return false;
+    }
+    QFile::remove(path);
+    a.outcome = AttemptOutcome::DeletedKnown;
+    return true;
+}
+
+void CrawlRecorder::record(const CrawlAttempt& attempt) {
+    if (mJournal && !attempt.url.isEmpty()) mJournal->record(attempt);
+}

@@ -1,0 +1,49 @@
+#pragma once
+// What the crawl tells its journal about every fetch (number, file, URL, the page it was found
+// on, status, size, SHA-256 and outcome), and the SkipKnown rule that needs that memory:
+// pictures kept before are neither fetched again by URL nor kept again by content.
+
+#include <QByteArray>
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <memory>
+
+#include "core/CrawlOptions.h"
+#include "crawl/CrawlJournal.h"
+#include "crawl/Fetcher.h"
+
+class CrawlRecorder {
+public:
+    // journal may be null: nothing is recorded and only this run's pictures are known.
+    CrawlRecorder(std::unique_ptr<CrawlJournal> journal, const CrawlOptions& options);
+
+    // True when the scan should report where each reference was found.
+    bool wantsOrigins() const { return mJournal != nullptr; }
+    void noteFound(const QString& url, const QString& foundOn);
+    // An entry passed over without a fetch.
+    void forget(const QString& url) { mFoundOn.remove(url); }
+
+    void beginRun(const QString& runFolder, const QString& startUrl);
+    void endRun(const QString& how);
+
+    // SkipKnown: true when an earlier run into this download folder kept this picture URL.
+    bool knownPicture(const QString& url);
+
+    // Right after a download, while the stored file is there. currentPage stands in for the
+    // page a picture was found on when the scan did not say.
+    CrawlAttempt examine(const QString& url, bool page, const QString& path,
+                         const FetchResult& result, const QString& currentPage);
+    // SkipKnown: deletes a kept picture whose bytes were kept before. True when deleted.
+    bool dropIfKnown(CrawlAttempt& attempt, const QString& path);
+    void record(const CrawlAttempt& attempt);
+
+private:
+    std::unique_ptr<CrawlJournal> mJournal;
+    CrawlOptions mOptions;
+    QHash<QString, QString> mFoundOn;  // queued text -> the page it was found on
+    QSet<QByteArray> mKeptHashes;      // pictures kept in this run
+};
+
+// The settings of a run as "Key=value" pairs, for its record.
+QString CrawlSettingsText(const CrawlOptions& options);

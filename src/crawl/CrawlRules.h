@@ -1,0 +1,52 @@
+#pragma once
+// The opt-in rules that let a crawl end: a URL fetched at most once, pages kept to the start
+// URL's host or folder, robots.txt honoured. With every rule off, nothing is passed over.
+
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <functional>
+#include <optional>
+
+#include "core/CrawlOptions.h"
+#include "crawl/RobotsTxt.h"
+
+// The text two references are compared by: scheme and host in lower case, the default port
+// dropped, "." and "name/.." and repeated "/" of the path collapsed, "#..." dropped.
+QString UrlKey(const QString& url);
+
+// The host of a URL in lower case, without user, password or port; empty when it has none.
+QString UrlHost(const QString& url);
+
+class CrawlRules {
+public:
+    // Fetches a robots.txt; nothing when no answer came at all.
+    using RobotsFetch = std::function<std::optional<RobotsAnswer>(const QString& robotsUrl)>;
+
+    CrawlRules(const CrawlOptions& options, const QString& startUrl);
+
+    // True when some rule may pass over a reference, so the scan needs to ask.
+    bool filters() const { return mOptions.noRevisit || mOptions.scope != CrawlScope::All; }
+
+    // At the scan's append of a new reference: false keeps it out of its queue.
+    bool admit(const QString& url, bool page);
+
+    // When an entry is taken from its queue: false passes over it without a fetch.
+    bool take(const QString& url, const RobotsFetch& fetchRobots);
+
+    // What take() would answer, as far as is known without fetching anything and without
+    // marking the URL taken: a host whose robots.txt is not read yet counts as a no. For
+    // fetching ahead, which must never fetch what the run will pass over.
+    bool wouldTake(const QString& url) const;
+
+private:
+    bool inScope(const QString& key) const;
+    bool robotsAllow(const QString& url, const RobotsFetch& fetchRobots);
+
+    CrawlOptions mOptions;
+    QString mStartHost;
+    QString mStartFolder;               // key of the start URL up to its last "/"
+    QSet<QString> mQueued;              // keys queued or fetched in this run
+    QSet<QString> mFetched;             // keys taken in this run
+    QHash<QString, RobotsTxt> mRobots;  // per "scheme://host:port"
+};

@@ -1,0 +1,94 @@
+#include "dialogs/frmCrawlOptions.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "core/CrawlOptions.h"
+
+namespace {
+
+constexpr CrawlScope kScopes[] = {CrawlScope::All, CrawlScope::Host, CrawlScope::Folder};
+
+}  // namespace
+
+frmCrawlOptions::frmCrawlOptions(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
+    setObjectName(QStringLiteral("frmCrawlOptions"));
+    setWindowTitle(QStringLiteral("巡回の詳細設定"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    BuildControls();
+    ShowSettings();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void frmCrawlOptions::BuildControls() {
+    spnConnections = new QSpinBox(this);
+    spnConnections->setRange(CrawlOptions::kMinConnections, CrawlOptions::kMaxConnections);
+    chkNoRevisit = new QCheckBox(QStringLiteral("一度取得したＵＲＬは再び取得しない"), this);
+    cboScope = new QComboBox(this);
+    cboScope->addItems({QStringLiteral("すべてのページ"),
+                        QStringLiteral("開始ページと同じホストのページだけ"),
+                        QStringLiteral("開始ページのフォルダ以下のページだけ")});
+    chkSkipKnown =
+        new QCheckBox(QStringLiteral("以前の巡回で保存したイメージファイルは保存しない"), this);
+    spnDelay = new QSpinBox(this);
+    spnDelay->setRange(0, CrawlOptions::kMaxDelayMs);
+    spnDelay->setSingleStep(100);
+    spnDelay->setSuffix(QStringLiteral(" ミリ秒"));
+    chkRobots = new QCheckBox(QStringLiteral("robots.txt の指示に従う"), this);
+    chkArchive = new QCheckBox(QStringLiteral("巡回の記録をダウンロード先に残す"), this);
+
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("同時に取得するファイルの数:"), spnConnections);
+    form->addRow(QStringLiteral("巡回するページ:"), cboScope);
+    form->addRow(QStringLiteral("同じホストへの要求の間隔:"), spnDelay);
+
+    auto* buttons = new QDialogButtonBox(this);
+    cmdOK = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    cmdCancel = buttons->addButton(QStringLiteral("キャンセル"), QDialogButtonBox::RejectRole);
+    cmdOK->setDefault(true);
+    connect(cmdOK, &QPushButton::clicked, this, &frmCrawlOptions::cmdOK_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* note = new QLabel(
+        QStringLiteral("巡回の記録はダウンロード先の siterambler-archive.sqlite に残ります。"),
+        this);
+    auto* column = new QVBoxLayout(this);
+    column->addLayout(form);
+    for (QWidget* w : {static_cast<QWidget*>(chkNoRevisit), static_cast<QWidget*>(chkSkipKnown),
+                       static_cast<QWidget*>(chkRobots), static_cast<QWidget*>(chkArchive),
+                       static_cast<QWidget*>(note)})
+        column->addWidget(w);
+    column->addWidget(buttons);
+}
+
+void frmCrawlOptions::ShowSettings() {
+    const CrawlOptions& o = gCrawlOptions;
+    spnConnections->setValue(o.connections);
+    chkNoRevisit->setChecked(o.noRevisit);
+    for (int i = 0; i < 3; ++i)
+        if (kScopes[i] == o.scope) cboScope->setCurrentIndex(i);
+    chkSkipKnown->setChecked(o.skipKnown);
+    spnDelay->setValue(o.delayMs);
+    chkRobots->setChecked(o.robots);
+    chkArchive->setChecked(o.archive);
+}
+
+void frmCrawlOptions::cmdOK_Click() {
+    CrawlOptions& o = gCrawlOptions;
+    o.connections = spnConnections->value();
+    o.noRevisit = chkNoRevisit->isChecked();
+    o.scope = kScopes[qBound(0, cboScope->currentIndex(), 2)];
+    o.skipKnown = chkSkipKnown->isChecked();
+    o.delayMs = spnDelay->value();
+    o.robots = chkRobots->isChecked();
+    o.archive = chkArchive->isChecked();
+    accept();
+}

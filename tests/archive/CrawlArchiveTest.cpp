@@ -1,0 +1,134 @@
+// The crawl archive beside the run folders: what it records of every fetch, the SkipKnown rule
+// that reads it, and a crawl that goes on when the archive is locked or cannot be opened.
+#include "../crawl/support/CrawlFixture.h"
+#include "archive/CrawlArchive.h"
+#include "core/CrawlOptions.h"
+
+namespace {
+
+class ArchiveTest : public CrawlFixture {
+protected:
+    void SetUp() override {
+        CrawlFixture::SetUp();
+        host.openArchive = [this](const QString& folder, bool record) {
+            return std::make_unique<CrawlArchive>(
+                folder, record, [this](const QString& message) { warnings << message; });
+        };
+    }
+    QString archivePath() const { return CrawlArchive::PathIn(downloads.path()); }
+    // One column of the attempts, in the order they were made.
+    QStringList column(const char* sql) {
+        SqliteDb db;
+        EXPECT_TRUE(db.open(archivePath(), false, 100));
+        SqliteDb::Statement s = db.prepare(sql);
+        QStringList values;
+        while (s.next()) values << s.text(0);
+        return values;
+    }
+    void gallery() {
+        site.page("/index.html",
+                  "<img src=\"a.jpg\"> <img src=\"b.png\"> <img src=\"copy/a.jpg\">\n"
+                  "<img src=\"tiny.gif\"> <a href=\"missing.html\">x</a>");
+        site.page("/a.jpg", Bytes(3000, 'a'), "image/jpeg");
+        site.page("/b.png", Bytes(3000, 'b'), "image/png");
+        site.page("/copy/a.jpg", Bytes(3000, 'a'), "image/jpeg");  // the same bytes again
+        site.page("/tiny.gif", Bytes(10, 't'), "image/gif");
+    }
+
+    QStringList warnings;
+};
+
+}  // namespace
+
+TEST_F(ArchiveTest, RecordsEveryFetchAndSkipKnownStoresEachPictureOnce) {
+    gallery();
+    gPictAutoDelete = "0";
+    gPictAutoDeleteSize = 1;
+    gCrawlOptions.skipKnown = true;
+    crawl(site.url("/index.html"));
+    // the copy is deleted right after its download and its number stays used
+    EXPECT_EQ(stored(), QStringList({"000001.html", "000002.jpg", "000003.png"}));
+    EXPECT_EQ(gFileCounter, 6);
+    EXPECT_EQ(gImageCount, 2);
+    EXPECT_EQ(Entries(downloads.path()).filter("SR"), QStringList({"SR0000"}));
+    EXPECT_EQ(column("SELECT outcome FROM attempts ORDER BY id"),
+              QStringList({"kept", "kept", "kept", "deleted-known", "deleted-small", "failed"}));
+    EXPECT_EQ(column("SELECT http_status FROM attempts WHERE outcome = 'failed'"),
+              QStringList({"404"}));
+    EXPECT_EQ(column("SELECT found_on FROM attempts WHERE number = 4"),
+              QStringList({site.url("/index.html")}));
+
+    const auto origin = LookUpOrigin(gRunFolder + "/000002.jpg");
+    ASSERT_TRUE(origin.has_value());
+    EXPECT_EQ(origin->url, site.url("/a.jpg"));
+    EXPECT_EQ(OriginTooltip(*origin),
+              "取得元: " + site.url("/a.jpg") + "\n掲載ページ: " + site.url("/index.html"));
+    EXPECT_EQ(origin->sha256.size(), 64);
+
+    // A second crawl into the same download folder fetches none of the kept pictures again.
+    crawl(site.url("/index.html"));
+    EXPECT_EQ(stored(), QStringList({"000007.html"}));
+    EXPECT_EQ(site.count("/a.jpg"), 1);
+    EXPECT_EQ(site.count("/b.png"), 1);
+    EXPECT_EQ(site.count("/copy/a.jpg"), 2);  // a new URL: fetched, then known by its bytes
+    EXPECT_EQ(column("SELECT outcome FROM runs ORDER BY id"),
+              QStringList({"completed", "completed"}));
+    EXPECT_EQ(column("SELECT folder FROM runs ORDER BY id"), QStringList({"SR0000", "SR0001"}));
+    EXPECT_TRUE(warnings.isEmpty()) << warnings.join('\n').toStdString();
+}
+
+TEST_F(ArchiveTest, OffByDefaultRulesLeaveTheRunFolderAsDesigned) {
+    gallery();
+    gCrawlOptions.archive = false;
+    crawl(site.url("/index.html"));
+    const QStringList designed = stored();
+    EXPECT_FALSE(QFile::exists(archivePath()));
+
+    gCrawlOptions.archive = true;
+    crawl(site.url("/index.html"));
+    EXPECT_EQ(stored().size(), designed.size());
+    EXPECT_EQ(Entries(downloads.path()),
+              QStringList({"SR0000", "SR0001", "siterambler-archive.sqlite"}));
+    EXPECT_TRUE(Entries(gRunFolder).filter("sqlite").isEmpty());
+}
+
+TEST_F(ArchiveTest, LockedOrUnopenableArchiveIsAWarningNotAStoppedCrawl) {
+    gallery();
+    { CrawlArchive create(downloads.path(), true, {}); }
+    SqliteDb other;
+    ASSERT_TRUE(other.open(archivePath(), true, 0));
+    ASSERT_TRUE(other.exec("BEGIN EXCLUSIVE"));
+    crawl(site.url("/index.html"));
+    EXPECT_EQ(lastBox().text, "巡回が完了しました。");
+    EXPECT_EQ(stored().size(), 5u);
+    ASSERT_EQ(warnings.size(), 1);  // once, not at every row
+    EXPECT_TRUE(warnings.front().contains("locked")) << warnings.front().toStdString();
+    ASSERT_TRUE(other.exec("COMMIT"));
+    other.close();
+
+    // a folder where the file should be: cannot be opened at all
+    warnings.clear();
+    ASSERT_TRUE(QFile::remove(archivePath()));
+    QFile::remove(archivePath() + "-wal");
+    QFile::remove(archivePath() + "-shm");
+    ASSERT_TRUE(QDir(downloads.path()).mkdir(CrawlArchive::FileName()));
+    gCrawlOptions.skipKnown = true;
+    crawl(site.url("/index.html"));
+    EXPECT_EQ(lastBox().text, "巡回が完了しました。");
+    EXPECT_EQ(stored().size(), 4u);  // the copy of a.jpg is still known within the run
+    EXPECT_EQ(warnings.size(), 1);
+}
+
+TEST_F(ArchiveTest, SkipKnownWithoutRecordingReadsTheArchiveAndLeavesItAsItWas) {
+    gallery();
+    crawl(site.url("/index.html"));
+    gCrawlOptions.archive = false;
+    gCrawlOptions.skipKnown = true;
+    crawl(site.url("/index.html"));
+    EXPECT_EQ(site.count("/a.jpg"), 1);
+    EXPECT_EQ(site.count("/tiny.gif"), 1);
+    EXPECT_EQ(stored(), QStringList({"000007.html"}));
+    EXPECT_EQ(column("SELECT count(*) FROM runs"), QStringList({"1"}));
+    EXPECT_EQ(Entries(downloads.path()),
+              QStringList({"SR0000", "SR0001", "siterambler-archive.sqlite"}));
+}

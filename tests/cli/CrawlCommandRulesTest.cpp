@@ -1,0 +1,148 @@
+// The crawl rules and the archive through the headless command: flags, a kill -9 in the
+// middle of a crawl, --origin, and the delay between requests to one host.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include "LoopbackSite.h"
+#include "QtPrinters.h"
+#include "archive/CrawlArchive.h"
+#include "cli/CrawlCommand.h"
+
+namespace {
+
+class CommandRulesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(QFile::copy(SR_CRAWL_EXE, dir.filePath("siterambler-crawl")));
+        QFile init(dir.filePath("Init.dat"));
+        ASSERT_TRUE(init.open(QIODevice::WriteOnly));
+        init.write("[Option]\nHTMLAutoDelete=1\nPictAutoDelete=1\n");
+        init.close();
+        QDir().mkpath(downloads());
+    }
+    QString downloads() const { return dir.filePath("dl"); }
+    void start(QProcess& p, const QStringList& args) {
+        p.start(dir.filePath("siterambler-crawl"), args);
+        ASSERT_TRUE(p.waitForStarted());
+    }
+    int run(const QStringList& args, QString* out = nullptr) {
+        QProcess p;
+        start(p, args);
+        EXPECT_TRUE(p.waitForFinished(60000));
+        if (out)
+            *out = QString::fromLocal8Bit(p.readAllStandardOutput() + p.readAllStandardError());
+        return p.exitCode();
+    }
+    QStringList query(const char* sql) {
+        SqliteDb db;
+        EXPECT_TRUE(db.open(CrawlArchive::PathIn(downloads()), false, 1000));
+        SqliteDb::Statement s = db.prepare(sql);
+        QStringList values;
+        while (s.next()) values << s.text(0);
+        return values;
+    }
+    // Pages in a chain, each with two pictures of its own, each answer a little late.
+    void slowChain(int pages) {
+        for (int i = 0; i < pages; ++i) {
+            const std::string n = std::to_string(i);
+            SiteRoute page;
+            page.delayMs = 15;
+            page.body = "<a href=\"p" + std::to_string(i + 1) + ".html\">next</a> <img src=\"a" +
+                        n + ".jpg\"> <img src=\"b" + n + ".png\"> <a href=\"p0.html\">first</a>";
+            site.route("/p" + n + ".html", page);
+            SiteRoute picture = page;
+            picture.body = std::string(3000, char('a' + i % 20));
+            picture.contentType = "image/jpeg";
+            site.route("/a" + n + ".jpg", picture);
+            picture.body[0] = 'x';
+            site.route("/b" + n + ".png", picture);
+        }
+    }
+
+    QTemporaryDir dir;
+    LoopbackSite site;
+};
+
+}  // namespace
+
+TEST(CrawlRuleArguments, FlagsAndTheirErrors) {
+    QString error;
+    const auto o =
+        ParseCrawlArguments({"--no-revisit", "--scope", "host", "--skip-known", "--delay=250",
+                             "--robots", "--no-archive", "--connections", "3", "u", "d"},
+                            &error);
+    ASSERT_TRUE(o.has_value()) << error.toStdString();
+    EXPECT_EQ(o->noRevisit, true);
+    EXPECT_EQ(o->scope, QString("host"));
+    EXPECT_EQ(o->skipKnown, true);
+    EXPECT_EQ(o->delayMs, 250);
+    EXPECT_EQ(o->robots, true);
+    EXPECT_EQ(o->archive, false);
+    EXPECT_EQ(o->connections, 3);
+    EXPECT_EQ(o->startUrl, "u");
+    const auto plain = ParseCrawlArguments({"u", "d"}, &error);
+    ASSERT_TRUE(plain.has_value());
+    EXPECT_FALSE(plain->noRevisit || plain->scope || plain->archive || plain->delayMs);
+    EXPECT_TRUE(ParseCrawlArguments({"--origin", "f.jpg"}, &error).has_value());
+    for (const QStringList& bad :
+         {QStringList{"--scope", "site", "u", "d"}, QStringList{"--delay", "-1", "u", "d"},
+          QStringList{"--delay", "600001", "u", "d"}, QStringList{"--connections", "0", "u", "d"},
+          QStringList{"--connections", "17", "u", "d"}, QStringList{"--origin"}}) {
+        error.clear();
+        EXPECT_FALSE(ParseCrawlArguments(bad, &error).has_value()) << bad.join(' ').toStdString();
+        EXPECT_FALSE(error.isEmpty());
+    }
+    EXPECT_TRUE(CrawlUsage().contains("--no-revisit"));
+    EXPECT_TRUE(CrawlUsage().contains("--origin FILE"));
+}
+
+TEST_F(CommandRulesTest, ArchiveSurvivesKillNineAndTheNextCrawlGoesOn) {
+    slowChain(200);
+    QProcess p;
+    // one connection: the requests the server saw are the files fetched
+    start(p, {"--quiet", "--connections", "1", "--no-revisit", site.url("/p0.html"), downloads()});
+    for (int i = 0; i < 1000 && site.requests().size() < 40; ++i) QThread::msleep(10);
+    ASSERT_GE(site.requests().size(), 40u);
+    p.kill();  // SIGKILL: no handler runs, nothing is closed
+    ASSERT_TRUE(p.waitForFinished(10000));
+
+    EXPECT_EQ(query("PRAGMA integrity_check"), QStringList({"ok"}));
+    EXPECT_EQ(query("SELECT count(*) FROM runs WHERE ended IS NULL"), QStringList({"1"}));
+    const int files = int(QDir(downloads() + "/SR0000").entryList(QDir::Files).size());
+    const int rows = query("SELECT count(*) FROM attempts").value(0).toInt();
+    EXPECT_GE(files, 30);
+    EXPECT_GE(rows, files - 1);  // at most the file stored as the kill came
+    EXPECT_LE(rows, files);
+
+    QString out;
+    EXPECT_EQ(
+        run({"--quiet", "--no-revisit", "--max-pages", "3", site.url("/p0.html"), downloads()}), 0);
+    EXPECT_EQ(query("SELECT folder FROM runs WHERE ended IS NOT NULL"), QStringList({"SR0001"}));
+    EXPECT_EQ(run({"--origin", downloads() + "/SR0001/000002.jpg"}, &out), 0);
+    EXPECT_TRUE(out.contains("url: " + site.url("/a0.jpg"))) << out.toStdString();
+    EXPECT_TRUE(out.contains("found on: " + site.url("/p0.html")));
+    EXPECT_EQ(run({"--origin", downloads() + "/SR0001/999999.jpg"}, &out), 1);
+}
+
+TEST_F(CommandRulesTest, DelayKeepsStartsToOneHostApart) {
+    std::string index;
+    for (int i = 0; i < 5; ++i) {
+        const std::string name = "/d" + std::to_string(i) + ".jpg";
+        index += "<img src=\"" + name.substr(1) + "\">";
+        site.page(name, std::string(3000, char('a' + i)), "image/jpeg");
+    }
+    site.page("/index.html", index);
+    EXPECT_EQ(run({"--quiet", "--delay", "150", site.url("/index.html"), downloads()}), 0);
+    const std::vector<SiteRequest> requests = site.requests();
+    ASSERT_EQ(requests.size(), 6u);
+    for (size_t i = 1; i < requests.size(); ++i) {
+        const auto gap = std::chrono::duration_cast<std::chrono::milliseconds>(requests[i].at -
+                                                                               requests[i - 1].at);
+        EXPECT_GE(gap.count(), 140) << requests[i].path;  // arrival jitter of a few ms
+    }
+}

@@ -1,0 +1,99 @@
+// The comparison key of URLs, robots.txt as this crawler reads it, and file digests.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "QtPrinters.h"
+#include "crawl/CrawlRules.h"
+#include "crawl/FileDigest.h"
+#include "crawl/RobotsTxt.h"
+
+TEST(UrlKey, CollapsesWhatNamesTheSameResource) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"HTTP://Example.COM:80/a/./b//c/../d.html#top", "http://example.com/a/b/d.html"},
+        {"https://h:443/x", "https://h/x"},
+        {"http://h:8080/x", "http://h:8080/x"},
+        {"https://h:80/x", "https://h:80/x"},
+        {"http://h/gallery/night/../../index.html", "http://h/index.html"},
+        {"http://h/../../a.jpg", "http://h/a.jpg"},
+        {"http://h/a/..", "http://h/"},
+        {"http://h", "http://h"},
+        {"http://h/Path/To?q=a/../b#f", "http://h/Path/To?q=a/../b"},
+        {"http://User@Host/x", "http://User@host/x"},
+        {"file:///srv/demo/gallery/../index.html", "file:///srv/demo/index.html"},
+    };
+    for (const auto& [url, key] : cases) EXPECT_EQ(UrlKey(url), QString(key)) << url;
+    EXPECT_EQ(UrlHost("http://u:p@LocalHost:8080/x"), "localhost");
+    EXPECT_EQ(UrlHost("http://[::1]:8080/x"), "[::1]");
+    EXPECT_EQ(UrlHost("file:///x"), "");
+}
+
+TEST(CrawlRules, ScopeAndRevisitDecideTheAppend) {
+    CrawlOptions options;
+    options.scope = CrawlScope::Folder;
+    CrawlRules folder(options, "http://h/docs/index.html?x=/y/");
+    EXPECT_TRUE(folder.admit("http://h/docs/sub/a.html", true));
+    EXPECT_TRUE(folder.admit("http://h/docs/x/../b.html", true));
+    EXPECT_FALSE(folder.admit("http://h/docs/../other.html", true));
+    EXPECT_FALSE(folder.admit("http://h/docsmore/a.html", true));
+    EXPECT_TRUE(folder.admit("http://elsewhere/pic.jpg", false));  // pictures from any host
+
+    options = {};
+    options.noRevisit = true;
+    options.scope = CrawlScope::Host;
+    CrawlRules host(options, "http://H:80/a.html");
+    EXPECT_TRUE(host.take("http://h/a.html", {}));
+    EXPECT_FALSE(host.admit("http://h/./a.html#x", true));  // the start page, already fetched
+    EXPECT_FALSE(host.admit("http://other/a.html", true));
+    EXPECT_TRUE(host.admit("http://h/b.html", true));
+    EXPECT_FALSE(host.admit("http://h//b.html", true));
+    EXPECT_TRUE(host.take("http://h/b.html", {}));
+    EXPECT_FALSE(host.take("http://h/b.html", {}));  // entered again by hand: still once
+
+    CrawlRules off(CrawlOptions{}, "http://h/a.html");
+    EXPECT_FALSE(off.filters());
+    EXPECT_TRUE(off.take("http://h/a.html", {}));
+    EXPECT_TRUE(off.take("http://h/a.html", {}));
+}
+
+TEST(RobotsTxt, OwnGroupElseStarLongestLineWins) {
+    const QByteArray text =
+        "# comment\n"
+        "User-agent: *\n"
+        "Disallow: /\n"
+        "\n"
+        "User-agent: OtherBot\n"
+        "User-agent: siterambler/2.0  # our token, any case and version\n"
+        "Disallow: /private/\n"
+        "Allow: /private/ok\n"
+        "Disallow: /*.cgi$\n"
+        "Disallow:\n"
+        "User-agent: LaterBot\n"
+        "Disallow: /later\n";
+    const RobotsTxt ours = RobotsTxt::Parse(text, "SiteRambler");
+    EXPECT_TRUE(ours.allows("/index.html"));
+    EXPECT_FALSE(ours.allows("/private/secret.html"));
+    EXPECT_TRUE(ours.allows("/private/ok.html"));
+    EXPECT_FALSE(ours.allows("/run/x.cgi"));
+    EXPECT_TRUE(ours.allows("/run/x.cgi?y=1"));
+    EXPECT_TRUE(ours.allows("/later/page.html"));  // another group's line
+    EXPECT_FALSE(RobotsTxt::Parse(text, "Nobody").allows("/index.html"));
+    EXPECT_TRUE(RobotsTxt::Parse("User-agent: x\nDisallow: /\n", "SiteRambler").allows("/a"));
+
+    EXPECT_TRUE(RobotsTxt::FromAnswer({404, "User-agent: *\nDisallow: /"}, "S").allows("/a"));
+    EXPECT_FALSE(RobotsTxt::FromAnswer({503, {}}, "S").allows("/a"));
+    EXPECT_EQ(RobotsPath("http://h:1/a/b.html?q=1#f"), "/a/b.html?q=1");
+    EXPECT_EQ(RobotsPath("http://h"), "/");
+}
+
+TEST(FileDigest, Sha256OfAFileAndOfNone) {
+    QTemporaryDir dir;
+    QFile file(dir.filePath("abc"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("abc");
+    file.close();
+    EXPECT_EQ(FileSha256(file.fileName()).toHex(),
+              "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_TRUE(FileSha256(dir.filePath("missing")).isEmpty());
+}
