@@ -139,7 +139,7 @@ QString CrawlRunner::download(const QString& url) {
 bool CrawlRunner::scanStoredPage(const QString& path, const QString& pageUrl) {
     PageLineReader page;
     if (!page.open(path)) return false;
-    QString line;
+    QByteArrayView line;  // scanned as stored: only the references found are decoded
     while (page.readLine(line)) {
         mScanner.ScanLine(line, pageUrl);
         mHost.AnimateIcon();

@@ -2,11 +2,13 @@
 
 #include <QVarLengthArray>
 #include <algorithm>
+#include <cstring>
+#include <string_view>
 
-#include "crawl/ScanPatterns.h"
 #include "core/StringTokens.h"
 #include "core/UrlQueue.h"
 #include "core/WindowSystem.h"
+#include "crawl/ScanPatterns.h"
 
 namespace {
 
@@ -38,6 +40,92 @@ QString MakeAbsolute(QStringView ref, const QString& base) {
     return url;
 }
 
+// What a character means to the line walk: nothing, a blank, "<", or start marker n
+// (kStartMarker + n).
+enum : quint8 { kOther = 0, kBlank = 1, kCut = 2, kStartMarker = 3 };
+
+// Work counted for a line besides its characters, so that a page of empty lines yields too.
+constexpr qint64 kWorkPerLine = 8;
+
+unsigned KindOf(const std::array<quint8, 256>& kinds, char c) {
+    return kinds[static_cast<unsigned char>(c)];
+}
+unsigned KindOf(const std::array<quint8, 256>& kinds, char16_t c) {
+    return c < 256 ? kinds[c] : unsigned(kOther);
+}
+
+bool IsQuote(char c) {
+    return c == '"' || c == '\'';
+}
+bool IsQuote(char16_t c) {
+    return c == u'"' || c == u'\'';
+}
+
+qsizetype LastQuote(const char* text, qsizetype size) {
+    const void* a = memrchr(text, '"', size_t(size));
+    const void* b = memrchr(text, '\'', size_t(size));
+    const char* last = std::max(static_cast<const char*>(a), static_cast<const char*>(b));
+    return last ? last - text : -1;
+}
+qsizetype LastQuote(const char16_t* text, qsizetype size) {
+    qsizetype at = size - 1;
+    while (at >= 0 && !IsQuote(text[at])) --at;
+    return at;
+}
+
+unsigned Code(char c) {
+    return static_cast<unsigned char>(c);
+}
+unsigned Code(char16_t c) {
+    return c;
+}
+
+// The marker is ASCII: a byte or a UTF-16 unit equals its character only as that character.
+template <typename Char>
+bool StartsWith(const Char* text, qsizetype size, const std::string& marker) {
+    if (size < qsizetype(marker.size())) return false;
+    for (size_t j = 0; j < marker.size(); ++j)
+        if (Code(text[j]) != static_cast<unsigned char>(marker[j])) return false;
+    return true;
+}
+
+// The bytes of a reference as they read inside their decoded line. Decoding drops a byte order
+// mark at the start of a text, but within a line there is no start: it stays a character.
+QString DecodeInLine(std::string_view bytes) {
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    qsizetype marks = 0;
+    while (bytes.starts_with(kByteOrderMark)) {
+        bytes.remove_prefix(kByteOrderMark.size());
+        ++marks;
+    }
+    const QString text = QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+    return marks == 0 ? text : QString(marks, QChar(0xFEFF)) + text;
+}
+
+// Puts the absolute URL of a reference into url, reusing its memory.
+void MakeAbsolute(QString& url, const char* ref, qsizetype size, const QString& base) {
+    const std::string_view bytes(ref, size_t(size));
+    url.resize(0);
+    if (bytes.find("://") == std::string_view::npos) url += base;
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return Code(c) < 0x80; }))
+        url += QLatin1String(ref, size);  // ASCII reads the same as UTF-8
+    else
+        url += DecodeInLine(bytes);
+}
+void MakeAbsolute(QString& url, const char16_t* ref, qsizetype size, const QString& base) {
+    const QStringView text(ref, size);
+    url.resize(0);
+    if (!text.contains(u"://")) url += base;
+    url += text;
+}
+
+template <typename T>
+int SlotOf(std::vector<T>& distinct, const T& value) {
+    auto slot = std::find(distinct.begin(), distinct.end(), value);
+    if (slot == distinct.end()) slot = distinct.insert(slot, value);
+    return int(slot - distinct.begin());
+}
+
 }  // namespace
 
 QString ReferenceBase(const QString& pageUrl) {
@@ -64,77 +152,168 @@ QString ResolveReference(const QString& pageUrl, QStringView fragment, QStringVi
 
 PageScanner::PageScanner(UrlQueue& links, UrlQueue& images, std::function<void()> animateIcon)
     : mLinks(links), mImages(images), mAnimateIcon(std::move(animateIcon)) {
-    // The table is taken apart once here, not at every application.
+    // The table is taken apart once here, not at every application. The line walk relies on
+    // start markers of one character that is neither a blank nor "<", and on ASCII end
+    // markers, so that bytes and decoded text give the same positions.
+    mKind[' '] = kBlank;
+    mKind['<'] = kCut;
     for (const ScanPattern& p : BuildScanPatterns()) {
+        Q_ASSERT(p.startMarker.size() == 1 && p.startMarker.front().unicode() < 128);
+        Q_ASSERT(!p.endMarker.isEmpty());
+        const char start = char(p.startMarker.front().unicode());
+        const std::string end = p.endMarker.toStdString();
         Pattern compiled;
-        compiled.endMarker = p.endMarker;
-        auto slot = std::find(mStartMarkers.begin(), mStartMarkers.end(), p.startMarker);
-        if (slot == mStartMarkers.end()) slot = mStartMarkers.insert(slot, p.startMarker);
-        compiled.startSlot = int(slot - mStartMarkers.begin());
+        compiled.start = SlotOf(mStarts, start);
+        compiled.end = SlotOf(mEnds, end);
         compiled.target = p.target == QLatin1String("lstLink") ? &mLinks : &mImages;
-        const QChar lead = p.endMarker.isEmpty() ? QChar() : p.endMarker.front();
-        auto leadSlot = std::find(mEndLeads.begin(), mEndLeads.end(), lead);
-        if (leadSlot == mEndLeads.end()) leadSlot = mEndLeads.insert(leadSlot, lead);
-        compiled.leadSlot = int(leadSlot - mEndLeads.begin());
-        mPatterns.push_back(std::move(compiled));
+        mPatterns.push_back(compiled);
+    }
+    Q_ASSERT(mStarts.size() <= size_t(kMaxStarts) && mEnds.size() <= size_t(kMaxEnds));
+    for (size_t s = 0; s < mStarts.size(); ++s)
+        mKind[quint8(mStarts[s])] = quint8(kStartMarker + s);
+    for (size_t e = 0; e < mEnds.size(); ++e) {
+        const char lead = mEnds[e].front();
+        auto group = std::find_if(mLeads.begin(), mLeads.end(),
+                                  [lead](const LeadGroup& g) { return g.lead == lead; });
+        if (group == mLeads.end()) group = mLeads.insert(group, LeadGroup{lead, {}});
+        group->ends.push_back(int(e));
+        mLeadOf[quint8(lead)] = quint8(group - mLeads.begin() + 1);
+        mAllEnds |= 1u << e;
     }
 }
 
 void PageScanner::ScanLine(QStringView line, const QString& pageUrl) {
+    useBase(pageUrl);
+    scanText(line.utf16(), line.size());
+}
+
+void PageScanner::ScanLine(QByteArrayView line, const QString& pageUrl) {
+    useBase(pageUrl);
+    scanText(line.data(), line.size());
+}
+
+void PageScanner::useBase(const QString& pageUrl) {
     // A copy: the caller's text may be a queue entry that the user edits during a yield.
-    const QString base = ReferenceBase(pageUrl);
-    bool blank = false;
-    ForEachToken(line, u' ', [&](QStringView token) {
-        blank = true;
-        ScanToken(token, base);
-    });
-    if (blank) return;
-    // A line without blanks that holds "<" is cut at "<" like a token; any other is one
-    // fragment.
-    if (line.contains(u'<'))
-        ScanToken(line, base);
-    else
-        ScanFragment(line, base);
+    if (mHaveBase && pageUrl == mPageUrl) return;
+    mPageUrl = pageUrl;
+    mBase = ReferenceBase(pageUrl);
+    mHaveBase = true;
 }
 
-void PageScanner::ScanToken(QStringView token, const QString& base) {
-    bool cut = false;
-    ForEachToken(token, u'<', [&](QStringView piece) {
-        cut = true;
-        ScanFragment(piece, base);
-    });
-    if (!cut) ScanFragment(token, base);
-    if (mAnimateIcon) mAnimateIcon();
-}
-
-void PageScanner::ScanFragment(QStringView fragment, const QString& base) {
-    // Only the first occurrence of a start marker counts, so it is found once per fragment.
-    const qsizetype starts = qsizetype(mStartMarkers.size());
-    const qsizetype leads = qsizetype(mEndLeads.size());
-    QVarLengthArray<qsizetype, 4> after(starts);
-    for (qsizetype i = 0; i < starts; ++i) {
-        const qsizetype at = fragment.indexOf(mStartMarkers[size_t(i)]);
-        after[i] = at < 0 ? -1 : at + mStartMarkers[size_t(i)].size();
-    }
-    // Where the first character of each end marker first occurs after each start marker,
-    // found on first need: most fragments lack most of them, and then the search is skipped.
-    constexpr qsizetype kNotLooked = -2;
-    QVarLengthArray<qsizetype, 16> leadAt(starts * leads, kNotLooked);
-    WindowSystem& windows = ws();
-    for (const Pattern& pattern : mPatterns) {
-        const qsizetype from = after[pattern.startSlot];
-        if (from >= 0) {
-            const QStringView rest = fragment.sliced(from);
-            qsizetype& lead = leadAt[pattern.startSlot * leads + pattern.leadSlot];
-            if (lead == kNotLooked) lead = rest.indexOf(mEndLeads[size_t(pattern.leadSlot)]);
-            const QStringView ref =
-                lead < 0 ? QStringView() : CutReference(rest, pattern.endMarker, lead);
-            if (!ref.isEmpty()) {
-                // The queue is read as it is now: the user may have changed it in a yield.
-                const QString url = MakeAbsolute(ref, base);
-                if (!pattern.target->contains(url)) pattern.target->append(url);
+// The fragments are the pieces of the line between blanks and "<"; only those that hold a
+// start marker can yield anything, so only they meet the pattern table.
+template <typename Char>
+void PageScanner::scanText(const Char* text, qsizetype size) {
+    constexpr qsizetype kPiece = 8192;
+    std::array<qsizetype, kMaxStarts> startAt;
+    startAt.fill(-1);
+    bool marked = false;  // the current fragment holds a start marker
+    bool cut = false;     // the line holds a blank or "<": then it is made of tokens
+    qsizetype fragment = 0;
+    for (qsizetype piece = 0; piece < size; piece += kPiece) {
+        const qsizetype stop = qMin(size, piece + kPiece);
+        for (qsizetype i = piece; i < stop; ++i) {
+            const unsigned kind = KindOf(mKind, text[i]);
+            if (kind == kOther) continue;
+            if (kind >= kStartMarker) {
+                qsizetype& at = startAt[kind - kStartMarker];
+                if (at < 0) {  // only the first one in a fragment counts
+                    at = i - fragment;
+                    marked = true;
+                }
+                continue;
             }
+            if (marked) {
+                scanFragment(text + fragment, i - fragment, startAt.data());
+                startAt.fill(-1);
+                marked = false;
+            }
+            fragment = i + 1;
+            cut = true;
+            if (kind == kBlank) tokenDone();
         }
-        windows.Yield();
+        pace(stop - piece);
     }
+    if (marked) scanFragment(text + fragment, size - fragment, startAt.data());
+    if (cut) tokenDone();
+    pace(kWorkPerLine);
+}
+
+template <typename Char>
+void PageScanner::scanFragment(const Char* fragment, qsizetype size, const qsizetype* startAt) {
+    Founds found;
+    int count = 0;
+    for (int s = 0; s < int(mStarts.size()); ++s) {
+        if (startAt[s] < 0) continue;
+        const qsizetype from = startAt[s] + 1;
+        const int before = count;
+        count += findReferences(fragment + from, size - from, s, found.data() + count);
+        for (int k = before; k < count; ++k) found[size_t(k)].at += from;
+    }
+    if (count > 0) applyPatterns(fragment, found.data(), count);
+    pace(size);
+}
+
+// The references that the text after start marker `start` gives with each end marker: the
+// text up to the first occurrence of the end marker and the one character after it, which must
+// be a quote; a leading quote is left out, and so is the closing one.
+template <typename Char>
+int PageScanner::findReferences(const Char* rest, qsizetype size, int start, Found* found) const {
+    // The closing quote is at or after the end marker, so the end markers are looked for up
+    // to the last quote only: one found first beyond it could not be taken anyway.
+    const qsizetype lastQuote = LastQuote(rest, size);
+    if (lastQuote < 0) return 0;
+    const qsizetype first = IsQuote(rest[0]) ? 1 : 0;
+    int count = 0;
+    quint32 seen = 0;
+    for (qsizetype i = 0; i <= lastQuote && seen != mAllEnds; ++i) {
+        const char16_t c = char16_t(Code(rest[i]));
+        const unsigned group = c < 128 ? mLeadOf[c] : 0;
+        if (group == 0) continue;
+        for (const int e : mLeads[group - 1].ends) {
+            const std::string& marker = mEnds[size_t(e)];
+            if ((seen >> e & 1) || !StartsWith(rest + i, size - i, marker)) continue;
+            seen |= 1u << e;
+            const qsizetype last = qMin(size, i + qsizetype(marker.size()) + 1) - 1;
+            if (last > first && IsQuote(rest[last]))
+                found[count++] = Found{start, e, first, last - first};
+        }
+    }
+    return count;
+}
+
+// Every pattern in table order, each one paced like any other piece of work, so that the
+// queues are read as they are at that moment.
+template <typename Char>
+void PageScanner::applyPatterns(const Char* fragment, const Found* found, int count) {
+    for (const Pattern& pattern : mPatterns) {
+        const Found* hit = found;
+        while (hit < found + count && (hit->start != pattern.start || hit->end != pattern.end))
+            ++hit;
+        if (hit == found + count) {
+            pace(1);
+            continue;
+        }
+        MakeAbsolute(mUrl, fragment + hit->at, hit->size, mBase);
+        queueReference(*pattern.target, mUrl);
+        pace(kWorkPerAppend);
+    }
+}
+
+void PageScanner::queueReference(UrlQueue& target, const QString& url) {
+    // The queue is read as it is now: the user may have changed it in a yield.
+    if (!target.contains(url)) target.append(url);
+}
+
+void PageScanner::tokenDone() {
+    if (mAnimateIcon) mAnimateIcon();
+    // Whatever ran in the icon's turn may have decided to end the program.
+    if (ws().Ending()) ws().Yield();
+}
+
+void PageScanner::pace(qint64 work) {
+    mWork += work;
+    if (mWork < kWorkPerYield) return;
+    mWork = 0;
+    ws().Yield();
 }

@@ -1,9 +1,13 @@
 #pragma once
 // Scanning the lines of a stored page for quoted references to further pages and to images.
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
+#include <QtGlobal>
+#include <array>
 #include <functional>
+#include <string>
 #include <vector>
 
 class UrlQueue;
@@ -24,28 +28,69 @@ public:
     PageScanner(UrlQueue& links, UrlQueue& images, std::function<void()> animateIcon);
 
     // Cuts the line into fragments, applies every scan pattern to every fragment and appends
-    // each new reference to its queue. Yields through ws() after every pattern application
-    // (so it may throw ProgramEnding).
+    // each new reference to its queue. Yields through ws() between pieces of work (so it may
+    // throw ProgramEnding), at the latest after kWorkPerYield units of work.
     void ScanLine(QStringView line, const QString& pageUrl);
+    // The same for a line as stored: UTF-8 bytes, of which only the references found are
+    // decoded. Bytes that are not UTF-8 become U+FFFD, as when the whole line is decoded.
+    void ScanLine(QByteArrayView line, const QString& pageUrl);
+
+    // A unit is one character looked at or one pattern applied; a queued reference counts as
+    // kWorkPerAppend, since the list view takes its share of it.
+    static constexpr qint64 kWorkPerYield = 1 << 15;
+    static constexpr qint64 kWorkPerAppend = 256;
 
 private:
-    // One pattern, taken apart once: its markers and the queue its matches go to.
+    static constexpr int kMaxStarts = 4;
+    static constexpr int kMaxEnds = 32;
+
+    // One pattern, taken apart once: which start and end marker it uses, where matches go.
     struct Pattern {
-        QString endMarker;
-        int startSlot = 0;  // index into mStartMarkers
-        int leadSlot = 0;   // index into mEndLeads
+        int start = 0;  // index into mStarts
+        int end = 0;    // index into mEnds
         UrlQueue* target = nullptr;
     };
+    // The end markers that begin with one character: they are looked for together.
+    struct LeadGroup {
+        char lead = 0;
+        std::vector<int> ends;
+    };
+    // A reference that a start and an end marker cut out of a fragment.
+    struct Found {
+        int start;
+        int end;
+        qsizetype at;  // in the fragment
+        qsizetype size;
+    };
+    using Founds = std::array<Found, kMaxStarts * kMaxEnds>;
 
-    void ScanToken(QStringView token, const QString& base);
-    void ScanFragment(QStringView fragment, const QString& base);
+    template <typename Char>
+    void scanText(const Char* text, qsizetype size);
+    template <typename Char>
+    void scanFragment(const Char* fragment, qsizetype size, const qsizetype* startAt);
+    template <typename Char>
+    int findReferences(const Char* rest, qsizetype size, int start, Found* found) const;
+    template <typename Char>
+    void applyPatterns(const Char* fragment, const Found* found, int count);
+    void tokenDone();
+    // Every reference found goes through here on its way into its queue.
+    void queueReference(UrlQueue& target, const QString& url);
+    void pace(qint64 work);
+    void useBase(const QString& pageUrl);
 
     UrlQueue& mLinks;
     UrlQueue& mImages;
     std::function<void()> mAnimateIcon;
     std::vector<Pattern> mPatterns;
-    // The distinct start markers: each is looked up once per fragment, not once per pattern.
-    std::vector<QString> mStartMarkers;
-    // The distinct first characters of the end markers.
-    std::vector<QChar> mEndLeads;
+    std::vector<char> mStarts;       // the distinct start markers, one character each
+    std::vector<std::string> mEnds;  // the distinct end markers
+    std::vector<LeadGroup> mLeads;
+    std::array<quint8, 256> mKind{};    // what each character below 256 means to the line walk
+    std::array<quint8, 128> mLeadOf{};  // 1 + index into mLeads for the lead characters
+    quint32 mAllEnds = 0;               // one bit per end marker
+    QString mPageUrl;
+    QString mBase;
+    bool mHaveBase = false;
+    qint64 mWork = 0;
+    QString mUrl;  // where each URL is put together, so that one already queued costs nothing
 };
