@@ -1,16 +1,18 @@
 #include "crawl/PageScanner.h"
 
-#include <QVarLengthArray>
 #include <algorithm>
-#include <cstring>
+#include <bit>
 #include <string_view>
 
-#include "core/StringTokens.h"
 #include "core/UrlQueue.h"
 #include "core/WindowSystem.h"
+#include "crawl/ScanChars.h"
 #include "crawl/ScanPatterns.h"
 
 namespace {
+
+using scanchars::Code;
+using scanchars::IsQuote;
 
 bool IsQuote(QChar c) {
     return c == u'"' || c == u'\'';
@@ -52,41 +54,6 @@ unsigned KindOf(const std::array<quint8, 256>& kinds, char c) {
 }
 unsigned KindOf(const std::array<quint8, 256>& kinds, char16_t c) {
     return c < 256 ? kinds[c] : unsigned(kOther);
-}
-
-bool IsQuote(char c) {
-    return c == '"' || c == '\'';
-}
-bool IsQuote(char16_t c) {
-    return c == u'"' || c == u'\'';
-}
-
-qsizetype LastQuote(const char* text, qsizetype size) {
-    const void* a = memrchr(text, '"', size_t(size));
-    const void* b = memrchr(text, '\'', size_t(size));
-    const char* last = std::max(static_cast<const char*>(a), static_cast<const char*>(b));
-    return last ? last - text : -1;
-}
-qsizetype LastQuote(const char16_t* text, qsizetype size) {
-    qsizetype at = size - 1;
-    while (at >= 0 && !IsQuote(text[at])) --at;
-    return at;
-}
-
-unsigned Code(char c) {
-    return static_cast<unsigned char>(c);
-}
-unsigned Code(char16_t c) {
-    return c;
-}
-
-// The marker is ASCII: a byte or a UTF-16 unit equals its character only as that character.
-template <typename Char>
-bool StartsWith(const Char* text, qsizetype size, const std::string& marker) {
-    if (size < qsizetype(marker.size())) return false;
-    for (size_t j = 0; j < marker.size(); ++j)
-        if (Code(text[j]) != static_cast<unsigned char>(marker[j])) return false;
-    return true;
 }
 
 // The bytes of a reference as they read inside their decoded line. Decoding drops a byte order
@@ -157,27 +124,31 @@ PageScanner::PageScanner(UrlQueue& links, UrlQueue& images, std::function<void()
     // markers, so that bytes and decoded text give the same positions.
     mKind[' '] = kBlank;
     mKind['<'] = kCut;
+    mSpecials = " <";
     for (const ScanPattern& p : BuildScanPatterns()) {
-        Q_ASSERT(p.startMarker.size() == 1 && p.startMarker.front().unicode() < 128);
+        Q_ASSERT(p.startMarker.size() == 1 && p.startMarker.front().unicode() < 127);
         Q_ASSERT(!p.endMarker.isEmpty());
         const char start = char(p.startMarker.front().unicode());
-        const std::string end = p.endMarker.toStdString();
         Pattern compiled;
         compiled.start = SlotOf(mStarts, start);
-        compiled.end = SlotOf(mEnds, end);
+        compiled.end = SlotOf(mEnds, p.endMarker.toStdString());
         compiled.target = p.target == QLatin1String("lstLink") ? &mLinks : &mImages;
         mPatterns.push_back(compiled);
     }
     Q_ASSERT(mStarts.size() <= size_t(kMaxStarts) && mEnds.size() <= size_t(kMaxEnds));
-    for (size_t s = 0; s < mStarts.size(); ++s)
+    for (size_t s = 0; s < mStarts.size(); ++s) {
         mKind[quint8(mStarts[s])] = quint8(kStartMarker + s);
+        mSpecials += mStarts[s];
+    }
     for (size_t e = 0; e < mEnds.size(); ++e) {
-        const char lead = mEnds[e].front();
-        auto group = std::find_if(mLeads.begin(), mLeads.end(),
-                                  [lead](const LeadGroup& g) { return g.lead == lead; });
-        if (group == mLeads.end()) group = mLeads.insert(group, LeadGroup{lead, {}});
-        group->ends.push_back(int(e));
-        mLeadOf[quint8(lead)] = quint8(group - mLeads.begin() + 1);
+        const std::string& end = mEnds[e];
+        quint8& group = mLeadOf[quint8(end[0])];
+        if (group == 0) {
+            mLeads.emplace_back();
+            group = quint8(mLeads.size());
+        }
+        LeadGroup& lead = mLeads[group - 1];
+        (end.size() == 1 ? lead.single : lead.bySecond[quint8(end[1])]) |= 1u << e;
         mAllEnds |= 1u << e;
     }
 }
@@ -193,6 +164,7 @@ void PageScanner::ScanLine(QByteArrayView line, const QString& pageUrl) {
 }
 
 void PageScanner::useBase(const QString& pageUrl) {
+    mWindows = &ws();
     // A copy: the caller's text may be a queue entry that the user edits during a yield.
     if (mHaveBase && pageUrl == mPageUrl) return;
     mPageUrl = pageUrl;
@@ -204,34 +176,41 @@ void PageScanner::useBase(const QString& pageUrl) {
 // start marker can yield anything, so only they meet the pattern table.
 template <typename Char>
 void PageScanner::scanText(const Char* text, qsizetype size) {
-    constexpr qsizetype kPiece = 8192;
+    constexpr qsizetype kPiece = 8192;  // a multiple of the finder's block
+    const scanchars::CharFinder specials(mSpecials);
     std::array<qsizetype, kMaxStarts> startAt;
     startAt.fill(-1);
     bool marked = false;  // the current fragment holds a start marker
     bool cut = false;     // the line holds a blank or "<": then it is made of tokens
     qsizetype fragment = 0;
+    const auto step = [&](qsizetype i) {
+        const unsigned kind = KindOf(mKind, text[i]);
+        if (kind == kOther) return;
+        if (kind >= kStartMarker) {
+            qsizetype& at = startAt[kind - kStartMarker];
+            if (at < 0) {  // only the first one in a fragment counts
+                at = i - fragment;
+                marked = true;
+            }
+            return;
+        }
+        if (marked) {
+            scanFragment(text + fragment, i - fragment, startAt.data());
+            startAt.fill(-1);
+            marked = false;
+        }
+        fragment = i + 1;
+        cut = true;
+        if (kind == kBlank) tokenDone();
+    };
     for (qsizetype piece = 0; piece < size; piece += kPiece) {
         const qsizetype stop = qMin(size, piece + kPiece);
-        for (qsizetype i = piece; i < stop; ++i) {
-            const unsigned kind = KindOf(mKind, text[i]);
-            if (kind == kOther) continue;
-            if (kind >= kStartMarker) {
-                qsizetype& at = startAt[kind - kStartMarker];
-                if (at < 0) {  // only the first one in a fragment counts
-                    at = i - fragment;
-                    marked = true;
-                }
-                continue;
-            }
-            if (marked) {
-                scanFragment(text + fragment, i - fragment, startAt.data());
-                startAt.fill(-1);
-                marked = false;
-            }
-            fragment = i + 1;
-            cut = true;
-            if (kind == kBlank) tokenDone();
+        qsizetype i = piece;
+        for (; i + specials.kBlock <= stop; i += specials.kBlock) {
+            for (unsigned hits = specials.Block(text + i); hits != 0; hits &= hits - 1)
+                step(i + std::countr_zero(hits));
         }
+        for (; i < stop; ++i) step(i);
         pace(stop - piece);
     }
     if (marked) scanFragment(text + fragment, size - fragment, startAt.data());
@@ -261,18 +240,22 @@ template <typename Char>
 int PageScanner::findReferences(const Char* rest, qsizetype size, int start, Found* found) const {
     // The closing quote is at or after the end marker, so the end markers are looked for up
     // to the last quote only: one found first beyond it could not be taken anyway.
-    const qsizetype lastQuote = LastQuote(rest, size);
+    const qsizetype lastQuote = scanchars::LastQuote(rest, size);
     if (lastQuote < 0) return 0;
     const qsizetype first = IsQuote(rest[0]) ? 1 : 0;
     int count = 0;
     quint32 seen = 0;
     for (qsizetype i = 0; i <= lastQuote && seen != mAllEnds; ++i) {
-        const char16_t c = char16_t(Code(rest[i]));
+        const unsigned c = Code(rest[i]);
         const unsigned group = c < 128 ? mLeadOf[c] : 0;
         if (group == 0) continue;
-        for (const int e : mLeads[group - 1].ends) {
+        const LeadGroup& lead = mLeads[group - 1];
+        quint32 candidates = lead.single;
+        if (i + 1 < size && Code(rest[i + 1]) < 128) candidates |= lead.bySecond[Code(rest[i + 1])];
+        for (candidates &= ~seen; candidates != 0; candidates &= candidates - 1) {
+            const int e = std::countr_zero(candidates);
             const std::string& marker = mEnds[size_t(e)];
-            if ((seen >> e & 1) || !StartsWith(rest + i, size - i, marker)) continue;
+            if (!scanchars::StartsWith(rest + i, size - i, marker)) continue;
             seen |= 1u << e;
             const qsizetype last = qMin(size, i + qsizetype(marker.size()) + 1) - 1;
             if (last > first && IsQuote(rest[last]))
@@ -282,22 +265,20 @@ int PageScanner::findReferences(const Char* rest, qsizetype size, int start, Fou
     return count;
 }
 
-// Every pattern in table order, each one paced like any other piece of work, so that the
-// queues are read as they are at that moment.
+// Every pattern in table order, so that each reads the queue as it is at that moment.
 template <typename Char>
 void PageScanner::applyPatterns(const Char* fragment, const Found* found, int count) {
+    std::array<quint32, kMaxStarts> hits{};
+    for (int k = 0; k < count; ++k) hits[size_t(found[k].start)] |= 1u << found[k].end;
     for (const Pattern& pattern : mPatterns) {
+        if ((hits[size_t(pattern.start)] >> pattern.end & 1) == 0) continue;
         const Found* hit = found;
-        while (hit < found + count && (hit->start != pattern.start || hit->end != pattern.end))
-            ++hit;
-        if (hit == found + count) {
-            pace(1);
-            continue;
-        }
+        while (hit->start != pattern.start || hit->end != pattern.end) ++hit;
         MakeAbsolute(mUrl, fragment + hit->at, hit->size, mBase);
         queueReference(*pattern.target, mUrl);
         pace(kWorkPerAppend);
     }
+    pace(qint64(mPatterns.size()));
 }
 
 void PageScanner::queueReference(UrlQueue& target, const QString& url) {
@@ -308,12 +289,12 @@ void PageScanner::queueReference(UrlQueue& target, const QString& url) {
 void PageScanner::tokenDone() {
     if (mAnimateIcon) mAnimateIcon();
     // Whatever ran in the icon's turn may have decided to end the program.
-    if (ws().Ending()) ws().Yield();
+    if (mWindows->Ending()) mWindows->Yield();
 }
 
 void PageScanner::pace(qint64 work) {
     mWork += work;
     if (mWork < kWorkPerYield) return;
     mWork = 0;
-    ws().Yield();
+    mWindows->Yield();
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 class UrlQueue;
+class WindowSystem;
 
 // The quoted reference that fragment holds between startMarker and endMarker, made absolute
 // against pageUrl; empty when the fragment holds no acceptable reference for this pattern.
@@ -50,10 +51,11 @@ private:
         int end = 0;    // index into mEnds
         UrlQueue* target = nullptr;
     };
-    // The end markers that begin with one character: they are looked for together.
+    // The end markers that begin with one character, by their second character, so that
+    // a place in the text is compared only with those that can begin there.
     struct LeadGroup {
-        char lead = 0;
-        std::vector<int> ends;
+        quint32 single = 0;                   // bits of the end markers of just this character
+        std::array<quint32, 128> bySecond{};  // bits of the longer ones
     };
     // A reference that a start and an end marker cut out of a fragment.
     struct Found {
@@ -83,6 +85,7 @@ private:
     std::function<void()> mAnimateIcon;
     std::vector<Pattern> mPatterns;
     std::vector<char> mStarts;       // the distinct start markers, one character each
+    std::string mSpecials;           // what the line walk stops at: blank, "<", start markers
     std::vector<std::string> mEnds;  // the distinct end markers
     std::vector<LeadGroup> mLeads;
     std::array<quint8, 256> mKind{};    // what each character below 256 means to the line walk
@@ -91,6 +94,7 @@ private:
     QString mPageUrl;
     QString mBase;
     bool mHaveBase = false;
+    WindowSystem* mWindows = nullptr;  // the layer in use, taken once per line
     qint64 mWork = 0;
     QString mUrl;  // where each URL is put together, so that one already queued costs nothing
 };
