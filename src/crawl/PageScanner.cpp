@@ -135,6 +135,9 @@ PageScanner::PageScanner(UrlQueue& links, UrlQueue& images, std::function<void()
         compiled.target = p.target == QLatin1String("lstLink") ? &mLinks : &mImages;
         mPatterns.push_back(compiled);
     }
+    Q_ASSERT(mPatterns.size() <= 64);
+    for (size_t k = 0; k < mPatterns.size(); ++k)
+        mPatternsOf[size_t(mPatterns[k].start * kMaxEnds + mPatterns[k].end)] |= quint64(1) << k;
     Q_ASSERT(mStarts.size() <= size_t(kMaxStarts) && mEnds.size() <= size_t(kMaxEnds));
     for (size_t s = 0; s < mStarts.size(); ++s) {
         mKind[quint8(mStarts[s])] = quint8(kStartMarker + s);
@@ -146,9 +149,11 @@ PageScanner::PageScanner(UrlQueue& links, UrlQueue& images, std::function<void()
         if (group == 0) {
             mLeads.emplace_back();
             group = quint8(mLeads.size());
+            mLeadChars += end[0];
         }
         LeadGroup& lead = mLeads[group - 1];
         (end.size() == 1 ? lead.single : lead.bySecond[quint8(end[1])]) |= 1u << e;
+        mEndsWith[quint8(end.back())] = true;
         mAllEnds |= 1u << e;
     }
 }
@@ -240,15 +245,16 @@ template <typename Char>
 int PageScanner::findReferences(const Char* rest, qsizetype size, int start, Found* found) const {
     // The closing quote is at or after the end marker, so the end markers are looked for up
     // to the last quote only: one found first beyond it could not be taken anyway.
-    const qsizetype lastQuote = scanchars::LastQuote(rest, size);
+    const qsizetype lastQuote = lastUsefulQuote(rest, size);
     if (lastQuote < 0) return 0;
     const qsizetype first = IsQuote(rest[0]) ? 1 : 0;
     int count = 0;
     quint32 seen = 0;
-    for (qsizetype i = 0; i <= lastQuote && seen != mAllEnds; ++i) {
+    // At a place that holds the first character of some end marker: which of them begin there.
+    const auto visit = [&](qsizetype i) {
         const unsigned c = Code(rest[i]);
         const unsigned group = c < 128 ? mLeadOf[c] : 0;
-        if (group == 0) continue;
+        if (group == 0) return;
         const LeadGroup& lead = mLeads[group - 1];
         quint32 candidates = lead.single;
         if (i + 1 < size && Code(rest[i + 1]) < 128) candidates |= lead.bySecond[Code(rest[i + 1])];
@@ -261,17 +267,46 @@ int PageScanner::findReferences(const Char* rest, qsizetype size, int start, Fou
             if (last > first && IsQuote(rest[last]))
                 found[count++] = Found{start, e, first, last - first};
         }
+    };
+    const qsizetype stop = lastQuote + 1;
+    qsizetype i = 0;
+    if (stop >= scanchars::CharFinder::kBlock) {
+        const scanchars::CharFinder leads(mLeadChars);
+        for (; i + leads.kBlock <= stop && seen != mAllEnds; i += leads.kBlock) {
+            for (unsigned hits = leads.Block(rest + i); hits != 0; hits &= hits - 1)
+                visit(i + std::countr_zero(hits));
+        }
     }
+    for (; i < stop && seen != mAllEnds; ++i) visit(i);
     return count;
 }
 
-// Every pattern in table order, so that each reads the queue as it is at that moment.
+// Where the last quote after a start marker is, or -1 when no reference can end in this text.
+// A reference ends at a quote that follows an end marker, or at a quote that ends both the
+// text and an end marker; a short text without such a quote is passed over at once.
+template <typename Char>
+qsizetype PageScanner::lastUsefulQuote(const Char* rest, qsizetype size) const {
+    constexpr qsizetype kShort = 64;
+    if (size > kShort) return scanchars::LastQuote(rest, size);
+    qsizetype last = -1;
+    for (qsizetype p = size - 1; p >= 0; --p) {
+        if (!IsQuote(rest[p])) continue;
+        if (last < 0) last = p;
+        if (p == size - 1 && mEndsWith[Code(rest[p])]) return last;
+        if (p > 0 && Code(rest[p - 1]) < 128 && mEndsWith[Code(rest[p - 1])]) return last;
+    }
+    return -1;
+}
+
+// The patterns that found something, in table order, so that each reads the queue as it is
+// at that moment.
 template <typename Char>
 void PageScanner::applyPatterns(const Char* fragment, const Found* found, int count) {
-    std::array<quint32, kMaxStarts> hits{};
-    for (int k = 0; k < count; ++k) hits[size_t(found[k].start)] |= 1u << found[k].end;
-    for (const Pattern& pattern : mPatterns) {
-        if ((hits[size_t(pattern.start)] >> pattern.end & 1) == 0) continue;
+    quint64 patterns = 0;
+    for (int k = 0; k < count; ++k)
+        patterns |= mPatternsOf[size_t(found[k].start * kMaxEnds + found[k].end)];
+    for (; patterns != 0; patterns &= patterns - 1) {
+        const Pattern& pattern = mPatterns[size_t(std::countr_zero(patterns))];
         const Found* hit = found;
         while (hit->start != pattern.start || hit->end != pattern.end) ++hit;
         MakeAbsolute(mUrl, fragment + hit->at, hit->size, mBase);

@@ -73,6 +73,8 @@ private:
     template <typename Char>
     int findReferences(const Char* rest, qsizetype size, int start, Found* found) const;
     template <typename Char>
+    qsizetype lastUsefulQuote(const Char* rest, qsizetype size) const;
+    template <typename Char>
     void applyPatterns(const Char* fragment, const Found* found, int count);
     void tokenDone();
     // Every reference found goes through here on its way into its queue.
@@ -90,7 +92,11 @@ private:
     std::vector<LeadGroup> mLeads;
     std::array<quint8, 256> mKind{};    // what each character below 256 means to the line walk
     std::array<quint8, 128> mLeadOf{};  // 1 + index into mLeads for the lead characters
+    std::string mLeadChars;             // the first characters of the end markers
+    std::array<bool, 128> mEndsWith{};  // the last characters of the end markers
     quint32 mAllEnds = 0;               // one bit per end marker
+    // For each start and end marker, one bit per pattern (by index) that pairs them.
+    std::array<quint64, kMaxStarts * kMaxEnds> mPatternsOf{};
     QString mPageUrl;
     QString mBase;
     bool mHaveBase = false;
