@@ -48,6 +48,8 @@ enum : quint8 { kOther = 0, kBlank = 1, kCut = 2, kStartMarker = 3 };
 
 // Work counted for a line besides its characters, so that a page of empty lines yields too.
 constexpr qint64 kWorkPerLine = 8;
+// Long texts are walked in pieces of this many characters, with a chance to yield after each.
+constexpr qsizetype kPiece = 8192;  // a multiple of the finder's block
 
 unsigned KindOf(const std::array<quint8, 256>& kinds, char c) {
     return kinds[static_cast<unsigned char>(c)];
@@ -181,7 +183,6 @@ void PageScanner::useBase(const QString& pageUrl) {
 // start marker can yield anything, so only they meet the pattern table.
 template <typename Char>
 void PageScanner::scanText(const Char* text, qsizetype size) {
-    constexpr qsizetype kPiece = 8192;  // a multiple of the finder's block
     const scanchars::CharFinder specials(mSpecials);
     std::array<qsizetype, kMaxStarts> startAt;
     startAt.fill(-1);
@@ -242,7 +243,7 @@ void PageScanner::scanFragment(const Char* fragment, qsizetype size, const qsize
 // text up to the first occurrence of the end marker and the one character after it, which must
 // be a quote; a leading quote is left out, and so is the closing one.
 template <typename Char>
-int PageScanner::findReferences(const Char* rest, qsizetype size, int start, Found* found) const {
+int PageScanner::findReferences(const Char* rest, qsizetype size, int start, Found* found) {
     // The closing quote is at or after the end marker, so the end markers are looked for up
     // to the last quote only: one found first beyond it could not be taken anyway.
     const qsizetype lastQuote = lastUsefulQuote(rest, size);
@@ -275,6 +276,7 @@ int PageScanner::findReferences(const Char* rest, qsizetype size, int start, Fou
         for (; i + leads.kBlock <= stop && seen != mAllEnds; i += leads.kBlock) {
             for (unsigned hits = leads.Block(rest + i); hits != 0; hits &= hits - 1)
                 visit(i + std::countr_zero(hits));
+            if (i % kPiece == 0) pace(kPiece);  // a fragment of megabytes
         }
     }
     for (; i < stop && seen != mAllEnds; ++i) visit(i);

@@ -71,7 +71,7 @@ private:
     template <typename Char>
     void scanFragment(const Char* fragment, qsizetype size, const qsizetype* startAt);
     template <typename Char>
-    int findReferences(const Char* rest, qsizetype size, int start, Found* found) const;
+    int findReferences(const Char* rest, qsizetype size, int start, Found* found);
     template <typename Char>
     qsizetype lastUsefulQuote(const Char* rest, qsizetype size) const;
     template <typename Char>

@@ -223,6 +223,8 @@ TEST_F(ScanDifferentialTest, VeryLongLinesAndFragments) {
     fragment.replace(' ', '_').replace('<', '(');
     ExpectSame("=\"" + fragment + "x.gif\"", page, "long fragment");
     ExpectSame(QByteArray(200000, 'x') + "!'far.png'" + QByteArray(1000, '"'), page, "far marker");
+    // A byte order mark inside a reference is a character of it, and stays one.
+    ExpectSame("\xEF\xBB\xBF<img src=\"\xEF\xBB\xBF\xEF\xBB\xBF" "a.jpg\">", page, "marks");
     // Many lines, few of them with anything to find.
     QByteArray lines;
     for (int i = 0; i < 20000; ++i) lines += i % 997 ? "\r" : "\r\n<a href=\"p.html\">";
