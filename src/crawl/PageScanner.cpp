@@ -21,9 +21,8 @@ bool IsQuote(QChar c) {
 // The reference in the text that follows the start marker: up to and including the first end
 // marker and the one character after it, without a leading quote, and only when it ends in a
 // quote (which is dropped too). Empty when there is no acceptable reference.
-// searchFrom lets a caller that knows where the end marker cannot begin yet skip ahead.
-QStringView CutReference(QStringView rest, QStringView endMarker, qsizetype searchFrom = 0) {
-    const qsizetype at = rest.indexOf(endMarker, searchFrom);
+QStringView CutReference(QStringView rest, QStringView endMarker) {
+    const qsizetype at = rest.indexOf(endMarker);
     if (at < 0) return {};
     QStringView ref = rest.first(qMin(rest.size(), at + endMarker.size() + 1));
     if (!ref.isEmpty() && IsQuote(ref.front())) ref = ref.sliced(1);
