@@ -3,14 +3,14 @@
 #include <QDir>
 #include <limits>
 
-#include "core/UrlQueue.h"
-#include "core/WindowSystem.h"
 #include "core/basGlobal.h"
 #include "crawl/CrawlHost.h"
 #include "crawl/Download.h"
 #include "crawl/Fetcher.h"
 #include "crawl/PageLines.h"
 #include "crawl/PageScanner.h"
+#include "core/UrlQueue.h"
+#include "core/WindowSystem.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <QTemporaryFile>
 #include <limits>
 
-#include "core/StringTokens.h"
 #include "core/basGlobal.h"
+#include "core/StringTokens.h"
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
