@@ -125,67 +125,15 @@ protected:
 
 // Markup pieces, markers, extensions in both cases and others, line ends of every kind, and
 // bytes that are not UTF-8 or that encode characters outside ASCII.
-const std::vector<QByteArray> kPieces = {" ",
-                                         " ",
-                                         " ",
-                                         "<",
-                                         "<",
-                                         ">",
-                                         "=",
-                                         "=",
-                                         "!",
-                                         "\"",
-                                         "\"",
-                                         "'",
-                                         "'",
-                                         "\r",
-                                         "\n",
-                                         "\r\n",
-                                         "\t",
-                                         "/",
-                                         "://",
-                                         "?",
-                                         "#",
-                                         ".",
-                                         "..",
-                                         "a",
-                                         "pic",
-                                         "x/y",
-                                         "http://h.example/",
-                                         "src=\"",
-                                         "href='",
-                                         "\">",
-                                         "'>",
-                                         ".jpg",
-                                         ".JPG",
-                                         ".jpeg",
-                                         ".JPEG",
-                                         ".gif",
-                                         ".GIF",
-                                         ".png",
-                                         ".PNG",
-                                         ".htm",
-                                         ".HTM",
-                                         ".html",
-                                         ".HTML",
-                                         ".shtml",
-                                         ".SHTML",
-                                         ".dhtml",
-                                         ".DHTML",
-                                         ".Jpg",
-                                         ".jp",
-                                         ".htmll",
-                                         "\xff",
-                                         "\xc3",
-                                         "\xe2\x82",
-                                         "\xc3\xa9",
-                                         "\xe6\x97\xa5",
-                                         "\xf0\x9f\x98\x80",
-                                         "\xed\xa0\x80",
-                                         "\xef\xbb\xbf",
-                                         QByteArray("\0", 1),
-                                         "\x80\x80",
-                                         "\xf8\x88\x80\x80\x80"};
+// clang-format off
+const std::vector<QByteArray> kPieces = {
+    " ", " ", " ", "<", "<", ">", "=", "=", "!", "\"", "\"", "'", "'", "\r", "\n", "\r\n", "\t",
+    "/", "://", "?", "#", ".", "..", "a", "pic", "x/y", "http://h.example/", "src=\"", "href='",
+    "\">", "'>", ".jpg", ".JPG", ".jpeg", ".JPEG", ".gif", ".GIF", ".png", ".PNG", ".htm",
+    ".HTM", ".html", ".HTML", ".shtml", ".SHTML", ".dhtml", ".DHTML", ".Jpg", ".jp", ".htmll",
+    "\xff", "\xc3", "\xe2\x82", "\xc3\xa9", "\xe6\x97\xa5", "\xf0\x9f\x98\x80", "\xed\xa0\x80",
+    "\xef\xbb\xbf", QByteArray("\0", 1), "\x80\x80", "\xf8\x88\x80\x80\x80"};
+// clang-format on
 
 QByteArray RandomPage(std::mt19937& rng, int pieces) {
     std::uniform_int_distribution<size_t> pick(0, kPieces.size() - 1);
@@ -224,7 +172,10 @@ TEST_F(ScanDifferentialTest, VeryLongLinesAndFragments) {
     ExpectSame("=\"" + fragment + "x.gif\"", page, "long fragment");
     ExpectSame(QByteArray(200000, 'x') + "!'far.png'" + QByteArray(1000, '"'), page, "far marker");
     // A byte order mark inside a reference is a character of it, and stays one.
-    ExpectSame("\xEF\xBB\xBF<img src=\"\xEF\xBB\xBF\xEF\xBB\xBF" "a.jpg\">", page, "marks");
+    ExpectSame(
+        "\xEF\xBB\xBF<img src=\"\xEF\xBB\xBF\xEF\xBB\xBF"
+        "a.jpg\">",
+        page, "marks");
     // Many lines, few of them with anything to find.
     QByteArray lines;
     for (int i = 0; i < 20000; ++i) lines += i % 997 ? "\r" : "\r\n<a href=\"p.html\">";
