@@ -21,9 +21,10 @@ bool PageLineReader::fill() {
         mStart = 0;
     }
     const qsizetype had = mBuffer.size();
-    // A line of megabytes grows the buffer by doubling, not by a copy at every piece.
+    // A line longer than the buffer: room for the rest of the page at once (the page is still
+    // held once at most), rather than a copy at every piece.
     if (mBuffer.capacity() < had + kChunk)
-        mBuffer.reserve(qMax(2 * mBuffer.capacity(), had + kChunk));
+        mBuffer.reserve(had + qMax<qint64>(mFile.size() - mFile.pos(), kChunk));
     mBuffer.resize(had + kChunk);
     const qint64 got = mFile.read(mBuffer.data() + had, kChunk);
     mBuffer.resize(had + (got > 0 ? got : 0));

@@ -55,11 +55,14 @@ class CharFinder {
 public:
     static constexpr qsizetype kBlock = 16;
 
-    explicit CharFinder(std::string_view chars) : mCount(qMin<size_t>(chars.size(), 8)) {
-        for (int k = 0; k < mCount; ++k) {
-            mChars[k] = chars[size_t(k)];
+    explicit CharFinder(std::string_view chars) {
+        Q_ASSERT(!chars.empty() && chars.size() <= 8);
+        // Unused places repeat the first character, so that four or eight are always compared.
+        mWide = chars.size() > 4;
+        for (size_t k = 0; k < 8; ++k) {
+            mChars[k] = k < chars.size() ? chars[k] : chars[0];
 #if defined(__SSE2__)
-            mWanted[k] = _mm_set1_epi8(chars[size_t(k)]);
+            mWanted[k] = _mm_set1_epi8(mChars[k]);
 #endif
         }
     }
@@ -85,8 +88,15 @@ public:
 private:
 #if defined(__SSE2__)
     unsigned Hits(__m128i block) const {
-        __m128i hit = _mm_setzero_si128();
-        for (int k = 0; k < mCount; ++k) hit = _mm_or_si128(hit, _mm_cmpeq_epi8(block, mWanted[k]));
+        __m128i hit = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(block, mWanted[0]), _mm_cmpeq_epi8(block, mWanted[1])),
+            _mm_or_si128(_mm_cmpeq_epi8(block, mWanted[2]), _mm_cmpeq_epi8(block, mWanted[3])));
+        if (mWide) {
+            hit = _mm_or_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(block, mWanted[4]),
+                                                 _mm_cmpeq_epi8(block, mWanted[5])));
+            hit = _mm_or_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(block, mWanted[6]),
+                                                 _mm_cmpeq_epi8(block, mWanted[7])));
+        }
         return unsigned(_mm_movemask_epi8(hit));
     }
     __m128i mWanted[8];
@@ -95,12 +105,12 @@ private:
     unsigned Scalar(const Char* text) const {
         unsigned hits = 0;
         for (int i = 0; i < kBlock; ++i)
-            for (int k = 0; k < mCount; ++k)
-                if (Code(text[i]) == static_cast<unsigned char>(mChars[k])) hits |= 1u << i;
+            for (const char c : mChars)
+                if (Code(text[i]) == static_cast<unsigned char>(c)) hits |= 1u << i;
         return hits;
     }
 
-    int mCount;
+    bool mWide = false;
     char mChars[8] = {};
 };
 
