@@ -41,9 +41,9 @@ QString MakeAbsolute(QStringView ref, const QString& base) {
     return url;
 }
 
-// What a character means to the line walk: nothing, a blank, "<", or start marker n
+// What a character means to the line walk: nothing, a blank, "<", a quote, or start marker n
 // (kStartMarker + n).
-enum : quint8 { kOther = 0, kBlank = 1, kCut = 2, kStartMarker = 3 };
+enum : quint8 { kOther = 0, kBlank = 1, kCut = 2, kQuote = 3, kStartMarker = 4 };
 
 // Work counted for a line besides its characters, so that a page of empty lines yields too.
 constexpr qint64 kWorkPerLine = 8;
@@ -125,7 +125,9 @@ PageScanner::PageScanner(UrlQueue& links, UrlQueue& images, std::function<void()
     // markers, so that bytes and decoded text give the same positions.
     mKind[' '] = kBlank;
     mKind['<'] = kCut;
-    mSpecials = " <";
+    mKind['"'] = kQuote;
+    mKind['\''] = kQuote;
+    mSpecials = " <\"'";
     for (const ScanPattern& p : BuildScanPatterns()) {
         Q_ASSERT(p.startMarker.size() == 1 && p.startMarker.front().unicode() < 127);
         Q_ASSERT(!p.endMarker.isEmpty());
@@ -188,9 +190,28 @@ void PageScanner::scanText(const Char* text, qsizetype size) {
     bool marked = false;  // the current fragment holds a start marker
     bool cut = false;     // the line holds a blank or "<": then it is made of tokens
     qsizetype fragment = 0;
+    // A reference ends at a quote that follows an end marker, or at a quote that ends both
+    // the fragment and an end marker: a fragment without such a quote is passed over.
+    bool closable = false;
+    qsizetype lastQuote = -1;
+    const auto fragmentDone = [&](qsizetype end) {
+        if (end > fragment && lastQuote == end - 1 && mEndsWith[Code(text[lastQuote])])
+            closable = true;
+        if (closable)
+            scanFragment(text + fragment, end - fragment, startAt.data(), lastQuote - fragment);
+        pace(end - fragment);
+        startAt.fill(-1);
+        marked = closable = false;
+    };
     const auto step = [&](qsizetype i) {
         const unsigned kind = KindOf(mKind, text[i]);
         if (kind == kOther) return;
+        if (kind == kQuote) {
+            lastQuote = i;
+            if (i > fragment && Code(text[i - 1]) < 128 && mEndsWith[Code(text[i - 1])])
+                closable = true;
+            return;
+        }
         if (kind >= kStartMarker) {
             qsizetype& at = startAt[kind - kStartMarker];
             if (at < 0) {  // only the first one in a fragment counts
@@ -199,12 +220,9 @@ void PageScanner::scanText(const Char* text, qsizetype size) {
             }
             return;
         }
-        if (marked) {
-            scanFragment(text + fragment, i - fragment, startAt.data());
-            startAt.fill(-1);
-            marked = false;
-        }
+        if (marked) fragmentDone(i);
         fragment = i + 1;
+        closable = false;
         cut = true;
         if (kind == kBlank) tokenDone();
     };
@@ -218,35 +236,36 @@ void PageScanner::scanText(const Char* text, qsizetype size) {
         for (; i < stop; ++i) step(i);
         pace(stop - piece);
     }
-    if (marked) scanFragment(text + fragment, size - fragment, startAt.data());
+    if (marked) fragmentDone(size);
     if (cut) tokenDone();
     pace(kWorkPerLine);
 }
 
+// lastQuote: where in the fragment its last quote is.
 template <typename Char>
-void PageScanner::scanFragment(const Char* fragment, qsizetype size, const qsizetype* startAt) {
+void PageScanner::scanFragment(const Char* fragment, qsizetype size, const qsizetype* startAt,
+                               qsizetype lastQuote) {
     Founds found;
     int count = 0;
     for (int s = 0; s < int(mStarts.size()); ++s) {
-        if (startAt[s] < 0) continue;
+        if (startAt[s] < 0 || startAt[s] > lastQuote) continue;
         const qsizetype from = startAt[s] + 1;
         const int before = count;
-        count += findReferences(fragment + from, size - from, s, found.data() + count);
+        count +=
+            findReferences(fragment + from, size - from, lastQuote - from, s, found.data() + count);
         for (int k = before; k < count; ++k) found[size_t(k)].at += from;
     }
     if (count > 0) applyPatterns(fragment, found.data(), count);
-    pace(size);
 }
 
 // The references that the text after start marker `start` gives with each end marker: the
 // text up to the first occurrence of the end marker and the one character after it, which must
 // be a quote; a leading quote is left out, and so is the closing one.
 template <typename Char>
-int PageScanner::findReferences(const Char* rest, qsizetype size, int start, Found* found) {
+int PageScanner::findReferences(const Char* rest, qsizetype size, qsizetype lastQuote, int start,
+                                Found* found) {
     // The closing quote is at or after the end marker, so the end markers are looked for up
     // to the last quote only: one found first beyond it could not be taken anyway.
-    const qsizetype lastQuote = lastUsefulQuote(rest, size);
-    if (lastQuote < 0) return 0;
     const qsizetype first = IsQuote(rest[0]) ? 1 : 0;
     int count = 0;
     quint32 seen = 0;
@@ -280,23 +299,6 @@ int PageScanner::findReferences(const Char* rest, qsizetype size, int start, Fou
     }
     for (; i < stop && seen != mAllEnds; ++i) visit(i);
     return count;
-}
-
-// Where the last quote after a start marker is, or -1 when no reference can end in this text.
-// A reference ends at a quote that follows an end marker, or at a quote that ends both the
-// text and an end marker; a short text without such a quote is passed over at once.
-template <typename Char>
-qsizetype PageScanner::lastUsefulQuote(const Char* rest, qsizetype size) const {
-    constexpr qsizetype kShort = 64;
-    if (size > kShort) return scanchars::LastQuote(rest, size);
-    qsizetype last = -1;
-    for (qsizetype p = size - 1; p >= 0; --p) {
-        if (!IsQuote(rest[p])) continue;
-        if (last < 0) last = p;
-        if (p == size - 1 && mEndsWith[Code(rest[p])]) return last;
-        if (p > 0 && Code(rest[p - 1]) < 128 && mEndsWith[Code(rest[p - 1])]) return last;
-    }
-    return -1;
 }
 
 // The patterns that found something, in table order, so that each reads the queue as it is

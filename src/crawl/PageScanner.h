@@ -69,11 +69,11 @@ private:
     template <typename Char>
     void scanText(const Char* text, qsizetype size);
     template <typename Char>
-    void scanFragment(const Char* fragment, qsizetype size, const qsizetype* startAt);
+    void scanFragment(const Char* fragment, qsizetype size, const qsizetype* startAt,
+                      qsizetype lastQuote);
     template <typename Char>
-    int findReferences(const Char* rest, qsizetype size, int start, Found* found);
-    template <typename Char>
-    qsizetype lastUsefulQuote(const Char* rest, qsizetype size) const;
+    int findReferences(const Char* rest, qsizetype size, qsizetype lastQuote, int start,
+                       Found* found);
     template <typename Char>
     void applyPatterns(const Char* fragment, const Found* found, int count);
     void tokenDone();
@@ -86,8 +86,8 @@ private:
     UrlQueue& mImages;
     std::function<void()> mAnimateIcon;
     std::vector<Pattern> mPatterns;
-    std::vector<char> mStarts;       // the distinct start markers, one character each
-    std::string mSpecials;           // what the line walk stops at: blank, "<", start markers
+    std::vector<char> mStarts;  // the distinct start markers, one character each
+    std::string mSpecials;      // what the line walk stops at: blank, "<", quotes, start markers
     std::vector<std::string> mEnds;  // the distinct end markers
     std::vector<LeadGroup> mLeads;
     std::array<quint8, 256> mKind{};    // what each character below 256 means to the line walk

@@ -27,19 +27,6 @@ bool IsQuote(Char c) {
     return Code(c) == '"' || Code(c) == '\'';
 }
 
-// Where the last quote of the text is; -1 for none.
-inline qsizetype LastQuote(const char* text, qsizetype size) {
-    const void* a = memrchr(text, '"', size_t(size));
-    const void* b = memrchr(text, '\'', size_t(size));
-    const char* last = std::max(static_cast<const char*>(a), static_cast<const char*>(b));
-    return last ? last - text : -1;
-}
-inline qsizetype LastQuote(const char16_t* text, qsizetype size) {
-    qsizetype at = size - 1;
-    while (at >= 0 && !IsQuote(text[at])) --at;
-    return at;
-}
-
 template <typename Char>
 bool StartsWith(const Char* text, qsizetype size, std::string_view ascii) {
     if (size < qsizetype(ascii.size())) return false;
