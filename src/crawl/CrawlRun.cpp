@@ -230,7 +230,7 @@ bool CrawlRunner::scanStoredPage(const QString& path, const QString& pageUrl,
     PageLineReader page;
     if (!page.open(path)) return false;
     mCurrentPage = pageUrl;
-    QString line;
+    QByteArrayView line;  // scanned as stored: only the references found are decoded
     while (page.readLine(line)) {
         mScanner.ScanLine(line, pageUrl);
         mHost.AnimateIcon();

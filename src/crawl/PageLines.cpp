@@ -21,6 +21,10 @@ bool PageLineReader::fill() {
         mStart = 0;
     }
     const qsizetype had = mBuffer.size();
+    // A line longer than the buffer: room for the rest of the page at once (the page is still
+    // held once at most), rather than a copy at every piece.
+    if (mBuffer.capacity() < had + kChunk)
+        mBuffer.reserve(had + qMax<qint64>(mFile.size() - mFile.pos(), kChunk));
     mBuffer.resize(had + kChunk);
     const qint64 got = mFile.read(mBuffer.data() + had, kChunk);
     mBuffer.resize(had + (got > 0 ? got : 0));
@@ -34,11 +38,18 @@ bool PageLineReader::fill() {
 }
 
 bool PageLineReader::readLine(QString& line) {
+    QByteArrayView bytes;
+    if (!readLine(bytes)) return false;
+    line = QString::fromUtf8(bytes);
+    return true;
+}
+
+bool PageLineReader::readLine(QByteArrayView& line) {
     for (;;) {
         if (mStart >= mBuffer.size() && !fill()) return false;
         const qsizetype end = mBuffer.indexOf('\r', mStart + mSearched);
         if (end >= 0) {
-            line = QString::fromUtf8(mBuffer.constData() + mStart, end - mStart);
+            line = QByteArrayView(mBuffer.constData() + mStart, end - mStart);
             mStart = end + 1;
             mSearched = 0;
             if (mStart < mBuffer.size()) {
@@ -52,7 +63,7 @@ bool PageLineReader::readLine(QString& line) {
         if (!fill()) {
             // The last line of a page that does not end with a line end.
             if (mStart >= mBuffer.size()) return false;
-            line = QString::fromUtf8(mBuffer.constData() + mStart, mBuffer.size() - mStart);
+            line = QByteArrayView(mBuffer.constData() + mStart, mBuffer.size() - mStart);
             mStart = mBuffer.size();
             mSearched = 0;
             return true;

@@ -6,6 +6,7 @@
 // pieces, so a large page is never held twice over in memory.
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QFile>
 #include <QString>
 
@@ -21,6 +22,8 @@ public:
 
     // The next line without its end; false at the end of the page (or when reading fails).
     bool readLine(QString& line);
+    // The same as stored, undecoded; the view holds until the next call.
+    bool readLine(QByteArrayView& line);
 
 private:
     bool fill();

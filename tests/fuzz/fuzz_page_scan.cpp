@@ -1,16 +1,19 @@
 // The scan of one page line: the page URL and the line come from the input. The scanner's
 // answer is compared with the plain reading of the rules: every fragment of the line against
-// every pattern through ResolveReference, each new reference appended once to its queue.
+// every pattern through ResolveReference, each new reference appended once to its queue. A line
+// given as UTF-8 is scanned once more as stored bytes.
 
+#include <QByteArrayView>
 #include <QStringList>
+#include <string>
 #include <vector>
 
 #include "FuzzCheck.h"
-#include "crawl/PageScanner.h"
-#include "crawl/ScanPatterns.h"
 #include "core/StringTokens.h"
 #include "core/UrlQueue.h"
 #include "core/WindowSystem.h"
+#include "crawl/PageScanner.h"
+#include "crawl/ScanPatterns.h"
 
 namespace {
 
@@ -61,7 +64,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
 
     FuzzedDataProvider data(bytes, size);
     const QString pageUrl = ConsumeText(data, 200);
-    const QString line = ConsumeRestText(data);
+    const bool utf16 = data.ConsumeBool();
+    const std::string stored = data.ConsumeRemainingBytesAsString();
+    const QString line = FuzzText(stored, utf16);
 
     UrlQueue links, images;
     int animations = 0;
@@ -79,6 +84,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     FUZZ_CHECK(links.entries() == expectLinks);
     FUZZ_CHECK(images.entries() == expectImages);
     FUZZ_CHECK(animations == tokens);
+
+    // As a stored page holds it: the bytes, scanned undecoded, give what their decoding gives.
+    if (!utf16) {
+        UrlQueue storedLinks, storedImages;
+        int storedAnimations = 0;
+        PageScanner bytesScanner(storedLinks, storedImages,
+                                 [&storedAnimations] { ++storedAnimations; });
+        bytesScanner.ScanLine(QByteArrayView(stored.data(), qsizetype(stored.size())), pageUrl);
+        FUZZ_CHECK(storedLinks.entries() == expectLinks);
+        FUZZ_CHECK(storedImages.entries() == expectImages);
+        FUZZ_CHECK(storedAnimations == tokens);
+    }
 
     // Every reference is absolute as written or hangs below the page's folder.
     const QString base = ReferenceBase(pageUrl);
