@@ -72,6 +72,10 @@ fetch() {
     wget2) (cd "$out" && wget2 -q -r -l inf -nd -A html,jpg,png,gif "$url") || true ;;
     wget2x16) (cd "$out" && wget2 -q --max-threads=16 -r -l inf -nd -A html,jpg,png,gif "$url") ||
       true ;;
+    curl16) # every file of the site over 16 connections, without a crawl's wait for pages
+      (cd "$work/site" && find . -type f -printf 'url = %P\noutput = %P\n') |
+        sed "s|^url = |url = ${url%/d0/p0.html}/|" >"$work/curl.cfg"
+      (cd "$out" && curl -s --create-dirs --parallel --parallel-max 16 -K "$work/curl.cfg" 2>/dev/null) ;;
   esac
 }
 
@@ -88,7 +92,7 @@ timed() {
     bad[$who]=1
     echo "  $who stored other pictures: $(pictures_list "$out" | wc -l) of $(wc -l <"$work/site.sums")" >&2
   fi
-  took=$(echo "$t1 - $t0" | bc)
+  took=$(printf '%.3f' "$(echo "$t1 - $t0" | bc)")
 }
 
 median() { printf '%s\n' "$@" | sort -n | awk '{v[NR]=$1} END {printf "%.3f", NR%2 ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2}'; }
@@ -123,10 +127,11 @@ race delay "http://127.0.0.1:$delay_port/d0/p0.html"
 # The delaying server must not be what limits the race: with 16 threads wget2 should come near
 # the bound of one round trip per request spread over 16 connections.
 timed wget2x16 "http://127.0.0.1:$delay_port/d0/p0.html"
-check=$took
-bound=$(echo "scale=3; ($files + 1) * $delay / 1000 / 16" | bc)
-echo "server check: wget2 with 16 threads $check s; round-trip bound $(printf '%.3f' "$bound") s" \
-     "($((files + 1)) requests x $delay ms / 16)"
+crawled=$took
+timed curl16 "http://127.0.0.1:$delay_port/d0/p0.html"
+bound=$(printf '%.3f' "$(echo "scale=3; $files * $delay / 1000 / 16" | bc)")
+echo "server check, 16 connections: curl --parallel (every file) $took s, wget2 --max-threads=16" \
+     "$crawled s; round-trip bound $bound s ($files requests x $delay ms / 16)"
 
 ratio() { echo "scale=3; $1 / $2" | bc | awk '{printf "%.2f", $1}'; }
 echo
