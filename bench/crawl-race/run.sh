@@ -7,7 +7,8 @@
 #
 # Usage: bench/crawl-race/run.sh [path/to/siterambler-crawl] [path/to/delay_server]
 #        (or `ninja crawl-race` in the build folder)
-# Environment: RACE_TURNS     turns per contender and server (default 3)
+# Environment: RACE_TURNS     turns per contender behind the delaying server (default 3)
+#              RACE_LOOP_TURNS  turns per contender on loopback nginx (default 5: short, noisy)
 #              RACE_PAGES     pages in the site (default 100)
 #              RACE_PICTURES  pictures in the site (default 900)
 #              RACE_DELAY_MS  the delaying server's wait (default 30)
@@ -18,6 +19,7 @@ server=$(realpath "${2:-$here/../../build/bench/delay_server}")
 [ -x "$crawl" ] || { echo "build siterambler-crawl first (scripts/build.sh)"; exit 1; }
 [ -x "$server" ] || { echo "build delay_server first (ninja -C build delay_server)"; exit 1; }
 turns=${RACE_TURNS:-3}
+loop_turns=${RACE_LOOP_TURNS:-5}
 delay=${RACE_DELAY_MS:-30}
 bash "$here/../../scripts/deps.sh" nginx wget wget2 bc curl >/dev/null
 # shellcheck source=../nginx.sh
@@ -97,12 +99,12 @@ timed() {
 
 median() { printf '%s\n' "$@" | sort -n | awk '{v[NR]=$1} END {printf "%.3f", NR%2 ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2}'; }
 
-# race LEG URL: every contender TURNS times, the order rotated each turn; medians in med_LEG_WHO
+# race LEG URL TURNS: every contender TURNS times, the order rotated each turn; medians in med
 declare -A med=() gaps=()
 race() {
   local leg=$1 url=$2 turn i who
   declare -A times=()
-  for turn in $(seq "$turns"); do
+  for turn in $(seq "$3"); do
     for i in "${!contenders[@]}"; do
       who=${contenders[$(( (i + turn - 1) % ${#contenders[@]} ))]}
       timed "$who" "$url"
@@ -117,12 +119,11 @@ race() {
   gaps[$leg]=$(grep -o 'servicing events: [0-9]* ms' "$work/sr6.log" | grep -o '[0-9]*' || echo "?")
 }
 
-echo "site: $files files; $turns turns per contender; loopback nginx on port $port," \
-     "delay_server ($delay ms) on port $delay_port"
-echo "== loopback nginx"
-race loop "http://127.0.0.1:$port/d0/p0.html"
-echo "== $delay ms before every answer"
-race delay "http://127.0.0.1:$delay_port/d0/p0.html"
+echo "site: $files files; loopback nginx on port $port, delay_server ($delay ms) on port $delay_port"
+echo "== loopback nginx, $loop_turns turns"
+race loop "http://127.0.0.1:$port/d0/p0.html" "$loop_turns"
+echo "== $delay ms before every answer, $turns turns"
+race delay "http://127.0.0.1:$delay_port/d0/p0.html" "$turns"
 
 # The delaying server must not be what limits the race: with 16 threads wget2 should come near
 # the bound of one round trip per request spread over 16 connections.
