@@ -75,6 +75,7 @@ fetch() {
     wget2x16) (cd "$out" && wget2 -q --max-threads=16 -r -l inf -nd -A html,jpg,png,gif "$url") ||
       true ;;
     plain16) # every file of the site over 16 kept-alive connections, no crawl between them
+      hostport=${url#http://127.0.0.1:}; hostport=${hostport%%/*}
       (cd "$work/site" && find . -type f -printf '%P\n') | python3 -c '
 import http.client, os, sys, threading
 port, out = int(sys.argv[1]), sys.argv[2]
@@ -93,7 +94,7 @@ def work():
             f.write(body)
 workers = [threading.Thread(target=work) for _ in range(16)]
 for w in workers: w.start()
-for w in workers: w.join()' "$(echo "$url" | sed 's|.*:\([0-9]*\)/.*|\1|')" "$out" ;;
+for w in workers: w.join()' "$hostport" "$out" ;;
   esac
 }
 
