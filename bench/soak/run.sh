@@ -18,7 +18,7 @@ seconds=${SOAK_SECONDS:-120}
 pages=${SOAK_PAGES:-}
 site_pages=${SOAK_SITE:-20000}
 
-bash "$here/../../scripts/deps.sh" nginx-light curl time >/dev/null
+bash "$here/../../scripts/deps.sh" nginx curl time >/dev/null
 # shellcheck source=../nginx.sh
 source "$here/../nginx.sh"
 

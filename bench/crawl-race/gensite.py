@@ -31,5 +31,7 @@ def main(root, pages=400, pictures=3000, seed=7):
     return pic
 
 if __name__ == "__main__":
-    n = main(sys.argv[1])
-    print("site: 400 pages, %d pictures" % n)
+    pages = int(sys.argv[2]) if len(sys.argv) > 2 else 400
+    pictures = int(sys.argv[3]) if len(sys.argv) > 3 else 3000
+    n = main(sys.argv[1], pages, pictures)
+    print("site: %d pages, %d pictures" % (pages, n))
