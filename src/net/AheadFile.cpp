@@ -6,8 +6,10 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 
 namespace {
@@ -27,13 +29,20 @@ AheadFile::~AheadFile() {
 }
 
 AheadFile::AheadFile(AheadFile&& other) noexcept
-    : mFd(std::exchange(other.mFd, -1)), mSize(std::exchange(other.mSize, 0)) {}
+    : mFolder(std::move(other.mFolder)),
+      mMemory(std::move(other.mMemory)),
+      mFd(std::exchange(other.mFd, -1)),
+      mSize(std::exchange(other.mSize, 0)),
+      mOpen(std::exchange(other.mOpen, false)) {}
 
 AheadFile& AheadFile::operator=(AheadFile&& other) noexcept {
     if (this != &other) {
         close();
+        mFolder = std::move(other.mFolder);
+        mMemory = std::move(other.mMemory);
         mFd = std::exchange(other.mFd, -1);
         mSize = std::exchange(other.mSize, 0);
+        mOpen = std::exchange(other.mOpen, false);
     }
     return *this;
 }
@@ -41,11 +50,20 @@ AheadFile& AheadFile::operator=(AheadFile&& other) noexcept {
 bool AheadFile::open(const QString& folder) {
     close();
     if (folder.isEmpty()) return false;
+    mFolder = folder;
+    mOpen = true;
+    return true;
+}
+
+bool AheadFile::spill() {
 #ifdef O_TMPFILE
-    mFd = ::open(QFile::encodeName(folder).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    mFd = ::open(QFile::encodeName(mFolder).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
 #endif
-    if (mFd < 0) mFd = OpenAndUnlink(folder);
-    return mFd >= 0;
+    if (mFd < 0) mFd = OpenAndUnlink(mFolder);
+    if (mFd < 0) return false;
+    QByteArray held = std::exchange(mMemory, {});
+    mSize = 0;
+    return write(held.constData(), static_cast<std::size_t>(held.size()));
 }
 
 bool AheadFile::RoomIn(const QString& folder, std::int64_t bytes) {
@@ -60,10 +78,20 @@ void AheadFile::close() {
     if (mFd >= 0) ::close(mFd);
     mFd = -1;
     mSize = 0;
+    mMemory = QByteArray();
+    mOpen = false;
 }
 
 bool AheadFile::write(const char* data, std::size_t size) {
-    if (mFd < 0) return false;
+    if (!mOpen) return false;
+    if (mFd < 0) {
+        if (mSize + static_cast<std::int64_t>(size) <= kMemoryBytes) {
+            mMemory.append(data, static_cast<qsizetype>(size));
+            mSize = mMemory.size();
+            return true;
+        }
+        if (!spill()) return false;
+    }
     while (size > 0) {
         const ssize_t written = ::write(mFd, data, size);
         if (written < 0 && errno == EINTR) continue;
@@ -76,7 +104,13 @@ bool AheadFile::write(const char* data, std::size_t size) {
 }
 
 std::int64_t AheadFile::readAt(std::int64_t offset, char* buffer, std::size_t capacity) const {
-    if (mFd < 0) return -1;
+    if (mFd < 0) {
+        if (!mOpen || offset < 0) return -1;
+        const std::int64_t left = std::max<std::int64_t>(0, mSize - offset);
+        const auto got = static_cast<std::size_t>(std::min<std::int64_t>(left, capacity));
+        if (got > 0) std::memcpy(buffer, mMemory.constData() + offset, got);
+        return static_cast<std::int64_t>(got);
+    }
     for (;;) {
         const ssize_t got = ::pread(mFd, buffer, capacity, static_cast<off_t>(offset));
         if (got < 0 && errno == EINTR) continue;

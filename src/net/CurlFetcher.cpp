@@ -98,6 +98,7 @@ struct CurlFetcher::Impl {
     void perform();
     void poll(int waitMs);
     void plan();
+    bool evictBeyond(const QStringList& next, int i);
     Job* planAhead(const QString& url);
     bool start(Job& job);
     int hostWaitMs(const QString& url) const;
@@ -125,6 +126,8 @@ CurlFetcher::Impl::Impl(const Options& opts) : options(opts) {
     if (!multi) return;  // every fetch then fails
     curl_multi_setopt(multi, CURLMOPT_MAX_HOST_CONNECTIONS, static_cast<long>(options.connections));
     curl_multi_setopt(multi, CURLMOPT_PIPELINING, static_cast<long>(CURLPIPE_MULTIPLEX));
+    // Room for every connection of the pool in the cache: none is closed only to open another.
+    curl_multi_setopt(multi, CURLMOPT_MAXCONNECTS, static_cast<long>(2 * options.connections));
 }
 
 CurlFetcher::Impl::~Impl() {
@@ -228,22 +231,24 @@ Job* CurlFetcher::Impl::planAhead(const QString& url) {
     return raw;
 }
 
-// Brings the transfers held ahead in line with what the run will ask for next: transfers no
-// longer wanted (their entries deleted, edited or beyond the window) go, the first entries not
-// yet covered start while there is room.
+// Brings the transfers held ahead in line with what the run will ask for next: transfers of
+// entries no longer queued near the front (deleted, edited) go; the first entries not yet
+// covered start while there is room. Transfers start only for the entries the run reaches
+// within Connections fetches: further ones would mostly be pushed back by the pictures of the
+// page at hand and wasted. Those held already stay while the run may still reach them.
 void CurlFetcher::Impl::plan() {
     if (!lookahead || options.connections <= 1) {
         dropAhead();
         return;
     }
-    const int window = 2 * options.connections;
+    const int most = 2 * options.connections;  // in flight plus finished and unused
     QStringList next;
     try {
-        next = lookahead(window);
+        next = lookahead(2 * most);
     } catch (...) {
         next.clear();
     }
-    if (next.size() > window) next.resize(window);
+    if (next.size() > 2 * most) next.resize(2 * most);
     QHash<QString, int> wanted;
     for (const QString& url : next)
         if (FetchableAhead(url)) ++wanted[url];
@@ -259,18 +264,40 @@ void CurlFetcher::Impl::plan() {
         --held[job.url];
         erase(it++);
     }
-    // Bodies held ahead never take the last of the disk: there the run stores what the
-    // one-at-a-time crawl would have stored before the disk filled.
-    const bool room = AheadFile::RoomIn(gRunFolder, kDiskReserve);
-    for (const QString& url : next) {
+    const int reach = std::min(static_cast<int>(next.size()), options.connections + 1);
+    int room = -1;  // asked for once, when a transfer is about to start
+    for (int i = 0; i < reach; ++i) {
+        const QString& url = next.at(i);
         if (!FetchableAhead(url)) continue;
         if (held.value(url) > 0) {
             --held[url];
             continue;
         }
-        if (static_cast<int>(jobs.size()) >= window || runningCount() >= options.connections) break;
-        if (room && hostWaitMs(url) == 0) planAhead(url);
+        if (runningCount() >= options.connections) break;
+        if (static_cast<int>(jobs.size()) >= most && !evictBeyond(next, i)) break;
+        // Bodies held ahead never take the last of the disk: there the run stores what the
+        // one-at-a-time crawl would have stored before the disk filled.
+        if (room < 0) room = AheadFile::RoomIn(gRunFolder, kDiskReserve) ? 1 : 0;
+        if (room == 1 && hostWaitMs(url) == 0) planAhead(url);
     }
+}
+
+// Makes room for the entry at index i of next by dropping the unused transfer the run will ask
+// for last, when that comes after it; false when none does.
+bool CurlFetcher::Impl::evictBeyond(const QStringList& next, int i) {
+    auto last = jobs.end();
+    qsizetype lastAt = i;
+    for (auto it = jobs.begin(); it != jobs.end(); ++it) {
+        if ((*it)->claimed || !(*it)->ahead) continue;
+        const qsizetype at = next.indexOf((*it)->url);
+        if (at > lastAt) {
+            lastAt = at;
+            last = it;
+        }
+    }
+    if (last == jobs.end()) return false;
+    erase(last);
+    return true;
 }
 
 Job* CurlFetcher::Impl::claim(const QString& url) {
@@ -313,12 +340,22 @@ bool CurlFetcher::Impl::waitFor(Job& job) {
 
 FetchResult CurlFetcher::Impl::replay(const Job& job, const Sink& sink) {
     FetchResult result = job.result;
-    std::vector<char> buffer(std::size_t{64} * 1024);
+    constexpr std::size_t kPiece = std::size_t{64} * 1024;
+    const QByteArray* held = job.body.memory();
+    std::vector<char> buffer(held ? 0 : kPiece);
     for (std::int64_t offset = 0; offset < job.body.size();) {
-        const std::int64_t got = job.body.readAt(offset, buffer.data(), buffer.size());
+        const char* piece = nullptr;
+        std::int64_t got = 0;
+        if (held) {  // straight from memory: no copy in between
+            piece = held->constData() + offset;
+            got = std::min<std::int64_t>(static_cast<std::int64_t>(kPiece), held->size() - offset);
+        } else {
+            piece = buffer.data();
+            got = job.body.readAt(offset, buffer.data(), buffer.size());
+        }
         bool stored = false;
         try {
-            stored = got > 0 && sink(buffer.data(), static_cast<std::size_t>(got));
+            stored = got > 0 && sink(piece, static_cast<std::size_t>(got));
         } catch (...) {
         }
         if (!stored) {

@@ -217,3 +217,34 @@ TEST_F(CurlFetcherAheadTest, StartsOfRequestsToOneHostKeepTheDelay) {
 }
 
 }  // namespace
+
+TEST_F(CurlFetcherAheadTest, EntriesPushedBackInTheQueueAreKeptAndLargeBodiesArriveWhole) {
+    // A body beyond what is held in memory moves to a file on the way and still arrives whole.
+    std::string large(std::size_t{3} * 1024 * 1024 + 17, 'x');
+    for (std::size_t i = 0; i < large.size(); i += 4093) large[i] = char('a' + i % 26);
+    site.page("/large.jpg", large, "image/jpeg");
+    site.page("/page.html", "<html>page</html>");
+    for (int n = 1; n <= 6; ++n) {
+        site.page("/p" + std::to_string(n) + ".html", Body(n));
+        site.page("/i" + std::to_string(n) + ".jpg", Body(n + 10), "image/jpeg");
+    }
+    queue << site.url("/page.html") << site.url("/large.jpg");
+    for (int n = 1; n <= 6; ++n) queue << site.url("/p" + std::to_string(n) + ".html");
+    CurlFetcher fetcher(PoolOptions(3));
+    follow(fetcher);
+    EXPECT_EQ(next(fetcher).body, "<html>page</html>");
+    // The page's pictures go before the pages queued after it, as the run queues them.
+    for (int n = 6; n >= 1; --n) queue.insert(1, site.url("/i" + std::to_string(n) + ".jpg"));
+    EXPECT_TRUE(next(fetcher).body == large);
+    for (int n = 1; n <= 6; ++n) EXPECT_TRUE(next(fetcher).body == Body(n + 10)) << n;
+    for (int n = 1; n <= 6; ++n) EXPECT_TRUE(next(fetcher).body == Body(n)) << n;
+
+    // Pages fetched ahead and pushed back by the pictures were kept, not fetched twice.
+    EXPECT_EQ(site.count("/large.jpg"), 1);
+    for (int n = 1; n <= 6; ++n) {
+        EXPECT_EQ(site.count("/p" + std::to_string(n) + ".html"), 1) << n;
+        EXPECT_EQ(site.count("/i" + std::to_string(n) + ".jpg"), 1) << n;
+    }
+    EXPECT_EQ(fetcher.aheadCount(), 0);
+    EXPECT_EQ(leftInRunFolder(), QStringList());
+}
