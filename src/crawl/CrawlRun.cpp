@@ -64,15 +64,17 @@ bool TransferTurn(bool cancelledBefore) {
 // comes first.
 // Entries the opt-in rules will pass over are left out: they are never fetched.
 using TakeTest = std::function<bool(const QString& url, bool page)>;
-QStringList NextEntries(CrawlHost& host, int max, const TakeTest& willTake) {
+Fetcher::NextUrls NextEntries(CrawlHost& host, int max, const TakeTest& willTake) {
     QStringList next;
     const UrlQueue& images = host.lstImage();
     const UrlQueue& links = host.lstLink();
     for (int i = 0; i < images.count() && next.size() < max; ++i)
         if (willTake(images.entry(i), false)) next.append(images.entry(i));
+    // the pictures keep their places; a page scanned later queues its pictures before the pages
+    const int settled = static_cast<int>(next.size());
     for (int i = images.count() > 0 ? 1 : 0; i < links.count() && next.size() < max; ++i)
         if (willTake(links.entry(i), true)) next.append(links.entry(i));
-    return next;
+    return {next, settled};
 }
 
 // The fetcher may fetch ahead while the run works through the queues; whatever it holds goes

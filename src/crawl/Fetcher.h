@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <cstddef>
 #include <functional>
+#include <utility>
 
 enum class FetchOutcome {
     Ok,       // the whole body went to the sink
@@ -26,8 +27,18 @@ public:
     using Progress = std::function<bool()>;
 
     // The URLs the run will most likely ask for next, in the order it would ask for them (the
-    // one it is working on first), at most max of them. Asked often: it must be cheap.
-    using Lookahead = std::function<QStringList(int max)>;
+    // one it is working on first). The first `settled` of them keep their places: what the run
+    // finds meanwhile queues behind them; the rest may be pushed back by what a page scan
+    // queues in front (-1: not known).
+    struct NextUrls {
+        NextUrls() = default;
+        NextUrls(QStringList list, int settledCount = -1)  // NOLINT: a plain list converts
+            : urls(std::move(list)), settled(settledCount) {}
+        QStringList urls;
+        int settled = -1;
+    };
+    // At most max URLs. Asked often: it must be cheap.
+    using Lookahead = std::function<NextUrls(int max)>;
 
     virtual ~Fetcher() = default;
     virtual FetchResult fetch(const QString& url, const Sink& sink, const Progress& progress) = 0;

@@ -98,7 +98,6 @@ struct CurlFetcher::Impl {
     void perform();
     void poll(int waitMs);
     void plan();
-    bool evictBeyond(const QStringList& next, int i);
     Job* planAhead(const QString& url);
     bool start(Job& job);
     int hostWaitMs(const QString& url) const;
@@ -233,24 +232,28 @@ Job* CurlFetcher::Impl::planAhead(const QString& url) {
 
 // Brings the transfers held ahead in line with what the run will ask for next: transfers of
 // entries no longer queued near the front (deleted, edited) go; the first entries not yet
-// covered start while there is room. Transfers start only for the entries the run reaches
-// within Connections fetches: further ones would mostly be pushed back by the pictures of the
-// page at hand and wasted. Those held already stay while the run may still reach them.
+// covered start while there is room. Entries that keep their places start as connections free
+// up. The others, which a page scan may push back, start only within Connections + 1 places of
+// the run, and at most pagesAhead of them when that border is known: started any further they
+// would be pushed back and wasted, or hold the connections the pictures of the next page need
+// (half the connections: pages without pictures still go in parallel).
+// Transfers held already stay while the run may still reach them.
 void CurlFetcher::Impl::plan() {
     if (!lookahead || options.connections <= 1) {
         dropAhead();
         return;
     }
     const int most = 2 * options.connections;  // in flight plus finished and unused
-    QStringList next;
+    Fetcher::NextUrls next;
     try {
         next = lookahead(2 * most);
     } catch (...) {
-        next.clear();
+        next = {};
     }
-    if (next.size() > 2 * most) next.resize(2 * most);
+    QStringList& urls = next.urls;
+    if (urls.size() > 2 * most) urls.resize(2 * most);
     QHash<QString, int> wanted;
-    for (const QString& url : next)
+    for (const QString& url : urls)
         if (FetchableAhead(url)) ++wanted[url];
 
     QHash<QString, int> held;
@@ -264,40 +267,26 @@ void CurlFetcher::Impl::plan() {
         --held[job.url];
         erase(it++);
     }
-    const int reach = std::min(static_cast<int>(next.size()), options.connections + 1);
-    int room = -1;  // asked for once, when a transfer is about to start
-    for (int i = 0; i < reach; ++i) {
-        const QString& url = next.at(i);
+    const int pagesAhead = std::max(2, options.connections / 2);
+    int movable = 0;  // entries past the settled ones, the run's current one aside
+    int room = -1;    // asked for once, when a transfer is about to start
+    for (int i = 0; i < static_cast<int>(urls.size()); ++i) {
+        if (i >= next.settled) {
+            if (i > options.connections) break;
+            if (i > 0 && next.settled >= 0 && ++movable > pagesAhead) break;
+        }
+        const QString& url = urls.at(i);
         if (!FetchableAhead(url)) continue;
         if (held.value(url) > 0) {
             --held[url];
             continue;
         }
-        if (runningCount() >= options.connections) break;
-        if (static_cast<int>(jobs.size()) >= most && !evictBeyond(next, i)) break;
+        if (runningCount() >= options.connections || static_cast<int>(jobs.size()) >= most) break;
         // Bodies held ahead never take the last of the disk: there the run stores what the
         // one-at-a-time crawl would have stored before the disk filled.
         if (room < 0) room = AheadFile::RoomIn(gRunFolder, kDiskReserve) ? 1 : 0;
         if (room == 1 && hostWaitMs(url) == 0) planAhead(url);
     }
-}
-
-// Makes room for the entry at index i of next by dropping the unused transfer the run will ask
-// for last, when that comes after it; false when none does.
-bool CurlFetcher::Impl::evictBeyond(const QStringList& next, int i) {
-    auto last = jobs.end();
-    qsizetype lastAt = i;
-    for (auto it = jobs.begin(); it != jobs.end(); ++it) {
-        if ((*it)->claimed || !(*it)->ahead) continue;
-        const qsizetype at = next.indexOf((*it)->url);
-        if (at > lastAt) {
-            lastAt = at;
-            last = it;
-        }
-    }
-    if (last == jobs.end()) return false;
-    erase(last);
-    return true;
 }
 
 Job* CurlFetcher::Impl::claim(const QString& url) {

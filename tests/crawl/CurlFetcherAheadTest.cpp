@@ -248,3 +248,23 @@ TEST_F(CurlFetcherAheadTest, EntriesPushedBackInTheQueueAreKeptAndLargeBodiesArr
     EXPECT_EQ(fetcher.aheadCount(), 0);
     EXPECT_EQ(leftInRunFolder(), QStringList());
 }
+
+TEST_F(CurlFetcherAheadTest, EntriesThatMayBePushedBackStartOnlyAFewAtATime) {
+    SiteRoute slow;
+    slow.body = "picture";
+    slow.delayMs = 300;  // time enough to start whatever the pool will start
+    site.route("/slow.jpg", slow);
+    for (int n = 1; n <= 5; ++n) site.page("/p" + std::to_string(n) + ".html", Body(n));
+    queue << site.url("/slow.jpg");
+    for (int n = 1; n <= 5; ++n) queue << site.url("/p" + std::to_string(n) + ".html");
+    CurlFetcher fetcher(PoolOptions(4));
+    // Only the picture keeps its place; the pages behind it may be pushed back.
+    fetcher.setLookahead([this](int max) { return Fetcher::NextUrls(queue.mid(0, max), 1); });
+    EXPECT_EQ(next(fetcher).body, "picture");
+    EXPECT_EQ(site.count("/p1.html") + site.count("/p2.html"), 2);
+    for (int n = 3; n <= 5; ++n) EXPECT_EQ(site.count("/p" + std::to_string(n) + ".html"), 0) << n;
+    for (int n = 1; n <= 5; ++n) {
+        EXPECT_TRUE(next(fetcher).body == Body(n)) << n;
+        EXPECT_EQ(site.count("/p" + std::to_string(n) + ".html"), 1) << n;
+    }
+}
