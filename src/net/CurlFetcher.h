@@ -3,7 +3,8 @@
 // whole crawl so that connections are kept alive and reused.
 //
 // With more than one connection and a lookahead set, the fetcher keeps transfers of the URLs
-// the run will ask for next in flight, each streaming into an unnamed file in the run folder.
+// the run will ask for next in flight, each streaming into memory, or past a megabyte into an
+// unnamed file in the run folder.
 // A fetch of a URL fetched ahead waits for that transfer (or takes it at once) and hands over
 // its body and result as the transfer would have delivered them; any other fetch transfers the
 // URL then. A body fetched ahead serves one fetch only.
