@@ -69,7 +69,7 @@ start_app() {  # start URL
   [ -n "$app" ] && { kill -9 "$app" 2>/dev/null; wait "$app" 2>/dev/null; }
   printf '[Path]\nURL=%s\nDownload=%s\n[Option]\nHTMLAutoDelete=1\nPictAutoDelete=0\n' \
     "$1" "$work/dl" >"$work/bin/Init.dat"
-  QT_QPA_PLATFORM=xcb "$work/bin/siterambler" >"$work/app.log" 2>&1 &
+  (cd "$work" && exec env QT_QPA_PLATFORM=xcb "$work/bin/siterambler" >"$work/app.log" 2>&1) &
   app=$!
   main=$(wait_window '^Site Rambler$') || fail "the main window did not appear"
   "$py" - "$main" <<'PY' || fail "the main window does not advertise _NET_WM_PING"
