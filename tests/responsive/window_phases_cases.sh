@@ -64,6 +64,7 @@ save_or_open() {  # menu keys after the file menu opened, dialog title, keys tha
   key "$dialog" $3
   for _ in $(seq 600); do xdotool search --onlyvisible --name "$2" >/dev/null 2>&1 || break; sleep 0.1; done
   probe_stop
+  xdotool search --onlyvisible --name "$2" >/dev/null 2>&1 && fail "the dialog $2 did not finish"
 }
 
 # A crawl settings file of 300,000 links written from the list and read back into it.
@@ -76,7 +77,7 @@ phase_savefile() {
 
 phase_openfile() {
   [ -s "$work/無題.srs" ] || phase_savefile
-  save_or_open "" '巡回設定ファイル (\*.srs) を開く$' "Tab Tab Tab Tab Down Return"
+  save_or_open "" 'srs.*を開く$' "Tab Tab Tab Tab Down Return"
 }
 
 # The viewer on a run folder of 100,000 files whose two pictures are 999,990 numbers apart.
