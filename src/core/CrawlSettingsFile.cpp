@@ -137,6 +137,9 @@ CrawlSettingsRead ReadCrawlSettings(const ProfileFile& file, const KeepGoing& ke
 
 CrawlSettingsRead ReadCrawlSettingsFile(const QString& path, const KeepGoing& keepGoing) {
     ProfileFile file;
-    file.load(path);
+    if (keepGoing)
+        file.load(path, [&keepGoing] { keepGoing(); });  // its stop is seen at the next link
+    else
+        file.load(path);
     return ReadCrawlSettings(file, keepGoing);
 }

@@ -77,7 +77,17 @@ void frmFileOpen2::cmdOK_Click() {
                     QStringLiteral("読み込みの失敗"), MB_ICONERROR);
         return;
     }
-    if (mParts.lstLink) mParts.lstLink->appendAll(read.links);
+    if (mParts.lstLink) {
+        // In pieces, answering the windows between them: 300,000 links at once held the
+        // window for half a second.
+        constexpr qsizetype kPiece = 5000;
+        mBusy = true;
+        for (qsizetype from = 0; from < read.links.size(); from += kPiece) {
+            mParts.lstLink->appendAll(read.links.mid(from, kPiece));
+            if (!ws().YieldNoThrow()) return;  // the program is ending
+        }
+        mBusy = false;
+    }
     cmdClose_Click();
 }
 

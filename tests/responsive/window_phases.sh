@@ -27,7 +27,7 @@ cleanup() {
   wait 2>/dev/null; rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*"; [ -f "$work/app.log" ] && tail -5 "$work/app.log"; exit 1; }
+fail() { echo "FAIL: $*"; [ -n "${SR_FAIL_SHOT:-}" ] && import -window root "$SR_FAIL_SHOT"; [ -f "$work/app.log" ] && tail -5 "$work/app.log"; exit 1; }
 
 mkdir -p "$work/bin" "$work/dl"
 cp "$exe" "$work/bin/siterambler"

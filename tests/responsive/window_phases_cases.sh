@@ -77,7 +77,7 @@ phase_savefile() {
 
 phase_openfile() {
   [ -s "$work/無題.srs" ] || phase_savefile
-  save_or_open "" 'srs.*を開く$' "Tab Tab Tab Tab Down Return"
+  save_or_open "" 'srs.*を開く$' "Tab Tab Tab Tab space Return"
 }
 
 # The viewer on a run folder of 100,000 files whose two pictures are 999,990 numbers apart.
