@@ -106,8 +106,8 @@ bool SaveCrawlSettingsFile(const QString& path, const QString& downloadPath,
                            CrawlFileLayout layout, const KeepGoing& keepGoing) {
     bool stopped = false;
     const KeepGoing watch = [&] { return keepGoing() || (stopped = true, false); };
-    const ProfileFile file =
-        BuildCrawlSettingsFile(downloadPath, startUrl, links, layout, keepGoing ? watch : KeepGoing());
+    const ProfileFile file = BuildCrawlSettingsFile(downloadPath, startUrl, links, layout,
+                                                    keepGoing ? watch : KeepGoing());
     return !stopped && file.save(path);
 }
 

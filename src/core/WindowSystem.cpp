@@ -75,7 +75,8 @@ bool WindowSystem::SleepNoThrow(int ms) {
         if (!YieldNoThrow()) return false;
         const qint64 now = NowNs();
         if (now >= until) return true;
-        const qint64 piece = qMin(until - now, qMax<qint64>(kSliceNs - (now - mLastServiceEndNs), 0));
+        const qint64 piece =
+            qMin(until - now, qMax<qint64>(kSliceNs - (now - mLastServiceEndNs), 0));
         if (piece > 0) std::this_thread::sleep_for(std::chrono::nanoseconds(piece));
     }
 }

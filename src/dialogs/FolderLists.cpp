@@ -1,6 +1,5 @@
 #include "dialogs/FolderLists.h"
 #include "widgets/Twips.h"
-#include "core/WindowSystem.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -14,6 +13,8 @@
 #include <QStyle>
 #include <algorithm>
 #include <vector>
+
+#include "core/WindowSystem.h"
 
 namespace {
 

@@ -47,7 +47,9 @@ QtWindowSystem::QtWindowSystem() {
     QCoreApplication::instance()->installEventFilter(mWatch);
 }
 
-QtWindowSystem::~QtWindowSystem() { delete mWatch; }
+QtWindowSystem::~QtWindowSystem() {
+    delete mWatch;
+}
 
 int QtWindowSystem::MsgBox(const QString& text, const QString& title, int style) {
     QMessageBox box(IconOf(style), title, WithLineBreaks(text), QMessageBox::NoButton,
