@@ -86,6 +86,7 @@ phase_viewer() {
   mkdir -p "$v"
   "$py" -c "import sys; [open(f'{sys.argv[1]}/f{i:06d}.dat','w').close() for i in range(99998)]" "$v"
   printf '\xff\xd8\xff' >"$v/000001.jpg"; cp "$v/000001.jpg" "$v/999992.jpg"
+  rm -rf "$work/dl" && mkdir "$work/dl"  # the small crawl's run folder is then SR0000
   start_app "$base/tiny.html"
   start_crawl
   local box; box=$(wait_window '^巡回の完了$' 300) || fail "the small crawl did not end"
