@@ -27,23 +27,28 @@ cleanup() {
   wait 2>/dev/null; rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*"; [ -n "${SR_FAIL_SHOT:-}" ] && import -window root "$SR_FAIL_SHOT"; [ -f "$work/app.log" ] && tail -5 "$work/app.log"; exit 1; }
+fail() {
+  xdotool getmouselocation >/dev/null 2>&1 || { echo "SKIP: the X server went away ($*)"; exit 77; }
+  echo "FAIL: $*"; [ -n "${SR_FAIL_SHOT:-}" ] && import -window root "$SR_FAIL_SHOT"; [ -f "$work/app.log" ] && tail -5 "$work/app.log"; exit 1; }
 
 mkdir -p "$work/bin" "$work/dl"
 cp "$exe" "$work/bin/siterambler"
 "$py" "$here/phase_server.py" "$work/port" 2>"$work/http.log" &
 pids+=($!)
 
-display=""
-for n in $(seq 150 250); do
-  { [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; } && continue
-  Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-  xpid=$!
-  sleep 0.5
-  if kill -0 "$xpid" 2>/dev/null; then display=":$n"; pids+=("$xpid"); break; fi
-done
-[ -n "$display" ] || { echo "SKIP: Xvfb could not start"; exit 77; }
-export DISPLAY=$display
+xpid=""
+start_x() {  # a display of its own; again if something outside this test ended it
+  local n
+  for n in $(seq 150 250); do
+    { [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; } && continue
+    Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    xpid=$!
+    sleep 0.5
+    if kill -0 "$xpid" 2>/dev/null; then export DISPLAY=":$n"; pids+=("$xpid"); return 0; fi
+  done
+  return 1
+}
+start_x || { echo "SKIP: Xvfb could not start"; exit 77; }
 for _ in $(seq 600); do [ -s "$work/port" ] && break; sleep 0.1; done
 [ -s "$work/port" ] || fail "the test server did not start"
 base="http://127.0.0.1:$(cat "$work/port")"
@@ -67,6 +72,12 @@ wait_log() {  # regex in the server's log [seconds]
 # The program with its settings, started afresh for a phase.
 start_app() {  # start URL
   [ -n "$app" ] && { kill -9 "$app" 2>/dev/null; wait "$app" 2>/dev/null; }
+  # Others on this machine have been seen to take the display's socket away: a display that no
+  # longer takes new clients is replaced.
+  if ! xdotool getmouselocation >/dev/null 2>&1; then
+    kill "$xpid" 2>/dev/null
+    start_x || { echo "SKIP: Xvfb could not start again"; exit 77; }
+  fi
   printf '[Path]\nURL=%s\nDownload=%s\n[Option]\nHTMLAutoDelete=1\nPictAutoDelete=0\n' \
     "$1" "$work/dl" >"$work/bin/Init.dat"
   (cd "$work" && exec env QT_QPA_PLATFORM=xcb "$work/bin/siterambler" >"$work/app.log" 2>&1) &
