@@ -43,8 +43,15 @@ start_x() {  # a display of its own; again if something outside this test ended 
     { [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; } && continue
     Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
     xpid=$!
-    sleep 0.5
-    if kill -0 "$xpid" 2>/dev/null; then export DISPLAY=":$n"; pids+=("$xpid"); return 0; fi
+    for _ in $(seq 100); do  # up to 10 s on a busy machine before it takes clients
+      DISPLAY=":$n" xdotool getmouselocation >/dev/null 2>&1 && break
+      kill -0 "$xpid" 2>/dev/null || break
+      sleep 0.1
+    done
+    if DISPLAY=":$n" xdotool getmouselocation >/dev/null 2>&1; then
+      export DISPLAY=":$n"; pids+=("$xpid"); return 0
+    fi
+    kill "$xpid" 2>/dev/null
   done
   return 1
 }
@@ -80,9 +87,15 @@ start_app() {  # start URL
   fi
   printf '[Path]\nURL=%s\nDownload=%s\n[Option]\nHTMLAutoDelete=1\nPictAutoDelete=0\n' \
     "$1" "$work/dl" >"$work/bin/Init.dat"
-  (cd "$work" && exec env QT_QPA_PLATFORM=xcb "$work/bin/siterambler" >"$work/app.log" 2>&1) &
-  app=$!
-  main=$(wait_window '^Site Rambler$') || fail "the main window did not appear"
+  # Under load the program has now and then failed to reach a display that takes other
+  # clients; such a start is tried again.
+  for _ in 1 2 3; do
+    (cd "$work" && exec env QT_QPA_PLATFORM=xcb "$work/bin/siterambler" >"$work/app.log" 2>&1) &
+    app=$!
+    main=$(wait_window '^Site Rambler$' 150) && break
+    kill -9 "$app" 2>/dev/null; wait "$app" 2>/dev/null; main=""
+  done
+  [ -n "$main" ] || fail "the main window did not appear"
   "$py" - "$main" <<'PY' || fail "the main window does not advertise _NET_WM_PING"
 import sys
 from Xlib import display
