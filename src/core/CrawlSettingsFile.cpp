@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "core/NumberText.h"
@@ -53,7 +54,9 @@ qint64 LinkKeyNumber(const QByteArray& key) {
 
 // Every number n from 0 to last for which some line of the file has the key "URL" + n, in
 // increasing order. Whether that key really sits in [Link] is left to the profile look-up.
-std::vector<qint64> LinkNumbersPresent(const QByteArray& bytes, qint64 last) {
+// Empty when keepGoing said stop.
+std::optional<std::vector<qint64>> LinkNumbersPresent(const QByteArray& bytes, qint64 last,
+                                                      const KeepGoing& keepGoing) {
     std::vector<qint64> numbers;
     qsizetype start = 0;
     const qsizetype size = bytes.size();
@@ -62,6 +65,7 @@ std::vector<qint64> LinkNumbersPresent(const QByteArray& bytes, qint64 last) {
         while (end < size && bytes[end] != '\n' && bytes[end] != '\r') ++end;
         const QByteArray line = TrimBlanks(bytes.mid(start, end - start));
         start = end + 1;
+        if (keepGoing && !keepGoing()) return std::nullopt;
         const qsizetype eq = line.indexOf('=');
         if (line.isEmpty() || line[0] == ';' || line[0] == '[' || eq < 0) continue;
         const qint64 n = LinkKeyNumber(TrimBlanks(line.left(eq)));
@@ -81,7 +85,8 @@ QString CrawlFileTargetPath(const QString& folder, const QString& name) {
 }
 
 ProfileFile BuildCrawlSettingsFile(const QString& downloadPath, const QString& startUrl,
-                                   const QStringList& links, CrawlFileLayout layout) {
+                                   const QStringList& links, CrawlFileLayout layout,
+                                   const KeepGoing& keepGoing) {
     ProfileFile file;
     file.setValue(kBaseSetting, kDownloadPath, downloadPath);
     const bool resume =
@@ -89,17 +94,24 @@ ProfileFile BuildCrawlSettingsFile(const QString& downloadPath, const QString& s
     const qsizetype first = resume ? 1 : 0;
     file.setValue(kBaseSetting, kUrl, resume ? links.first() : startUrl);
     file.setValue(kLink, kCount, QString::number(links.size() - first));
-    for (qsizetype i = first; i < links.size(); ++i) file.setValue(kLink, LinkKey(i), links[i]);
+    for (qsizetype i = first; i < links.size(); ++i) {
+        file.setValue(kLink, LinkKey(i), links[i]);
+        if (keepGoing && !keepGoing()) return ProfileFile();
+    }
     return file;
 }
 
 bool SaveCrawlSettingsFile(const QString& path, const QString& downloadPath,
                            const QString& startUrl, const QStringList& links,
-                           CrawlFileLayout layout) {
-    return BuildCrawlSettingsFile(downloadPath, startUrl, links, layout).save(path);
+                           CrawlFileLayout layout, const KeepGoing& keepGoing) {
+    bool stopped = false;
+    const KeepGoing watch = [&] { return keepGoing() || (stopped = true, false); };
+    const ProfileFile file = BuildCrawlSettingsFile(downloadPath, startUrl, links, layout,
+                                                    keepGoing ? watch : KeepGoing());
+    return !stopped && file.save(path);
 }
 
-CrawlSettingsRead ReadCrawlSettings(const ProfileFile& file) {
+CrawlSettingsRead ReadCrawlSettings(const ProfileFile& file, const KeepGoing& keepGoing) {
     CrawlSettingsRead read;
     read.startUrl = file.value(kBaseSetting, kUrl);
     read.downloadPath = file.value(kBaseSetting, kDownloadPath);
@@ -111,15 +123,23 @@ CrawlSettingsRead ReadCrawlSettings(const ProfileFile& file) {
         return read;
     }
     if (*count < 0) return read;
-    for (const qint64 n : LinkNumbersPresent(file.bytes(), *count)) {
+    CrawlSettingsRead abandoned;
+    abandoned.abandoned = true;
+    const auto numbers = LinkNumbersPresent(file.bytes(), *count, keepGoing);
+    if (!numbers) return abandoned;
+    for (const qint64 n : *numbers) {
         const QString link = file.value(kLink, LinkKey(n));
         if (!link.isEmpty()) read.links.append(link);
+        if (keepGoing && !keepGoing()) return abandoned;
     }
     return read;
 }
 
-CrawlSettingsRead ReadCrawlSettingsFile(const QString& path) {
+CrawlSettingsRead ReadCrawlSettingsFile(const QString& path, const KeepGoing& keepGoing) {
     ProfileFile file;
-    file.load(path);
-    return ReadCrawlSettings(file);
+    if (keepGoing)
+        file.load(path, [&keepGoing] { keepGoing(); });  // its stop is seen at the next link
+    else
+        file.load(path);
+    return ReadCrawlSettings(file, keepGoing);
 }

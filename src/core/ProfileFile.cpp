@@ -72,7 +72,7 @@ QByteArrayView EndBytes(quint8 end) {
 
 }  // namespace
 
-bool ProfileFile::load(const QString& path) {
+bool ProfileFile::load(const QString& path, const std::function<void()>& turn) {
     QFile f(path);
     // A regular file only: a pipe would block the program until someone writes to it, and a
     // device such as /dev/zero never ends.
@@ -80,17 +80,18 @@ bool ProfileFile::load(const QString& path) {
         parse(QByteArray());
         return false;
     }
-    parse(f.readAll());
+    parse(f.readAll(), turn);
     return true;
 }
 
-void ProfileFile::parse(const QByteArray& bytes) {
+void ProfileFile::parse(const QByteArray& bytes, const std::function<void()>& turn) {
     mText = bytes.size() > kMaxFileBytes ? QByteArray() : bytes;
     mLines.clear();
     const char* p = mText.constData();
     const qsizetype n = mText.size();
     qsizetype start = 0;
     for (qsizetype i = 0; i < n; ++i) {
+        if (turn && (i & 0xFFFFF) == 0) turn();
         if (p[i] != '\n' && p[i] != '\r') continue;
         Line line{start, quint32(i - start), kLF};
         if (p[i] == '\r' && i + 1 < n && p[i + 1] == '\n') {
@@ -103,15 +104,16 @@ void ProfileFile::parse(const QByteArray& bytes) {
         start = i + 1;
     }
     if (start < n) mLines.push_back(Line{start, quint32(n - start), kNoEnd});
-    reindex();
+    reindex(turn);
 }
 
-void ProfileFile::reindex() {
+void ProfileFile::reindex(const std::function<void()>& turn) {
     mSections.clear();
     mFirstSection.clear();
     mFirstKey.clear();
     mSections.push_back(Section{QString(), -1, -1, false});
     for (int i = 0; i < static_cast<int>(mLines.size()); ++i) {
+        if (turn && (i & 0xFFF) == 0) turn();
         const QByteArrayView t = TrimBlanks(text(mLines[i]));
         if (!t.isEmpty() && t[0] == '[') {
             Section s;

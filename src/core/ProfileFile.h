@@ -7,6 +7,7 @@
 #include <QByteArrayView>
 #include <QHash>
 #include <QString>
+#include <functional>
 #include <vector>
 
 class ProfileFile {
@@ -15,9 +16,11 @@ public:
 
     // Reads the file; a missing or unreadable file gives an empty profile (returns false), and
     // so does anything but a regular file (a pipe, a device) and a file above 1 GiB.
-    bool load(const QString& path);
+    // turn, when given, runs every few thousand lines while a long file is taken apart (a yield
+    // keeps the window answering).
+    bool load(const QString& path, const std::function<void()>& turn = {});
     // Parses bytes as if they were the file's contents.
-    void parse(const QByteArray& bytes);
+    void parse(const QByteArray& bytes, const std::function<void()>& turn = {});
 
     // The value of the first matching key of the first matching section (names compared
     // without regard to letter case), trimmed, one pair of matching quotes removed;
@@ -55,7 +58,7 @@ private:
         return QByteArrayView(mText.constData() + line.start, line.length);
     }
     Line addText(const QByteArray& text, End end);
-    void reindex();
+    void reindex(const std::function<void()>& turn = {});
     void indexKey(int sectionIndex, int lineIndex);
     int findSection(const QString& section) const;
     int findKeyLine(int sectionIndex, const QString& key) const;

@@ -1,6 +1,8 @@
 #include "core/WindowSystem.h"
 
 #include <QCoreApplication>
+#include <chrono>
+#include <thread>
 
 namespace {
 
@@ -20,40 +22,34 @@ protected:
 
 WindowSystem* gCurrent = nullptr;
 
-constexpr qint64 kSliceNs = 10'000'000;
-// Reading the clock costs more than the rest of a yield, so it is read only every so many
-// calls; the count adapts so that a read comes about every 0.2 ms whether the caller's steps
-// are tiny (the scan) or slow (a long fragment), keeping the window's gaps near the slice.
-constexpr qint64 kClockReadEveryNs = 200'000;
-constexpr unsigned kMostCallsPerClockRead = 256;
-
 }  // namespace
 
-void WindowSystem::ProcessNow(qint64 nowNs) {
-    if (mLastProcessNs >= 0) mLongestGap = qMax(mLongestGap, (nowNs - mLastProcessNs) / 1'000'000);
-    ProcessEvents();
+qint64 WindowSystem::NowNs() {
     if (!mClock.isValid()) mClock.start();
-    mLastProcessNs = mLastClockNs = mClock.nsecsElapsed();
+    return mClock.nsecsElapsed();
+}
+
+void WindowSystem::EndOfService(qint64 endNs) {
+    if (mLastServiceEndNs >= 0) mLongestGapNs = qMax(mLongestGapNs, endNs - mLastServiceEndNs);
+    mLastServiceEndNs = endNs;
+}
+
+void WindowSystem::Service() {
+    ++mServiceDepth;
+    struct Leave {
+        int& depth;
+        ~Leave() { --depth; }
+    } leave{mServiceDepth};
+    ProcessEvents();
+    EndOfService(NowNs());
 }
 
 bool WindowSystem::YieldNoThrow() {
     if (mEnding) return false;
-    if (!TimeSliced()) {
-        ProcessNow(mClock.isValid() ? mClock.nsecsElapsed() : 0);
-        return !mEnding;
-    }
-    if (mCallsUntilClock > 0) {
-        --mCallsUntilClock;
-        return true;
-    }
-    if (!mClock.isValid()) mClock.start();
-    const qint64 now = mClock.nsecsElapsed();
-    const qint64 sinceRead = now - mLastClockNs;
-    mLastClockNs = now;
-    if (sinceRead > kClockReadEveryNs) mCallsPerClockRead /= 2;
-    else if (mCallsPerClockRead < kMostCallsPerClockRead) mCallsPerClockRead = mCallsPerClockRead * 2 + 1;
-    if (mLastProcessNs < 0 || now - mLastProcessNs >= kSliceNs) ProcessNow(now);
-    mCallsUntilClock = mCallsPerClockRead;
+    // The clock is read at every call: any rule that reads it every so many calls goes blind
+    // for seconds once the calls become slow.
+    if (!TimeSliced() || mLastServiceEndNs < 0 || NowNs() - mLastServiceEndNs >= kSliceNs)
+        Service();
     return !mEnding;
 }
 
@@ -63,8 +59,31 @@ void WindowSystem::Yield() {
 
 void WindowSystem::YieldNow() {
     if (mEnding) throw ProgramEnding{};
-    ProcessNow(mClock.isValid() ? mClock.nsecsElapsed() : 0);
+    Service();
     if (mEnding) throw ProgramEnding{};
+}
+
+int WindowSystem::WaitBudgetMs() {
+    if (mLastServiceEndNs < 0) return 0;
+    const qint64 left = kSliceNs - (NowNs() - mLastServiceEndNs);
+    return left > 0 ? int(left / 1'000'000) : 0;
+}
+
+bool WindowSystem::SleepNoThrow(int ms) {
+    const qint64 until = NowNs() + qint64(ms) * 1'000'000;
+    for (;;) {
+        if (!YieldNoThrow()) return false;
+        const qint64 now = NowNs();
+        if (now >= until) return true;
+        const qint64 piece =
+            qMin(until - now, qMax<qint64>(kSliceNs - (now - mLastServiceEndNs), 0));
+        if (piece > 0) std::this_thread::sleep_for(std::chrono::nanoseconds(piece));
+    }
+}
+
+void WindowSystem::ResetLongestGap() {
+    mLongestGapNs = 0;
+    mLastServiceEndNs = NowNs();
 }
 
 WindowSystem& ws() {

@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #endif
 
-bool ManualText::load(const QString& path) {
+bool ManualText::load(const QString& path, const std::function<bool()>& keepGoing) {
     mBytes.clear();
     mLines.clear();
 #ifdef Q_OS_UNIX
@@ -31,26 +31,34 @@ bool ManualText::load(const QString& path) {
             break;
         }
         bytes += piece;
+        if (keepGoing && !keepGoing()) return false;
     }
-    setBytes(std::move(bytes));
-    return complete;
+    mBytes = std::move(bytes);
+    if (mBytes.startsWith("\xEF\xBB\xBF")) mBytes.remove(0, 3);
+    return split(keepGoing) && complete;
 }
 
 void ManualText::setBytes(QByteArray bytes) {
     mBytes = std::move(bytes);
     if (mBytes.size() > kMaxBytes) mBytes.truncate(kMaxBytes);
     if (mBytes.startsWith("\xEF\xBB\xBF")) mBytes.remove(0, 3);
-    split();
+    split({});
 }
 
-void ManualText::split() {
+bool ManualText::split(const std::function<bool()>& keepGoing) {
     mLines.clear();
+    constexpr std::uint32_t kBytesPerTurn = 1024 * 1024;
+    std::uint32_t nextTurn = kBytesPerTurn;
     const char* data = mBytes.constData();
     const auto size = static_cast<std::uint32_t>(mBytes.size());
     std::uint32_t start = 0;
     std::uint32_t i = 0;
     while (i < size && static_cast<int>(mLines.size()) < kMaxLines) {
         const char c = data[i];
+        if (i >= nextTurn) {
+            nextTurn = i + kBytesPerTurn;
+            if (keepGoing && !keepGoing()) return false;
+        }
         if (c != '\r' && c != '\n') {
             ++i;
             continue;
@@ -61,6 +69,7 @@ void ManualText::split() {
     }
     if (start < size && static_cast<int>(mLines.size()) < kMaxLines)
         mLines.push_back({start, size - start});
+    return true;
 }
 
 QString ManualText::line(int index) const {

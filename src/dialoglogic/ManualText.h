@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 class ManualText {
@@ -23,7 +24,9 @@ public:
     // leading byte order mark is skipped); bytes that are not UTF-8 show as replacement
     // characters and never cost a line. Returns false when the file could not be opened or
     // read to the end; the lines read up to the failure are kept.
-    bool load(const QString& path);
+    // keepGoing, when given, runs between pieces of the work (a yield keeps the window
+    // answering); false from it stops the reading there, and load returns false.
+    bool load(const QString& path, const std::function<bool()>& keepGoing = {});
     // The same on bytes already in memory.
     void setBytes(QByteArray bytes);
 
@@ -35,7 +38,7 @@ private:
         std::uint32_t start;
         std::uint32_t length;
     };
-    void split();
+    bool split(const std::function<bool()>& keepGoing);
 
     QByteArray mBytes;
     std::vector<Span> mLines;

@@ -2,14 +2,19 @@
 #include "widgets/Twips.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QScreen>
 #include <QStorageInfo>
 #include <QStyle>
 #include <algorithm>
+#include <vector>
+
+#include "core/WindowSystem.h"
 
 namespace {
 
@@ -24,8 +29,14 @@ bool IsHidden(const QString& name) {
 
 // Names in byte order, so that what is listed never depends on the directory's own order.
 void SortByBytes(QStringList& names) {
-    std::sort(names.begin(), names.end(),
-              [](const QString& a, const QString& b) { return a.toUtf8() < b.toUtf8(); });
+    // Each name is encoded once: encoding at every comparison took a third of a second for a
+    // folder of 100,000 entries.
+    std::vector<std::pair<QByteArray, QString>> keyed;
+    keyed.reserve(size_t(names.size()));
+    for (QString& name : names) keyed.emplace_back(name.toUtf8(), std::move(name));
+    std::sort(keyed.begin(), keyed.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (qsizetype i = 0; i < names.size(); ++i) names[i] = std::move(keyed[size_t(i)].second);
 }
 
 // "/a/b" -> "/", "/a", "/a/b".
@@ -138,6 +149,7 @@ FolderList::FolderList(QWidget* parent) : QTreeWidget(parent) {
     setItemsExpandable(false);
     setExpandsOnDoubleClick(false);
     setIndentation(12);
+    setUniformRowHeights(true);  // long folders stay quick to lay out
     setSelectionMode(QAbstractItemView::SingleSelection);
     connect(this, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item) { setPath(item->data(0, kPathRole).toString()); });
@@ -151,7 +163,7 @@ bool FolderList::setPath(const QString& path) {
     if (path.isEmpty() || !CanList(wanted)) return false;
     const bool changed = wanted != mPath;
     mPath = wanted;
-    fill();
+    if (!fill()) return true;  // the list went away while it was being filled
     if (changed) Q_EMIT Change();
     return true;
 }
@@ -170,7 +182,15 @@ bool FolderList::openHighlighted() {
     return !target.isEmpty() && setPath(target);
 }
 
-void FolderList::fill() {
+// Keeps the window answering while a long folder is read and listed. False when the list should
+// stop: the program ends, the list went away, or a newer listing started meanwhile.
+bool FolderList::stillListing(const QPointer<FolderList>& self, quint64 serial) {
+    return ws().YieldNoThrow() && self && mFillSerial == serial;
+}
+
+bool FolderList::fill() {
+    const quint64 serial = ++mFillSerial;
+    const QPointer<FolderList> self(this);
     clear();
     const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
@@ -183,18 +203,34 @@ void FolderList::fill() {
         item->setData(0, kPathRole, folder);
         parentItem = item;
     }
-    QStringList names = QDir(mPath).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::NoSort);
-    names.erase(std::remove_if(names.begin(), names.end(), IsHidden), names.end());
-    SortByBytes(names);
-    for (const QString& name : names) {
-        auto* item = new QTreeWidgetItem(parentItem);
-        item->setText(0, name);
-        item->setIcon(0, closed);
-        item->setData(0, kPathRole, ChildPath(mPath, name));
-    }
     expandAll();
     setCurrentItem(parentItem);
+    const QString listed = mPath;
+    QStringList names;
+    QDirIterator it(listed, QDir::Dirs | QDir::NoDotAndDotDot);
+    while (it.hasNext()) {
+        const QString name = it.nextFileInfo().fileName();
+        if (!IsHidden(name)) names.append(name);
+        if (!stillListing(self, serial)) return self;
+    }
+    SortByBytes(names);
+    // Handed to the list in pieces: one by one, every item is a change the view follows, and
+    // all at once a folder of 100,000 entries held the window for seconds.
+    constexpr qsizetype kPiece = 2000;
+    for (qsizetype from = 0; from < names.size(); from += kPiece) {
+        QList<QTreeWidgetItem*> children;
+        for (const QString& name : names.mid(from, kPiece)) {
+            auto* item = new QTreeWidgetItem;
+            item->setText(0, name);
+            item->setIcon(0, closed);
+            item->setData(0, kPathRole, ChildPath(listed, name));
+            children.append(item);
+        }
+        parentItem->addChildren(children);
+        if (!stillListing(self, serial)) return self;
+    }
     scrollToItem(parentItem);
+    return true;
 }
 
 // Every folder of the list is always open: no expand or collapse marks.
@@ -217,6 +253,7 @@ void FolderList::keyPressEvent(QKeyEvent* event) {
 // ---- FileList
 
 FileList::FileList(QWidget* parent) : QListWidget(parent) {
+    setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     connect(this, &QListWidget::itemDoubleClicked, this, [this] { Q_EMIT DblClick(); });
     mPath = NormalFolderPath(QDir::currentPath());

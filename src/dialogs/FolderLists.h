@@ -90,9 +90,13 @@ protected:
                       const QModelIndex& index) const override;
 
 private:
-    void fill();
+    // False when the list was destroyed while it was being filled (the window answers events
+    // meanwhile).
+    bool fill();
+    bool stillListing(const QPointer<FolderList>& self, quint64 serial);
 
     QString mPath;
+    quint64 mFillSerial = 0;
 };
 
 class FileList : public QListWidget {

@@ -59,7 +59,12 @@ void frmFileOpen2::filFile_DblClick() {
 void frmFileOpen2::cmdOK_Click() {
     // With no file selected this is the folder itself, which reads as an empty file.
     const QString source = CrawlFileTargetPath(dirDirectry->path(), filFile->fileName());
-    const CrawlSettingsRead read = ReadCrawlSettingsFile(source);
+    if (mBusy) return;
+    mBusy = true;
+    const CrawlSettingsRead read =
+        ReadCrawlSettingsFile(source, [] { return ws().YieldNoThrow(); });
+    mBusy = false;
+    if (read.abandoned) return;  // the program is ending
     if (!read.startUrl.isEmpty() && mParts.txtURLBasePath)
         mParts.txtURLBasePath->setText(read.startUrl);
     if (!read.downloadPath.isEmpty() && mParts.txtDownloadBasePath)
@@ -72,16 +77,31 @@ void frmFileOpen2::cmdOK_Click() {
                     QStringLiteral("読み込みの失敗"), MB_ICONERROR);
         return;
     }
-    if (mParts.lstLink) mParts.lstLink->appendAll(read.links);
+    if (mParts.lstLink) {
+        // In pieces, answering the windows between them: 300,000 links at once held the
+        // window for half a second.
+        constexpr qsizetype kPiece = 5000;
+        mBusy = true;
+        for (qsizetype from = 0; from < read.links.size(); from += kPiece) {
+            mParts.lstLink->appendAll(read.links.mid(from, kPiece));
+            if (!ws().YieldNoThrow()) return;  // the program is ending
+        }
+        mBusy = false;
+    }
     cmdClose_Click();
 }
 
 void frmFileOpen2::cmdClose_Click() {
+    if (mBusy) return;
     mEnabler.enable();
     close();
 }
 
 void frmFileOpen2::closeEvent(QCloseEvent* event) {
+    if (mBusy) {
+        event->ignore();
+        return;
+    }
     mEnabler.enable();
     event->accept();
 }

@@ -33,4 +33,7 @@ protected:
 private:
     MainWindowParts mParts;
     MainWindowEnabler mEnabler;
+    // A long file is read or written with the windows answering; meanwhile the dialog neither
+    // starts a second one nor closes.
+    bool mBusy = false;
 };

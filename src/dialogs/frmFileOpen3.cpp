@@ -89,7 +89,13 @@ void frmFileOpen3::cmdOK_Click() {
     const QString startUrl = mParts.txtURLBasePath ? mParts.txtURLBasePath->text() : QString();
     const CrawlFileLayout layout =
         optType[0]->isChecked() ? CrawlFileLayout::NewCrawl : CrawlFileLayout::Resume;
-    if (!SaveCrawlSettingsFile(target, download, startUrl, links, layout)) {
+    if (mBusy) return;
+    mBusy = true;
+    const bool saved = SaveCrawlSettingsFile(target, download, startUrl, links, layout,
+                                             [] { return ws().YieldNoThrow(); });
+    mBusy = false;
+    if (ws().Ending()) return;
+    if (!saved) {
         // The old file, if any, is still whole: the new one replaces it only once complete.
         ws().MsgBox(QStringLiteral("ファイルの保存に失敗しました。保存先のフォルダに書き込めるか、"
                                    "ファイル名が正しいかを確認してください。"),
@@ -100,11 +106,16 @@ void frmFileOpen3::cmdOK_Click() {
 }
 
 void frmFileOpen3::cmdClose_Click() {
+    if (mBusy) return;
     mEnabler.enable();
     close();
 }
 
 void frmFileOpen3::closeEvent(QCloseEvent* event) {
+    if (mBusy) {
+        event->ignore();
+        return;
+    }
     mEnabler.enable();
     event->accept();
 }

@@ -39,4 +39,7 @@ private:
 
     MainWindowParts mParts;
     MainWindowEnabler mEnabler;
+    // A long file is read or written with the windows answering; meanwhile the dialog neither
+    // starts a second one nor closes.
+    bool mBusy = false;
 };

@@ -71,9 +71,11 @@ frmHelp::frmHelp(QWidget* parent) : QWidget(parent, Qt::Window) {
 void frmHelp::Form_Load() {
     setWindowTitle(QStringLiteral("Site Rambler - 説明書"));
     ManualText manual;
-    const bool complete = manual.load(CurrentAppPaths().manualFile);
+    // A manual of a million lines takes a while to read: the windows keep answering meanwhile.
+    const bool complete =
+        manual.load(CurrentAppPaths().manualFile, [] { return ws().YieldNoThrow(); });
     mModel->setManual(std::move(manual));
-    if (!complete) {
+    if (!complete && !ws().Ending()) {
         ws().MsgBox(QStringLiteral("ReadMe.txt がみつかりません。"),
                     QStringLiteral("ファイルエラー"), MB_OK | MB_ICONWARNING);
     }

@@ -77,7 +77,15 @@ void frmMainWindow::menHelpAbout_Click() {
 
 void frmMainWindow::menHelpInstruct_Click() {
     QPointer<frmHelp>& help = dialogs().help;
-    if (!help) help = new frmHelp();
+    // The manual is read while the window is made, with the windows answering meanwhile: a
+    // second request in that time would make a second window.
+    static bool reading = false;
+    if (reading) return;
+    if (!help) {
+        reading = true;
+        help = new frmHelp();
+        reading = false;
+    }
     help->show();
     help->raise();
     help->activateWindow();

@@ -26,6 +26,31 @@ QString WithLineBreaks(QString text) {
 
 }  // namespace
 
+class QtWindowSystem::LoopWatch final : public QObject {
+public:
+    explicit LoopWatch(QtWindowSystem& owner) : mOwner(owner) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        // Inside a yield the yield measures; out of it, an event delivered means the loop was
+        // free to take it.
+        if (!mOwner.InService()) mOwner.ServicedElsewhere();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QtWindowSystem& mOwner;
+};
+
+QtWindowSystem::QtWindowSystem() {
+    if (!QCoreApplication::instance()) return;
+    mWatch = new LoopWatch(*this);
+    QCoreApplication::instance()->installEventFilter(mWatch);
+}
+
+QtWindowSystem::~QtWindowSystem() {
+    delete mWatch;
+}
+
 int QtWindowSystem::MsgBox(const QString& text, const QString& title, int style) {
     QMessageBox box(IconOf(style), title, WithLineBreaks(text), QMessageBox::NoButton,
                     QApplication::activeWindow());
@@ -48,6 +73,7 @@ int QtWindowSystem::MsgBox(const QString& text, const QString& title, int style)
         box.setEscapeButton(QMessageBox::Ok);
     }
     box.exec();
+    ServicedElsewhere();  // the box's own loop kept the windows serviced
     QAbstractButton* clicked = box.clickedButton();
     if (!question) return IDOK;
     switch (box.standardButton(clicked)) {
@@ -67,7 +93,9 @@ QString QtWindowSystem::InputBox(const QString& prompt, const QString& title,
     dialog.setCancelButtonText(QStringLiteral("キャンセル"));
     dialog.setWindowModality(Qt::ApplicationModal);
     dialog.resize(qMax(dialog.sizeHint().width(), 360), dialog.sizeHint().height());
-    if (dialog.exec() != QDialog::Accepted) return QString();
+    const int result = dialog.exec();
+    ServicedElsewhere();
+    if (result != QDialog::Accepted) return QString();
     return dialog.textValue();
 }
 

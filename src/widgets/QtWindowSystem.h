@@ -3,12 +3,21 @@
 #include "core/WindowSystem.h"
 
 // The real layer: Qt message boxes and input dialogs, and the Qt event loop for yields.
+// Events the program's own loop delivers outside any yield count as services of the window, so
+// that idle time between two pieces of work is not taken for a gap.
 class QtWindowSystem final : public WindowSystem {
 public:
+    QtWindowSystem();
+    ~QtWindowSystem() override;
+
     int MsgBox(const QString& text, const QString& title, int style) override;
     QString InputBox(const QString& prompt, const QString& title,
                      const QString& defaultText) override;
 
 protected:
     void ProcessEvents() override;
+
+private:
+    class LoopWatch;
+    LoopWatch* mWatch = nullptr;
 };

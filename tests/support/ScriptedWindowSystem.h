@@ -40,6 +40,9 @@ public:
     // Every yield processes events (no time slicing) when true: makes tests that act inside
     // yields independent of the machine's speed.
     bool everyYieldProcesses = true;
+    // When set, the layer's clock in nanoseconds (tests of the time slicing); otherwise the
+    // real monotonic clock.
+    std::function<qint64()> clockNs;
 
     int MsgBox(const QString& text, const QString& title, int style) override;
     QString InputBox(const QString& prompt, const QString& title,
@@ -48,6 +51,7 @@ public:
 protected:
     void ProcessEvents() override;
     bool TimeSliced() const override { return !everyYieldProcesses; }
+    qint64 NowNs() override { return clockNs ? clockNs() : WindowSystem::NowNs(); }
 
 private:
     WindowSystem* mPrevious = nullptr;

@@ -1,0 +1,137 @@
+# The phases of window_phases.sh, one function each; sourced by it.
+
+# A 5 MB one-line page: its scan, up to the first picture it asks for.
+phase_scan() {
+  : >"$work/http.log.mark"
+  start_app "$base/big.html"
+  probe_start "$main"
+  start_crawl
+  wait_log '/slow/0.jpg' 120 || fail "the scan of the big page did not end"
+  probe_stop
+  scanned=1
+}
+
+# Right after that fast scan, pictures that come 256 bytes every 50 ms.
+phase_slowpics() {
+  [ "${scanned:-0}" = 1 ] || { start_app "$base/big.html"; start_crawl; wait_log '/slow/0.jpg' 120; }
+  scanned=0
+  probe_start "$main"
+  sleep 4
+  probe_stop
+}
+
+# Ends a crawl with the cancel key and takes the closing box away.
+cancel_crawl() {
+  key "$main" F2
+  local box; box=$(wait_window '^巡回の(中止|完了)$' 600) || fail "the crawl did not stop"
+  probe_stop
+  key "$box" Return
+}
+
+phase_bomb() {
+  start_app "$base/bomb.html"
+  probe_start "$main"
+  start_crawl
+  local box; box=$(wait_window '^巡回の完了$' 600) || fail "the gzip bomb crawl did not end"
+  probe_stop
+  key "$box" Return
+}
+
+phase_stall() {
+  start_app "$base/stall.html"
+  probe_start "$main"
+  start_crawl
+  sleep 3
+  cancel_crawl
+}
+
+# 300,000 links appended to the list while it is on show, then the crawl is cancelled with the
+# list left full for the settings-file phases.
+phase_linklist() {
+  start_app "$base/links.html"
+  probe_start "$main"
+  start_crawl
+  wait_log '/l/0.html' 300 || fail "the scan of 300,000 links did not end"
+  cancel_crawl
+  listed=1
+}
+# The dialogs' folder lists start in the program's working folder, the work folder here; the
+# folder list is two tabs after the OK button, which has the focus.
+save_or_open() {  # menu keys after the file menu opened, dialog title, keys that finish
+  key "$main" alt; sleep 0.3; xdotool key Down $1 Return
+  local dialog; dialog=$(wait_window "$2" 100) || fail "no dialog $2"
+  probe_start "$main" "$dialog"
+  key "$dialog" $3
+  for _ in $(seq 600); do xdotool search --onlyvisible --name "$2" >/dev/null 2>&1 || break; sleep 0.1; done
+  probe_stop
+  xdotool search --onlyvisible --name "$2" >/dev/null 2>&1 && fail "the dialog $2 did not finish"
+}
+
+# A crawl settings file of 300,000 links written from the list and read back into it.
+phase_savefile() {
+  [ "${listed:-0}" = 1 ] || { start_app "$base/links.html"; start_crawl; wait_log '/l/0.html' 300; key "$main" F2; key "$(wait_window '^巡回の中止$' 600)" Return; }
+  save_or_open Down "巡回設定ファイルを保存する$" space
+  [ -s "$work/無題.srs" ] || fail "the crawl settings file was not saved"
+  listed=0
+}
+
+phase_openfile() {
+  [ -s "$work/無題.srs" ] || phase_savefile
+  save_or_open "" 'srs.*を開く$' "Tab Tab Tab Tab space Return"
+}
+
+# The viewer on a run folder of 100,000 files whose two pictures are 999,990 numbers apart.
+phase_viewer() {
+  local v="$work/viewfolder"
+  mkdir -p "$v"
+  "$py" -c "import sys; [open(f'{sys.argv[1]}/f{i:06d}.dat','w').close() for i in range(99998)]" "$v"
+  printf '\xff\xd8\xff' >"$v/000001.jpg"; cp "$v/000001.jpg" "$v/999992.jpg"
+  rm -rf "$work/dl" && mkdir "$work/dl"  # the small crawl's run folder is then SR0000
+  start_app "$base/tiny.html"
+  start_crawl
+  local box; box=$(wait_window '^巡回の完了$' 300) || fail "the small crawl did not end"
+  key "$box" Return
+  mv "$work/dl/SR0000" "$work/dl/small" && mv "$v" "$work/dl/SR0000"
+  probe_start "$main"
+  key "$main" F3
+  local viewer; viewer=$(wait_window '^Site Rambler - ' 300) || fail "the viewer did not appear"
+  probe_stop
+  probe_start "$main" "$viewer"
+  for step in "" Next Prior; do
+    local want=000001; [ "$step" = Next ] && want=999992
+    [ -n "$step" ] && key "$viewer" "$step"
+    for _ in $(seq 900); do xdotool getwindowname "$viewer" 2>/dev/null | grep -q "$want" && break; sleep 0.1; done
+    xdotool getwindowname "$viewer" | grep -q "$want" || fail "the viewer did not reach $want"
+  done
+  probe_stop
+}
+
+# The download folder chooser opening a folder of 100,000 entries.
+phase_chooser() {
+  [ -d "$work/big" ] ||
+    "$py" -c "import os,sys; os.mkdir(sys.argv[1]); [os.mkdir(f'{sys.argv[1]}/d{i:06d}') for i in range(100000)]" "$work/big"
+  start_app "$base/tiny.html"
+  key "$main" shift+Tab space
+  local dialog; dialog=$(wait_window 'ダウンロード先指定$' 100) || fail "no folder chooser"
+  key "$dialog" Tab
+  probe_start "$main" "$dialog"
+  type_text "$dialog" big; xdotool key Return
+  sleep 3
+  key "$dialog" End
+  sleep 1
+  probe_stop
+}
+
+# The manual window on a manual of 1,000,000 lines.
+phase_manual() {
+  "$py" -c "import sys; open(sys.argv[1],'w').write(''.join(f'line {i} of the manual\r\n' for i in range(1000000)))" "$work/bin/ReadMe.txt"
+  start_app "$base/tiny.html"
+  probe_start "$main"
+  key "$main" alt; sleep 0.3; xdotool key Right Right Down Return
+  local help; help=$(wait_window '説明書$' 300) || fail "the manual did not open"
+  probe_stop
+  probe_start "$main" "$help"
+  key "$help" End; sleep 1; key "$help" Prior Prior Home; sleep 1
+  probe_stop
+  rm -f "$work/bin/ReadMe.txt"
+}
