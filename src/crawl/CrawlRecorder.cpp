@@ -51,7 +51,11 @@ void CrawlRecorder::endRun(const QString& how) {
 }
 
 bool CrawlRecorder::knownPicture(const QString& url) {
-    return mOptions.skipKnown && mJournal && mJournal->knownPictureUrl(UrlKey(url));
+    if (!mOptions.skipKnown || !mJournal) return false;
+    const QString key = UrlKey(url);
+    auto known = mKnownUrls.constFind(key);
+    if (known == mKnownUrls.cend()) known = mKnownUrls.insert(key, mJournal->knownPictureUrl(key));
+    return *known;
 }
 
 CrawlAttempt CrawlRecorder::examine(const QString& url, bool page, const QString& path,

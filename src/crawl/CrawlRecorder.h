@@ -43,6 +43,9 @@ private:
     CrawlOptions mOptions;
     QHash<QString, QString> mFoundOn;  // queued text -> the page it was found on
     QSet<QByteArray> mKeptHashes;      // pictures kept in this run
+    // What earlier runs kept does not change while this one runs, and fetching ahead asks for
+    // the same entries at every turn: each URL goes to the archive once.
+    QHash<QString, bool> mKnownUrls;
 };
 
 // The settings of a run as "Key=value" pairs, for its record.
