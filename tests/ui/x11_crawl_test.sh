@@ -28,31 +28,12 @@ cp "$exe" "$work/siterambler"
 printf '[Path]\nURL=http://127.0.0.1:%s/index.html\nDownload=%s\n[Option]\nHTMLAutoDelete=1\nPictAutoDelete=1\nPictAutoDeleteSize=2\n' \
   "$port" "$work/dl" > "$work/Init.dat"
 
-display=""
-for n in $(seq 90 140); do
-  { [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; } && continue
-  Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-  xpid=$!
-  sleep 0.5
-  if kill -0 "$xpid" 2>/dev/null; then display=":$n"; pids+=("$xpid"); break; fi
-done
-[ -n "$display" ] || { echo "SKIP: Xvfb could not start"; exit 77; }
-export DISPLAY=$display
+. "$(dirname "$0")/x11_common.sh"
+start_xvfb
 for _ in $(seq 50); do python3 -c "import urllib.request as u; u.urlopen('http://127.0.0.1:$port/index.html')" 2>/dev/null && break; sleep 0.1; done
 
 QT_QPA_PLATFORM=xcb "$work/siterambler" >"$work/app.log" 2>&1 &
 app=$!; pids+=("$app")
-wait_window() {  # name pattern -> window id
-  local id=""
-  for _ in $(seq 1 150); do
-    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1 || true)
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    sleep 0.1
-  done
-  return 1
-}
-# Focus the window, then type through XTEST as a keyboard would (there is no window manager).
-key() { xdotool windowfocus --sync "$1" >/dev/null 2>&1 || true; sleep 0.2; xdotool key "$2"; }
 fail() { echo "FAIL: $*"; cat "$work/app.log"; exit 1; }
 
 main=$(wait_window '^Site Rambler$') || fail "the main window did not appear"
