@@ -11,37 +11,10 @@
 #include "LoopbackSite.h"
 #include "QtPrinters.h"
 #include "core/basGlobal.h"
+#include "FetchHelpers.h"
 #include "net/CurlFetcher.h"
 
 namespace {
-
-CurlFetcher::Options PoolOptions(int connections) {
-    CurlFetcher::Options options;
-    options.noProxy = true;
-    options.connectTimeoutMs = 5000;
-    options.lowSpeedSeconds = 1;
-    options.connections = connections;
-    return options;
-}
-
-struct Fetched {
-    FetchResult result;
-    std::string body;
-    int sinkCalls = 0;
-};
-
-Fetched Get(CurlFetcher& fetcher, const QString& url, const Fetcher::Progress& progress = {}) {
-    Fetched f;
-    f.result = fetcher.fetch(
-        url,
-        [&f](const char* data, std::size_t size) {
-            ++f.sinkCalls;
-            f.body.append(data, size);
-            return true;
-        },
-        progress);
-    return f;
-}
 
 class CurlFetcherAheadTest : public ::testing::Test {
 protected:
@@ -83,7 +56,7 @@ TEST_F(CurlFetcherAheadTest, FetchesAheadInQueueOrderAndServesEachBodyOnce) {
     }
     site.page("/twice.jpg", "twice", "image/jpeg");
     queue << site.url("/twice.jpg") << site.url("/twice.jpg");
-    CurlFetcher fetcher(PoolOptions(2));
+    CurlFetcher fetcher(TestOptions(2));
     follow(fetcher);
 
     int mostHeld = 0;
@@ -133,8 +106,8 @@ TEST_F(CurlFetcherAheadTest, ResultsFetchedAheadAreTheResultsOfADirectFetch) {
                                             "/packed.html", "/r1.jpg",      "/loop1",
                                             "/to-file.jpg"};
 
-    CurlFetcher direct(PoolOptions(1));
-    CurlFetcher pool(PoolOptions(8));
+    CurlFetcher direct(TestOptions(1));
+    CurlFetcher pool(TestOptions(8));
     for (const auto& path : paths) queue << site.url(path);
     follow(pool);
     for (const auto& path : paths) {
@@ -156,7 +129,7 @@ TEST_F(CurlFetcherAheadTest, EntriesThatLeaveTheQueueAreDroppedAndFetchedAnewWhe
     site.route("/first.jpg", slow);
     site.page("/b.jpg", "b", "image/jpeg");
     site.page("/c.jpg", "c", "image/jpeg");
-    CurlFetcher fetcher(PoolOptions(4));
+    CurlFetcher fetcher(TestOptions(4));
     queue = {site.url("/first.jpg"), site.url("/b.jpg"), site.url("/c.jpg")};
     follow(fetcher);
     bool deleted = false;
@@ -204,7 +177,7 @@ TEST_F(CurlFetcherAheadTest, EntriesThatLeaveTheQueueAreDroppedAndFetchedAnewWhe
 TEST_F(CurlFetcherAheadTest, StartsOfRequestsToOneHostKeepTheDelay) {
     for (const char* path : {"/d1.jpg", "/d2.jpg", "/d3.jpg"}) site.page(path, path);
     for (const int connections : {1, 4}) {
-        CurlFetcher::Options options = PoolOptions(connections);
+        CurlFetcher::Options options = TestOptions(connections);
         options.delayMs = 150;
         CurlFetcher fetcher(options);
         queue = {site.url("/d1.jpg"), site.url("/d2.jpg"), site.url("/d3.jpg")};
@@ -230,7 +203,7 @@ TEST_F(CurlFetcherAheadTest, EntriesPushedBackInTheQueueAreKeptAndLargeBodiesArr
     }
     queue << site.url("/page.html") << site.url("/large.jpg");
     for (int n = 1; n <= 6; ++n) queue << site.url("/p" + std::to_string(n) + ".html");
-    CurlFetcher fetcher(PoolOptions(3));
+    CurlFetcher fetcher(TestOptions(3));
     follow(fetcher);
     EXPECT_EQ(next(fetcher).body, "<html>page</html>");
     // The page's pictures go before the pages queued after it, as the run queues them.
@@ -257,7 +230,7 @@ TEST_F(CurlFetcherAheadTest, EntriesThatMayBePushedBackStartOnlyAFewAtATime) {
     for (int n = 1; n <= 5; ++n) site.page("/p" + std::to_string(n) + ".html", Body(n));
     queue << site.url("/slow.jpg");
     for (int n = 1; n <= 5; ++n) queue << site.url("/p" + std::to_string(n) + ".html");
-    CurlFetcher fetcher(PoolOptions(4));
+    CurlFetcher fetcher(TestOptions(4));
     // Only the picture keeps its place; the pages behind it may be pushed back.
     fetcher.setLookahead([this](int max) { return Fetcher::NextUrls(queue.mid(0, max), 1); });
     EXPECT_EQ(next(fetcher).body, "picture");

@@ -11,36 +11,10 @@
 
 #include "LoopbackSite.h"
 #include "QtPrinters.h"
+#include "FetchHelpers.h"
 #include "net/CurlFetcher.h"
 
 namespace {
-
-CurlFetcher::Options TestOptions() {
-    CurlFetcher::Options options;
-    options.noProxy = true;
-    options.connectTimeoutMs = 5000;
-    options.lowSpeedSeconds = 1;
-    return options;
-}
-
-struct Fetched {
-    FetchResult result;
-    std::string body;
-    int sinkCalls = 0;
-};
-
-Fetched Get(CurlFetcher& fetcher, const QString& url, const Fetcher::Progress& progress = {}) {
-    Fetched f;
-    f.result = fetcher.fetch(
-        url,
-        [&f](const char* data, std::size_t size) {
-            ++f.sinkCalls;
-            f.body.append(data, size);
-            return true;
-        },
-        progress);
-    return f;
-}
 
 class CurlFetcherTest : public ::testing::Test {
 protected:
