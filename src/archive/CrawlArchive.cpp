@@ -99,7 +99,14 @@ bool CrawlArchive::insertRun() {
 void CrawlArchive::record(const CrawlAttempt& a) {
     if (!mRecord || !mDb.isOpen() || !mRun) return;
     if (mPending.size() < kMaxPending) mPending.push_back(a);
+    tick();
+}
+
+void CrawlArchive::tick() {
+    if (mPending.empty()) return;
     if (mSinceFailure.isValid() && mSinceFailure.elapsed() < kRetryMs) return;
+    // A slow crawl commits every row at once; a fast one a batch every kCommitMs.
+    if (mSinceCommit.isValid() && mSinceCommit.elapsed() < kCommitMs) return;
     flush();
 }
 
@@ -126,13 +133,18 @@ bool CrawlArchive::flush() {
     }
     mPending.clear();
     mSinceFailure.invalidate();
+    mSinceCommit.start();
     return true;
 }
 
 bool CrawlArchive::insertAttempt(const CrawlAttempt& a) {
-    SqliteDb::Statement s = mDb.prepare(
-        "INSERT INTO attempts(run, number, file_name, url, url_key, found_on, kind, "
-        "http_status, bytes, sha256, outcome, why) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    if (!mInsert.valid()) {
+        mInsert = mDb.prepare(
+            "INSERT INTO attempts(run, number, file_name, url, url_key, found_on, kind, "
+            "http_status, bytes, sha256, outcome, why) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    }
+    SqliteDb::Statement& s = mInsert;
+    s.reset();
     s.bind(1, mRunId)
         .bind(2, std::int64_t(a.number))
         .bind(3, a.fileName.isEmpty() ? QString() : a.fileName)
@@ -145,7 +157,9 @@ bool CrawlArchive::insertAttempt(const CrawlAttempt& a) {
         .bind(10, a.sha256.isEmpty() ? QString() : QString::fromLatin1(a.sha256.toHex()))
         .bind(11, AttemptOutcomeName(a.outcome))
         .bind(12, a.why.isEmpty() ? QString() : a.why);
-    return s.run();
+    const bool written = s.run();
+    s.reset();
+    return written;
 }
 
 void CrawlArchive::endRun(const QString& how) {

@@ -1,7 +1,9 @@
 #pragma once
 // The crawl archive of one download folder: siterambler-archive.sqlite beside the SRnnnn
-// folders, a row per run and a row per fetch. Written in WAL mode, one short transaction per
-// row, so a crash or a kill loses at most the row being written and never damages the file.
+// folders, a row per run and a row per fetch. Written in WAL mode, in short transactions: the
+// rows of a fast crawl are committed together a few times a second (a commit per row would cost
+// more than storing the file), so a crash or a kill loses at most the rows of the last
+// kCommitMs and never damages the file.
 // Every failure (locked, read-only, full disk) is one warning; the crawl goes on without it.
 
 #include <QElapsedTimer>
@@ -21,6 +23,9 @@ public:
     // record false: opened read-only, and only when the file exists (SkipKnown still asks it).
     CrawlArchive(const QString& downloadFolder, bool record, Warn warn);
 
+    // Longest time a recorded row waits for its commit while the crawl goes on.
+    static constexpr qint64 kCommitMs = 200;
+
     static QString FileName() { return QStringLiteral("siterambler-archive.sqlite"); }
     static QString PathIn(const QString& downloadFolder);
 
@@ -28,6 +33,7 @@ public:
 
     void beginRun(const CrawlRunInfo& run) override;
     void record(const CrawlAttempt& attempt) override;
+    void tick() override;
     void endRun(const QString& how) override;
     bool knownPictureUrl(const QString& urlKey) override;
     bool knownPictureHash(const QByteArray& sha256) override;
@@ -50,6 +56,8 @@ private:
     // comes only after a pause, so a lock held elsewhere does not slow the crawl down.
     std::vector<CrawlAttempt> mPending;
     QElapsedTimer mSinceFailure;
+    QElapsedTimer mSinceCommit;   // invalid: nothing committed yet, the next row goes at once
+    SqliteDb::Statement mInsert;  // compiled once per run
 };
 
 // What the archive of its download folder knows of a stored file.

@@ -51,6 +51,13 @@ bool SqliteDb::Statement::run() {
     return rc == SQLITE_DONE;
 }
 
+void SqliteDb::Statement::reset() {
+    if (!mStmt) return;
+    sqlite3_reset(mStmt);
+    sqlite3_clear_bindings(mStmt);
+    mFailed = false;
+}
+
 QString SqliteDb::Statement::text(int column) const {
     const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(mStmt, column));
     if (!data) return QString();

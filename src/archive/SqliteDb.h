@@ -28,6 +28,8 @@ public:
         bool next();
         // Steps to the end: true when the statement completed.
         bool run();
+        // Ready to run again, with new values bound: compiled once, run many times.
+        void reset();
         QString text(int column) const;
         std::int64_t number(int column) const;
 

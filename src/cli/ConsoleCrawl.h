@@ -55,6 +55,7 @@ public:
     explicit CountingFetcher(Fetcher& inner) : mInner(inner) {}
     FetchResult fetch(const QString& url, const Sink& sink, const Progress& progress) override;
     void setLookahead(Lookahead lookahead) override { mInner.setLookahead(std::move(lookahead)); }
+    const QByteArray* aheadBody(const QString& url) const override { return mInner.aheadBody(url); }
     std::int64_t bytes() const { return mBytes; }
 
 private:

@@ -38,6 +38,8 @@ public:
 
     virtual void beginRun(const CrawlRunInfo& run) = 0;
     virtual void record(const CrawlAttempt& attempt) = 0;
+    // Called often while the run waits or scans: rows held back are written when due.
+    virtual void tick() {}
     // how: "completed", "cancelled" or "ended" (the program ended during the crawl).
     virtual void endRun(const QString& how) = 0;
 

@@ -59,10 +59,10 @@ bool CrawlRecorder::knownPicture(const QString& url) {
 }
 
 CrawlAttempt CrawlRecorder::examine(const QString& url, bool page, const QString& path,
-                                    const FetchResult& result, const QString& currentPage) {
+                                    const FetchResult& result, const QString& currentPage,
+                                    const StoredBody* stored) {
     CrawlAttempt a;
-    const bool needHash = mJournal || (mOptions.skipKnown && !page);
-    if (!mJournal && !needHash) return a;
+    if (!wantsDigest(page)) return a;
     a.number = gFileCounter;
     a.url = url;
     a.urlKey = UrlKey(url);
@@ -76,8 +76,8 @@ CrawlAttempt CrawlRecorder::examine(const QString& url, bool page, const QString
         return a;
     }
     a.fileName = QFileInfo(path).fileName();
-    a.bytes = QFileInfo(path).size();
-    a.sha256 = FileSha256(path);
+    a.bytes = stored ? stored->bytes : QFileInfo(path).size();
+    a.sha256 = stored ? stored->sha256 : FileSha256(path);
     a.outcome = AttemptOutcome::Kept;
     return a;
 }

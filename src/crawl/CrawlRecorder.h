@@ -11,6 +11,7 @@
 
 #include "core/CrawlOptions.h"
 #include "crawl/CrawlJournal.h"
+#include "crawl/Download.h"
 #include "crawl/Fetcher.h"
 
 class CrawlRecorder {
@@ -30,13 +31,21 @@ public:
     // SkipKnown: true when an earlier run into this download folder kept this picture URL.
     bool knownPicture(const QString& url);
 
+    // Whether examine() needs the size and digest of what a download of this kind stores.
+    bool wantsDigest(bool page) const { return mJournal || (mOptions.skipKnown && !page); }
     // Right after a download, while the stored file is there. currentPage stands in for the
-    // page a picture was found on when the scan did not say.
+    // page a picture was found on when the scan did not say. stored: the size and digest
+    // worked out while the file was written; without it the file is read back.
     CrawlAttempt examine(const QString& url, bool page, const QString& path,
-                         const FetchResult& result, const QString& currentPage);
+                         const FetchResult& result, const QString& currentPage,
+                         const StoredBody* stored = nullptr);
     // SkipKnown: deletes a kept picture whose bytes were kept before. True when deleted.
     bool dropIfKnown(CrawlAttempt& attempt, const QString& path);
     void record(const CrawlAttempt& attempt);
+    // Lets the record write what it holds back; cheap enough for every turn of a transfer.
+    void tick() {
+        if (mJournal) mJournal->tick();
+    }
 
 private:
     std::unique_ptr<CrawlJournal> mJournal;

@@ -1,11 +1,15 @@
 #include "crawl/CrawlRun.h"
 
+#include <QHash>
 #include <cerrno>
 #include <functional>
 #include <limits>
 #include <optional>
 #include <utility>
 
+#include "core/CrawlOptions.h"
+#include "core/UrlQueue.h"
+#include "core/WindowSystem.h"
 #include "core/basGlobal.h"
 #include "crawl/CrawlHost.h"
 #include "crawl/CrawlRecorder.h"
@@ -13,10 +17,8 @@
 #include "crawl/Download.h"
 #include "crawl/Fetcher.h"
 #include "crawl/PageLines.h"
+#include "crawl/PagePreview.h"
 #include "crawl/PageScanner.h"
-#include "core/CrawlOptions.h"
-#include "core/UrlQueue.h"
-#include "core/WindowSystem.h"
 
 namespace {
 
@@ -42,6 +44,7 @@ public:
         }
         return mLast = mInner.fetch(url, sink, progress);
     }
+    const QByteArray* aheadBody(const QString& url) const override { return mInner.aheadBody(url); }
     // The result of the latest fetch, for the crawl's record.
     const FetchResult& last() const { return mLast; }
 
@@ -61,19 +64,43 @@ bool TransferTurn(bool cancelledBefore) {
 
 // What the run will ask for next, in its order: the pictures queued (the first is the one it
 // works on), then the pages after the current one; with no pictures queued, the current page
-// comes first.
+// comes first. A page whose pictures can be told in advance (its body is already here) is
+// followed by them, as its scan will queue them right there; up to the first page that cannot
+// be told, the order is settled.
 // Entries the opt-in rules will pass over are left out: they are never fetched.
 using TakeTest = std::function<bool(const QString& url, bool page)>;
-Fetcher::NextUrls NextEntries(CrawlHost& host, int max, const TakeTest& willTake) {
+using PicturesOf = std::function<const PagePreview::Pictures*(const QString& pageUrl)>;
+Fetcher::NextUrls NextEntries(CrawlHost& host, int max, const TakeTest& willTake,
+                              const PicturesOf& picturesOf) {
     QStringList next;
     const UrlQueue& images = host.lstImage();
     const UrlQueue& links = host.lstLink();
     for (int i = 0; i < images.count() && next.size() < max; ++i)
         if (willTake(images.entry(i), false)) next.append(images.entry(i));
     // the pictures keep their places; a page scanned later queues its pictures before the pages
-    const int settled = static_cast<int>(next.size());
-    for (int i = images.count() > 0 ? 1 : 0; i < links.count() && next.size() < max; ++i)
-        if (willTake(links.entry(i), true)) next.append(links.entry(i));
+    int settled = static_cast<int>(next.size());
+    bool told = true;  // every page listed so far is followed by all of its pictures
+    for (int i = images.count() > 0 ? 1 : 0; i < links.count() && next.size() < max; ++i) {
+        const QString page = links.entry(i);
+        if (!willTake(page, true)) continue;
+        next.append(page);
+        if (!told) continue;
+        settled = static_cast<int>(next.size());
+        const PagePreview::Pictures* pictures = picturesOf ? picturesOf(page) : nullptr;
+        if (!pictures) {
+            told = false;
+            // Its body tells what comes after it: it goes right after the entry under way,
+            // so that it is here before the pictures ahead of it are done.
+            if (next.size() > 2) next.move(next.size() - 1, 1);
+            continue;
+        }
+        for (const QString& picture : pictures->urls) {
+            if (next.size() >= max) break;
+            if (willTake(picture, false)) next.append(picture);
+        }
+        settled = static_cast<int>(next.size());
+        told = pictures->whole;
+    }
     return {next, settled};
 }
 
@@ -81,10 +108,12 @@ Fetcher::NextUrls NextEntries(CrawlHost& host, int max, const TakeTest& willTake
 // when the run ends, however it ends.
 class LookaheadScope {
 public:
-    LookaheadScope(Fetcher& fetcher, CrawlHost& host, TakeTest willTake) : mFetcher(fetcher) {
-        mFetcher.setLookahead([&host, willTake = std::move(willTake)](int max) {
-            return NextEntries(host, max, willTake);
-        });
+    LookaheadScope(Fetcher& fetcher, CrawlHost& host, TakeTest willTake, PicturesOf picturesOf)
+        : mFetcher(fetcher) {
+        mFetcher.setLookahead(
+            [&host, willTake = std::move(willTake), picturesOf = std::move(picturesOf)](int max) {
+                return NextEntries(host, max, willTake, picturesOf);
+            });
     }
     ~LookaheadScope() { mFetcher.setLookahead({}); }
     LookaheadScope(const LookaheadScope&) = delete;
@@ -192,9 +221,11 @@ public:
     const CrawlEnd& end() const { return mEnd; }
     // For fetching ahead: whether the run will fetch this entry when it comes to it.
     bool wouldTake(const QString& url, bool page);
+    // For fetching ahead: the pictures the scan of this page will queue, when its body is here.
+    const PagePreview::Pictures* picturesOf(const QString& pageUrl);
 
 private:
-    QString download(const QString& url);
+    QString download(const QString& url, bool page);
     void noteDeletion(const QString& path, int error);
     bool scanStoredPage(const QString& path, const QString& pageUrl, CrawlAttempt& attempt);
     bool imagePhase();
@@ -210,18 +241,26 @@ private:
     CrawlRules mRules;
     CrawlRecorder mRecorder;
     QString mCurrentPage;
+    StoredBody mStored;  // of the latest download, when the record wants it
     bool mRecordClosed = false;
+    PagePreview mPreview;
+    QHash<QString, PagePreview::Pictures> mPictures;  // told in advance, by page URL
 
     void closeRecord(const QString& how) {
         if (!std::exchange(mRecordClosed, true)) mRecorder.endRun(how);
     }
 };
 
-QString CrawlRunner::download(const QString& url) {
+QString CrawlRunner::download(const QString& url, bool page) {
     const bool cancelledBefore = gCancelRequested == -1;
+    mStored = {};
     const QString path = DownloadFile(
-        url, mGate, [cancelledBefore] { return TransferTurn(cancelledBefore); },
-        &mEnd.storageFault);
+        url, mGate,
+        [this, cancelledBefore] {
+            mRecorder.tick();
+            return TransferTurn(cancelledBefore);
+        },
+        &mEnd.storageFault, mRecorder.wantsDigest(page) ? &mStored : nullptr);
     if (ws().Ending()) throw ProgramEnding{};
     return path;
 }
@@ -236,6 +275,7 @@ bool CrawlRunner::scanStoredPage(const QString& path, const QString& pageUrl,
     while (page.readLine(line)) {
         mScanner.ScanLine(line, pageUrl);
         mHost.AnimateIcon();
+        mRecorder.tick();
     }
     page.close();
     int removeError = 0;
@@ -260,7 +300,7 @@ bool CrawlRunner::imagePhase() {
         const QString url = images.selectedText();
         bool kept = false;
         if (mayTake(url, false)) {
-            const QString path = download(url);
+            const QString path = download(url, false);
             if (mEnd.storageFault) return false;  // stops like a cancel: the image stays first
             kept = storePicture(url, path);
         }
@@ -297,6 +337,17 @@ bool CrawlRunner::wouldTake(const QString& url, bool page) {
            (page || !gCrawlOptions.skipKnown || !mRecorder.knownPicture(url));
 }
 
+const PagePreview::Pictures* CrawlRunner::picturesOf(const QString& pageUrl) {
+    constexpr int kPagesTold = 256;    // pages are told a few places ahead: this is plenty
+    constexpr int kPicturesTold = 64;  // more than the fetcher looks ahead
+    const auto known = mPictures.constFind(pageUrl);
+    if (known != mPictures.constEnd()) return &*known;
+    const QByteArray* body = mGate.aheadBody(pageUrl);
+    if (!body) return nullptr;
+    if (mPictures.size() >= kPagesTold) mPictures.clear();
+    return &*mPictures.insert(pageUrl, mPreview.pictures(*body, pageUrl, kPicturesTold));
+}
+
 std::optional<RobotsAnswer> CrawlRunner::fetchRobots(const QString& url) {
     constexpr qsizetype kRobotsLimit = 512 * 1024;  // what is beyond is not read
     RobotsAnswer answer;
@@ -317,7 +368,8 @@ std::optional<RobotsAnswer> CrawlRunner::fetchRobots(const QString& url) {
 
 // A fetched picture through the small-picture and known-picture rules; true when it is kept.
 bool CrawlRunner::storePicture(const QString& url, const QString& path) {
-    CrawlAttempt attempt = mRecorder.examine(url, false, path, mGate.last(), mCurrentPage);
+    CrawlAttempt attempt =
+        mRecorder.examine(url, false, path, mGate.last(), mCurrentPage, &mStored);
     bool kept = false;
     if (!path.isEmpty()) {
         int removeError = 0;
@@ -338,12 +390,14 @@ void CrawlRunner::work() {
         links.setSelectedIndex(0);
         const QString pageUrl = links.selectedText();
         if (mayTake(pageUrl, true)) {
-            const QString path = download(pageUrl);
+            const QString path = download(pageUrl, true);
             if (mEnd.storageFault) return;  // stops like a cancel: the page stays first
-            CrawlAttempt attempt = mRecorder.examine(pageUrl, true, path, mGate.last(), {});
+            CrawlAttempt attempt =
+                mRecorder.examine(pageUrl, true, path, mGate.last(), {}, &mStored);
             const bool scanned =
                 !path.isEmpty() && EntryExists(path) && scanStoredPage(path, pageUrl, attempt);
             mRecorder.record(attempt);
+            mPictures.remove(pageUrl);  // its pictures are queued now, or it has none
             if (scanned && !imagePhase()) return;
         } else {
             ws().Yield();  // a long run of passed-over entries still keeps the window alive
@@ -354,7 +408,7 @@ void CrawlRunner::work() {
 }
 
 void CrawlRunner::finish() {
-    closeRecord(mEnd.storageFault                ? QStringLiteral("storage failure")
+    closeRecord(mEnd.storageFault       ? QStringLiteral("storage failure")
                 : gCancelRequested == 0 ? QStringLiteral("completed")
                                         : QStringLiteral("cancelled"));
     if (mEnd.storageFault) ShowStorageFault(mEnd.storageFault);
@@ -407,9 +461,10 @@ CrawlEnd RunCrawl(CrawlHost& host, Fetcher& fetcher, const QStringList& followin
         host.lstLink().append(startUrl);
         host.lstLink().appendAll(followingLinks);
         {
-            const LookaheadScope lookahead(fetcher, host, [&runner](const QString& url, bool page) {
-                return runner.wouldTake(url, page);
-            });
+            const LookaheadScope lookahead(
+                fetcher, host,
+                [&runner](const QString& url, bool page) { return runner.wouldTake(url, page); },
+                [&runner](const QString& page) { return runner.picturesOf(page); });
             runner.work();
         }
         runner.finish();

@@ -1,12 +1,16 @@
 #include "crawl/Download.h"
 
+#include <sys/stat.h>
+
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
 #include <limits>
+#include <optional>
 
-#include "core/basGlobal.h"
 #include "core/StringTokens.h"
+#include "core/basGlobal.h"
+#include "crawl/FileDigest.h"
 
 namespace {
 
@@ -73,8 +77,8 @@ private:
 
 bool EntryExists(const QString& path) {
     if (path.isEmpty()) return false;
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
+    struct stat st {};  // one look, and a dangling link counts
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
 }
 
 QString SequenceName(std::int32_t number) {
@@ -87,7 +91,7 @@ QString GetExtension(const QString& url) {
 }
 
 QString DownloadFile(const QString& url, Fetcher& fetcher, const Fetcher::Progress& progress,
-                     StorageFault* fault) {
+                     StorageFault* fault, StoredBody* stored) {
     const auto storageFailed = [fault](int error) {
         if (fault) *fault = StorageFaultIn(gRunFolder, error);
         return QString();
@@ -105,10 +109,17 @@ QString DownloadFile(const QString& url, Fetcher& fetcher, const Fetcher::Progre
     TemporaryBody body(CurrentRunStorage());
     if (const int error = body.create()) return storageFailed(error);
     int writeError = 0;
+    std::optional<Sha256> digest;
+    if (stored) digest.emplace();
+    std::int64_t bytes = 0;
     const FetchResult result = fetcher.fetch(
         url,
-        [&body, &writeError](const char* data, std::size_t size) {
+        [&](const char* data, std::size_t size) {
             writeError = body.write(data, size);
+            if (writeError == 0 && digest) {
+                digest->update(data, size);
+                bytes += static_cast<std::int64_t>(size);
+            }
             return writeError == 0;
         },
         progress);
@@ -120,7 +131,10 @@ QString DownloadFile(const QString& url, Fetcher& fetcher, const Fetcher::Progre
     // the run folder during a crawl): the next free number is taken instead.
     for (;;) {
         const int error = body.publish(path);
-        if (error == 0) return path;
+        if (error == 0) {
+            if (stored) *stored = {bytes, digest->digest()};
+            return path;
+        }
         if (error != EEXIST) return NameRefused(error) ? QString() : storageFailed(error);
         if (!NextFreePath(extension, path)) return QString();
     }

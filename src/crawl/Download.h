@@ -3,6 +3,7 @@
 // rules that delete stored files again. Pages and images share one sequence, gFileCounter, which
 // runs on from one crawl to the next while the program runs.
 
+#include <QByteArray>
 #include <QString>
 #include <cstdint>
 
@@ -29,8 +30,13 @@ QString GetExtension(const QString& url);
 // storage failed (the temporary file could not be created or written, or the numbered name could
 // not be given for another reason than being taken or refused as a name); an empty result with
 // fault left clear is a failed fetch, which the crawl passes over.
+// With stored given, its size and SHA-256 are worked out from the bytes as they are written.
+struct StoredBody {
+    std::int64_t bytes = 0;
+    QByteArray sha256;  // raw digest
+};
 QString DownloadFile(const QString& url, Fetcher& fetcher, const Fetcher::Progress& progress,
-                     StorageFault* fault = nullptr);
+                     StorageFault* fault = nullptr, StoredBody* stored = nullptr);
 
 // After a stored page has been scanned: deletes it when gHTMLAutoDelete is "0". True when it was
 // to be deleted; removeError receives the errno of a deletion that failed, else 0.

@@ -1,6 +1,7 @@
 #pragma once
 // Fetching one URL as the bytes of its body. The crawl sees nothing of the transfer library.
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <cstddef>
@@ -15,8 +16,8 @@ enum class FetchOutcome {
 
 struct FetchResult {
     FetchOutcome outcome = FetchOutcome::Failed;
-    long httpStatus = 0;   // 0 when there was no HTTP answer
-    QString error;         // short English diagnostic, never shown in a window
+    long httpStatus = 0;  // 0 when there was no HTTP answer
+    QString error;        // short English diagnostic, never shown in a window
 };
 
 class Fetcher {
@@ -45,4 +46,10 @@ public:
     // A fetcher may fetch ahead what the lookahead names; an empty one ends that and drops
     // whatever was fetched ahead and not asked for. The default fetches only what is asked.
     virtual void setLookahead(Lookahead lookahead) { (void)lookahead; }
+    // The whole body of url as a transfer started ahead received it, while it is held in memory
+    // and not yet asked for; null otherwise. Good until the fetcher is called again.
+    virtual const QByteArray* aheadBody(const QString& url) const {
+        (void)url;
+        return nullptr;
+    }
 };

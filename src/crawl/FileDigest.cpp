@@ -28,3 +28,26 @@ QByteArray FileSha256(const QString& path) {
     digest.resize(length);
     return digest;
 }
+
+Sha256::Sha256() : mContext(EVP_MD_CTX_new()) {
+    mFailed = !mContext || EVP_DigestInit_ex(mContext, EVP_sha256(), nullptr) != 1;
+}
+
+Sha256::~Sha256() {
+    EVP_MD_CTX_free(mContext);
+}
+
+void Sha256::update(const char* data, std::size_t size) {
+    if (!mFailed) mFailed = EVP_DigestUpdate(mContext, data, size) != 1;
+}
+
+QByteArray Sha256::digest() {
+    if (mFailed) return {};
+    QByteArray digest(EVP_MAX_MD_SIZE, Qt::Uninitialized);
+    unsigned int length = 0;
+    if (EVP_DigestFinal_ex(mContext, reinterpret_cast<unsigned char*>(digest.data()), &length) != 1)
+        return {};
+    mFailed = true;  // finished: a second call has nothing to give
+    digest.resize(length);
+    return digest;
+}

@@ -321,11 +321,11 @@ void PageScanner::applyPatterns(const Char* fragment, const Found* found, int co
 
 void PageScanner::queueReference(UrlQueue& target, const QString& url) {
     // The queue is read as it is now: the user may have changed it in a yield.
-    if (!target.contains(url) && (!mFilter || mFilter(url, &target == &mLinks)))
-        target.append(url);
+    if (!target.contains(url) && (!mFilter || mFilter(url, &target == &mLinks))) target.append(url);
 }
 
 void PageScanner::tokenDone() {
+    if (mSideScan) return;
     if (mAnimateIcon) mAnimateIcon();
     // Whatever ran in the icon's turn may have decided to end the program.
     if (mWindows->Ending()) mWindows->Yield();
@@ -333,7 +333,7 @@ void PageScanner::tokenDone() {
 
 void PageScanner::pace(qint64 work) {
     mWork += work;
-    if (mWork < kWorkPerYield) return;
+    if (mWork < kWorkPerYield || mSideScan) return;
     mWork = 0;
     mWindows->Yield();
 }

@@ -46,6 +46,10 @@ public:
     using Filter = std::function<bool(const QString& url, bool page)>;
     void setFilter(Filter filter) { mFilter = std::move(filter); }
 
+    // A scan aside from the run (a look at a page ahead of time) never yields: nothing the
+    // user does may change its queues, and it must not run the window from where it is asked.
+    void setSideScan(bool side) { mSideScan = side; }
+
 private:
     static constexpr int kMaxStarts = 4;
     static constexpr int kMaxEnds = 32;
@@ -108,5 +112,6 @@ private:
     bool mHaveBase = false;
     WindowSystem* mWindows = nullptr;  // the layer in use, taken once per line
     qint64 mWork = 0;
+    bool mSideScan = false;
     QString mUrl;  // where each URL is put together, so that one already queued costs nothing
 };

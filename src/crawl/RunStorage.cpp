@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <cerrno>
 #include <cstdio>
 
@@ -30,16 +31,23 @@ bool AnyEntry(const QByteArray& path) {
 }  // namespace
 
 int PosixRunStorage::createTemporary(const QString& folder, QString* path, int* handle) {
-    QByteArray pattern = Name(folder + QStringLiteral("/.download-XXXXXX"));
-    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0) return errno;
-    // stored files get the permissions of any file the user creates, not a temporary's 0600
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    (void)::fchmod(fd, 0666 & ~mask);
-    *path = QFile::decodeName(pattern);
-    *handle = fd;
-    return 0;
+    // Created with the permissions of any file the user creates (the umask applies), not a
+    // temporary's 0600, so that nothing is changed on it afterwards.
+    static constexpr char kLetters[] =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    const QByteArray prefix = Name(folder + QStringLiteral("/.download-"));
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        QByteArray name = prefix;
+        quint64 bits = QRandomGenerator::global()->generate64();
+        for (int i = 0; i < 8; ++i, bits /= 62) name += kLetters[bits % 62];
+        const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno == EEXIST) continue;
+        if (fd < 0) return errno;
+        *path = QFile::decodeName(name);
+        *handle = fd;
+        return 0;
+    }
+    return EEXIST;
 }
 
 int PosixRunStorage::write(int handle, const char* data, std::size_t size) {

@@ -101,6 +101,7 @@ struct CurlFetcher::Impl {
     Job* planAhead(const QString& url);
     bool start(Job& job);
     int hostWaitMs(const QString& url) const;
+    bool roomAhead();
     JobList::iterator find(const Job& job);
     void erase(JobList::iterator it);
     void dropAhead();
@@ -111,6 +112,8 @@ struct CurlFetcher::Impl {
     JobList jobs;            // in the order they were planned
     Lookahead lookahead;
     QHash<QString, Clock::time_point> lastStart;  // per host, for the delay between requests
+    Clock::time_point roomCheckedAt;
+    bool room = false;
 
     // The fetch under way: its progress runs from inside the transfers too.
     const Progress* progress = nullptr;
@@ -191,6 +194,18 @@ bool CurlFetcher::Impl::start(Job& job) {
     job.running = true;
     if (options.delayMs > 0) lastStart.insert(HostOf(job.url), Clock::now());
     return true;
+}
+
+// Whether the run folder's disk has room for bodies held ahead. Asked a few times a second at
+// most: a look at the file system for every transfer costs more than a small transfer.
+bool CurlFetcher::Impl::roomAhead() {
+    constexpr auto kRecheck = std::chrono::milliseconds(250);
+    const Clock::time_point now = Clock::now();
+    if (roomCheckedAt == Clock::time_point{} || now - roomCheckedAt >= kRecheck) {
+        room = AheadFile::RoomIn(gRunFolder, kDiskReserve);
+        roomCheckedAt = now;
+    }
+    return room;
 }
 
 CurlFetcher::Impl::JobList::iterator CurlFetcher::Impl::find(const Job& job) {
@@ -284,7 +299,7 @@ void CurlFetcher::Impl::plan() {
         if (runningCount() >= options.connections || static_cast<int>(jobs.size()) >= most) break;
         // Bodies held ahead never take the last of the disk: there the run stores what the
         // one-at-a-time crawl would have stored before the disk filled.
-        if (room < 0) room = AheadFile::RoomIn(gRunFolder, kDiskReserve) ? 1 : 0;
+        if (room < 0) room = roomAhead() ? 1 : 0;
         if (room == 1 && hostWaitMs(url) == 0) planAhead(url);
     }
 }
@@ -447,7 +462,18 @@ FetchResult CurlFetcher::fetch(const QString& url, const Sink& sink, const Progr
 void CurlFetcher::setLookahead(Lookahead lookahead) {
     if (!mImpl) return;
     mImpl->lookahead = std::move(lookahead);
+    mImpl->roomCheckedAt = {};  // a new run may store on another disk
     if (!mImpl->lookahead) mImpl->dropAhead();
+}
+
+const QByteArray* CurlFetcher::aheadBody(const QString& url) const {
+    if (!mImpl) return nullptr;
+    for (const auto& job : mImpl->jobs) {
+        if (job->ahead && !job->claimed && job->done && job->usable &&
+            job->result.outcome == FetchOutcome::Ok && job->url == url)
+            return job->body.memory();
+    }
+    return nullptr;
 }
 
 int CurlFetcher::aheadCount() const {

@@ -56,6 +56,7 @@ public:
     // the transfer waits, so the caller can keep its window serviced.
     FetchResult fetch(const QString& url, const Sink& sink, const Progress& progress) override;
     void setLookahead(Lookahead lookahead) override;
+    const QByteArray* aheadBody(const QString& url) const override;
 
     // Transfers started or finished ahead and not yet asked for (for tests).
     int aheadCount() const;

@@ -1,5 +1,7 @@
 // The crawl archive beside the run folders: what it records of every fetch, the SkipKnown rule
 // that reads it, and a crawl that goes on when the archive is locked or cannot be opened.
+#include <QThread>
+
 #include "../crawl/support/CrawlFixture.h"
 #include "archive/CrawlArchive.h"
 #include "core/CrawlOptions.h"
@@ -131,4 +133,27 @@ TEST_F(ArchiveTest, SkipKnownWithoutRecordingReadsTheArchiveAndLeavesItAsItWas) 
     EXPECT_EQ(column("SELECT count(*) FROM runs"), QStringList({"1"}));
     EXPECT_EQ(Entries(downloads.path()),
               QStringList({"SR0000", "SR0001", "siterambler-archive.sqlite"}));
+}
+
+// Rows of a fast crawl wait for their batch, but never longer than kCommitMs of ticks: a kill
+// then loses only the last moments, and the end of the run writes whatever waits.
+TEST_F(ArchiveTest, RowsRecordedInQuickSuccessionAreCommittedByTheNextDueTick) {
+    const auto rows = [this] { return column("SELECT count(*) FROM attempts").value(0).toInt(); };
+    CrawlArchive archive(downloads.path(), true, {});
+    archive.beginRun({"SR0000", "http://127.0.0.1/", ""});
+    CrawlAttempt attempt;
+    attempt.url = attempt.urlKey = "http://127.0.0.1/a.jpg";
+    archive.record(attempt);  // the first row goes at once
+    EXPECT_EQ(rows(), 1);
+    archive.record(attempt);
+    archive.record(attempt);
+    archive.tick();
+    EXPECT_EQ(rows(), 1);  // held back: the last commit was a moment ago
+    QThread::msleep(CrawlArchive::kCommitMs + 50);
+    archive.tick();
+    EXPECT_EQ(rows(), 3);
+    archive.record(attempt);
+    archive.endRun("completed");
+    EXPECT_EQ(rows(), 4);
+    EXPECT_EQ(column("SELECT outcome FROM runs"), QStringList{"completed"});
 }

@@ -100,4 +100,38 @@ TEST_F(ParallelCrawlTest, EightConnectionsStoreExactlyWhatOneStores) {
     EXPECT_EQ(eight.closingText, one.closingText);
 }
 
+// The next page's pictures are told from its body fetched ahead: they are under way while the
+// pictures of the page before still come, and the run folder keeps the designed order.
+TEST_F(CrawlFixture, PicturesOfTheNextPageAreFetchedBeforeTheRunGetsThere) {
+    constexpr int kSlowMs = 1500;
+    std::string index = "<a href=\"next.html\">next</a>\n";
+    for (int n = 1; n <= 3; ++n) {
+        const std::string name = "/a" + std::to_string(n) + ".jpg";
+        site.route(name, {200, SitePicture(n, 3000), "image/jpeg", "", "", kSlowMs});
+        index += "<img src=\"" + name.substr(1) + "\">\n";
+    }
+    site.page("/index.html", index);
+    site.page("/next.html", "<img src=\"b1.jpg\">\n");
+    site.page("/b1.jpg", SitePicture(9, 3000), "image/jpeg");
+
+    CurlFetcher::Options options = FetcherOptions();
+    options.connections = 8;
+    options.lowSpeedSeconds = 5;
+    CurlFetcher pool(options);
+    host.url = site.url("/index.html");
+    windows.answer(IDYES);
+    RunCrawl(host, pool);
+
+    std::map<std::string, SiteRequest> first;
+    for (const SiteRequest& r : site.requests()) first.try_emplace(r.path, r);
+    ASSERT_TRUE(first.count("/a1.jpg") && first.count("/b1.jpg"));
+    // The slow pictures are answered kSlowMs after their requests; b1 was asked for before.
+    EXPECT_LT(first["/b1.jpg"].at, first["/a1.jpg"].at + std::chrono::milliseconds(kSlowMs));
+    EXPECT_EQ(FolderContents(gRunFolder).keys(),
+              (QStringList{"000001.html", "000002.jpg", "000003.jpg", "000004.jpg", "000005.html",
+                           "000006.jpg"}));
+    EXPECT_EQ(FolderContents(gRunFolder).value("000006.jpg"),
+              QByteArray::fromStdString(SitePicture(9, 3000)));
+}
+
 }  // namespace

@@ -1,9 +1,11 @@
 // Sequence naming, the counter, storing through a hidden temporary file, and the two deletion
 // rules, with a scripted fetcher so that every case is exact.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <functional>
 #include <limits>
@@ -11,6 +13,7 @@
 #include "QtPrinters.h"
 #include "core/basGlobal.h"
 #include "crawl/Download.h"
+#include "crawl/FileDigest.h"
 
 namespace {
 
@@ -206,3 +209,27 @@ TEST(EntryExistsTest, CountsFilesFoldersAndDanglingLinks) {
 }
 
 }  // namespace
+
+// The size and digest the record takes are those of the bytes that reached the stored file,
+// and the file has the permissions any file of the user gets.
+TEST_F(DownloadTest, SizeAndDigestWorkedOutWhileWritingMatchTheStoredFile) {
+    fetcher.body = QByteArray(100000, '\0');
+    for (qsizetype i = 0; i < fetcher.body.size(); ++i) fetcher.body[i] = char(i * 7 + i / 251);
+    StoredBody stored;
+    const QString path = DownloadFile("http://h/a.jpg", fetcher, {}, nullptr, &stored);
+    ASSERT_EQ(path, dir.filePath("000001.jpg"));
+    EXPECT_EQ(stored.bytes, QFileInfo(path).size());
+    EXPECT_EQ(stored.sha256, FileSha256(path));
+    EXPECT_EQ(stored.sha256.size(), 32);
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
+
+    fetcher.outcome = FetchOutcome::Failed;
+    StoredBody untouched;
+    EXPECT_TRUE(DownloadFile("http://h/b.jpg", fetcher, {}, nullptr, &untouched).isEmpty());
+    EXPECT_TRUE(untouched.sha256.isEmpty());
+    EXPECT_EQ(entries(), QStringList{"000001.jpg"});
+}
