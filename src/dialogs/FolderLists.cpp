@@ -11,10 +11,10 @@
 #include <QStorageInfo>
 #include <QStyle>
 #include <algorithm>
-#include <cstdint>
 #include <vector>
 
 #include "core/WindowSystem.h"
+#include "dialoglogic/ByteOrderedNames.h"
 #include "widgets/Twips.h"
 
 namespace {
@@ -39,89 +39,6 @@ void SortByBytes(QStringList& names) {
               [](const auto& a, const auto& b) { return a.first < b.first; });
     for (qsizetype i = 0; i < names.size(); ++i) names[i] = std::move(keyed[size_t(i)].second);
 }
-
-// Names put in byte order while a folder is read, so that no step between two yields handles
-// the whole folder: sorting 100,000 names at once held the window for a tenth of a second.
-// Each name is encoded once; short runs are sorted as they fill and merged pairwise up to a
-// bounded length; the runs left are merged name by name as the names are taken.
-class ByteOrderedNames {
-    static constexpr size_t kRun = 4096;
-    static constexpr size_t kLongestMerge = 32768;
-    struct Run {
-        size_t at;
-        size_t end;
-    };
-
-    auto less() const {
-        return [this](std::uint32_t a, std::uint32_t b) { return mKeys[a] < mKeys[b]; };
-    }
-    // Heap order: the run whose next name comes first is on top.
-    auto later() const {
-        return [this](const Run& a, const Run& b) {
-            return mKeys[mOrder[b.at]] < mKeys[mOrder[a.at]];
-        };
-    }
-
-public:
-    void add(QString name) {
-        mKeys.push_back(name.toUtf8());
-        mNames.append(std::move(name));
-        mOrder.push_back(std::uint32_t(mOrder.size()));
-        if (mOrder.size() - runStart() < kRun) return;
-        closeRun();
-        while (mRunEnds.size() > 1 && runLength(1) == runLength(2) &&
-               2 * runLength(1) <= kLongestMerge)
-            mergeLastTwo();
-    }
-    // Called once every name is in, before the first next().
-    void finish() {
-        closeRun();
-        for (size_t i = 0; i < mRunEnds.size(); ++i)
-            mHeads.push_back({i ? mRunEnds[i - 1] : 0, mRunEnds[i]});
-        std::make_heap(mHeads.begin(), mHeads.end(), later());
-    }
-    // The next name in byte order, null after the last.
-    const QString* next() {
-        if (mHeads.empty()) return nullptr;
-        std::pop_heap(mHeads.begin(), mHeads.end(), later());
-        Run& run = mHeads.back();
-        const QString* name = &mNames[mOrder[run.at++]];
-        if (run.at == run.end) {
-            mHeads.pop_back();
-        } else {
-            std::push_heap(mHeads.begin(), mHeads.end(), later());
-        }
-        return name;
-    }
-
-private:
-    size_t runStart() const { return mRunEnds.empty() ? 0 : mRunEnds.back(); }
-    // Length of the n-th run from the end (1 is the last).
-    size_t runLength(size_t n) const {
-        const size_t end = mRunEnds[mRunEnds.size() - n];
-        return end - (mRunEnds.size() > n ? mRunEnds[mRunEnds.size() - n - 1] : 0);
-    }
-    void closeRun() {
-        const size_t start = runStart();
-        if (start == mOrder.size()) return;
-        std::sort(mOrder.begin() + std::ptrdiff_t(start), mOrder.end(), less());
-        mRunEnds.push_back(mOrder.size());
-    }
-    void mergeLastTwo() {
-        const size_t middle = mRunEnds[mRunEnds.size() - 2];
-        const size_t start = mRunEnds.size() > 2 ? mRunEnds[mRunEnds.size() - 3] : 0;
-        std::inplace_merge(mOrder.begin() + std::ptrdiff_t(start),
-                           mOrder.begin() + std::ptrdiff_t(middle),
-                           mOrder.begin() + std::ptrdiff_t(mRunEnds.back()), less());
-        mRunEnds.erase(mRunEnds.end() - 2);
-    }
-
-    std::vector<QByteArray> mKeys;
-    QStringList mNames;
-    std::vector<std::uint32_t> mOrder;  // positions in mNames, in byte order run by run
-    std::vector<size_t> mRunEnds;
-    std::vector<Run> mHeads;  // the runs still to be taken from, as a heap
-};
 
 // "/a/b" -> "/", "/a", "/a/b".
 QStringList FolderChain(const QString& path) {
