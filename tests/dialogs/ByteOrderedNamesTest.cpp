@@ -34,12 +34,6 @@ QStringList ByBytes(std::vector<QString> names) {
     return QStringList(names.begin(), names.end());
 }
 
-QStringList TakeAll(ByteOrderedNames& sorter) {
-    QStringList out;
-    while (const QString* name = sorter.next()) out.append(*name);
-    return out;
-}
-
 }  // namespace
 
 // However the work is cut into runs and merges, the names come out once each in byte order.
@@ -54,8 +48,9 @@ TEST(ByteOrderedNames, EveryCutOfTheWorkGivesTheSameByteOrder) {
             ByteOrderedNames sorter(cut.run, cut.merge);
             for (const QString& name : names) sorter.add(name);
             sorter.finish();
-            EXPECT_EQ(TakeAll(sorter), ByBytes(names))
-                << cut.run << "/" << cut.merge << " " << count;
+            QStringList out;
+            while (const QString* name = sorter.next()) out.append(*name);
+            EXPECT_EQ(out, ByBytes(names)) << cut.run << "/" << cut.merge << " " << count;
             EXPECT_EQ(sorter.next(), nullptr);
         }
     }
