@@ -22,6 +22,9 @@ bool ManualText::load(const QString& path, const std::function<bool()>& keepGoin
     // Read in pieces rather than readAll(): works for files whose size the system does not
     // report, and stops at kMaxBytes whatever the file holds.
     QByteArray bytes;
+    // Room for the whole file at once: growing a buffer of tens of megabytes piece by piece
+    // copies it again and again.
+    if (file.size() > 0) bytes.reserve(qMin(file.size(), kMaxBytes));
     bool complete = true;
     constexpr qint64 kChunk = 1024 * 1024;
     while (bytes.size() < kMaxBytes) {

@@ -1,5 +1,4 @@
 #include "dialogs/FolderLists.h"
-#include "widgets/Twips.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -15,6 +14,8 @@
 #include <vector>
 
 #include "core/WindowSystem.h"
+#include "dialoglogic/ByteOrderedNames.h"
+#include "widgets/Twips.h"
 
 namespace {
 
@@ -206,26 +207,29 @@ bool FolderList::fill() {
     expandAll();
     setCurrentItem(parentItem);
     const QString listed = mPath;
-    QStringList names;
+    ByteOrderedNames names;
     QDirIterator it(listed, QDir::Dirs | QDir::NoDotAndDotDot);
     while (it.hasNext()) {
-        const QString name = it.nextFileInfo().fileName();
-        if (!IsHidden(name)) names.append(name);
+        QString name = it.nextFileInfo().fileName();
+        if (!IsHidden(name)) names.add(std::move(name));
         if (!stillListing(self, serial)) return self;
     }
-    SortByBytes(names);
+    names.finish();
     // Handed to the list in pieces: one by one, every item is a change the view follows, and
     // all at once a folder of 100,000 entries held the window for seconds.
     constexpr qsizetype kPiece = 2000;
-    for (qsizetype from = 0; from < names.size(); from += kPiece) {
+    for (;;) {
         QList<QTreeWidgetItem*> children;
-        for (const QString& name : names.mid(from, kPiece)) {
+        while (children.size() < kPiece) {
+            const QString* name = names.next();
+            if (name == nullptr) break;
             auto* item = new QTreeWidgetItem;
-            item->setText(0, name);
+            item->setText(0, *name);
             item->setIcon(0, closed);
-            item->setData(0, kPathRole, ChildPath(listed, name));
+            item->setData(0, kPathRole, ChildPath(listed, *name));
             children.append(item);
         }
+        if (children.isEmpty()) break;
         parentItem->addChildren(children);
         if (!stillListing(self, serial)) return self;
     }

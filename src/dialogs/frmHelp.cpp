@@ -9,10 +9,10 @@
 #include <utility>
 
 #include "core/AppPaths.h"
-#include "dialoglogic/HelpLayout.h"
-#include "dialogs/ListExtent.h"
-#include "dialoglogic/ManualText.h"
 #include "core/WindowSystem.h"
+#include "dialoglogic/HelpLayout.h"
+#include "dialoglogic/ManualText.h"
+#include "dialogs/ListExtent.h"
 
 namespace {
 
@@ -33,6 +33,40 @@ public:
     }
 };
 
+// Lays a long manual out in batches, with the window answering between them: a million lines
+// in one go held the window for a tenth of a second. Whatever needs the rows past the batches
+// done so far (End, Page Down, a search by typing) finishes the layout first, so it lands
+// where it would have landed on a list laid out in full.
+class ManualListView : public QListView {
+public:
+    static constexpr int kRowsPerBatch = 50'000;
+
+    explicit ManualListView(QWidget* parent) : QListView(parent) {
+        setLayoutMode(QListView::Batched);
+        setBatchSize(kRowsPerBatch);
+    }
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override {
+        finishLayout();
+        QListView::scrollTo(index, hint);
+    }
+
+protected:
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override {
+        finishLayout();
+        return QListView::moveCursor(action, modifiers);
+    }
+
+private:
+    // Only the last row's place tells whether the batches have come to the end.
+    void finishLayout() {
+        const int rows = model() ? model()->rowCount() : 0;
+        if (rows == 0 || rectForIndex(model()->index(rows - 1, 0)).isValid()) return;
+        setLayoutMode(QListView::SinglePass);
+        doItemsLayout();
+        setLayoutMode(QListView::Batched);
+    }
+};
+
 void CentreOnScreen(QWidget* window) {
     QScreen* screen = QGuiApplication::primaryScreen();
     if (screen == nullptr) return;
@@ -46,7 +80,7 @@ void CentreOnScreen(QWidget* window) {
 frmHelp::frmHelp(QWidget* parent) : QWidget(parent, Qt::Window) {
     setAttribute(Qt::WA_DeleteOnClose);
     cmdClose = new QPushButton(QStringLiteral("閉じる"), this);
-    lstHelp = new QListView(this);
+    lstHelp = new ManualListView(this);
     cmdClose->setGeometry(Px(4560), Px(4680), Px(1935), Px(375));
     lstHelp->setGeometry(Px(120), Px(120), Px(6375), Px(4380));
     setTabOrder(cmdClose, lstHelp);

@@ -1,6 +1,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <algorithm>
+#include <random>
 
 #include "../crawlfile/DialogTestParts.h"
 #include "dialogs/frmFileOpen.h"
@@ -173,4 +175,33 @@ TEST_F(FolderChooserTest, RealVolumesPutTheRootFirst) {
     EXPECT_EQ(roots.first(), "/");
     EXPECT_EQ(roots.count("/"), 1);
     for (const QString& root : roots) EXPECT_TRUE(QFileInfo(root).isDir()) << root.toStdString();
+}
+
+// The rows after the open folder are its subfolders, every one once, in byte order (a
+// character above U+FFFF after U+FF61, unlike UTF-16 order), whatever order the folder keeps.
+TEST_F(FolderChooserTest, SubfoldersAreListedWholeInByteOrder) {
+    const QString top = tmp.filePath("many");
+    ASSERT_TRUE(QDir().mkpath(top));
+    const QStringList heads{"Z", "a", "\u00E9", "\uFF61", "\U0001F600", "_", "A b", "0"};
+    QStringList names;
+    for (int i = 0; i < 400; ++i)
+        names.append(heads[i % heads.size()] + QString::number((i * 7919) % 997) + "-" +
+                     QString::number(i));
+    QStringList made = names;
+    std::mt19937 random(11);
+    std::shuffle(made.begin(), made.end(), random);
+    QDir dir(top);
+    for (const QString& name : made) ASSERT_TRUE(dir.mkdir(name));
+    ASSERT_TRUE(dir.mkdir(".hidden"));
+
+    FolderList list;
+    ASSERT_TRUE(list.setPath(top));
+    QStringList rows = rowTexts(&list);
+    const qsizetype chain = top.count('/') + 1;  // "/" and each folder down to the open one
+    ASSERT_GE(rows.size(), chain);
+    rows.remove(0, chain);
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        return a.toStdString() < b.toStdString();  // std::string compares unsigned bytes
+    });
+    EXPECT_EQ(rows, names);
 }

@@ -145,4 +145,30 @@ TEST_F(HelpWindow, BinaryManualStillOpens) {
     EXPECT_LE(row(rows() - 1).size(), ManualText::kMaxLineChars);
 }
 
+// A long manual is laid out a batch at a time while the window keeps answering. End pressed
+// before the batches are through still reaches the last line, and left alone the layout gets
+// to the end by itself.
+TEST_F(HelpWindow, LongManualReachesItsLastLineAtOnceAndInTime) {
+    QByteArray bytes;
+    for (int i = 0; i < 120000; ++i) bytes += "line " + QByteArray::number(i) + "\r\n";
+    writeManual(bytes);
+    open();
+    ASSERT_EQ(rows(), 120000);
+    help->lstHelp->setCurrentIndex(help->lstHelp->model()->index(0, 0));
+    QTest::keyClick(help->lstHelp, Qt::Key_End);
+    const QModelIndex last = help->lstHelp->model()->index(rows() - 1, 0);
+    EXPECT_EQ(help->lstHelp->currentIndex(), last);
+    EXPECT_TRUE(help->lstHelp->viewport()->rect().intersects(help->lstHelp->visualRect(last)));
+    delete help.data();
+
+    open();
+    QListView* list = help->lstHelp;
+    const QModelIndex end = list->model()->index(rows() - 1, 0);
+    for (int i = 0; i < 2000 && !list->visualRect(end).isValid(); ++i)
+        QCoreApplication::processEvents();
+    ASSERT_TRUE(list->visualRect(end).isValid());
+    list->scrollToBottom();
+    EXPECT_TRUE(list->viewport()->rect().intersects(list->visualRect(end)));
+}
+
 }  // namespace
