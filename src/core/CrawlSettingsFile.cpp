@@ -108,7 +108,7 @@ bool SaveCrawlSettingsFile(const QString& path, const QString& downloadPath,
     const KeepGoing watch = [&] { return keepGoing() || (stopped = true, false); };
     const ProfileFile file = BuildCrawlSettingsFile(downloadPath, startUrl, links, layout,
                                                     keepGoing ? watch : KeepGoing());
-    return !stopped && file.save(path);
+    return !stopped && file.save(path, keepGoing ? watch : KeepGoing());
 }
 
 CrawlSettingsRead ReadCrawlSettings(const ProfileFile& file, const KeepGoing& keepGoing) {

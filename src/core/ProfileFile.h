@@ -36,7 +36,9 @@ public:
     QByteArray bytes() const;
     // Writes the file through a temporary file in the same folder and a rename, so that the old
     // file stays whole until the new one is complete. Returns false when that failed.
-    bool save(const QString& path) const;
+    // keepGoing, when given, runs between pieces of a long file (a yield keeps the window
+    // answering); false from it abandons the save and leaves the old file as it was.
+    bool save(const QString& path, const std::function<bool()>& keepGoing = {}) const;
 
 private:
     // A line is a span of mText, which holds the file as read followed by every text set
