@@ -34,6 +34,10 @@ public:
 
     // The whole file as it would be written.
     QByteArray bytes() const;
+    // Its lines without their line ends, for readers that go through every line of a long file
+    // without copying it.
+    qsizetype lineCount() const { return qsizetype(mLines.size()); }
+    QByteArrayView line(qsizetype index) const { return text(mLines[size_t(index)]); }
     // Writes the file through a temporary file in the same folder and a rename, so that the old
     // file stays whole until the new one is complete. Returns false when that failed.
     // keepGoing, when given, runs between pieces of a long file (a yield keeps the window

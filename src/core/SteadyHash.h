@@ -22,6 +22,16 @@ void FreeElsewhere(T&& value) {
 template <class Key, class T>
 class SteadyHash {
 public:
+    SteadyHash() = default;
+    SteadyHash(SteadyHash&&) noexcept = default;
+    SteadyHash& operator=(SteadyHash&&) noexcept = default;
+    // A large table is freed on a worker thread, like a cleared one.
+    ~SteadyHash() {
+        if (mNew.size() + mOld.size() < kFreeElsewhereFrom) return;
+        FreeElsewhere(std::move(mNew));
+        FreeElsewhere(std::move(mOld));
+    }
+
     // nullptr when key is missing.
     const T* find(const Key& key) const {
         const auto it = mNew.constFind(key);
@@ -73,6 +83,7 @@ private:
     };
     // Enough that the move ends long before the new table, twice the old one's size, fills.
     static constexpr int kMovesPerChange = 4;
+    static constexpr qsizetype kFreeElsewhereFrom = 10000;
 
     const Slot* oldSlot(const Key& key) const {
         if (mOld.isEmpty()) return nullptr;
