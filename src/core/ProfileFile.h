@@ -10,6 +10,8 @@
 #include <functional>
 #include <vector>
 
+#include "core/SteadyHash.h"
+
 class ProfileFile {
 public:
     ProfileFile() = default;
@@ -78,5 +80,5 @@ private:
     // Hash of (section, folded key) -> first line of that key. A hash shared by two different
     // keys is caught by comparing the key at the line; the section is then searched line by
     // line.
-    QHash<size_t, int> mFirstKey;
+    SteadyHash<size_t, int> mFirstKey;  // grows without a pause at 300,000 keys
 };

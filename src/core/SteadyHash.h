@@ -23,6 +23,9 @@ template <class Key, class T>
 class SteadyHash {
 public:
     SteadyHash() = default;
+    // A copy shares the old table while it is read, so the place of the next move stays valid.
+    SteadyHash(const SteadyHash&) = default;
+    SteadyHash& operator=(const SteadyHash&) = default;
     SteadyHash(SteadyHash&&) noexcept = default;
     SteadyHash& operator=(SteadyHash&&) noexcept = default;
     // A large table is freed on a worker thread, like a cleared one.
@@ -73,8 +76,8 @@ public:
         }
     }
 
-    // Empties the table; the entries are freed on a worker thread.
-    void clear() { FreeElsewhere(std::exchange(*this, SteadyHash())); }
+    // Empties the table; a large one is freed on a worker thread.
+    void clear() { std::exchange(*this, SteadyHash()); }
 
 private:
     struct Slot {
