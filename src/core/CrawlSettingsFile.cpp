@@ -31,18 +31,19 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-QByteArray TrimBlanks(const QByteArray& s) {
+QByteArrayView TrimBlanks(QByteArrayView s) {
     qsizetype b = 0, e = s.size();
     while (b < e && IsBlank(s[b])) ++b;
     while (e > b && IsBlank(s[e - 1])) --e;
-    return s.mid(b, e - b);
+    return s.sliced(b, e - b);
 }
 
 // The number n of a key spelled "URL" + n (any letter case, no padding), or -1.
-qint64 LinkKeyNumber(const QByteArray& key) {
+qint64 LinkKeyNumber(QByteArrayView key) {
     if (key.size() < 4 || key.size() > 13) return -1;  // a 32-bit count has at most 10 digits
-    if (key.left(3).toLower() != "url") return -1;
-    const QByteArray digits = key.mid(3);
+    for (int i = 0; i < 3; ++i)
+        if ((key[i] | 0x20) != "url"[i]) return -1;
+    const QByteArrayView digits = key.sliced(3);
     if (digits.size() > 1 && digits[0] == '0') return -1;
     qint64 n = 0;
     for (char c : digits) {
@@ -55,20 +56,15 @@ qint64 LinkKeyNumber(const QByteArray& key) {
 // Every number n from 0 to last for which some line of the file has the key "URL" + n, in
 // increasing order. Whether that key really sits in [Link] is left to the profile look-up.
 // Empty when keepGoing said stop.
-std::optional<std::vector<qint64>> LinkNumbersPresent(const QByteArray& bytes, qint64 last,
+std::optional<std::vector<qint64>> LinkNumbersPresent(const ProfileFile& file, qint64 last,
                                                       const KeepGoing& keepGoing) {
     std::vector<qint64> numbers;
-    qsizetype start = 0;
-    const qsizetype size = bytes.size();
-    while (start <= size) {
-        qsizetype end = start;
-        while (end < size && bytes[end] != '\n' && bytes[end] != '\r') ++end;
-        const QByteArray line = TrimBlanks(bytes.mid(start, end - start));
-        start = end + 1;
+    for (qsizetype i = 0; i < file.lineCount(); ++i) {
         if (keepGoing && !keepGoing()) return std::nullopt;
+        const QByteArrayView line = TrimBlanks(file.line(i));
         const qsizetype eq = line.indexOf('=');
         if (line.isEmpty() || line[0] == ';' || line[0] == '[' || eq < 0) continue;
-        const qint64 n = LinkKeyNumber(TrimBlanks(line.left(eq)));
+        const qint64 n = LinkKeyNumber(TrimBlanks(line.first(eq)));
         if (n >= 0 && n <= last) numbers.push_back(n);
     }
     std::sort(numbers.begin(), numbers.end());
@@ -108,7 +104,7 @@ bool SaveCrawlSettingsFile(const QString& path, const QString& downloadPath,
     const KeepGoing watch = [&] { return keepGoing() || (stopped = true, false); };
     const ProfileFile file = BuildCrawlSettingsFile(downloadPath, startUrl, links, layout,
                                                     keepGoing ? watch : KeepGoing());
-    return !stopped && file.save(path);
+    return !stopped && file.save(path, keepGoing ? watch : KeepGoing());
 }
 
 CrawlSettingsRead ReadCrawlSettings(const ProfileFile& file, const KeepGoing& keepGoing) {
@@ -125,7 +121,7 @@ CrawlSettingsRead ReadCrawlSettings(const ProfileFile& file, const KeepGoing& ke
     if (*count < 0) return read;
     CrawlSettingsRead abandoned;
     abandoned.abandoned = true;
-    const auto numbers = LinkNumbersPresent(file.bytes(), *count, keepGoing);
+    const auto numbers = LinkNumbersPresent(file, *count, keepGoing);
     if (!numbers) return abandoned;
     for (const qint64 n : *numbers) {
         const QString link = file.value(kLink, LinkKey(n));

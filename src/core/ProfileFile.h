@@ -10,6 +10,8 @@
 #include <functional>
 #include <vector>
 
+#include "core/SteadyHash.h"
+
 class ProfileFile {
 public:
     ProfileFile() = default;
@@ -34,9 +36,15 @@ public:
 
     // The whole file as it would be written.
     QByteArray bytes() const;
+    // Its lines without their line ends, for readers that go through every line of a long file
+    // without copying it.
+    qsizetype lineCount() const { return qsizetype(mLines.size()); }
+    QByteArrayView line(qsizetype index) const { return text(mLines[size_t(index)]); }
     // Writes the file through a temporary file in the same folder and a rename, so that the old
     // file stays whole until the new one is complete. Returns false when that failed.
-    bool save(const QString& path) const;
+    // keepGoing, when given, runs between pieces of a long file (a yield keeps the window
+    // answering); false from it abandons the save and leaves the old file as it was.
+    bool save(const QString& path, const std::function<bool()>& keepGoing = {}) const;
 
 private:
     // A line is a span of mText, which holds the file as read followed by every text set
@@ -72,5 +80,5 @@ private:
     // Hash of (section, folded key) -> first line of that key. A hash shared by two different
     // keys is caught by comparing the key at the line; the section is then searched line by
     // line.
-    QHash<size_t, int> mFirstKey;
+    SteadyHash<size_t, int> mFirstKey;  // grows without a pause at 300,000 keys
 };

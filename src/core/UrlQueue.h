@@ -8,18 +8,24 @@
 #include <QItemSelectionModel>
 #include <QStringList>
 
+#include "core/SteadyHash.h"
+
 class UrlQueue : public QAbstractListModel {
     Q_OBJECT
 public:
     explicit UrlQueue(QObject* parent = nullptr);
+    ~UrlQueue() override;
 
+    // The queue itself: exact at every moment, whatever the view has heard of yet.
     int count() const { return static_cast<int>(mEntries.size()); }
     QString entry(int index) const;  // empty for an index out of range
+    // The view hears of single appends once per pass of the event loop, as one insertion:
+    // a scan appends hundreds of thousands, and a view told of each lays itself out each time.
     void append(const QString& text);
-    bool removeAt(int index);        // false for an index out of range
+    bool removeAt(int index);  // false for an index out of range
     void clear();
     bool setEntry(int index, const QString& text);
-    void appendAll(const QStringList& texts);
+    void appendAll(const QStringList& texts);  // the view hears of these at once
     const QStringList& entries() const { return mEntries; }
 
     // -1 when nothing is selected.
@@ -33,14 +39,20 @@ public:
 
     QItemSelectionModel* selectionModel() { return &mSelection; }
 
+    // The rows the view has been told of (see append).
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    // Without the generic checks' virtual calls: a view's layout asks for every row.
+    QModelIndex index(int row, int column = 0,
+                      const QModelIndex& parent = QModelIndex()) const override;
+
+    // Tells the view now of every entry appended since it last heard.
+    void showPending();
 
 private:
-    void indexAdd(const QString& text);
-    void indexRemove(const QString& text);
-
     QStringList mEntries;
-    QHash<QString, int> mIndex;  // text -> how many entries hold it
+    SteadyHash<QString, int> mIndex;  // text -> how many entries hold it
     QItemSelectionModel mSelection;
+    int mShown = 0;  // entries the view has been told of
+    bool mShowQueued = false;
 };

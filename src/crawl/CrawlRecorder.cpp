@@ -66,8 +66,8 @@ CrawlAttempt CrawlRecorder::examine(const QString& url, bool page, const QString
     a.number = gFileCounter;
     a.url = url;
     a.urlKey = UrlKey(url);
-    const auto found = mFoundOn.constFind(url);
-    a.foundOn = found != mFoundOn.cend() ? *found : (page ? QString() : currentPage);
+    const QString* found = mFoundOn.find(url);
+    a.foundOn = found ? *found : (page ? QString() : currentPage);
     mFoundOn.remove(url);
     a.page = page;
     a.httpStatus = result.httpStatus;

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "core/CrawlOptions.h"
+#include "core/SteadyHash.h"
 #include "crawl/CrawlJournal.h"
 #include "crawl/Download.h"
 #include "crawl/Fetcher.h"
@@ -50,8 +51,8 @@ public:
 private:
     std::unique_ptr<CrawlJournal> mJournal;
     CrawlOptions mOptions;
-    QHash<QString, QString> mFoundOn;  // queued text -> the page it was found on
-    QSet<QByteArray> mKeptHashes;      // pictures kept in this run
+    SteadyHash<QString, QString> mFoundOn;  // queued text -> the page it was found on
+    QSet<QByteArray> mKeptHashes;           // pictures kept in this run
     // What earlier runs kept does not change while this one runs, and fetching ahead asks for
     // the same entries at every turn: each URL goes to the archive once.
     QHash<QString, bool> mKnownUrls;

@@ -78,14 +78,14 @@ void frmFileOpen2::cmdOK_Click() {
         return;
     }
     if (mParts.lstLink) {
-        // In pieces, answering the windows between them: 300,000 links at once held the
-        // window for half a second.
-        constexpr qsizetype kPiece = 5000;
+        // One by one, answering the windows between them (the list view hears of them once
+        // per pass): 300,000 links at once held the window for half a second.
         mBusy = true;
-        for (qsizetype from = 0; from < read.links.size(); from += kPiece) {
-            mParts.lstLink->appendAll(read.links.mid(from, kPiece));
+        for (const QString& link : read.links) {
+            mParts.lstLink->append(link);
             if (!ws().YieldNoThrow()) return;  // the program is ending
         }
+        mParts.lstLink->showPending();
         mBusy = false;
     }
     cmdClose_Click();

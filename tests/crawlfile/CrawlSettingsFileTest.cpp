@@ -177,6 +177,31 @@ TEST(CrawlSettingsFile, FailedSaveLeavesTheOldFileAndReportsFalse) {
               QStringList{"folder.srs"});
 }
 
+// A long file is written in several pieces: they join up to exactly the file as built, and a
+// stop between them leaves the old file whole with no temporary file behind.
+TEST(CrawlSettingsFile, LongFileWrittenInPiecesAndAStopLeavesTheOldFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("long.srs");
+    QStringList links;
+    for (int i = 0; i < 20000; ++i) links.append(QStringLiteral("http://h/%1/日本").arg(i));
+    const QByteArray built =
+        BuildCrawlSettingsFile("/d", "S", links, CrawlFileLayout::NewCrawl).bytes();
+    int turns = 0;
+    const KeepGoing count = [&turns] { return ++turns, true; };
+    ASSERT_TRUE(SaveCrawlSettingsFile(path, "/d", "S", links, CrawlFileLayout::NewCrawl, count));
+    EXPECT_EQ(ReadAll(path), built);
+    EXPECT_GT(turns, links.size() + 1);  // the writing itself left room more than once
+    for (const int stopAt : {turns - 1, turns - 20000}) {  // while writing, while building
+        WriteAll(path, "old");
+        int left = stopAt;
+        const KeepGoing stop = [&left] { return --left > 0; };
+        EXPECT_FALSE(
+            SaveCrawlSettingsFile(path, "/d", "S", links, CrawlFileLayout::NewCrawl, stop));
+        EXPECT_EQ(ReadAll(path), "old");
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"long.srs"});
+    }
+}
+
 TEST(CrawlSettingsFile, MissingOrFolderSourceReadsAsEmpty) {
     QTemporaryDir dir;
     for (const QString& path : {dir.filePath("none.srs"), dir.path() + "/"}) {
