@@ -1,6 +1,5 @@
 // The viewer's window: its controls, their places, the resize rules and the scroll bars.
 #include <QCloseEvent>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QKeyEvent>
@@ -91,13 +90,8 @@ QSize frmViewer::OuterTwips() const {
 frmViewer::frmViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
     QImageReader::setAllocationLimit(kPictureMemoryLimitMb);
     // Reading a folder of many thousand files takes a while; the window stays live meanwhile.
-    // The pauses come every few hundred entries, too seldom for the yield's own call counting,
-    // so the clock is read at each one.
-    mIndex.setPause([sinceLast = QElapsedTimer()]() mutable {
-        if (sinceLast.isValid() && sinceLast.elapsed() < 10) return;
-        ws().YieldNow();
-        sinceLast.start();
-    });
+    // The pauses come after every small step; the yield's clock decides when to serve.
+    mIndex.setPause([] { ws().Yield(); });
     CreateControls();
     ConnectControls();
     ResetState();

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <filesystem>
 #include <limits>
+#include <numeric>
 
 #include "core/StringTokens.h"
 
@@ -86,24 +87,59 @@ int FolderListing::Find(std::int32_t number) const {
 
 namespace {
 
-using Entry = std::pair<QByteArray, QString>;  // the name's bytes, and the name
+// Work between two pauses is cut this small (well under a millisecond), so that the caller can
+// keep its window live even while a folder of a hundred thousand names is put in order.
+constexpr std::size_t kStep = 512;
 
-// Sorts by the names' bytes in pieces, pausing between them, so that a folder of a hundred
-// thousand names never holds the window for long.
-void SortByBytes(std::vector<Entry>& entries, const std::function<void()>& pause) {
-    const auto less = [](const Entry& a, const Entry& b) { return a.first < b.first; };
-    const auto at = [&](size_t i) { return entries.begin() + std::ptrdiff_t(i); };
-    const size_t n = entries.size();
-    constexpr size_t kPiece = 4096;
-    for (size_t i = 0; i < n; i += kPiece) {
-        std::sort(at(i), at(std::min(n, i + kPiece)), less);
-        if (pause && n > kPiece) pause();
+// Calls the pause after every kStep units of work.
+class Pacer {
+public:
+    explicit Pacer(const std::function<void()>& pause) : mPause(pause) {}
+    void Step() {
+        if (mPause && ++mDone % kStep == 0) mPause();
     }
-    for (size_t width = kPiece; width < n; width *= 2) {
-        for (size_t i = 0; i + width < n; i += 2 * width) {
-            std::inplace_merge(at(i), at(i + width), at(std::min(n, i + 2 * width)), less);
-            if (pause) pause();
+    void Now() {
+        if (mPause) mPause();
+    }
+
+private:
+    const std::function<void()>& mPause;
+    std::size_t mDone = 0;
+};
+
+// A stable sort done in bounded steps: short runs are sorted, then merged pairwise, a few
+// hundred elements between two pauses.
+template <class T, class Less>
+void SortInSteps(std::vector<T>& items, Less less, Pacer& pacer) {
+    const std::size_t n = items.size();
+    const auto at = [](std::vector<T>& v, std::size_t i) { return v.begin() + std::ptrdiff_t(i); };
+    for (std::size_t i = 0; i < n; i += kStep) {
+        std::stable_sort(at(items, i), at(items, std::min(n, i + kStep)), less);
+        pacer.Now();
+    }
+    if (n <= kStep) return;
+    std::vector<T> merged(n);
+    for (std::size_t width = kStep; width < n; width *= 2) {
+        for (std::size_t low = 0; low < n; low += 2 * width) {
+            const std::size_t middle = std::min(n, low + width),
+                              high = std::min(n, low + 2 * width);
+            std::size_t a = low, b = middle;
+            for (std::size_t out = low; out < high; ++out) {
+                // Of two equal elements the one from the left run goes first: stable.
+                const bool left = b >= high || (a < middle && !less(items[b], items[a]));
+                merged[out] = std::move(left ? items[a++] : items[b++]);
+                pacer.Step();
+            }
         }
+        items.swap(merged);
+    }
+}
+
+// Lets go of many byte arrays a few hundred at a time.
+void ReleaseInSteps(std::vector<QByteArray>& keys, Pacer& pacer) {
+    while (!keys.empty()) {
+        keys.resize(keys.size() - std::min(keys.size(), kStep));
+        pacer.Now();
     }
 }
 
@@ -112,32 +148,39 @@ void SortByBytes(std::vector<Entry>& entries, const std::function<void()>& pause
 std::shared_ptr<const FolderListing> ReadFolder(const QString& folder,
                                                 const std::function<void()>& pause) {
     auto listing = std::make_shared<FolderListing>();
+    Pacer pacer(pause);
     // Regular files and links to them; names beginning with "." (a crawl's files in the
     // making among them) are hidden and never listed.
     QDirIterator it(folder, QDir::Files | QDir::NoDotAndDotDot);
-    std::vector<Entry> entries;
-    for (unsigned seen = 1; it.hasNext(); ++seen) {
+    std::vector<QString> names;
+    std::vector<QByteArray> keys;  // each name's bytes
+    while (it.hasNext()) {
         it.next();
-        if (pause && seen % 256 == 0) pause();
+        // Listing an entry may stat it: every entry is a step of its own.
+        if (pause) pause();
         QString name = it.fileName();
         if (name.startsWith(QLatin1Char('.'))) continue;
-        entries.emplace_back(QFile::encodeName(name), std::move(name));
+        keys.push_back(QFile::encodeName(name));
+        names.push_back(std::move(name));
     }
     // Byte order of the names decides which of two files of one number comes first, so the
     // answer never depends on the order in which the directory happens to return them.
-    SortByBytes(entries, pause);
-    listing->names.reserve(qsizetype(entries.size()));
-    for (auto& entry : entries) {
+    std::vector<std::uint32_t> order(names.size());
+    std::iota(order.begin(), order.end(), std::uint32_t(0));
+    SortInSteps(
+        order, [&keys](std::uint32_t a, std::uint32_t b) { return keys[a] < keys[b]; }, pacer);
+    ReleaseInSteps(keys, pacer);
+    listing->names.reserve(qsizetype(names.size()));
+    for (const std::uint32_t from : order) {
         const int index = int(listing->names.size());
-        if (pause && index % 4096 == 4095) pause();
-        if (const auto number = SequenceNumberOf(entry.second))
+        if (const auto number = SequenceNumberOf(names[from]))
             listing->numbered.push_back({*number, index});
-        listing->names.push_back(std::move(entry.second));
+        listing->names.push_back(std::move(names[from]));
+        pacer.Step();
     }
-    if (pause) pause();
     // Stable: of two files with one number the one first in byte order stays first.
-    std::stable_sort(listing->numbered.begin(), listing->numbered.end(),
-                     [](const auto& a, const auto& b) { return a.number < b.number; });
+    SortInSteps(
+        listing->numbered, [](const auto& a, const auto& b) { return a.number < b.number; }, pacer);
     listing->numbered.erase(
         std::unique(listing->numbered.begin(), listing->numbered.end(),
                     [](const auto& a, const auto& b) { return a.number == b.number; }),

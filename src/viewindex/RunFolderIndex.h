@@ -47,7 +47,8 @@ struct FolderListing {
 };
 
 // Reads a folder once: the listing that every look-up and refresh works from. A large folder
-// takes a while: pause (when given) is called every few hundred entries.
+// takes a while: pause (when given) is called after every small step (an entry listed, a few
+// hundred names put in order), so that it can keep a window live by its own clock.
 std::shared_ptr<const FolderListing> ReadFolder(const QString& folder,
                                                 const std::function<void()>& pause = {});
 
@@ -68,7 +69,7 @@ public:
     // The next question looks at the folder's time first (an operation of the user begins).
     void Recheck() { mLookAgain = true; }
 
-    // Called every few hundred entries while a folder is read (the viewer lets the window
+    // Called after every small step while a folder is read (the viewer lets the window
     // system run there). It may throw; the snapshot is then left as it was.
     void setPause(std::function<void()> pause) { mPause = std::move(pause); }
 

@@ -152,6 +152,31 @@ TEST_F(RunFolderIndexTest, ALargeFolderIsReadInByteOrderWithPauses) {
     EXPECT_EQ(listing->names.at(listing->Find(8999)), QStringLiteral("008999.jpg"));
 }
 
+// Many files of one number, spread over several sorting steps, written in shuffled order: the
+// first in byte order (not in the order of the text's own comparison) is the one found.
+TEST_F(RunFolderIndexTest, TheFirstInByteOrderOfManyFilesOfOneNumberIsFound) {
+    QStringList expected;
+    for (int i = 0; i < 3000; ++i) {
+        const int k = (i * 1237) % 3000;
+        expected.push_back(SequenceText(5) + QStringLiteral(".%1").arg(k, 4, 10, QLatin1Char('0')));
+    }
+    // A halfwidth mark comes before an emoji in bytes, after it in UTF-16 units.
+    expected.push_back(QStringLiteral("000009.\U0001F600"));
+    expected.push_back(QStringLiteral("000009.\uFF61"));
+    expected.push_back(QStringLiteral("1000000.jpg"));  // before "100001.jpg" in bytes
+    expected.push_back(QStringLiteral("100001.jpg"));
+    for (const QString& name : expected) Touch(name);
+    std::sort(expected.begin(), expected.end(),
+              [](const QString& a, const QString& b) { return a.toUtf8() < b.toUtf8(); });
+    const auto listing = ReadFolder(Folder(), [] {});
+    EXPECT_EQ(listing->names, expected);
+    ASSERT_EQ(listing->numbered.size(), 4u);
+    EXPECT_EQ(listing->names.at(listing->Find(5)), QStringLiteral("000005.0000"));
+    EXPECT_EQ(listing->names.at(listing->Find(9)), QStringLiteral("000009.\uFF61"));
+    EXPECT_EQ(listing->names.at(listing->Find(100001)), QStringLiteral("100001.jpg"));
+    EXPECT_EQ(listing->names.at(listing->Find(1000000)), QStringLiteral("1000000.jpg"));
+}
+
 TEST_F(RunFolderIndexTest, AListingHandedOutStaysWhole) {
     Touch(QStringLiteral("000001.png"));
     Touch(QStringLiteral("000002.png"));
