@@ -152,6 +152,7 @@ TEST_F(CommandRulesTest, DelayKeepsStartsToOneHostApart) {
     for (size_t i = 1; i < requests.size(); ++i) {
         const auto gap = std::chrono::duration_cast<std::chrono::milliseconds>(requests[i].at -
                                                                                requests[i - 1].at);
-        EXPECT_GE(gap.count(), 140) << requests[i].path;  // arrival jitter of a few ms
+        // the server notes arrivals: on a loaded machine they jitter by tens of milliseconds
+        EXPECT_GE(gap.count(), 120) << requests[i].path;
     }
 }
