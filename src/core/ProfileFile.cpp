@@ -1,10 +1,15 @@
 #include "core/ProfileFile.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QVarLengthArray>
-#include <fcntl.h>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 namespace {
 
@@ -256,6 +261,36 @@ QByteArray ProfileFile::bytes() const {
     return out;
 }
 
+namespace {
+
+// The sync before the file takes its name is the one wait left in a save: it runs on a thread of
+// its own while keepGoing serves the window, so that the commit's own sync finds nothing left
+// to wait for. False when keepGoing asked to stop meanwhile.
+bool SyncAside(int handle, const std::function<bool()>& keepGoing) {
+    std::atomic<bool> done{false};
+    std::thread syncer;
+    try {
+        syncer = std::thread([handle, &done] {
+            ::fdatasync(handle);
+            done.store(true);
+        });
+    } catch (...) {
+        return true;  // no thread to be had: the commit syncs as it always does
+    }
+    struct Join {
+        std::thread& thread;
+        ~Join() { thread.join(); }  // even when keepGoing throws: the sync uses the handle
+    } join{syncer};
+    bool goOn = true;
+    while (!done.load()) {
+        if (goOn) goOn = keepGoing();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return goOn;
+}
+
+}  // namespace
+
 bool ProfileFile::save(const QString& path, const std::function<bool()>& keepGoing) const {
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly)) return false;
@@ -287,7 +322,7 @@ bool ProfileFile::save(const QString& path, const std::function<bool()>& keepGoi
             return false;
         }
     }
-    if (!writePiece()) {
+    if (!writePiece() || (keepGoing && f.handle() >= 0 && !SyncAside(f.handle(), keepGoing))) {
         f.cancelWriting();
         return false;
     }
