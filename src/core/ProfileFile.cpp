@@ -11,6 +11,8 @@
 #include <chrono>
 #include <thread>
 
+#include "core/WindowSystem.h"
+
 namespace {
 
 // Beyond this a file is not taken for a profile file: it reads as unreadable, and so is never
@@ -264,9 +266,9 @@ QByteArray ProfileFile::bytes() const {
 namespace {
 
 // The sync before the file takes its name is the one wait left in a save: it runs on a thread of
-// its own while keepGoing serves the window, so that the commit's own sync finds nothing left
-// to wait for. False when keepGoing asked to stop meanwhile.
-bool SyncAside(int handle, const std::function<bool()>& keepGoing) {
+// its own while the window is served, so that the commit's own sync finds nothing left to wait
+// for. A stop asked for meanwhile is not taken: the file is complete by then.
+void SyncAside(int handle) {
     std::atomic<bool> done{false};
     std::thread syncer;
     try {
@@ -275,18 +277,13 @@ bool SyncAside(int handle, const std::function<bool()>& keepGoing) {
             done.store(true);
         });
     } catch (...) {
-        return true;  // no thread to be had: the commit syncs as it always does
+        return;  // no thread to be had: the commit syncs as it always does
     }
-    struct Join {
-        std::thread& thread;
-        ~Join() { thread.join(); }  // even when keepGoing throws: the sync uses the handle
-    } join{syncer};
-    bool goOn = true;
     while (!done.load()) {
-        if (goOn) goOn = keepGoing();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        ws().YieldNoThrow();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    return goOn;
+    syncer.join();
 }
 
 }  // namespace
@@ -322,9 +319,10 @@ bool ProfileFile::save(const QString& path, const std::function<bool()>& keepGoi
             return false;
         }
     }
-    if (!writePiece() || (keepGoing && f.handle() >= 0 && !SyncAside(f.handle(), keepGoing))) {
+    if (!writePiece()) {
         f.cancelWriting();
         return false;
     }
+    if (keepGoing && f.handle() >= 0) SyncAside(f.handle());
     return f.commit();
 }
