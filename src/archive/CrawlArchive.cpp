@@ -144,7 +144,6 @@ bool CrawlArchive::insertAttempt(const CrawlAttempt& a) {
             "http_status, bytes, sha256, outcome, why) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     }
     SqliteDb::Statement& s = mInsert;
-    s.reset();
     s.bind(1, mRunId)
         .bind(2, std::int64_t(a.number))
         .bind(3, a.fileName.isEmpty() ? QString() : a.fileName)
@@ -158,7 +157,7 @@ bool CrawlArchive::insertAttempt(const CrawlAttempt& a) {
         .bind(11, AttemptOutcomeName(a.outcome))
         .bind(12, a.why.isEmpty() ? QString() : a.why);
     const bool written = s.run();
-    s.reset();
+    s.reset();  // ready for the next row, whatever became of this one
     return written;
 }
 

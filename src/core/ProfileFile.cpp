@@ -279,9 +279,8 @@ void SyncAside(int handle) {
     } catch (...) {
         return;  // no thread to be had: the commit syncs as it always does
     }
-    while (!done.load()) {
-        ws().YieldNoThrow();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // the program ending: the rest of the sync is waited for in the join
+    while (!done.load() && ws().SleepNoThrow(1)) {
     }
     syncer.join();
 }

@@ -272,10 +272,14 @@ bool CrawlRunner::scanStoredPage(const QString& path, const QString& pageUrl,
     if (!page.open(path)) return false;
     mCurrentPage = pageUrl;
     QByteArrayView line;  // scanned as stored: only the references found are decoded
-    while (page.readLine(line)) {
+    // Rows held back are written when due during a long scan too, but the clock is not read
+    // for every short line.
+    constexpr unsigned kLinesPerTick = 256;
+    mRecorder.tick();
+    for (unsigned lines = 1; page.readLine(line); ++lines) {
         mScanner.ScanLine(line, pageUrl);
         mHost.AnimateIcon();
-        mRecorder.tick();
+        if (lines % kLinesPerTick == 0) mRecorder.tick();
     }
     page.close();
     int removeError = 0;

@@ -11,6 +11,8 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "crawl/Download.h"
+
 namespace {
 
 RunStorage* gStorage = nullptr;
@@ -21,11 +23,6 @@ QByteArray Name(const QString& path) {
 
 int ErrorOf(int result) {
     return result == 0 ? 0 : errno;
-}
-
-bool AnyEntry(const QByteArray& path) {
-    struct stat st {};
-    return ::lstat(path.constData(), &st) == 0;
 }
 
 }  // namespace
@@ -83,7 +80,7 @@ int PosixRunStorage::rename(const QString& from, const QString& to, bool replace
         return 0;
     }
     if (errno != EPERM && errno != ENOTSUP && errno != ENOSYS) return errno;
-    if (AnyEntry(target)) return EEXIST;
+    if (EntryExists(to)) return EEXIST;
     return ErrorOf(std::rename(source.constData(), target.constData()));
 }
 
@@ -121,7 +118,7 @@ StorageFault StorageFaultIn(const QString& folder, int error) {
     StorageFault fault{error, folder};
     if (error == ENOENT || error == ENOTDIR) {
         const QString above = QFileInfo(folder).path();
-        if (!AnyEntry(Name(above))) fault.folder = above;
+        if (!EntryExists(above)) fault.folder = above;
     }
     return fault;
 }
