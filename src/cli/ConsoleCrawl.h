@@ -56,6 +56,7 @@ public:
     FetchResult fetch(const QString& url, const Sink& sink, const Progress& progress) override;
     void setLookahead(Lookahead lookahead) override { mInner.setLookahead(std::move(lookahead)); }
     const QByteArray* aheadBody(const QString& url) const override { return mInner.aheadBody(url); }
+    bool digestsBodies() const override { return mInner.digestsBodies(); }
     std::int64_t bytes() const { return mBytes; }
 
 private:

@@ -45,6 +45,7 @@ public:
         return mLast = mInner.fetch(url, sink, progress);
     }
     const QByteArray* aheadBody(const QString& url) const override { return mInner.aheadBody(url); }
+    bool digestsBodies() const override { return mInner.digestsBodies(); }
     // The result of the latest fetch, for the crawl's record.
     const FetchResult& last() const { return mLast; }
 

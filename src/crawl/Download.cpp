@@ -110,14 +110,14 @@ QString DownloadFile(const QString& url, Fetcher& fetcher, const Fetcher::Progre
     if (const int error = body.create()) return storageFailed(error);
     int writeError = 0;
     std::optional<Sha256> digest;
-    if (stored) digest.emplace();
+    if (stored && !fetcher.digestsBodies()) digest.emplace();
     std::int64_t bytes = 0;
     const FetchResult result = fetcher.fetch(
         url,
         [&](const char* data, std::size_t size) {
             writeError = body.write(data, size);
-            if (writeError == 0 && digest) {
-                digest->update(data, size);
+            if (writeError == 0) {
+                if (digest) digest->update(data, size);
                 bytes += static_cast<std::int64_t>(size);
             }
             return writeError == 0;
@@ -132,7 +132,11 @@ QString DownloadFile(const QString& url, Fetcher& fetcher, const Fetcher::Progre
     for (;;) {
         const int error = body.publish(path);
         if (error == 0) {
-            if (stored) *stored = {bytes, digest->digest()};
+            if (stored) {
+                // a fetcher that promised a digest and gave none costs a read-back, not a row
+                QByteArray sha = digest ? digest->digest() : result.sha256;
+                *stored = {bytes, sha.isEmpty() ? FileSha256(path) : sha};
+            }
             return path;
         }
         if (error != EEXIST) return NameRefused(error) ? QString() : storageFailed(error);

@@ -18,6 +18,7 @@ struct FetchResult {
     FetchOutcome outcome = FetchOutcome::Failed;
     long httpStatus = 0;  // 0 when there was no HTTP answer
     QString error;        // short English diagnostic, never shown in a window
+    QByteArray sha256;    // raw SHA-256 of the body the sink received, when worked out aside
 };
 
 class Fetcher {
@@ -52,4 +53,7 @@ public:
         (void)url;
         return nullptr;
     }
+    // True when every Ok result carries the SHA-256 of its body, worked out off the caller's
+    // thread: the caller need not digest the bytes itself.
+    virtual bool digestsBodies() const { return false; }
 };

@@ -1,5 +1,6 @@
 #include "net/CurlFetcher.h"
 
+#include <QDir>
 #include <QHash>
 #include <QUrl>
 #include <algorithm>
@@ -12,6 +13,8 @@
 #include "core/basGlobal.h"
 #include "net/AheadFile.h"
 #include "net/CurlTransfer.h"
+#include "net/TransferJob.h"
+#include "net/TransferThread.h"
 
 namespace {
 
@@ -33,23 +36,17 @@ QString HostOf(const QString& url) {
     return QUrl(url).host().toLower();
 }
 
-// One transfer, asked for by the fetch under way or started ahead for the lookahead.
-struct Job {
-    Job(const QString& u, const CurlFetcher::Options& rules, bool isAhead)
-        : url(u), transfer(rules), ahead(isAhead) {}
+using Job = TransferJob;
 
-    QString url;
-    CurlTransfer transfer;
-    CurlTransfer::Write write;
-    CurlTransfer::Turn turn;
-    AheadFile body;  // what a transfer started ahead received so far
-    bool ahead = true;
-    bool claimed = false;  // the fetch under way asked for it
-    bool running = false;  // joined to the multi handle
-    bool done = false;
-    bool usable = true;  // false: its body could not be kept; fetched anew when asked for
-    FetchResult result;
-};
+// Keeps the body for the fetch that will ask for it; the transfer thread digests it on the way,
+// so the run's thread does not.
+CurlTransfer::Write BodyWriter(Job& job) {
+    return [&job](const char* data, std::size_t size) {
+        if (!job.body.write(data, size)) return false;
+        if (job.digest) job.digest->update(data, size);
+        return true;
+    };
+}
 
 }  // namespace
 
@@ -104,11 +101,15 @@ struct CurlFetcher::Impl {
     bool roomAhead();
     JobList::iterator find(const Job& job);
     void erase(JobList::iterator it);
+    void release(const std::vector<Job*>& stopping);
     void dropAhead();
     int runningCount() const;
 
     Options options;
     CURLM* multi = nullptr;  // holds the connection cache, so connections outlive a transfer
+    // Drives multi when transfers run in parallel; the one-at-a-time pool is driven by the
+    // fetch itself, exactly as it asks.
+    std::unique_ptr<TransferThread> pool;
     JobList jobs;            // in the order they were planned
     Lookahead lookahead;
     QHash<QString, Clock::time_point> lastStart;  // per host, for the delay between requests
@@ -130,9 +131,14 @@ CurlFetcher::Impl::Impl(const Options& opts) : options(opts) {
     curl_multi_setopt(multi, CURLMOPT_PIPELINING, static_cast<long>(CURLPIPE_MULTIPLEX));
     // Room for every connection of the pool in the cache: none is closed only to open another.
     curl_multi_setopt(multi, CURLMOPT_MAXCONNECTS, static_cast<long>(2 * options.connections));
+    if (options.connections > 1) {
+        pool = std::make_unique<TransferThread>(multi);
+        if (!pool->running()) pool.reset();
+    }
 }
 
 CurlFetcher::Impl::~Impl() {
+    pool.reset();  // the thread lets go of every transfer before they go
     while (!jobs.empty()) erase(jobs.begin());
     if (multi) curl_multi_cleanup(multi);
 }
@@ -146,6 +152,7 @@ bool CurlFetcher::Impl::turn() {
 }
 
 void CurlFetcher::Impl::perform() {
+    if (pool) return;  // the thread collects what ends
     int running = 0;
     curl_multi_perform(multi, &running);
     int queued = 0;
@@ -157,23 +164,22 @@ void CurlFetcher::Impl::perform() {
         const CURLcode code = message->data.result;
         curl_multi_remove_handle(multi, job->transfer.easy());
         job->running = false;
+        job->finish(code);
         job->done = true;
-        job->result = job->transfer.result(true, code);
-        // A body fetched ahead that could not be kept whole is no answer of the server.
-        if (job->ahead && (job->transfer.writeRefused() || job->transfer.stoppedByTurn())) {
-            job->usable = false;
-            job->body.close();
-        }
     }
 }
 
 void CurlFetcher::Impl::poll(int waitMs) {
+    if (pool) {
+        pool->waitChange(std::clamp(waitMs, 0, options.serviceIntervalMs));
+        return;
+    }
     curl_multi_poll(multi, nullptr, 0, std::clamp(waitMs, 0, options.serviceIntervalMs), nullptr);
 }
 
 int CurlFetcher::Impl::runningCount() const {
     return static_cast<int>(
-        std::count_if(jobs.begin(), jobs.end(), [](const auto& job) { return job->running; }));
+        std::count_if(jobs.begin(), jobs.end(), [](const auto& job) { return job->running && !job->done; }));
 }
 
 // Milliseconds until a request to the URL's host may start.
@@ -190,7 +196,11 @@ bool CurlFetcher::Impl::start(Job& job) {
     if (!job.transfer.valid()) return false;
     job.transfer.prepare(job.url, &job.write, &job.turn);
     curl_easy_setopt(job.transfer.easy(), CURLOPT_PRIVATE, static_cast<void*>(&job));
-    if (curl_multi_add_handle(multi, job.transfer.easy()) != CURLM_OK) return false;
+    if (pool) {
+        pool->start(job);
+    } else if (curl_multi_add_handle(multi, job.transfer.easy()) != CURLM_OK) {
+        return false;
+    }
     job.running = true;
     if (options.delayMs > 0) lastStart.insert(HostOf(job.url), Clock::now());
     return true;
@@ -216,11 +226,24 @@ CurlFetcher::Impl::JobList::iterator CurlFetcher::Impl::find(const Job& job) {
 // Stops the transfer if it still runs and forgets it; its unnamed file goes with it.
 void CurlFetcher::Impl::erase(JobList::iterator it) {
     Job& job = **it;
-    if (job.running) curl_multi_remove_handle(multi, job.transfer.easy());
+    if (pool) {
+        release({&job});
+    } else if (job.running) {
+        curl_multi_remove_handle(multi, job.transfer.easy());
+    }
     jobs.erase(it);
 }
 
+// Takes jobs back from the thread, all at once: one wait for the lot.
+void CurlFetcher::Impl::release(const std::vector<Job*>& stopping) {
+    if (pool) pool->release(stopping);
+}
+
 void CurlFetcher::Impl::dropAhead() {
+    std::vector<Job*> dropped;
+    for (const auto& job : jobs)
+        if (job->ahead && !job->claimed) dropped.push_back(job.get());
+    release(dropped);
     for (auto it = jobs.begin(); it != jobs.end();) {
         if ((*it)->ahead && !(*it)->claimed) {
             erase(it++);
@@ -233,8 +256,14 @@ void CurlFetcher::Impl::dropAhead() {
 Job* CurlFetcher::Impl::planAhead(const QString& url) {
     auto job = std::make_unique<Job>(url, options, true);
     Job* raw = job.get();
-    raw->turn = [this] { return turn(); };
-    raw->write = [raw](const char* data, std::size_t size) { return raw->body.write(data, size); };
+    // A transfer the thread drives only hears whether the run still wants it.
+    if (pool) {
+        raw->turn = [raw] { return !raw->cancel.load(std::memory_order_relaxed); };
+        raw->digest.emplace();
+    } else {
+        raw->turn = [this] { return turn(); };
+    }
+    raw->write = BodyWriter(*raw);
     // Without a file to receive the body this entry is fetched when asked for.
     if (!raw->body.open(gRunFolder) || !start(*raw)) {
         raw->usable = false;
@@ -324,6 +353,7 @@ bool CurlFetcher::Impl::turnNow() {
 }
 
 FetchResult CurlFetcher::Impl::aborted(Job& job) {
+    release({&job});
     job.transfer.markAborted();
     FetchResult result = job.transfer.result(false, CURLE_ABORTED_BY_CALLBACK);
     result.outcome = FetchOutcome::Aborted;
@@ -335,7 +365,9 @@ FetchResult CurlFetcher::Impl::aborted(Job& job) {
 bool CurlFetcher::Impl::waitFor(Job& job) {
     for (;;) {
         if (job.done) return true;
-        if (stopped || !turnNow()) return false;
+        // The thread wakes this loop with every transfer that ends: the caller's turn stays
+        // time-sliced then.
+        if (stopped || !(pool ? turn() : turnNow())) return false;
         plan();  // the turn may have changed the queues
         poll(options.serviceIntervalMs);
         perform();
@@ -386,8 +418,15 @@ FetchResult CurlFetcher::Impl::direct(const QString& url, const Sink& sink) {
         return failed;
     }
     job.claimed = true;
-    job.write = sink;
-    job.turn = [this] { return turn(); };
+    if (pool) {  // the thread receives the body; it reaches the sink here, as a held one does
+        job.write = BodyWriter(job);
+        job.turn = [&job] { return !job.cancel.load(std::memory_order_relaxed); };
+        job.digest.emplace();
+        if (!job.body.open(gRunFolder)) job.body.open(QDir::tempPath());
+    } else {
+        job.write = sink;
+        job.turn = [this] { return turn(); };
+    }
     jobs.push_back(std::move(owned));
     FetchResult result;
     for (int wait = hostWaitMs(url); wait > 0 && !stopped; wait = hostWaitMs(url)) {
@@ -400,8 +439,10 @@ FetchResult CurlFetcher::Impl::direct(const QString& url, const Sink& sink) {
         result = aborted(job);
     } else if (!start(job)) {
         result.error = QStringLiteral("cannot start the transfer");
+    } else if (!waitFor(job)) {
+        result = aborted(job);
     } else {
-        result = waitFor(job) ? job.result : aborted(job);
+        result = pool && job.result.outcome == FetchOutcome::Ok ? replay(job, sink) : job.result;
     }
     erase(find(job));
     return result;
@@ -474,6 +515,10 @@ const QByteArray* CurlFetcher::aheadBody(const QString& url) const {
             return job->body.memory();
     }
     return nullptr;
+}
+
+bool CurlFetcher::digestsBodies() const {
+    return mImpl && mImpl->pool;
 }
 
 int CurlFetcher::aheadCount() const {

@@ -57,6 +57,7 @@ public:
     FetchResult fetch(const QString& url, const Sink& sink, const Progress& progress) override;
     void setLookahead(Lookahead lookahead) override;
     const QByteArray* aheadBody(const QString& url) const override;
+    bool digestsBodies() const override;
 
     // Transfers started or finished ahead and not yet asked for (for tests).
     int aheadCount() const;

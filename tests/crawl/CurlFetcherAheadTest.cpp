@@ -11,6 +11,7 @@
 #include "LoopbackSite.h"
 #include "QtPrinters.h"
 #include "core/basGlobal.h"
+#include "crawl/FileDigest.h"
 #include "FetchHelpers.h"
 #include "net/CurlFetcher.h"
 
@@ -44,6 +45,13 @@ protected:
     LoopbackSite site;
     QStringList queue;
 };
+
+template <typename Bytes>
+QByteArray DigestOf(const Bytes& body) {
+    Sha256 sha;
+    sha.update(body.data(), static_cast<std::size_t>(body.size()));
+    return sha.digest();
+}
 
 std::string Body(int n) {
     return "body " + std::to_string(n) + std::string(n * 1000, char('a' + n % 26));
@@ -118,8 +126,18 @@ TEST_F(CurlFetcherAheadTest, ResultsFetchedAheadAreTheResultsOfADirectFetch) {
         EXPECT_EQ(got.result.error, expected.result.error) << path;
         EXPECT_TRUE(got.body == expected.body) << path;
         if (expected.result.outcome != FetchOutcome::Ok) EXPECT_EQ(got.sinkCalls, 0) << path;
+        if (got.result.outcome == FetchOutcome::Ok)
+            EXPECT_EQ(got.result.sha256, DigestOf(got.body)) << path;
     }
     EXPECT_EQ(site.count("/missing.jpg"), 2);  // once each, the error pages never stored
+
+    // The pool digests every body it hands over, fetched ahead or not: the run need not.
+    EXPECT_TRUE(pool.digestsBodies());
+    EXPECT_FALSE(direct.digestsBodies());
+    const Fetched unplanned = Get(pool, site.url("/packed.html"));
+    ASSERT_EQ(unplanned.result.outcome, FetchOutcome::Ok);
+    EXPECT_EQ(unplanned.result.sha256, DigestOf(unplanned.body));
+    EXPECT_EQ(unplanned.body.size(), 100000u);
 }
 
 TEST_F(CurlFetcherAheadTest, EntriesThatLeaveTheQueueAreDroppedAndFetchedAnewWhenBack) {

@@ -1,0 +1,49 @@
+#pragma once
+// One transfer of the fetcher's pool, asked for by the fetch under way or started ahead for the
+// lookahead. Private to this library.
+//
+// With a transfer thread, the thread owns a job from its start until it lets go of it (done,
+// or stopped on request); the run's thread reads done, result and body only after that.
+
+#include <curl/curl.h>
+
+#include <QString>
+#include <atomic>
+#include <optional>
+
+#include "crawl/Fetcher.h"
+#include "crawl/FileDigest.h"
+#include "net/AheadFile.h"
+#include "net/CurlFetcher.h"
+#include "net/CurlTransfer.h"
+
+struct TransferJob {
+    TransferJob(const QString& u, const CurlFetcher::Options& rules, bool isAhead)
+        : url(u), transfer(rules), ahead(isAhead) {}
+
+    // What the finished transfer amounts to; a body fetched ahead that could not be kept whole
+    // is no answer of the server.
+    void finish(CURLcode code) {
+        result = transfer.result(true, code);
+        if (digest && result.outcome == FetchOutcome::Ok) result.sha256 = digest->digest();
+        if (ahead && (transfer.writeRefused() || transfer.stoppedByTurn())) {
+            usable = false;
+            body.close();
+        }
+    }
+
+    QString url;
+    CurlTransfer transfer;
+    CurlTransfer::Write write;
+    CurlTransfer::Turn turn;
+    AheadFile body;  // what the transfer received so far, when it is not streamed to a sink
+    std::optional<Sha256> digest;  // of body, worked out by the transfer thread as it arrives
+    bool ahead = true;
+    bool claimed = false;  // the fetch under way asked for it
+    bool running = false;  // started (one-at-a-time pool: joined to the multi handle)
+    std::atomic<bool> done{false};
+    std::atomic<bool> cancel{false};  // the run's thread wants it stopped
+    bool held = false;  // the transfer thread may still touch it (guarded by the thread's lock)
+    bool usable = true;  // false: its body could not be kept; fetched anew when asked for
+    FetchResult result;
+};
