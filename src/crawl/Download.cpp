@@ -42,7 +42,9 @@ bool NameRefused(int error) {
     return error == ENAMETOOLONG || error == EINVAL || error == EILSEQ;
 }
 
-// The hidden temporary file a body goes to; removed again unless it took its numbered name.
+// The file a body goes to before it takes its numbered name: one without a name where the file
+// system allows (nothing to rename, nothing to remove), else a hidden one, removed again unless
+// it took its numbered name.
 class TemporaryBody {
 public:
     explicit TemporaryBody(RunStorage& storage) : mStorage(storage) {}
@@ -53,24 +55,40 @@ public:
     TemporaryBody(const TemporaryBody&) = delete;
     TemporaryBody& operator=(const TemporaryBody&) = delete;
 
-    int create() { return mStorage.createTemporary(gRunFolder, &mPath, &mHandle); }
+    int create() {
+        const int error = mStorage.createUnnamed(gRunFolder, &mHandle);
+        mUnnamed = error == 0;
+        if (error != EOPNOTSUPP) return error;
+        return mStorage.createTemporary(gRunFolder, &mPath, &mHandle);
+    }
     int write(const char* data, std::size_t size) { return mStorage.write(mHandle, data, size); }
+    // Ends the writing; an unnamed file stays open until it has its name.
+    int finish() { return mUnnamed ? 0 : close(); }
+    // Gives the body the name path; EEXIST when that name was taken meanwhile.
+    int publish(const QString& path) {
+        if (!mUnnamed) {
+            const int error = mStorage.rename(mPath, path, false);
+            if (error == 0) mPath.clear();
+            return error;
+        }
+        if (const int error = mStorage.publish(mHandle, path)) return error;
+        // a close that fails says the bytes may not have landed: the name goes again
+        const int closeError = close();
+        if (closeError) mStorage.remove(path);
+        return closeError;
+    }
+
+private:
     int close() {
         const int handle = mHandle;
         mHandle = -1;
         return handle < 0 ? 0 : mStorage.close(handle);
     }
-    // Gives the body the name path; EEXIST when that name was taken meanwhile.
-    int publish(const QString& path) {
-        const int error = mStorage.rename(mPath, path, false);
-        if (error == 0) mPath.clear();
-        return error;
-    }
 
-private:
     RunStorage& mStorage;
     QString mPath;
     int mHandle = -1;
+    bool mUnnamed = false;
 };
 
 }  // namespace
@@ -125,7 +143,7 @@ QString DownloadFile(const QString& url, Fetcher& fetcher, const Fetcher::Progre
         progress);
     if (writeError) return storageFailed(writeError);
     if (result.outcome != FetchOutcome::Ok) return QString();
-    if (const int error = body.close()) return storageFailed(error);
+    if (const int error = body.finish()) return storageFailed(error);
 
     // Never replaces an entry that took the name meanwhile (the user or the viewer may touch
     // the run folder during a crawl): the next free number is taken instead.

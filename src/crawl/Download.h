@@ -22,9 +22,10 @@ QString GetExtension(const QString& url);
 
 // Fetches url into gRunFolder under the next free sequence name and returns the stored path, or
 // an empty text when anything failed. gFileCounter is raised before the attempt and for every
-// name already taken; a failed attempt uses up its number. The body goes to a hidden temporary
-// file first and takes its numbered name only once complete, never replacing a file that
-// appeared meanwhile, so nobody ever sees a half-written file and no failed attempt leaves one.
+// name already taken; a failed attempt uses up its number. The body goes to a file without a
+// name first (a hidden temporary one where the file system knows no unnamed files) and takes
+// its numbered name only once complete, never replacing a file that appeared meanwhile, so
+// nobody ever sees a half-written file and no failed attempt leaves one.
 // progress is called while the transfer runs; returning false aborts it (the result is empty).
 // All writing goes through CurrentRunStorage(). An empty result with fault set means local
 // storage failed (the temporary file could not be created or written, or the numbered name could

@@ -12,6 +12,7 @@
 #include <cstdio>
 
 #include "crawl/Download.h"
+#include "crawl/SpareFiles.h"
 
 namespace {
 
@@ -45,6 +46,31 @@ int PosixRunStorage::createTemporary(const QString& folder, QString* path, int* 
         return 0;
     }
     return EEXIST;
+}
+
+namespace {
+
+// An unnamed file takes its name through its /proc link, which needs no privilege.
+bool ProcFdLinks() {
+    static const bool present = ::access("/proc/self/fd", X_OK) == 0;
+    return present;
+}
+
+}  // namespace
+
+int PosixRunStorage::createUnnamed(const QString& folder, int* handle) {
+    if (!ProcFdLinks()) return EOPNOTSUPP;
+    static SpareFiles spares;
+    const int error = spares.take(folder, handle);
+    // older kernels and file systems without unnamed files answer with one of these
+    if (error == EOPNOTSUPP || error == EISDIR || error == EINVAL) return EOPNOTSUPP;
+    return error;
+}
+
+int PosixRunStorage::publish(int handle, const QString& to) {
+    const QByteArray link = "/proc/self/fd/" + QByteArray::number(handle);
+    return ErrorOf(
+        ::linkat(AT_FDCWD, link.constData(), AT_FDCWD, Name(to).constData(), AT_SYMLINK_FOLLOW));
 }
 
 int PosixRunStorage::write(int handle, const char* data, std::size_t size) {

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <cerrno>
 #include <cstddef>
 
 class RunStorage {
@@ -15,6 +16,22 @@ public:
     // Creates a new, empty, hidden file "<folder>/.download-XXXXXX" with a unique name and the
     // permissions any file the user creates gets; sets path and an open handle.
     virtual int createTemporary(const QString& folder, QString* path, int* handle) = 0;
+    // Creates a new, empty file without a name in folder, with the same permissions: it
+    // vanishes with its handle unless published, so not even a crash leaves it behind.
+    // EOPNOTSUPP when the storage or its file system knows no such files; the caller then uses
+    // createTemporary.
+    virtual int createUnnamed(const QString& folder, int* handle) {
+        (void)folder;
+        (void)handle;
+        return EOPNOTSUPP;
+    }
+    // Gives the unnamed file of handle the name to, never replacing an entry: EEXIST when to is
+    // taken. The handle stays open.
+    virtual int publish(int handle, const QString& to) {
+        (void)handle;
+        (void)to;
+        return EOPNOTSUPP;
+    }
     // Writes all of data, or fails.
     virtual int write(int handle, const char* data, std::size_t size) = 0;
     // Closes the handle in any case; an error says that earlier writes may not have landed.
@@ -31,6 +48,8 @@ public:
 class PosixRunStorage final : public RunStorage {
 public:
     int createTemporary(const QString& folder, QString* path, int* handle) override;
+    int createUnnamed(const QString& folder, int* handle) override;
+    int publish(int handle, const QString& to) override;
     int write(int handle, const char* data, std::size_t size) override;
     int close(int handle) override;
     int rename(const QString& from, const QString& to, bool replace) override;

@@ -1,6 +1,7 @@
 // The libcurl transfer against a web site served on 127.0.0.1: bodies arrive unchanged and
 // decoded, error statuses and broken transfers are failures that deliver nothing, file: stays
-// shut unless allowed, and the caller gets its turns while a transfer waits.
+// shut unless allowed, and the caller gets its turns while a transfer waits. Each case runs with
+// the one-at-a-time fetcher and with the pool, whose transfers run on a thread of their own.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -16,13 +17,13 @@
 
 namespace {
 
-class CurlFetcherTest : public ::testing::Test {
+class CurlFetcherTest : public ::testing::TestWithParam<int> {
 protected:
     LoopbackSite site;
-    CurlFetcher fetcher{TestOptions()};
+    CurlFetcher fetcher{TestOptions(GetParam())};
 };
 
-TEST_F(CurlFetcherTest, DeliversTheBodyAndNamesTheProgram) {
+TEST_P(CurlFetcherTest, DeliversTheBodyAndNamesTheProgram) {
     std::string binary(300000, '\0');
     for (std::size_t i = 0; i < binary.size(); ++i) binary[i] = char(i * 7 % 251);
     site.page("/a.jpg", binary, "image/jpeg");
@@ -34,7 +35,7 @@ TEST_F(CurlFetcherTest, DeliversTheBodyAndNamesTheProgram) {
     EXPECT_EQ(site.requests()[0].userAgent, "SiteRambler/1.0");
 }
 
-TEST_F(CurlFetcherTest, ErrorStatusesAreFailuresThatDeliverNothing) {
+TEST_P(CurlFetcherTest, ErrorStatusesAreFailuresThatDeliverNothing) {
     SiteRoute broken;
     broken.status = 500;
     broken.body = "<html>server error page</html>";
@@ -47,14 +48,14 @@ TEST_F(CurlFetcherTest, ErrorStatusesAreFailuresThatDeliverNothing) {
     }
 }
 
-TEST_F(CurlFetcherTest, RefusedConnectionFails) {
+TEST_P(CurlFetcherTest, RefusedConnectionFails) {
     const QString url = QString("http://127.0.0.1:%1/a.jpg").arg(UnusedLoopbackPort());
     const Fetched f = Get(fetcher, url);
     EXPECT_EQ(f.result.outcome, FetchOutcome::Failed);
     EXPECT_EQ(f.sinkCalls, 0);
 }
 
-TEST_F(CurlFetcherTest, FollowsRedirectsUpToTenAndFailsOnALoop) {
+TEST_P(CurlFetcherTest, FollowsRedirectsUpToTenAndFailsOnALoop) {
     site.page("/end.html", "arrived");
     site.redirect("/r1", "/r2");
     site.redirect("/r2", site.base() + "/r3");
@@ -71,7 +72,7 @@ TEST_F(CurlFetcherTest, FollowsRedirectsUpToTenAndFailsOnALoop) {
     EXPECT_EQ(site.count("/loop1") + site.count("/loop2"), 11);  // the first and ten more
 }
 
-TEST_F(CurlFetcherTest, FileUrlsOnlyWhenAllowedAndNeverByRedirect) {
+TEST_P(CurlFetcherTest, FileUrlsOnlyWhenAllowedAndNeverByRedirect) {
     QTemporaryDir dir;
     QFile local(dir.filePath("secret.jpg"));
     ASSERT_TRUE(local.open(QIODevice::WriteOnly));
@@ -91,7 +92,7 @@ TEST_F(CurlFetcherTest, FileUrlsOnlyWhenAllowedAndNeverByRedirect) {
     EXPECT_EQ(redirected.sinkCalls, 0);
 }
 
-TEST_F(CurlFetcherTest, StalledTransferIsAbandonedAndTheCallerKeepsItsTurns) {
+TEST_P(CurlFetcherTest, StalledTransferIsAbandonedAndTheCallerKeepsItsTurns) {
     SiteRoute stall;
     stall.body = "first bytes";
     stall.stall = true;
@@ -105,7 +106,7 @@ TEST_F(CurlFetcherTest, StalledTransferIsAbandonedAndTheCallerKeepsItsTurns) {
     EXPECT_GT(turns, 10);  // the caller ran again and again while nothing arrived
 }
 
-TEST_F(CurlFetcherTest, ProgressCanAbortATransfer) {
+TEST_P(CurlFetcherTest, ProgressCanAbortATransfer) {
     SiteRoute slow;
     slow.body = "late";
     slow.delayMs = 1000;
@@ -121,7 +122,7 @@ TEST_F(CurlFetcherTest, ProgressCanAbortATransfer) {
     EXPECT_EQ(Get(fetcher, site.url("/next.jpg")).body, "next");
 }
 
-TEST_F(CurlFetcherTest, BodiesAreDecodedAndTheDecodedSizeIsLimited) {
+TEST_P(CurlFetcherTest, BodiesAreDecodedAndTheDecodedSizeIsLimited) {
     const std::string text(100000, 'z');
     SiteRoute packed;
     packed.body = Gzip(text);
@@ -133,7 +134,7 @@ TEST_F(CurlFetcherTest, BodiesAreDecodedAndTheDecodedSizeIsLimited) {
     EXPECT_TRUE(f.body == text);
     EXPECT_FALSE(site.requests().back().acceptEncoding.empty());
 
-    CurlFetcher::Options small = TestOptions();
+    CurlFetcher::Options small = TestOptions(GetParam());
     small.maxBodyBytes = 50000;  // the compressed body is far smaller, the decoded one larger
     CurlFetcher limited(small);
     f = Get(limited, site.url("/packed.html"));
@@ -144,7 +145,7 @@ TEST_F(CurlFetcherTest, BodiesAreDecodedAndTheDecodedSizeIsLimited) {
     EXPECT_EQ(Get(limited, site.url("/exact.jpg")).result.outcome, FetchOutcome::Ok);
 }
 
-TEST_F(CurlFetcherTest, BlanksAndNonAsciiGoPercentEncoded) {
+TEST_P(CurlFetcherTest, BlanksAndNonAsciiGoPercentEncoded) {
     EXPECT_EQ(EncodeUrlForTransfer(QString::fromUtf8("http://h/a b/\xc3\xbc.jpg?q=%41")),
               "http://h/a%20b/%C3%BC.jpg?q=%41");
     site.page(std::string("/a b/\xc3\xbc.jpg"), "found", "image/jpeg");
@@ -154,7 +155,7 @@ TEST_F(CurlFetcherTest, BlanksAndNonAsciiGoPercentEncoded) {
     EXPECT_EQ(site.requests().back().target, "/a%20b/%C3%BC.jpg");
 }
 
-TEST_F(CurlFetcherTest, OneHandleKeepsItsConnectionAcrossFetchesAndMoves) {
+TEST_P(CurlFetcherTest, OneHandleKeepsItsConnectionAcrossFetchesAndMoves) {
     site.page("/1.jpg", "one", "image/jpeg");
     site.page("/2.jpg", "two", "image/jpeg");
     EXPECT_EQ(Get(fetcher, site.url("/1.jpg")).body, "one");
@@ -166,7 +167,7 @@ TEST_F(CurlFetcherTest, OneHandleKeepsItsConnectionAcrossFetchesAndMoves) {
     EXPECT_EQ(Get(fetcher, site.url("/1.jpg")).result.outcome, FetchOutcome::Failed);
 }
 
-TEST_F(CurlFetcherTest, ASinkThatRefusesStopsTheTransfer) {
+TEST_P(CurlFetcherTest, ASinkThatRefusesStopsTheTransfer) {
     site.page("/big.jpg", std::string(1 << 20, 'b'), "image/jpeg");
     int calls = 0;
     const FetchResult r = fetcher.fetch(site.url("/big.jpg"),
@@ -174,5 +175,7 @@ TEST_F(CurlFetcherTest, ASinkThatRefusesStopsTheTransfer) {
     EXPECT_EQ(r.outcome, FetchOutcome::Failed);
     EXPECT_EQ(calls, 2);
 }
+
+INSTANTIATE_TEST_SUITE_P(Connections, CurlFetcherTest, ::testing::Values(1, 4));
 
 }  // namespace

@@ -2,18 +2,23 @@
 // rules, with a scripted fetcher so that every case is exact.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <cerrno>
+#include <chrono>
 #include <functional>
 #include <limits>
+#include <thread>
 
 #include "QtPrinters.h"
 #include "core/basGlobal.h"
 #include "crawl/Download.h"
 #include "crawl/FileDigest.h"
+#include "crawl/SpareFiles.h"
 
 namespace {
 
@@ -22,6 +27,8 @@ class ScriptedFetcher final : public Fetcher {
 public:
     QByteArray body = "image bytes";
     FetchOutcome outcome = FetchOutcome::Ok;
+    bool digests = false;  // promises the digest of every body, as the transfer pool does
+    QByteArray given;      // the digest it then hands over
     std::function<void()> midway;  // between the two halves of the body
     QStringList urls;
 
@@ -34,8 +41,9 @@ public:
         if (outcome != FetchOutcome::Ok) return {outcome, 0, {}};
         if (!sink(body.constData() + half, std::size_t(body.size() - half)))
             return {FetchOutcome::Failed, 0, {}};
-        return {FetchOutcome::Ok, 200, {}};
+        return {FetchOutcome::Ok, 200, {}, given};
     }
+    bool digestsBodies() const override { return digests; }
 };
 
 class DownloadTest : public ::testing::Test {
@@ -232,4 +240,52 @@ TEST_F(DownloadTest, SizeAndDigestWorkedOutWhileWritingMatchTheStoredFile) {
     EXPECT_TRUE(DownloadFile("http://h/b.jpg", fetcher, {}, nullptr, &untouched).isEmpty());
     EXPECT_TRUE(untouched.sha256.isEmpty());
     EXPECT_EQ(entries(), QStringList{"000001.jpg"});
+}
+
+// A digest worked out by the fetcher is taken as it is; one promised and not given is read back
+// from the stored file, never recorded empty.
+TEST_F(DownloadTest, TheFetchersDigestIsTakenAndAMissingOneIsReadBack) {
+    fetcher.digests = true;
+    Sha256 sha;
+    sha.update(fetcher.body.constData(), std::size_t(fetcher.body.size()));
+    fetcher.given = sha.digest();
+    StoredBody stored;
+    const QString first = DownloadFile("http://h/a.jpg", fetcher, {}, nullptr, &stored);
+    EXPECT_EQ(stored.sha256, FileSha256(first));
+    fetcher.given.clear();
+    const QString second = DownloadFile("http://h/b.jpg", fetcher, {}, nullptr, &stored);
+    EXPECT_EQ(stored.sha256, FileSha256(second));
+    EXPECT_EQ(stored.sha256.size(), 32);
+}
+
+// Files are made ahead without names; a run folder that goes meanwhile still ends the next
+// download in a storage fault, never in a success.
+TEST_F(DownloadTest, RunFolderGoneAfterFilesWereMadeAheadIsAStorageFault) {
+    ASSERT_FALSE(get("http://h/1.jpg").isEmpty());
+    ASSERT_FALSE(get("http://h/2.jpg").isEmpty());
+    EXPECT_EQ(entries(), QStringList({"000001.jpg", "000002.jpg"}));
+    ASSERT_TRUE(QDir(dir.path()).removeRecursively());
+    StorageFault fault;
+    EXPECT_TRUE(DownloadFile("http://h/3.jpg", fetcher, {}, &fault).isEmpty());
+    EXPECT_EQ(fault.error, ENOENT);
+    EXPECT_EQ(gFileCounter, 3);  // the attempt used up its number, as any failed one does
+}
+
+TEST(SpareFilesTest, StockFillsWithoutNamesAndGoesWithItsFolder) {
+    QTemporaryDir dir;
+    SpareFiles spares;
+    int fd = -1;
+    ASSERT_EQ(spares.take(dir.path(), &fd), 0);
+    ::close(fd);
+    for (int i = 0; i < 500 && spares.ready() < 8; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(spares.ready(), 8);
+    EXPECT_TRUE(QDir(dir.path())
+                    .entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                               QDir::NoDotAndDotDot)
+                    .isEmpty());
+    // another folder: the stock goes, and none is made for a folder that cannot hold files
+    EXPECT_EQ(spares.take(dir.filePath("gone"), &fd), ENOENT);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(spares.ready(), 0);
 }
