@@ -37,6 +37,7 @@ int SpareFiles::take(const QString& folder, int* handle) {
     const QByteArray where = QFile::encodeName(folder);
     {
         std::lock_guard<std::mutex> lock(mLock);
+        mLastTake = std::chrono::steady_clock::now();
         if (where != mFolder) {  // another run folder: what was made for the last one goes
             dropAll();
             mFolder = where;
@@ -73,10 +74,15 @@ int SpareFiles::ready() {
 
 void SpareFiles::loop() {
     std::unique_lock<std::mutex> lock(mLock);
+    const auto wanted = [this] {
+        return mQuit || (!mFolder.isEmpty() && !mFailed && mSpares.size() < kStock);
+    };
     for (;;) {
-        mWanted.wait(lock, [this] {
-            return mQuit || (!mFolder.isEmpty() && !mFailed && mSpares.size() < kStock);
-        });
+        if (!mWanted.wait_until(lock, mLastTake + mIdle, wanted)) {
+            dropAll();  // nobody took one for a while; the next take starts anew
+            mFolder.clear();
+            mWanted.wait(lock, wanted);
+        }
         if (mQuit) return;
         const QByteArray where = mFolder;
         lock.unlock();

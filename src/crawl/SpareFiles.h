@@ -2,10 +2,13 @@
 // Files without a name, made ahead for the folder a crawl stores into. Making a file costs the
 // file system far more than giving it a name (on a busy disk, the search for a free inode is
 // most of a small picture's cost), so a thread of their own makes the next few while the run's
-// thread names the ones before. A file made ahead that is never used vanishes with its handle.
+// thread names the ones before. A file made ahead that is never used vanishes with its handle;
+// when none has been taken for a while (the crawl ended or waits) the stock goes, so that no
+// open file keeps a removable disk busy.
 
 #include <QByteArray>
 #include <QString>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -13,7 +16,7 @@
 
 class SpareFiles {
 public:
-    SpareFiles() = default;
+    explicit SpareFiles(std::chrono::milliseconds idle = std::chrono::seconds(2)) : mIdle(idle) {}
     ~SpareFiles();
     SpareFiles(const SpareFiles&) = delete;
     SpareFiles& operator=(const SpareFiles&) = delete;
@@ -30,12 +33,14 @@ private:
     void loop();
     void dropAll();  // under mLock
 
+    const std::chrono::milliseconds mIdle;
     std::mutex mLock;
     std::condition_variable mWanted;
     QByteArray mFolder;    // the folder made for; guarded by mLock
     std::deque<int> mSpares;  // guarded by mLock
     bool mFailed = false;  // the last attempt failed: none made until one succeeds again
     bool mQuit = false;
+    std::chrono::steady_clock::time_point mLastTake;  // guarded by mLock
     std::thread mMaker;  // started with the first take
 };
 

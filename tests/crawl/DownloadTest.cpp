@@ -271,9 +271,9 @@ TEST_F(DownloadTest, RunFolderGoneAfterFilesWereMadeAheadIsAStorageFault) {
     EXPECT_EQ(gFileCounter, 3);  // the attempt used up its number, as any failed one does
 }
 
-TEST(SpareFilesTest, StockFillsWithoutNamesAndGoesWithItsFolder) {
+TEST(SpareFilesTest, StockFillsWithoutNamesAndGoesWithItsFolderOrWhenNotTaken) {
     QTemporaryDir dir;
-    SpareFiles spares;
+    SpareFiles spares(std::chrono::milliseconds(300));
     int fd = -1;
     ASSERT_EQ(spares.take(dir.path(), &fd), 0);
     ::close(fd);
@@ -287,5 +287,14 @@ TEST(SpareFilesTest, StockFillsWithoutNamesAndGoesWithItsFolder) {
     // another folder: the stock goes, and none is made for a folder that cannot hold files
     EXPECT_EQ(spares.take(dir.filePath("gone"), &fd), ENOENT);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(spares.ready(), 0);
+
+    ASSERT_EQ(spares.take(dir.path(), &fd), 0);
+    ::close(fd);
+    for (int i = 0; i < 20 && spares.ready() < 8; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_GT(spares.ready(), 0);
+    for (int i = 0; i < 500 && spares.ready() > 0; ++i)  // none taken: the stock goes
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(spares.ready(), 0);
 }
