@@ -142,6 +142,7 @@ QString DownloadFile(const QString& url, Fetcher& fetcher, const Fetcher::Progre
         },
         progress);
     if (writeError) return storageFailed(writeError);
+    if (result.storageError) return storageFailed(result.storageError);
     if (result.outcome != FetchOutcome::Ok) return QString();
     if (const int error = body.finish()) return storageFailed(error);
 

@@ -16,9 +16,10 @@ enum class FetchOutcome {
 
 struct FetchResult {
     FetchOutcome outcome = FetchOutcome::Failed;
-    long httpStatus = 0;  // 0 when there was no HTTP answer
-    QString error;        // short English diagnostic, never shown in a window
-    QByteArray sha256;    // raw SHA-256 of the body the sink received, when worked out aside
+    long httpStatus = 0;   // 0 when there was no HTTP answer
+    QString error;         // short English diagnostic, never shown in a window
+    QByteArray sha256;     // raw SHA-256 of the body the sink received, when worked out aside
+    int storageError = 0;  // errno when the body could not be held on this machine, else 0
 };
 
 class Fetcher {

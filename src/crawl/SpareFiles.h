@@ -36,12 +36,12 @@ private:
     const std::chrono::milliseconds mIdle;
     std::mutex mLock;
     std::condition_variable mWanted;
-    QByteArray mFolder;    // the folder made for; guarded by mLock
+    QByteArray mFolder;       // the folder made for; guarded by mLock
     std::deque<int> mSpares;  // guarded by mLock
-    bool mFailed = false;  // the last attempt failed: none made until one succeeds again
+    bool mFailed = false;     // the last attempt failed: none made until one succeeds again
     bool mQuit = false;
     std::chrono::steady_clock::time_point mLastTake;  // guarded by mLock
-    std::thread mMaker;  // started with the first take
+    std::thread mMaker;                               // started with the first take
 };
 
 // A new unnamed file in folder with the permissions any file the user creates gets; -1 with

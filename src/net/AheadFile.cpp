@@ -34,6 +34,7 @@ AheadFile::AheadFile(AheadFile&& other) noexcept
       mMemory(std::move(other.mMemory)),
       mFd(std::exchange(other.mFd, -1)),
       mSize(std::exchange(other.mSize, 0)),
+      mError(std::exchange(other.mError, 0)),
       mOpen(std::exchange(other.mOpen, false)) {}
 
 AheadFile& AheadFile::operator=(AheadFile&& other) noexcept {
@@ -43,6 +44,7 @@ AheadFile& AheadFile::operator=(AheadFile&& other) noexcept {
         mMemory = std::move(other.mMemory);
         mFd = std::exchange(other.mFd, -1);
         mSize = std::exchange(other.mSize, 0);
+        mError = std::exchange(other.mError, 0);
         mOpen = std::exchange(other.mOpen, false);
     }
     return *this;
@@ -61,7 +63,10 @@ bool AheadFile::spill() {
     mFd = ::open(QFile::encodeName(mFolder).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
 #endif
     if (mFd < 0) mFd = OpenAndUnlink(mFolder);
-    if (mFd < 0) return false;
+    if (mFd < 0) {
+        mError = errno;
+        return false;
+    }
     QByteArray held = std::exchange(mMemory, {});
     mSize = 0;
     return write(held.constData(), static_cast<std::size_t>(held.size()));
@@ -89,6 +94,7 @@ void AheadFile::close() {
     if (mFd >= 0) ::close(mFd);
     mFd = -1;
     mSize = 0;
+    mError = 0;
     mMemory = QByteArray();
     mOpen = false;
 }
@@ -106,7 +112,10 @@ bool AheadFile::write(const char* data, std::size_t size) {
     while (size > 0) {
         const ssize_t written = ::write(mFd, data, size);
         if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
+        if (written <= 0) {
+            mError = written < 0 ? errno : EIO;
+            return false;
+        }
         data += written;
         size -= static_cast<std::size_t>(written);
         mSize += written;

@@ -31,6 +31,8 @@ public:
 
     // Appends all of the bytes; false when they could not all be written.
     bool write(const char* data, std::size_t size);
+    // The errno of the write that failed (a full disk, a folder gone), else 0.
+    int error() const { return mError; }
     std::int64_t size() const { return mSize; }
     // The whole body while it is still in memory, else null.
     const QByteArray* memory() const { return mFd < 0 ? &mMemory : nullptr; }
@@ -44,5 +46,6 @@ private:
     QByteArray mMemory;
     int mFd = -1;
     std::int64_t mSize = 0;
+    int mError = 0;
     bool mOpen = false;
 };

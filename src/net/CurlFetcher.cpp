@@ -110,7 +110,7 @@ struct CurlFetcher::Impl {
     // Drives multi when transfers run in parallel; the one-at-a-time pool is driven by the
     // fetch itself, exactly as it asks.
     std::unique_ptr<TransferThread> pool;
-    JobList jobs;            // in the order they were planned
+    JobList jobs;  // in the order they were planned
     Lookahead lookahead;
     QHash<QString, Clock::time_point> lastStart;  // per host, for the delay between requests
     Clock::time_point roomCheckedAt;
@@ -155,18 +155,7 @@ void CurlFetcher::Impl::perform() {
     if (pool) return;  // the thread collects what ends
     int running = 0;
     curl_multi_perform(multi, &running);
-    int queued = 0;
-    while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
-        if (message->msg != CURLMSG_DONE) continue;
-        Job* job = nullptr;
-        curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &job);
-        if (!job) continue;
-        const CURLcode code = message->data.result;
-        curl_multi_remove_handle(multi, job->transfer.easy());
-        job->running = false;
-        job->finish(code);
-        job->done = true;
-    }
+    TakeEnded(multi, [](Job& job) { job.running = false; });
 }
 
 void CurlFetcher::Impl::poll(int waitMs) {
@@ -178,8 +167,8 @@ void CurlFetcher::Impl::poll(int waitMs) {
 }
 
 int CurlFetcher::Impl::runningCount() const {
-    return static_cast<int>(
-        std::count_if(jobs.begin(), jobs.end(), [](const auto& job) { return job->running && !job->done; }));
+    return static_cast<int>(std::count_if(
+        jobs.begin(), jobs.end(), [](const auto& job) { return job->running && !job->done; }));
 }
 
 // Milliseconds until a request to the URL's host may start.

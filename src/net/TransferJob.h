@@ -9,6 +9,7 @@
 
 #include <QString>
 #include <atomic>
+#include <cerrno>
 #include <optional>
 
 #include "crawl/Fetcher.h"
@@ -26,6 +27,10 @@ struct TransferJob {
     void finish(CURLcode code) {
         result = transfer.result(true, code);
         if (digest && result.outcome == FetchOutcome::Ok) result.sha256 = digest->digest();
+        // A body held for the fetch under way that the run folder's disk could not take is a
+        // fault of the storage, as it is when it streams to the stored file itself.
+        if (!ahead && body.isOpen() && transfer.writeRefused())
+            result.storageError = body.error() ? body.error() : EIO;
         if (ahead && (transfer.writeRefused() || transfer.stoppedByTurn())) {
             usable = false;
             body.close();
@@ -43,7 +48,7 @@ struct TransferJob {
     bool running = false;  // started (one-at-a-time pool: joined to the multi handle)
     std::atomic<bool> done{false};
     std::atomic<bool> cancel{false};  // the run's thread wants it stopped
-    bool held = false;  // the transfer thread may still touch it (guarded by the thread's lock)
+    bool held = false;   // the transfer thread may still touch it (guarded by the thread's lock)
     bool usable = true;  // false: its body could not be kept; fetched anew when asked for
     FetchResult result;
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <system_error>
 
 #include "net/TransferJob.h"
@@ -98,21 +99,26 @@ void TransferThread::take(std::vector<TransferJob*>& starting,
     stopping.clear();
 }
 
-// Hands every transfer that ended back to the run's thread.
-void TransferThread::collect() {
+void TakeEnded(CURLM* multi, const std::function<void(TransferJob&)>& ended) {
     int queued = 0;
-    while (CURLMsg* message = curl_multi_info_read(mMulti, &queued)) {
+    while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
         if (message->msg != CURLMSG_DONE) continue;
         TransferJob* job = nullptr;
         curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &job);
         if (!job) continue;
-        const CURLcode code = message->data.result;
-        curl_multi_remove_handle(mMulti, job->transfer.easy());
-        mJoined.erase(std::remove(mJoined.begin(), mJoined.end(), job), mJoined.end());
-        job->finish(code);
+        curl_multi_remove_handle(multi, job->transfer.easy());
+        job->finish(message->data.result);
         job->done = true;
-        letGo(*job);
+        ended(*job);
     }
+}
+
+// Hands every transfer that ended back to the run's thread.
+void TransferThread::collect() {
+    TakeEnded(mMulti, [this](TransferJob& job) {
+        mJoined.erase(std::remove(mJoined.begin(), mJoined.end(), &job), mJoined.end());
+        letGo(job);
+    });
 }
 
 void TransferThread::loop() {

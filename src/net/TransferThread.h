@@ -11,11 +11,16 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 struct TransferJob;
+
+// Every transfer of multi that ended: it leaves the handle, gets its result and done, and is
+// then handed to ended.
+void TakeEnded(CURLM* multi, const std::function<void(TransferJob&)>& ended);
 
 class TransferThread {
 public:

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <cerrno>
 #include <chrono>
 #include <string>
 
@@ -238,6 +239,23 @@ TEST_F(CurlFetcherAheadTest, EntriesPushedBackInTheQueueAreKeptAndLargeBodiesArr
     }
     EXPECT_EQ(fetcher.aheadCount(), 0);
     EXPECT_EQ(leftInRunFolder(), QStringList());
+}
+
+// A large body the pool holds for the fetch under way goes to a file in the run folder; when
+// the folder cannot take it, the failure is the storage's, as when the body streams to the
+// stored file itself, not the server's.
+TEST_F(CurlFetcherAheadTest, ABodyTheRunFolderCannotHoldIsAStorageFailure) {
+    site.page("/large.jpg", std::string(std::size_t{2} << 20, 'l'), "image/jpeg");
+    site.page("/small.jpg", "small", "image/jpeg");
+    gRunFolder = runFolder.filePath("gone");
+    CurlFetcher pool(TestOptions(4));
+    const Fetched large = Get(pool, site.url("/large.jpg"));
+    EXPECT_EQ(large.result.outcome, FetchOutcome::Failed);
+    EXPECT_EQ(large.result.storageError, ENOENT);
+    EXPECT_EQ(large.sinkCalls, 0);
+    const Fetched small = Get(pool, site.url("/small.jpg"));  // held in memory: no file needed
+    EXPECT_EQ(small.result.outcome, FetchOutcome::Ok);
+    EXPECT_EQ(small.result.storageError, 0);
 }
 
 TEST_F(CurlFetcherAheadTest, EntriesThatMayBePushedBackStartOnlyAFewAtATime) {

@@ -29,6 +29,7 @@ public:
     FetchOutcome outcome = FetchOutcome::Ok;
     bool digests = false;  // promises the digest of every body, as the transfer pool does
     QByteArray given;      // the digest it then hands over
+    int storageError = 0;  // the body could not be held on this machine
     std::function<void()> midway;  // between the two halves of the body
     QStringList urls;
 
@@ -38,7 +39,7 @@ public:
         if (!sink(body.constData(), std::size_t(half))) return {FetchOutcome::Failed, 0, {}};
         if (midway) midway();
         if (progress && !progress()) return {FetchOutcome::Aborted, 0, {}};
-        if (outcome != FetchOutcome::Ok) return {outcome, 0, {}};
+        if (outcome != FetchOutcome::Ok) return {outcome, 0, {}, {}, storageError};
         if (!sink(body.constData() + half, std::size_t(body.size() - half)))
             return {FetchOutcome::Failed, 0, {}};
         return {FetchOutcome::Ok, 200, {}, given};
@@ -269,6 +270,19 @@ TEST_F(DownloadTest, RunFolderGoneAfterFilesWereMadeAheadIsAStorageFault) {
     EXPECT_TRUE(DownloadFile("http://h/3.jpg", fetcher, {}, &fault).isEmpty());
     EXPECT_EQ(fault.error, ENOENT);
     EXPECT_EQ(gFileCounter, 3);  // the attempt used up its number, as any failed one does
+}
+
+TEST_F(DownloadTest, ABodyTheFetcherCouldNotHoldIsAStorageFault) {
+    fetcher.outcome = FetchOutcome::Failed;
+    fetcher.storageError = ENOSPC;
+    StorageFault fault;
+    EXPECT_TRUE(DownloadFile("http://h/1.jpg", fetcher, {}, &fault).isEmpty());
+    EXPECT_EQ(fault.error, ENOSPC);
+    EXPECT_EQ(fault.folder, gRunFolder);
+    fetcher.storageError = 0;  // a plain failed fetch is passed over
+    StorageFault none;
+    EXPECT_TRUE(DownloadFile("http://h/2.jpg", fetcher, {}, &none).isEmpty());
+    EXPECT_FALSE(none);
 }
 
 TEST(SpareFilesTest, StockFillsWithoutNamesAndGoesWithItsFolderOrWhenNotTaken) {
