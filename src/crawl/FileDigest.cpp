@@ -20,8 +20,22 @@ QByteArray FileSha256(const QString& path) {
     return sha.digest();
 }
 
+namespace {
+
+// Looked up once: a lookup of the algorithm by its provider for every digest costs more than
+// digesting a small picture.
+const EVP_MD* Sha256Method() {
+#if OPENSSL_VERSION_NUMBER >= 0x30000000L
+    static const EVP_MD* const fetched = EVP_MD_fetch(nullptr, "SHA256", nullptr);
+    if (fetched) return fetched;
+#endif
+    return EVP_sha256();
+}
+
+}  // namespace
+
 Sha256::Sha256() : mContext(EVP_MD_CTX_new()) {
-    mFailed = !mContext || EVP_DigestInit_ex(mContext, EVP_sha256(), nullptr) != 1;
+    mFailed = !mContext || EVP_DigestInit_ex(mContext, Sha256Method(), nullptr) != 1;
 }
 
 Sha256::~Sha256() {

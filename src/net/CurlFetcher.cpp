@@ -41,11 +41,7 @@ using Job = TransferJob;
 // Keeps the body for the fetch that will ask for it; the transfer thread digests it on the way,
 // so the run's thread does not.
 CurlTransfer::Write BodyWriter(Job& job) {
-    return [&job](const char* data, std::size_t size) {
-        if (!job.body.write(data, size)) return false;
-        if (job.digest) job.digest->update(data, size);
-        return true;
-    };
+    return [&job](const char* data, std::size_t size) { return job.keep(data, size); };
 }
 
 }  // namespace
@@ -111,6 +107,10 @@ struct CurlFetcher::Impl {
     // fetch itself, exactly as it asks.
     std::unique_ptr<TransferThread> pool;
     JobList jobs;  // in the order they were planned
+    // Handles of jobs that ended, for the next ones: setting one up costs more than a small
+    // transfer. Made under the current options (setFileAllowed lets them go).
+    std::vector<CurlTransfer> idle;
+    CurlTransfer handle();
     Lookahead lookahead;
     QHash<QString, Clock::time_point> lastStart;  // per host, for the delay between requests
     Clock::time_point roomCheckedAt;
@@ -140,6 +140,7 @@ CurlFetcher::Impl::Impl(const Options& opts) : options(opts) {
 CurlFetcher::Impl::~Impl() {
     pool.reset();  // the thread lets go of every transfer before they go
     while (!jobs.empty()) erase(jobs.begin());
+    idle.clear();  // before the multi handle they were joined to
     if (multi) curl_multi_cleanup(multi);
 }
 
@@ -220,7 +221,16 @@ void CurlFetcher::Impl::erase(JobList::iterator it) {
     } else if (job.running) {
         curl_multi_remove_handle(multi, job.transfer.easy());
     }
+    if (job.transfer.valid() && idle.size() < static_cast<std::size_t>(2 * options.connections))
+        idle.push_back(std::move(job.transfer));
     jobs.erase(it);
+}
+
+CurlTransfer CurlFetcher::Impl::handle() {
+    if (idle.empty()) return CurlTransfer(options);
+    CurlTransfer reused = std::move(idle.back());
+    idle.pop_back();
+    return reused;
 }
 
 // Takes jobs back from the thread, all at once: one wait for the lot.
@@ -243,12 +253,12 @@ void CurlFetcher::Impl::dropAhead() {
 }
 
 Job* CurlFetcher::Impl::planAhead(const QString& url) {
-    auto job = std::make_unique<Job>(url, options, true);
+    auto job = std::make_unique<Job>(url, handle(), true);
     Job* raw = job.get();
     // A transfer the thread drives only hears whether the run still wants it.
     if (pool) {
         raw->turn = [raw] { return !raw->cancel.load(std::memory_order_relaxed); };
-        raw->digest.emplace();
+        raw->digested = true;
     } else {
         raw->turn = [this] { return turn(); };
     }
@@ -399,7 +409,7 @@ FetchResult CurlFetcher::Impl::replay(const Job& job, const Sink& sink) {
 }
 
 FetchResult CurlFetcher::Impl::direct(const QString& url, const Sink& sink) {
-    auto owned = std::make_unique<Job>(url, options, false);
+    auto owned = std::make_unique<Job>(url, handle(), false);
     Job& job = *owned;
     if (!job.transfer.valid()) {
         FetchResult failed;
@@ -410,7 +420,7 @@ FetchResult CurlFetcher::Impl::direct(const QString& url, const Sink& sink) {
     if (pool) {  // the thread receives the body; it reaches the sink here, as a held one does
         job.write = BodyWriter(job);
         job.turn = [&job] { return !job.cancel.load(std::memory_order_relaxed); };
-        job.digest.emplace();
+        job.digested = true;
         if (!job.body.open(gRunFolder)) job.body.open(QDir::tempPath());
     } else {
         job.write = sink;
@@ -477,7 +487,9 @@ CurlFetcher::CurlFetcher(CurlFetcher&& other) noexcept = default;
 CurlFetcher& CurlFetcher::operator=(CurlFetcher&& other) noexcept = default;
 
 void CurlFetcher::setFileAllowed(bool allowed) {
-    if (mImpl) mImpl->options.allowFile = allowed;
+    if (!mImpl) return;
+    mImpl->options.allowFile = allowed;
+    mImpl->idle.clear();  // made under the other rule
 }
 
 FetchResult CurlFetcher::fetch(const QString& url, const Sink& sink, const Progress& progress) {

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cerrno>
 #include <optional>
+#include <utility>
 
 #include "crawl/Fetcher.h"
 #include "crawl/FileDigest.h"
@@ -19,14 +20,14 @@
 #include "net/CurlTransfer.h"
 
 struct TransferJob {
-    TransferJob(const QString& u, const CurlFetcher::Options& rules, bool isAhead)
-        : url(u), transfer(rules), ahead(isAhead) {}
+    TransferJob(const QString& u, CurlTransfer&& handle, bool isAhead)
+        : url(u), transfer(std::move(handle)), ahead(isAhead) {}
 
     // What the finished transfer amounts to; a body fetched ahead that could not be kept whole
     // is no answer of the server.
     void finish(CURLcode code) {
         result = transfer.result(true, code);
-        if (digest && result.outcome == FetchOutcome::Ok) result.sha256 = digest->digest();
+        if (digested && result.outcome == FetchOutcome::Ok) result.sha256 = digestOf().digest();
         // A body held for the fetch under way that the run folder's disk could not take is a
         // fault of the storage, as it is when it streams to the stored file itself.
         if (!ahead && body.isOpen() && transfer.writeRefused())
@@ -42,7 +43,20 @@ struct TransferJob {
     CurlTransfer::Write write;
     CurlTransfer::Turn turn;
     AheadFile body;  // what the transfer received so far, when it is not streamed to a sink
-    std::optional<Sha256> digest;  // of body, worked out by the transfer thread as it arrives
+    // Keeps the bytes, and digests them when asked to.
+    bool keep(const char* data, std::size_t size) {
+        if (!body.write(data, size)) return false;
+        if (digested) digestOf().update(data, size);
+        return true;
+    }
+    // Made on the thread that receives the body: setting it up is no small cost.
+    Sha256& digestOf() {
+        if (!digest) digest.emplace();
+        return *digest;
+    }
+
+    bool digested = false;  // the body's SHA-256 goes with the result
+    std::optional<Sha256> digest;
     bool ahead = true;
     bool claimed = false;  // the fetch under way asked for it
     bool running = false;  // started (one-at-a-time pool: joined to the multi handle)

@@ -33,12 +33,15 @@ TransferThread::~TransferThread() {
 }
 
 void TransferThread::start(TransferJob& job) {
+    bool first = false;
     {
         std::lock_guard<std::mutex> lock(mLock);
         job.held = true;
+        first = mToStart.empty();
         mToStart.push_back(&job);
     }
-    curl_multi_wakeup(mMulti);
+    // The thread takes every start at once: the first of a batch wakes it for all of them.
+    if (first) curl_multi_wakeup(mMulti);
 }
 
 void TransferThread::release(const std::vector<TransferJob*>& jobs) {
