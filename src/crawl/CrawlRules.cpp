@@ -85,9 +85,49 @@ QString Origin(const QString& key) {
     return key.left(end);
 }
 
+bool IsAsciiLowerOrOther(QStringView text) {
+    for (const QChar c : text)
+        if (c.unicode() > 0x7F || (c >= u'A' && c <= u'Z')) return false;
+    return true;
+}
+
+// No empty piece but the root's and the last, and no "." or "..": NormalPath keeps it as it is.
+bool IsNormalPath(QStringView path) {
+    const bool rooted = path.startsWith(u'/');
+    qsizetype from = rooted ? 1 : 0;
+    for (;;) {
+        qsizetype end = path.indexOf(u'/', from);
+        const bool last = end < 0;
+        if (last) end = path.size();
+        const QStringView piece = path.mid(from, end - from);
+        if (piece == u"." || piece == u"..") return false;
+        if (last) return true;
+        if (piece.isEmpty()) return false;
+        from = end + 1;
+    }
+}
+
+// True when UrlKey gives url back unchanged, as it does for nearly every link a scan resolved:
+// a lower-case scheme and host without user or port, no fragment, and a path already normal.
+// Anything else takes the full way.
+bool IsAlreadyKey(const QString& url) {
+    const qsizetype scheme = url.indexOf(u"://");
+    if (scheme <= 0 || url.contains(u'#')) return false;
+    qsizetype end = scheme + 3;
+    while (end < url.size() && url[end] != u'/' && url[end] != u'?') ++end;
+    const QStringView head = QStringView(url).left(end);
+    if (!IsAsciiLowerOrOther(head) || head.indexOf(u'@', scheme) >= 0 ||
+        head.indexOf(u':', scheme + 1) >= 0)
+        return false;
+    const qsizetype query = url.indexOf(u'?', end);
+    const QStringView path = QStringView(url).mid(end, (query < 0 ? url.size() : query) - end);
+    return path.isEmpty() || IsNormalPath(path);
+}
+
 }  // namespace
 
 QString UrlKey(const QString& url) {
+    if (IsAlreadyKey(url)) return url;
     const UrlParts p = Split(url);
     if (!p.hasAuthority) return NormalPath(p.path) + p.query;
     return p.scheme + QStringLiteral("://") + NormalAuthority(p) + NormalPath(p.path) + p.query;

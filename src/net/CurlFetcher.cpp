@@ -7,6 +7,7 @@
 #include <chrono>
 #include <list>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "core/CrawlOptions.h"
@@ -37,6 +38,25 @@ QString HostOf(const QString& url) {
 }
 
 using Job = TransferJob;
+
+// How often each of a few dozen URLs occurs: planned on every fetch, where looking along a short
+// list costs less than hashing every URL into a table made anew.
+class UrlCounts {
+public:
+    int value(const QString& url) const {
+        for (const auto& [held, count] : mCounts)
+            if (held == url) return count;
+        return 0;
+    }
+    int& operator[](const QString& url) {
+        for (auto& [held, count] : mCounts)
+            if (held == url) return count;
+        return mCounts.emplace_back(url, 0).second;
+    }
+
+private:
+    std::vector<std::pair<QString, int>> mCounts;
+};
 
 // Keeps the body for the fetch that will ask for it; the transfer thread digests it on the way,
 // so the run's thread does not.
@@ -295,11 +315,11 @@ void CurlFetcher::Impl::plan() {
     }
     QStringList& urls = next.urls;
     if (urls.size() > 2 * most) urls.resize(2 * most);
-    QHash<QString, int> wanted;
+    UrlCounts wanted;
     for (const QString& url : urls)
         if (FetchableAhead(url)) ++wanted[url];
 
-    QHash<QString, int> held;
+    UrlCounts held;
     for (const auto& job : jobs) ++held[job->url];
     // One URL asked for twice is fetched twice: each transfer covers one occurrence. Surplus
     // transfers go from the newest.

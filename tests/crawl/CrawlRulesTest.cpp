@@ -22,6 +22,20 @@ TEST(UrlKey, CollapsesWhatNamesTheSameResource) {
         {"http://h/Path/To?q=a/../b#f", "http://h/Path/To?q=a/../b"},
         {"http://User@Host/x", "http://User@host/x"},
         {"file:///srv/demo/gallery/../index.html", "file:///srv/demo/index.html"},
+        // already keys, and the nearest ones that are not
+        {"http://h/a/b.jpg?x=../y", "http://h/a/b.jpg?x=../y"},
+        {"http://h/a/b/", "http://h/a/b/"},
+        {"http://h/", "http://h/"},
+        {"http://h?q", "http://h?q"},
+        {"http://h/a/.", "http://h/a/"},
+        {"http://h/./a", "http://h/a"},
+        {"http://h//a", "http://h/a"},
+        {"http://h/a//", "http://h/a/"},
+        {"http://h/a/../", "http://h/"},
+        {"http://h/a#", "http://h/a"},
+        {"http://h:/a", "http://h/a"},
+        {"http://x.\xc3\x89/a", "http://x.\xc3\xa9/a"},
+        {"file:///srv/./a", "file:///srv/a"},
     };
     for (const auto& [url, key] : cases) EXPECT_EQ(UrlKey(url), QString(key)) << url;
     EXPECT_EQ(UrlHost("http://u:p@LocalHost:8080/x"), "localhost");
