@@ -13,6 +13,8 @@
 #include <thread>
 #include <utility>
 
+#include "crawl/SpareFiles.h"
+
 namespace {
 
 // A hidden name that goes at once, where the file system knows no unnamed files.
@@ -59,9 +61,7 @@ bool AheadFile::open(const QString& folder) {
 }
 
 bool AheadFile::spill() {
-#ifdef O_TMPFILE
-    mFd = ::open(QFile::encodeName(mFolder).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-#endif
+    mFd = MakeUnnamedFile(QFile::encodeName(mFolder));
     if (mFd < 0) mFd = OpenAndUnlink(mFolder);
     if (mFd < 0) {
         mError = errno;

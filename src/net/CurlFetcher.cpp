@@ -58,12 +58,6 @@ private:
     std::vector<std::pair<QString, int>> mCounts;
 };
 
-// Keeps the body for the fetch that will ask for it; the transfer thread digests it on the way,
-// so the run's thread does not.
-CurlTransfer::Write BodyWriter(Job& job) {
-    return [&job](const char* data, std::size_t size) { return job.keep(data, size); };
-}
-
 }  // namespace
 
 QByteArray EncodeUrlForTransfer(const QString& url) {
@@ -275,14 +269,12 @@ void CurlFetcher::Impl::dropAhead() {
 Job* CurlFetcher::Impl::planAhead(const QString& url) {
     auto job = std::make_unique<Job>(url, handle(), true);
     Job* raw = job.get();
-    // A transfer the thread drives only hears whether the run still wants it.
     if (pool) {
-        raw->turn = [raw] { return !raw->cancel.load(std::memory_order_relaxed); };
-        raw->digested = true;
+        raw->driveOnThread();
     } else {
         raw->turn = [this] { return turn(); };
+        raw->write = [raw](const char* data, std::size_t size) { return raw->keep(data, size); };
     }
-    raw->write = BodyWriter(*raw);
     // Without a file to receive the body this entry is fetched when asked for.
     if (!raw->body.open(gRunFolder) || !start(*raw)) {
         raw->usable = false;
@@ -438,9 +430,7 @@ FetchResult CurlFetcher::Impl::direct(const QString& url, const Sink& sink) {
     }
     job.claimed = true;
     if (pool) {  // the thread receives the body; it reaches the sink here, as a held one does
-        job.write = BodyWriter(job);
-        job.turn = [&job] { return !job.cancel.load(std::memory_order_relaxed); };
-        job.digested = true;
+        job.driveOnThread();
         if (!job.body.open(gRunFolder)) job.body.open(QDir::tempPath());
     } else {
         job.write = sink;

@@ -43,6 +43,13 @@ struct TransferJob {
     CurlTransfer::Write write;
     CurlTransfer::Turn turn;
     AheadFile body;  // what the transfer received so far, when it is not streamed to a sink
+    // Handed to the transfer thread: the transfer only hears whether the run still wants it, and
+    // the body goes to body, digested on the way.
+    void driveOnThread() {
+        turn = [this] { return !cancel.load(std::memory_order_relaxed); };
+        write = [this](const char* data, std::size_t size) { return keep(data, size); };
+        digested = true;
+    }
     // Keeps the bytes, and digests them when asked to.
     bool keep(const char* data, std::size_t size) {
         if (!body.write(data, size)) return false;
