@@ -3,6 +3,9 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <utility>
+
+#include "archive/TaskThread.h"
 
 namespace {
 
@@ -51,14 +54,108 @@ QString CrawlArchive::PathIn(const QString& downloadFolder) {
 
 CrawlArchive::CrawlArchive(const QString& downloadFolder, bool record, Warn warn)
     : mRecord(record), mWarn(std::move(warn)) {
-    const QString path = PathIn(downloadFolder);
-    if (!mDb.open(path, record, kBusyTimeoutMs)) {
-        if (record) fail("cannot be opened");
+    mThread = std::make_unique<TaskThread>([this] { return writeWhenDue(); });
+    mThread->post([this, path = PathIn(downloadFolder)] { open(path); });
+}
+
+CrawlArchive::~CrawlArchive() {
+    handOver();
+    mThread->post([this] { close(); });
+    mThread.reset();  // runs what was handed over, then ends
+    tellWarnings();
+}
+
+// ---- the crawl's thread
+
+void CrawlArchive::beginRun(const CrawlRunInfo& run) {
+    mThread->post([this, run, started = Now()] {
+        mRun = run;
+        mStarted = started;
+        if (mRecord && mDb.isOpen()) insertRun();
+    });
+}
+
+void CrawlArchive::record(const CrawlAttempt& a) {
+    if (!mRecord) return;
+    mBatch.push_back(a);
+    // A slow crawl hands every row over at once; a fast one a batch every kCommitMs.
+    if (!mSinceHandOver.isValid() || mSinceHandOver.elapsed() >= kCommitMs) handOver();
+    tellWarnings();
+}
+
+void CrawlArchive::tick() {
+    if (!mBatch.empty() && mSinceHandOver.elapsed() >= kCommitMs) handOver();
+    tellWarnings();
+}
+
+void CrawlArchive::handOver() {
+    mSinceHandOver.start();
+    if (mBatch.empty()) return;
+    mThread->post([this, rows = std::exchange(mBatch, {})]() mutable { take(std::move(rows)); });
+}
+
+void CrawlArchive::endRun(const QString& how) {
+    handOver();
+    mThread->post([this, how] {
+        finishRun(how);
+        close();
+    });
+    tellWarnings();
+}
+
+bool CrawlArchive::knownPictureUrl(const QString& urlKey) {
+    const bool known = mThread->call([this, &urlKey] {
+        SqliteDb::Statement s = mDb.prepare(
+            "SELECT 1 FROM attempts WHERE url_key = ? AND kind = 'picture' AND outcome = 'kept' "
+            "AND run <> ? LIMIT 1");
+        s.bind(1, urlKey).bind(2, mRunId);
+        return s.next();
+    });
+    tellWarnings();
+    return known;
+}
+
+bool CrawlArchive::knownPictureHash(const QByteArray& sha256) {
+    const bool known = mThread->call([this, hex = QString::fromLatin1(sha256.toHex())] {
+        SqliteDb::Statement s = mDb.prepare(
+            "SELECT 1 FROM attempts WHERE sha256 = ? AND kind = 'picture' AND outcome = 'kept' "
+            "LIMIT 1");
+        s.bind(1, hex);
+        return s.next();
+    });
+    tellWarnings();
+    return known;
+}
+
+void CrawlArchive::settle() {
+    if (!mBatch.empty() && mSinceHandOver.elapsed() >= kCommitMs) handOver();
+    mThread->call([this] { writeWhenDue(); });
+    tellWarnings();
+}
+
+// Warnings go to the crawl's thread: there the window may show them.
+void CrawlArchive::tellWarnings() {
+    if (!mHasWarnings.load(std::memory_order_acquire)) return;
+    QStringList told;
+    {
+        const std::lock_guard lock(mWarningsLock);
+        told = std::exchange(mWarnings, {});
+        mHasWarnings.store(false, std::memory_order_relaxed);
+    }
+    if (mWarn)
+        for (const QString& message : told) mWarn(message);
+}
+
+// ---- the archive's thread
+
+void CrawlArchive::open(const QString& path) {
+    if (!mDb.open(path, mRecord, kBusyTimeoutMs)) {
+        if (mRecord) fail("cannot be opened");
         return;
     }
     // NORMAL is safe in WAL mode: a crash of the program loses nothing committed.
-    if (record && !(mDb.exec("PRAGMA journal_mode=WAL") && mDb.exec("PRAGMA synchronous=NORMAL") &&
-                    createSchema()))
+    if (mRecord && !(mDb.exec("PRAGMA journal_mode=WAL") && mDb.exec("PRAGMA synchronous=NORMAL") &&
+                     createSchema()))
         fail("cannot be prepared");
 }
 
@@ -71,16 +168,12 @@ bool CrawlArchive::createSchema() {
 void CrawlArchive::fail(const char* what) {
     const QString why = mDb.error();
     mSinceFailure.start();
-    if (mWarned || !mWarn) return;
+    if (mWarned) return;
     mWarned = true;  // once per run: the crawl goes on and tries again at the next row
-    mWarn(QStringLiteral("the crawl archive %1 (%2); the crawl goes on without it")
-              .arg(QString::fromLatin1(what), why));
-}
-
-void CrawlArchive::beginRun(const CrawlRunInfo& run) {
-    mRun = run;
-    mStarted = Now();
-    if (mRecord && mDb.isOpen()) insertRun();
+    const std::lock_guard lock(mWarningsLock);
+    mWarnings << QStringLiteral("the crawl archive %1 (%2); the crawl goes on without it")
+                     .arg(QString::fromLatin1(what), why);
+    mHasWarnings.store(true, std::memory_order_release);
 }
 
 bool CrawlArchive::insertRun() {
@@ -96,18 +189,21 @@ bool CrawlArchive::insertRun() {
     return mRunId >= 0;
 }
 
-void CrawlArchive::record(const CrawlAttempt& a) {
-    if (!mRecord || !mDb.isOpen() || !mRun) return;
-    if (mPending.size() < kMaxPending) mPending.push_back(a);
-    tick();
+void CrawlArchive::take(std::vector<CrawlAttempt> rows) {
+    if (!mDb.isOpen() || !mRun) return;
+    for (CrawlAttempt& a : rows)
+        if (mPending.size() < kMaxPending) mPending.push_back(std::move(a));
+    writeWhenDue();
 }
 
-void CrawlArchive::tick() {
-    if (mPending.empty()) return;
-    if (mSinceFailure.isValid() && mSinceFailure.elapsed() < kRetryMs) return;
-    // A slow crawl commits every row at once; a fast one a batch every kCommitMs.
-    if (mSinceCommit.isValid() && mSinceCommit.elapsed() < kCommitMs) return;
-    flush();
+// Writes the waiting rows unless the last failure was a moment ago; the time until the next
+// try while rows wait.
+std::optional<std::chrono::milliseconds> CrawlArchive::writeWhenDue() {
+    if (mPending.empty()) return std::nullopt;
+    if (mSinceFailure.isValid() && mSinceFailure.elapsed() < kRetryMs)
+        return std::chrono::milliseconds(kRetryMs - mSinceFailure.elapsed());
+    if (flush()) return std::nullopt;
+    return std::chrono::milliseconds(kRetryMs);
 }
 
 // Writes the waiting rows, in one transaction when there are several.
@@ -133,7 +229,6 @@ bool CrawlArchive::flush() {
     }
     mPending.clear();
     mSinceFailure.invalidate();
-    mSinceCommit.start();
     return true;
 }
 
@@ -161,27 +256,19 @@ bool CrawlArchive::insertAttempt(const CrawlAttempt& a) {
     return written;
 }
 
-void CrawlArchive::endRun(const QString& how) {
+void CrawlArchive::finishRun(const QString& how) {
     if (!mRecord || !mDb.isOpen() || !mRun || !flush()) return;
     SqliteDb::Statement s = mDb.prepare("UPDATE runs SET ended = ?, outcome = ? WHERE id = ?");
     s.bind(1, Now()).bind(2, how).bind(3, mRunId);
     if (!s.run()) fail("cannot be written");
 }
 
-bool CrawlArchive::knownPictureUrl(const QString& urlKey) {
-    SqliteDb::Statement s = mDb.prepare(
-        "SELECT 1 FROM attempts WHERE url_key = ? AND kind = 'picture' AND outcome = 'kept' "
-        "AND run <> ? LIMIT 1");
-    s.bind(1, urlKey).bind(2, mRunId);
-    return s.next();
-}
-
-bool CrawlArchive::knownPictureHash(const QByteArray& sha256) {
-    SqliteDb::Statement s = mDb.prepare(
-        "SELECT 1 FROM attempts WHERE sha256 = ? AND kind = 'picture' AND outcome = 'kept' "
-        "LIMIT 1");
-    s.bind(1, QString::fromLatin1(sha256.toHex()));
-    return s.next();
+// Rows that could not be written by now stay unwritten; the file's last checkpoint is made here.
+void CrawlArchive::close() {
+    if (mDb.isOpen() && mRun && !mPending.empty()) flush();
+    mPending.clear();
+    mInsert = {};
+    mDb.close();
 }
 
 std::optional<StoredFileOrigin> LookUpOrigin(const QString& file) {

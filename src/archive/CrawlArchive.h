@@ -4,17 +4,28 @@
 // rows of a fast crawl are committed together a few times a second (a commit per row would cost
 // more than storing the file), so a crash or a kill loses at most the rows of the last
 // kCommitMs and never damages the file.
-// Every failure (locked, read-only, full disk) is one warning; the crawl goes on without it.
+// The file is opened, written and closed on a thread of its own: the disk's flushes (creating the
+// file, each checkpoint, the close) take from a millisecond to seconds on a slow stick, and the
+// crawl, the window's own thread, never waits for them. Only the questions of SkipKnown wait.
+// Every failure (locked, read-only, full disk) is one warning, told on the crawl's thread at its
+// next call; the crawl goes on without it.
 
 #include <QElapsedTimer>
 #include <QString>
+#include <QStringList>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
 #include "archive/SqliteDb.h"
 #include "crawl/CrawlJournal.h"
+
+class TaskThread;
 
 class CrawlArchive final : public CrawlJournal {
 public:
@@ -22,6 +33,10 @@ public:
 
     // record false: opened read-only, and only when the file exists (SkipKnown still asks it).
     CrawlArchive(const QString& downloadFolder, bool record, Warn warn);
+    // Writes whatever waits and closes the file, and waits for both.
+    ~CrawlArchive() override;
+    CrawlArchive(const CrawlArchive&) = delete;
+    CrawlArchive& operator=(const CrawlArchive&) = delete;
 
     // Longest time a recorded row waits for its commit while the crawl goes on.
     static constexpr qint64 kCommitMs = 200;
@@ -29,25 +44,49 @@ public:
     static QString FileName() { return QStringLiteral("siterambler-archive.sqlite"); }
     static QString PathIn(const QString& downloadFolder);
 
-    bool isOpen() const { return mDb.isOpen(); }
-
     void beginRun(const CrawlRunInfo& run) override;
     void record(const CrawlAttempt& attempt) override;
     void tick() override;
+    // Hands the last rows and the run's end over, and the close after them: done by the time
+    // the crawl's closing message is read.
     void endRun(const QString& how) override;
     bool knownPictureUrl(const QString& urlKey) override;
     bool knownPictureHash(const QByteArray& sha256) override;
 
+    // Waits until what was handed over is written, as far as it is due.
+    void settle();
+
 private:
+    // On the crawl's thread.
+    void handOver();
+    void tellWarnings();
+
+    // On the archive's thread.
+    void open(const QString& path);
     bool createSchema();
     bool insertRun();
     bool insertAttempt(const CrawlAttempt& a);
+    void take(std::vector<CrawlAttempt> rows);
+    std::optional<std::chrono::milliseconds> writeWhenDue();
     bool flush();
+    void finishRun(const QString& how);
+    void close();
     void fail(const char* what);
 
-    SqliteDb mDb;
-    bool mRecord;
+    const bool mRecord;
     Warn mWarn;
+    // Rows of the crawl's thread, handed over a batch at a time: a wake of the archive's thread
+    // for every row would cost more than writing it.
+    std::vector<CrawlAttempt> mBatch;
+    QElapsedTimer mSinceHandOver;  // invalid: the next row goes at once
+
+    // Warnings of the archive's thread, waiting to be told.
+    std::mutex mWarningsLock;
+    QStringList mWarnings;
+    std::atomic<bool> mHasWarnings{false};
+
+    // Touched only on the archive's thread.
+    SqliteDb mDb;
     bool mWarned = false;
     std::optional<CrawlRunInfo> mRun;
     QString mStarted;
@@ -56,8 +95,9 @@ private:
     // comes only after a pause, so a lock held elsewhere does not slow the crawl down.
     std::vector<CrawlAttempt> mPending;
     QElapsedTimer mSinceFailure;
-    QElapsedTimer mSinceCommit;   // invalid: nothing committed yet, the next row goes at once
     SqliteDb::Statement mInsert;  // compiled once per run
+
+    std::unique_ptr<TaskThread> mThread;  // last: it ends before what it works on goes
 };
 
 // What the archive of its download folder knows of a stored file.
