@@ -74,6 +74,7 @@ using PicturesOf = std::function<const PagePreview::Pictures*(const QString& pag
 Fetcher::NextUrls NextEntries(CrawlHost& host, int max, const TakeTest& willTake,
                               const PicturesOf& picturesOf) {
     QStringList next;
+    next.reserve(max);
     const UrlQueue& images = host.lstImage();
     const UrlQueue& links = host.lstLink();
     for (int i = 0; i < images.count() && next.size() < max; ++i)

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 
@@ -68,9 +69,21 @@ int PosixRunStorage::createUnnamed(const QString& folder, int* handle) {
 }
 
 int PosixRunStorage::publish(int handle, const QString& to) {
+    const QByteArray target = Name(to);
+    // Kernels since 6.10 let the opener name an unnamed file straight from its descriptor, a
+    // look-up through /proc the less. Older ones refuse with ENOENT, as for a folder gone: the
+    // /proc link tells which it was.
+    static std::atomic<bool> direct{true};
+    const bool tried = direct.load(std::memory_order_relaxed);
+    if (tried) {
+        if (::linkat(handle, "", AT_FDCWD, target.constData(), AT_EMPTY_PATH) == 0) return 0;
+        if (errno != ENOENT) return errno;
+    }
     const QByteArray link = "/proc/self/fd/" + QByteArray::number(handle);
-    return ErrorOf(
-        ::linkat(AT_FDCWD, link.constData(), AT_FDCWD, Name(to).constData(), AT_SYMLINK_FOLLOW));
+    const int error = ErrorOf(
+        ::linkat(AT_FDCWD, link.constData(), AT_FDCWD, target.constData(), AT_SYMLINK_FOLLOW));
+    if (tried && error == 0) direct.store(false, std::memory_order_relaxed);
+    return error;
 }
 
 int PosixRunStorage::write(int handle, const char* data, std::size_t size) {

@@ -60,6 +60,11 @@ bool AheadFile::open(const QString& folder) {
     return true;
 }
 
+void AheadFile::expect(std::int64_t bytes) {
+    if (mFd < 0 && bytes > mMemory.capacity() && bytes <= kMemoryBytes)
+        mMemory.reserve(static_cast<qsizetype>(bytes));
+}
+
 bool AheadFile::spill() {
     mFd = MakeUnnamedFile(QFile::encodeName(mFolder));
     if (mFd < 0) mFd = OpenAndUnlink(mFolder);

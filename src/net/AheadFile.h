@@ -29,6 +29,9 @@ public:
     void close();
     bool isOpen() const { return mOpen; }
 
+    // Makes room in memory for a body of that many bytes (a hint; nothing when it would not
+    // stay in memory anyway).
+    void expect(std::int64_t bytes);
     // Appends all of the bytes; false when they could not all be written.
     bool write(const char* data, std::size_t size);
     // The errno of the write that failed (a full disk, a folder gone), else 0.

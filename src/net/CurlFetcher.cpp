@@ -29,8 +29,14 @@ char HexDigit(int value) {
 
 // Only web URLs are fetched ahead: file: stays a matter of the run's own checks.
 bool FetchableAhead(const QString& url) {
-    return url.startsWith(QStringLiteral("http://"), Qt::CaseInsensitive) ||
-           url.startsWith(QStringLiteral("https://"), Qt::CaseInsensitive);
+    // asked for every URL of the lookahead on every step: no case folding of whole strings
+    static constexpr char16_t kHttp[] = u"http";
+    if (url.size() < 7) return false;
+    for (int i = 0; i < 4; ++i)
+        if ((url.at(i).unicode() | 0x20) != kHttp[i]) return false;
+    const int colon = (url.at(4).unicode() | 0x20) == u's' ? 5 : 4;
+    return url.size() >= colon + 3 && url.at(colon) == u':' && url.at(colon + 1) == u'/' &&
+           url.at(colon + 2) == u'/';
 }
 
 QString HostOf(const QString& url) {
@@ -40,22 +46,30 @@ QString HostOf(const QString& url) {
 using Job = TransferJob;
 
 // How often each of a few dozen URLs occurs: planned on every fetch, where looking along a short
-// list costs less than hashing every URL into a table made anew.
+// list costs less than a table made anew. URLs of one site share long beginnings: their hashes,
+// not their texts, are compared first.
 class UrlCounts {
 public:
     int value(const QString& url) const {
-        for (const auto& [held, count] : mCounts)
-            if (held == url) return count;
+        const std::size_t hash = qHash(url);
+        for (const Count& held : mCounts)
+            if (held.hash == hash && held.url == url) return held.count;
         return 0;
     }
     int& operator[](const QString& url) {
-        for (auto& [held, count] : mCounts)
-            if (held == url) return count;
-        return mCounts.emplace_back(url, 0).second;
+        const std::size_t hash = qHash(url);
+        for (Count& held : mCounts)
+            if (held.hash == hash && held.url == url) return held.count;
+        return mCounts.push_back({url, hash, 0}), mCounts.back().count;
     }
 
 private:
-    std::vector<std::pair<QString, int>> mCounts;
+    struct Count {
+        QString url;
+        std::size_t hash;
+        int count;
+    };
+    std::vector<Count> mCounts;
 };
 
 }  // namespace

@@ -138,6 +138,13 @@ bool CurlTransfer::writeRefused() const {
     return mState->writeRefused;
 }
 
+std::int64_t CurlTransfer::announcedSize() const {
+    curl_off_t length = -1;
+    if (!valid() || curl_easy_getinfo(mState->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length))
+        return -1;
+    return static_cast<std::int64_t>(length);
+}
+
 FetchResult CurlTransfer::result(bool done, CURLcode code) const {
     const State& s = *mState;
     FetchResult result;

@@ -36,6 +36,9 @@ public:
     void markAborted();
     bool stoppedByTurn() const;
     bool writeRefused() const;
+    // The length the server announced for the body under way (before any decoding), -1 when
+    // it announced none: a hint for the room to hold it, never a promise.
+    std::int64_t announcedSize() const;
 
     // What the finished (done) or interrupted transfer amounts to, code being libcurl's result.
     FetchResult result(bool done, CURLcode code) const;

@@ -52,6 +52,8 @@ struct TransferJob {
     }
     // Keeps the bytes, and digests them when asked to.
     bool keep(const char* data, std::size_t size) {
+        // room for the whole body at once, not grown and copied piece by piece
+        if (body.size() == 0) body.expect(transfer.announcedSize());
         if (!body.write(data, size)) return false;
         if (digested) digestOf().update(data, size);
         return true;
