@@ -69,17 +69,31 @@ void TransferThread::waitChange(int waitMs) {
     mSeen = mEnded;
 }
 
+// Once let go, a job may be destroyed by the run's thread at any moment: the thread keeps no
+// reference to it, not even a request to stop it that came while it ended.
 void TransferThread::letGo(TransferJob& job) {
     {
         std::lock_guard<std::mutex> lock(mLock);
         job.held = false;
         ++mEnded;
+        mToStop.erase(std::remove(mToStop.begin(), mToStop.end(), &job), mToStop.end());
     }
     mChanged.notify_all();
 }
 
 void TransferThread::take(std::vector<TransferJob*>& starting,
                           std::vector<TransferJob*>& stopping) {
+    // Stops first: a job stopped before it started never joins, and is let go once.
+    for (TransferJob* job : stopping) {
+        starting.erase(std::remove(starting.begin(), starting.end(), job), starting.end());
+        const auto it = std::find(mJoined.begin(), mJoined.end(), job);
+        if (it != mJoined.end()) {
+            curl_multi_remove_handle(mMulti, job->transfer.easy());
+            mJoined.erase(it);
+        }
+        letGo(*job);
+    }
+    stopping.clear();
     for (TransferJob* job : starting) {
         if (curl_multi_add_handle(mMulti, job->transfer.easy()) == CURLM_OK) {
             mJoined.push_back(job);
@@ -91,15 +105,6 @@ void TransferThread::take(std::vector<TransferJob*>& starting,
         }
     }
     starting.clear();
-    for (TransferJob* job : stopping) {
-        const auto it = std::find(mJoined.begin(), mJoined.end(), job);
-        if (it != mJoined.end()) {
-            curl_multi_remove_handle(mMulti, job->transfer.easy());
-            mJoined.erase(it);
-        }
-        letGo(*job);
-    }
-    stopping.clear();
 }
 
 void TakeEnded(CURLM* multi, const std::function<void(TransferJob&)>& ended) {
