@@ -277,3 +277,20 @@ TEST_F(CurlFetcherAheadTest, EntriesThatMayBePushedBackStartOnlyAFewAtATime) {
         EXPECT_EQ(site.count("/p" + std::to_string(n) + ".html"), 1) << n;
     }
 }
+
+// Only web URLs go ahead, whatever the case of their scheme: file: and look-alikes stay with the
+// run's own checks when it asks for them.
+TEST_F(CurlFetcherAheadTest, WebUrlsGoAheadWhateverTheCaseOfTheirScheme) {
+    site.page("/a.jpg", "a", "image/jpeg");
+    site.page("/b.jpg", "b", "image/jpeg");
+    const QString shouted = site.url("/b.jpg").replace(0, 4, QStringLiteral("HtTP"));
+    queue = {site.url("/a.jpg"), shouted, QStringLiteral("file:///etc/hostname"),
+             QStringLiteral("httpx://127.0.0.1/c.jpg"), QStringLiteral("http:/127.0.0.1/d.jpg")};
+    CurlFetcher fetcher(TestOptions(4));
+    follow(fetcher);
+    EXPECT_EQ(next(fetcher).body, "a");
+    EXPECT_EQ(fetcher.aheadCount(), 1);  // the shouted one, and none of the others
+    EXPECT_EQ(next(fetcher).body, "b");
+    EXPECT_EQ(site.count("/b.jpg"), 1);
+    fetcher.setLookahead({});
+}
