@@ -78,14 +78,19 @@ void CrawlArchive::beginRun(const CrawlRunInfo& run) {
 void CrawlArchive::record(const CrawlAttempt& a) {
     if (!mRecord) return;
     mBatch.push_back(a);
-    // A slow crawl hands every row over at once; a fast one a batch every kCommitMs.
-    if (!mSinceHandOver.isValid() || mSinceHandOver.elapsed() >= kCommitMs) handOver();
+    handOverWhenDue();
     tellWarnings();
 }
 
 void CrawlArchive::tick() {
-    if (!mBatch.empty() && mSinceHandOver.elapsed() >= kCommitMs) handOver();
+    handOverWhenDue();
     tellWarnings();
+}
+
+// A slow crawl hands every row over at once; a fast one a batch every kCommitMs.
+void CrawlArchive::handOverWhenDue() {
+    if (!mBatch.empty() && (!mSinceHandOver.isValid() || mSinceHandOver.elapsed() >= kCommitMs))
+        handOver();
 }
 
 void CrawlArchive::handOver() {
@@ -128,7 +133,7 @@ bool CrawlArchive::knownPictureHash(const QByteArray& sha256) {
 }
 
 void CrawlArchive::settle() {
-    if (!mBatch.empty() && mSinceHandOver.elapsed() >= kCommitMs) handOver();
+    handOverWhenDue();
     mThread->call([this] { writeWhenDue(); });
     tellWarnings();
 }

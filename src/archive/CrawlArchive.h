@@ -59,6 +59,7 @@ public:
 private:
     // On the crawl's thread.
     void handOver();
+    void handOverWhenDue();
     void tellWarnings();
 
     // On the archive's thread.

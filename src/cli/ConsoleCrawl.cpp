@@ -19,9 +19,8 @@ ConsoleHost::ConsoleHost(QString startUrl, QString downloadFolder)
     });
 }
 
-FetchResult CountingFetcher::fetch(const QString& url, const Sink& sink,
-                                   const Progress& progress) {
-    return mInner.fetch(
+FetchResult CountingFetcher::fetch(const QString& url, const Sink& sink, const Progress& progress) {
+    return ForwardingFetcher::fetch(
         url,
         [this, &sink](const char* data, std::size_t size) {
             mBytes += static_cast<std::int64_t>(size);

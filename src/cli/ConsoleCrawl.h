@@ -50,17 +50,13 @@ private:
     std::int64_t mPagesDone = 0;
 };
 
-class CountingFetcher final : public Fetcher {
+class CountingFetcher final : public ForwardingFetcher {
 public:
-    explicit CountingFetcher(Fetcher& inner) : mInner(inner) {}
+    explicit CountingFetcher(Fetcher& inner) : ForwardingFetcher(inner) {}
     FetchResult fetch(const QString& url, const Sink& sink, const Progress& progress) override;
-    void setLookahead(Lookahead lookahead) override { mInner.setLookahead(std::move(lookahead)); }
-    const QByteArray* aheadBody(const QString& url) const override { return mInner.aheadBody(url); }
-    bool digestsBodies() const override { return mInner.digestsBodies(); }
     std::int64_t bytes() const { return mBytes; }
 
 private:
-    Fetcher& mInner;
     std::int64_t mBytes = 0;
 };
 

@@ -90,8 +90,6 @@ bool UrlQueue::setEntry(int index, const QString& text) {
 }
 
 int UrlQueue::selectedIndex() const {
-    // asked at every step of a crawl, where mostly nothing is selected: no list made then
-    if (!mSelection.hasSelection()) return -1;
     const QModelIndexList rows = mSelection.selectedRows();
     return rows.isEmpty() ? -1 : rows.first().row();
 }

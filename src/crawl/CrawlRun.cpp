@@ -33,24 +33,21 @@ const QString kCrawlingCaption = kProgramTitle + QStringLiteral(" - 巡回中…
 
 // Refuses file: URLs unless the crawl started from one: a web page must never make the crawler
 // copy local files into the run folder.
-class SchemeGate final : public Fetcher {
+class SchemeGate final : public ForwardingFetcher {
 public:
-    SchemeGate(Fetcher& inner, bool allowFile) : mInner(inner), mAllowFile(allowFile) {}
+    SchemeGate(Fetcher& inner, bool allowFile) : ForwardingFetcher(inner), mAllowFile(allowFile) {}
     FetchResult fetch(const QString& url, const Sink& sink, const Progress& progress) override {
         if (!mAllowFile && IsFileUrl(url)) {
             FetchResult refused;
             refused.error = QStringLiteral("file: refused");
             return mLast = refused;
         }
-        return mLast = mInner.fetch(url, sink, progress);
+        return mLast = ForwardingFetcher::fetch(url, sink, progress);
     }
-    const QByteArray* aheadBody(const QString& url) const override { return mInner.aheadBody(url); }
-    bool digestsBodies() const override { return mInner.digestsBodies(); }
     // The result of the latest fetch, for the crawl's record.
     const FetchResult& last() const { return mLast; }
 
 private:
-    Fetcher& mInner;
     bool mAllowFile;
     FetchResult mLast;
 };

@@ -58,3 +58,19 @@ public:
     // thread: the caller need not digest the bytes itself.
     virtual bool digestsBodies() const { return false; }
 };
+
+// A fetcher that adds to another one's fetch and passes everything else through: what the inner
+// one can do (fetch ahead, digest bodies) is never lost behind it.
+class ForwardingFetcher : public Fetcher {
+public:
+    explicit ForwardingFetcher(Fetcher& inner) : mInner(inner) {}
+    FetchResult fetch(const QString& url, const Sink& sink, const Progress& progress) override {
+        return mInner.fetch(url, sink, progress);
+    }
+    void setLookahead(Lookahead lookahead) override { mInner.setLookahead(std::move(lookahead)); }
+    const QByteArray* aheadBody(const QString& url) const override { return mInner.aheadBody(url); }
+    bool digestsBodies() const override { return mInner.digestsBodies(); }
+
+private:
+    Fetcher& mInner;
+};

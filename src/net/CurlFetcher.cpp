@@ -51,15 +51,12 @@ using Job = TransferJob;
 class UrlCounts {
 public:
     int value(const QString& url) const {
-        const std::size_t hash = qHash(url);
-        for (const Count& held : mCounts)
-            if (held.hash == hash && held.url == url) return held.count;
-        return 0;
+        const Count* held = find(url, qHash(url));
+        return held ? held->count : 0;
     }
     int& operator[](const QString& url) {
         const std::size_t hash = qHash(url);
-        for (Count& held : mCounts)
-            if (held.hash == hash && held.url == url) return held.count;
+        if (const Count* held = find(url, hash)) return const_cast<Count*>(held)->count;
         return mCounts.push_back({url, hash, 0}), mCounts.back().count;
     }
 
@@ -69,6 +66,11 @@ private:
         std::size_t hash;
         int count;
     };
+    const Count* find(const QString& url, std::size_t hash) const {
+        for (const Count& held : mCounts)
+            if (held.hash == hash && held.url == url) return &held;
+        return nullptr;
+    }
     std::vector<Count> mCounts;
 };
 
