@@ -4,7 +4,7 @@
 set -euo pipefail
 PKGS=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-image-formats-plugins libcurl4-openssl-dev
       libgtest-dev libgmock-dev libcpp-httplib-dev zlib1g-dev libsqlite3-dev libssl-dev fonts-noto-cjk
-      xvfb xauth xdotool x11-apps imagemagick python3 python3-xlib "$@")
+      xvfb xauth xdotool x11-apps x11-utils imagemagick python3 python3-xlib "$@")
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

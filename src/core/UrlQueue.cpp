@@ -1,5 +1,9 @@
 #include "core/UrlQueue.h"
 
+#include <QScopedValueRollback>
+#include <QSignalBlocker>
+#include <utility>
+
 namespace {
 
 void AddText(SteadyHash<QString, int>& index, const QString& text) {
@@ -16,7 +20,11 @@ void RemoveText(SteadyHash<QString, int>& index, const QString& text) {
 
 }  // namespace
 
-UrlQueue::UrlQueue(QObject* parent) : QAbstractListModel(parent), mSelection(this) {}
+UrlQueue::UrlQueue(QObject* parent) : QAbstractListModel(parent), mSelection(this) {
+    // what the user selects in the view is the queue's selection at once
+    connect(&mSelection, &QItemSelectionModel::selectionChanged, this,
+            [this] { takeViewSelection(); });
+}
 
 UrlQueue::~UrlQueue() = default;
 
@@ -24,18 +32,34 @@ QString UrlQueue::entry(int index) const {
     return index >= 0 && index < count() ? mEntries.at(index) : QString();
 }
 
-void UrlQueue::showPending() {
+void UrlQueue::showRows() {
     if (mShown >= count()) return;
+    const QScopedValueRollback own(mOwnChange, true);
     beginInsertRows(QModelIndex(), mShown, count() - 1);
     mShown = count();
     endInsertRows();
 }
 
-void UrlQueue::append(const QString& text) {
-    mEntries.append(text);
-    AddText(mIndex, text);
-    if (mShowQueued) return;
-    mShowQueued = true;
+void UrlQueue::showPending() {
+    showRows();
+    if (std::exchange(mSelectionShown, true)) return;
+    const QScopedValueRollback own(mOwnChange, true);
+    if (mSelected < 0)
+        mSelection.clearSelection();
+    else
+        mSelection.setCurrentIndex(index(mSelected), QItemSelectionModel::ClearAndSelect);
+}
+
+void UrlQueue::takeViewSelection() {
+    if (mOwnChange) return;
+    // rows and exact indexes agree: only appends wait for the view, and they go at the end
+    const QModelIndexList rows = mSelection.selectedRows();
+    mSelected = rows.isEmpty() ? -1 : rows.first().row();
+    mSelectionShown = true;
+}
+
+void UrlQueue::queueShow() {
+    if (std::exchange(mShowQueued, true)) return;
     QMetaObject::invokeMethod(
         this,
         [this] {
@@ -45,8 +69,15 @@ void UrlQueue::append(const QString& text) {
         Qt::QueuedConnection);
 }
 
+void UrlQueue::append(const QString& text) {
+    mEntries.append(text);
+    AddText(mIndex, text);
+    queueShow();
+}
+
 void UrlQueue::appendAll(const QStringList& texts) {
-    showPending();
+    showRows();
+    const QScopedValueRollback own(mOwnChange, true);
     if (texts.isEmpty()) return;
     beginInsertRows(QModelIndex(), count(), count() + int(texts.size()) - 1);
     for (const QString& t : texts) {
@@ -59,7 +90,15 @@ void UrlQueue::appendAll(const QStringList& texts) {
 
 bool UrlQueue::removeAt(int index) {
     if (index < 0 || index >= count()) return false;
-    showPending();
+    showRows();
+    const QScopedValueRollback own(mOwnChange, true);
+    if (mSelected == index)
+        mSelected = -1;
+    else if (mSelected > index)
+        --mSelected;
+    // The selection model follows the removal by itself; told of it, the view would lay out
+    // its rows at once, for every entry the crawl takes. It repaints after the removal anyway.
+    const QSignalBlocker quiet(mSelection);
     beginRemoveRows(QModelIndex(), index, index);
     RemoveText(mIndex, mEntries.at(index));
     mEntries.removeAt(index);
@@ -70,6 +109,9 @@ bool UrlQueue::removeAt(int index) {
 
 void UrlQueue::clear() {
     if (mEntries.isEmpty()) return;
+    const QScopedValueRollback own(mOwnChange, true);
+    mSelected = -1;
+    mSelectionShown = true;  // the reset clears the view's selection too
     beginResetModel();
     FreeElsewhere(std::exchange(mEntries, {}));
     mIndex.clear();
@@ -80,7 +122,7 @@ void UrlQueue::clear() {
 
 bool UrlQueue::setEntry(int index, const QString& text) {
     if (index < 0 || index >= count()) return false;
-    showPending();
+    showRows();
     RemoveText(mIndex, mEntries.at(index));
     mEntries[index] = text;
     AddText(mIndex, text);
@@ -89,18 +131,12 @@ bool UrlQueue::setEntry(int index, const QString& text) {
     return true;
 }
 
-int UrlQueue::selectedIndex() const {
-    const QModelIndexList rows = mSelection.selectedRows();
-    return rows.isEmpty() ? -1 : rows.first().row();
-}
-
 void UrlQueue::setSelectedIndex(int index) {
-    if (index < 0 || index >= count()) {
-        mSelection.clearSelection();
-        return;
-    }
-    showPending();
-    mSelection.setCurrentIndex(this->index(index), QItemSelectionModel::ClearAndSelect);
+    const int selected = index >= 0 && index < count() ? index : -1;
+    if (selected == mSelected) return;
+    mSelected = selected;
+    mSelectionShown = false;
+    queueShow();
 }
 
 int UrlQueue::rowCount(const QModelIndex& parent) const {

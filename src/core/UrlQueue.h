@@ -28,8 +28,10 @@ public:
     void appendAll(const QStringList& texts);  // the view hears of these at once
     const QStringList& entries() const { return mEntries; }
 
-    // -1 when nothing is selected.
-    int selectedIndex() const;
+    // -1 when nothing is selected. Exact at every moment; the view shows a selection made here
+    // once the event loop has run, as it shows appends: a crawl selects an entry at every
+    // step, and a view told each time lays out its rows each time.
+    int selectedIndex() const { return mSelected; }
     void setSelectedIndex(int index);  // -1 clears the selection
     QString selectedText() const { return entry(selectedIndex()); }
 
@@ -46,7 +48,7 @@ public:
     QModelIndex index(int row, int column = 0,
                       const QModelIndex& parent = QModelIndex()) const override;
 
-    // Tells the view now of every entry appended since it last heard.
+    // Tells the view now of every entry appended and of the selection made since it last heard.
     void showPending();
 
 private:
@@ -54,5 +56,12 @@ private:
     SteadyHash<QString, int> mIndex;  // text -> how many entries hold it
     QItemSelectionModel mSelection;
     int mShown = 0;  // entries the view has been told of
+    int mSelected = -1;
     bool mShowQueued = false;
+    bool mSelectionShown = true;  // the view's selection is mSelected
+    bool mOwnChange = false;      // the selection model moves because this queue moved it
+
+    void queueShow();
+    void showRows();
+    void takeViewSelection();
 };

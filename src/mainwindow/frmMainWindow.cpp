@@ -9,6 +9,8 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
+#include <utility>
 
 #include "core/AppPaths.h"
 #include "core/Settings.h"
@@ -29,6 +31,8 @@ constexpr int kLayoutBatchRows = 20000;
 // The window system hears of a new busy frame at most this often: the crawl asks for a frame
 // after every token, far more often than anyone can see.
 constexpr qint64 kIconRefreshMs = 80;
+// The same for the caption's count of pictures kept: one slice of the window's service.
+constexpr qint64 kCaptionRefreshMs = 10;
 
 }  // namespace
 
@@ -243,7 +247,25 @@ QString frmMainWindow::urlText() const { return txtURLBasePath->text(); }
 QString frmMainWindow::downloadText() const { return txtDownloadBasePath->text(); }
 void frmMainWindow::focusUrlBox() { txtURLBasePath->setFocus(); }
 void frmMainWindow::focusDownloadBox() { txtDownloadBasePath->setFocus(); }
-void frmMainWindow::setCaption(const QString& caption) { setWindowTitle(caption); }
+// A crawl counts every picture kept in the caption, thousands a second on a fast site: the
+// window system hears of it at most once a slice, and always of the last count.
+void frmMainWindow::setCaption(const QString& caption) {
+    mCaption = caption;
+    if (!mCrawling || !mCaptionClock.isValid() || mCaptionClock.elapsed() >= kCaptionRefreshMs) {
+        applyCaption();
+        return;
+    }
+    if (std::exchange(mCaptionQueued, true)) return;
+    QTimer::singleShot(kCaptionRefreshMs - mCaptionClock.elapsed(), this, [this] {
+        if (std::exchange(mCaptionQueued, false)) applyCaption();
+    });
+}
+
+void frmMainWindow::applyCaption() {
+    mCaptionQueued = false;
+    setWindowTitle(mCaption);
+    mCaptionClock.start();
+}
 
 void frmMainWindow::applyIcon(int index) {
     mShownIcon = index;
@@ -259,6 +281,8 @@ void frmMainWindow::AnimateIcon() {
 void frmMainWindow::showRestingIcon() { applyIcon(5); }
 
 void frmMainWindow::setCrawlControls(bool running) {
+    mCrawling = running;
+    if (!running && mCaptionQueued) applyCaption();
     cmdStart->setEnabled(!running);
     cmdOpen->setEnabled(!running);
     cmdCancel->setEnabled(running);
@@ -270,7 +294,8 @@ void frmMainWindow::setCrawlControls(bool running) {
 // ---- cancel and close ----
 
 void frmMainWindow::cmdCancel_Click() {
-    setWindowTitle(QStringLiteral("Site Rambler - 巡回キャンセル中…"));
+    mCaption = QStringLiteral("Site Rambler - 巡回キャンセル中…");
+    applyCaption();
     gCancelRequested = -1;
 }
 

@@ -92,6 +92,7 @@ private:
     void buildMenus();
     void editEntry(UrlQueue& queue, const QString& prompt);
     void applyIcon(int index);
+    void applyCaption();
     void endProgram();
     struct Dialogs;
     Dialogs& dialogs();
@@ -102,5 +103,9 @@ private:
     QWidget* mClient = nullptr;
     QElapsedTimer mIconClock;
     int mShownIcon = -1;
+    QString mCaption;  // the caption as the crawl last set it
+    QElapsedTimer mCaptionClock;
+    bool mCaptionQueued = false;
+    bool mCrawling = false;
     Dialogs* mDialogs = nullptr;
 };

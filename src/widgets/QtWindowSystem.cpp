@@ -1,5 +1,6 @@
 #include "widgets/QtWindowSystem.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -26,29 +27,24 @@ QString WithLineBreaks(QString text) {
 
 }  // namespace
 
-class QtWindowSystem::LoopWatch final : public QObject {
-public:
-    explicit LoopWatch(QtWindowSystem& owner) : mOwner(owner) {}
-
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        // Inside a yield the yield measures; out of it, an event delivered means the loop was
-        // free to take it.
-        if (!mOwner.InService()) mOwner.ServicedElsewhere();
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    QtWindowSystem& mOwner;
-};
-
 QtWindowSystem::QtWindowSystem() {
-    if (!QCoreApplication::instance()) return;
-    mWatch = new LoopWatch(*this);
-    QCoreApplication::instance()->installEventFilter(mWatch);
+    QAbstractEventDispatcher* loop = QAbstractEventDispatcher::instance();
+    if (!loop) return;
+    // Only a pass of the program's own loop over the window system's queue serves the window:
+    // the loop goes round (about to wait) only with every pending input taken. An event that
+    // the crawl's own calls deliver on the spot (a caption, an icon, a list change) is no
+    // such pass, and must not make a yield skip its turn.
+    const auto passed = [this] {
+        if (!InService()) ServicedElsewhere();
+    };
+    mAboutToBlock = QObject::connect(loop, &QAbstractEventDispatcher::aboutToBlock, passed);
+    // Waiting with nothing to do is no gap either.
+    mAwake = QObject::connect(loop, &QAbstractEventDispatcher::awake, passed);
 }
 
 QtWindowSystem::~QtWindowSystem() {
-    delete mWatch;
+    QObject::disconnect(mAboutToBlock);
+    QObject::disconnect(mAwake);
 }
 
 int QtWindowSystem::MsgBox(const QString& text, const QString& title, int style) {

@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QObject>
+
 #include "core/WindowSystem.h"
 
 // The real layer: Qt message boxes and input dialogs, and the Qt event loop for yields.
-// Events the program's own loop delivers outside any yield count as services of the window, so
+// A pass of the program's own event loop outside any yield counts as a service of the window, so
 // that idle time between two pieces of work is not taken for a gap.
 class QtWindowSystem final : public WindowSystem {
 public:
@@ -18,6 +20,6 @@ protected:
     void ProcessEvents() override;
 
 private:
-    class LoopWatch;
-    LoopWatch* mWatch = nullptr;
+    QMetaObject::Connection mAboutToBlock;
+    QMetaObject::Connection mAwake;
 };

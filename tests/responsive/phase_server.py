@@ -6,6 +6,8 @@
   /bomb.html    a gzip-encoded page that unpacks to 1 GB
   /stall.html   headers and a few bytes, then nothing more
   /links.html   300,000 links, one a line
+  /cycle/N.html seven small pages in a cycle, each with three pictures of 3 KB
+  /tiny/N.html  the same cycle with pictures of 100 bytes (deleted as small)
   anything else a small page with no links
 Usage: phase_server.py PORTFILE  (writes the port it listens on; logs requested paths to stderr)"""
 import http.server
@@ -16,6 +18,7 @@ import time
 import zlib
 
 JPEG_HEAD = b"\xff\xd8\xff\xe0" + b"\0" * 252
+PNG_HEAD = b"\x89PNG\r\n\x1a\n"
 
 
 def big_page():
@@ -52,6 +55,7 @@ PAGES = {}
 
 class Handler(http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
+    disable_nagle_algorithm = True  # headers and body go out at once: no 40 ms stalls
 
     def log_message(self, fmt, *args):
         sys.stderr.write(f"{time.monotonic():.3f} {self.path}\n")
@@ -97,8 +101,23 @@ class Handler(http.server.BaseHTTPRequestHandler):
             time.sleep(3600)
         elif p == "/links.html":
             self.send_body(PAGES["links"])
+        elif p.startswith(("/cycle/", "/tiny/")):
+            self.cycle(p)
         else:
             self.send_body(b"<html><body>nothing here</body></html>\n")
+
+
+    def cycle(self, p):
+        # a fast site: every answer at once, the pages linking round for ever
+        folder, name = p[1:].split("/", 1)
+        if name.endswith(".html"):
+            n = int(name[:-5]) if name[:-5].isdigit() else 0
+            pics = "".join(f'<img src="p{n}-{k}.png">' for k in range(3))
+            body = f'<html><body>{pics}<a href="{(n + 1) % 7}.html">next</a></body></html>\n'
+            self.send_body(body.encode())
+        else:
+            size = 3000 if folder == "cycle" else 100
+            self.send_body(PNG_HEAD + b"\0" * (size - len(PNG_HEAD)), "image/png")
 
 
 class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):

@@ -8,10 +8,13 @@
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 exe=$1; shift
+demo=$(dirname "$(realpath "$exe")")/demo  # the demo site beside the program
 limit=500
 if [ "${1:-}" = "--limit" ]; then limit=$2; shift 2; fi
 phases=("$@")
-[ ${#phases[@]} -gt 0 ] || phases=(scan slowpics bomb stall linklist savefile openfile viewer chooser manual)
+[ ${#phases[@]} -gt 0 ] ||
+  phases=(scan slowpics bomb stall linklist savefile openfile viewer chooser manual cycle1 cycle6 small
+          demo)
 py=/usr/bin/python3
 for tool in Xvfb xdotool "$py"; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
@@ -77,7 +80,7 @@ wait_log() {  # regex in the server's log [seconds]
 }
 
 # The program with its settings, started afresh for a phase.
-start_app() {  # start URL
+start_app() {  # start URL [Init.dat lines after [Path], default: keep pages, delete small pictures]
   [ -n "$app" ] && { kill -9 "$app" 2>/dev/null; wait "$app" 2>/dev/null; }
   # Others on this machine have been seen to take the display's socket away: a display that no
   # longer takes new clients is replaced.
@@ -85,8 +88,8 @@ start_app() {  # start URL
     kill "$xpid" 2>/dev/null
     start_x || { echo "SKIP: Xvfb could not start again"; exit 77; }
   fi
-  printf '[Path]\nURL=%s\nDownload=%s\n[Option]\nHTMLAutoDelete=1\nPictAutoDelete=0\n' \
-    "$1" "$work/dl" >"$work/bin/Init.dat"
+  printf '[Path]\nURL=%s\nDownload=%s\n%b' "$1" "$work/dl" \
+    "${2:-[Option]\nHTMLAutoDelete=1\nPictAutoDelete=0\n}" >"$work/bin/Init.dat"
   # Under load the program has now and then failed to reach a display that takes other
   # clients; such a start is tried again.
   for _ in 1 2 3; do

@@ -135,3 +135,54 @@ phase_manual() {
   probe_stop
   rm -f "$work/bin/ReadMe.txt"
 }
+
+# Fast sites, crawled with the designed settings until F2: small pages in a cycle answered at
+# once, with one and with six connections; the same with every picture deleted as small; the
+# demo site over file:.
+readonly designed='[Option]\nHTMLAutoDelete=0\nPictAutoDelete=0\nPictAutoDeleteSize=2\n'
+fast_crawl() {  # start URL, connections
+  rm -rf "$work/dl" && mkdir "$work/dl"
+  start_app "$1" "$designed[Crawl]\nConnections=$2\n"
+  probe_start "$main"
+  start_crawl
+  sleep 4
+}
+phase_cycle1() { fast_crawl "$base/cycle/0.html" 1; cancel_crawl; }
+phase_cycle6() { fast_crawl "$base/cycle/0.html" 6; cancel_crawl; }
+phase_small() { fast_crawl "$base/tiny/0.html" 6; cancel_crawl; }
+phase_demo() { fast_crawl "file://$demo/index.html" 6; cancel_crawl; }
+
+# F2 during a fast crawl: the closing box within 2 s, and no file stored once it is shown.
+phase_f2stop() {
+  fast_crawl "$base/cycle/0.html" 6
+  xdotool windowfocus --sync "$main" >/dev/null 2>&1; sleep 0.2
+  local before t0 box shown later
+  # every caption the window shows from now on, with the time it came
+  LC_ALL=C.UTF-8 xprop -spy -id "$main" _NET_WM_NAME 2>/dev/null |
+    while read -r line; do echo "$(date +%s%N) $line"; done >"$work/captions" &
+  local spy=$!
+  sleep 0.3
+  # the run folder only: the archive's own files go once its close is done, behind the box
+  before=$(find "$work/dl/SR0000" -type f | wc -l)
+  t0=$(date +%s%N)
+  xdotool key F2
+  for _ in $(seq 400); do
+    box=$(xdotool search --onlyvisible --name '^巡回の中止$' 2>/dev/null | head -1)
+    [ -n "$box" ] && break
+    sleep 0.005
+  done
+  local ms=$((($(date +%s%N) - t0) / 1000000))
+  kill "$spy" 2>/dev/null; pkill -f "xprop -spy -id $main" 2>/dev/null
+  [ -n "$box" ] || fail "no closing box after F2"
+  # the caption says the cancel was taken
+  local seen; seen=$(awk -v t0="$t0" '/キャンセル中/ {print int(($1 - t0) / 1000000); exit}' "$work/captions")
+  shown=$(find "$work/dl/SR0000" -type f | wc -l)
+  sleep 1
+  later=$(find "$work/dl/SR0000" -type f | wc -l)
+  probe_stop
+  printf 'f2stop     F2 taken after %s ms, closing box after %d ms; files %d at F2, %d at the box, %d a second later\n' \
+    "${seen:-?}" "$ms" "$before" "$shown" "$later"
+  [ "$ms" -le 2000 ] || fail "the closing box came $ms ms after F2"
+  [ "$later" -eq "$shown" ] || fail "files were stored after the closing box was shown"
+  key "$box" Return
+}

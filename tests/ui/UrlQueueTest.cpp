@@ -79,3 +79,27 @@ TEST(UrlQueue, ViewHearsOfAppendsOnceTheLoopRunsAndTheQueueAtOnce) {
     EXPECT_EQ(q.index(0).data().toString(), "after");
     EXPECT_EQ(q.selectedIndex(), -1);
 }
+
+// The queue's selection is exact at once and follows removals; the view shows it once the loop
+// has run; what the user selects in the view is the queue's selection at once.
+TEST(UrlQueue, SelectionIsExactAtOnceAndTheViewsOnceTheLoopRuns) {
+    UrlQueue q;
+    QListView view;
+    view.setModel(&q);
+    view.setSelectionModel(q.selectionModel());
+    q.appendAll({"a", "b", "c", "d"});
+    q.setSelectedIndex(2);
+    EXPECT_EQ(q.selectedText(), "c");
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(view.selectionModel()->isRowSelected(2, {}));
+    q.removeAt(0);
+    EXPECT_EQ(q.selectedText(), "c");
+    q.removeAt(1);
+    EXPECT_EQ(q.selectedIndex(), -1);
+    view.selectionModel()->select(q.index(1), QItemSelectionModel::ClearAndSelect);
+    EXPECT_EQ(q.selectedText(), "d");
+    q.setSelectedIndex(0);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(view.selectionModel()->isRowSelected(0, {}));
+    EXPECT_FALSE(view.selectionModel()->isRowSelected(1, {}));
+}
