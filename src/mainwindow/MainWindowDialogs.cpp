@@ -4,17 +4,18 @@
 #include <QPointer>
 
 #include "archive/CrawlArchive.h"
+#include "archive/EndedAside.h"
 #include "core/CrawlOptions.h"
+#include "core/WindowSystem.h"
 #include "crawl/CrawlRun.h"
-#include "net/CurlFetcher.h"
-#include "dialogs/frmFileOpen2.h"
-#include "dialogs/frmFileOpen3.h"
 #include "dialogs/frmAbout.h"
 #include "dialogs/frmFileOpen.h"
+#include "dialogs/frmFileOpen2.h"
+#include "dialogs/frmFileOpen3.h"
 #include "dialogs/frmHelp.h"
 #include "dialogs/frmOption.h"
-#include "core/WindowSystem.h"
 #include "mainwindow/frmMainWindow.h"
+#include "net/CurlFetcher.h"
 #include "viewer/frmViewer.h"
 
 struct frmMainWindow::Dialogs {
@@ -59,7 +60,9 @@ void frmMainWindow::destroyDialogs() {
     mDialogs = nullptr;
 }
 
-void frmMainWindow::cmdOpen_Click() { OpenDisablingDialog<frmFileOpen>(*this, dialogs().modal); }
+void frmMainWindow::cmdOpen_Click() {
+    OpenDisablingDialog<frmFileOpen>(*this, dialogs().modal);
+}
 
 void frmMainWindow::menFileOpen_Click() {
     OpenDisablingDialog<frmFileOpen2>(*this, dialogs().modal);
@@ -69,7 +72,9 @@ void frmMainWindow::menFileSave_Click() {
     OpenDisablingDialog<frmFileOpen3>(*this, dialogs().modal);
 }
 
-void frmMainWindow::menOption_Click() { OpenDisablingDialog<frmOption>(*this, dialogs().modal); }
+void frmMainWindow::menOption_Click() {
+    OpenDisablingDialog<frmOption>(*this, dialogs().modal);
+}
 
 void frmMainWindow::menHelpAbout_Click() {
     OpenDisablingDialog<frmAbout>(*this, dialogs().modal);
@@ -114,8 +119,9 @@ void frmMainWindow::cmdStart_Click() {
 }
 
 std::unique_ptr<CrawlJournal> frmMainWindow::openJournal(const QString& folder, bool record) {
-    // A message box would hold the crawl until answered: the warning goes to the log.
-    return std::make_unique<CrawlArchive>(folder, record, [](const QString& message) {
+    // A message box would hold the crawl until answered: the warning goes to the log. The
+    // archive's end is not waited for: the window stays with the user.
+    return EndedAside(std::make_unique<CrawlArchive>(folder, record, [](const QString& message) {
         qWarning("Site Rambler: %s", qUtf8Printable(message));
-    });
+    }));
 }

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 
 #include <QDir>
 #include <QFile>
@@ -9,15 +10,15 @@
 #include <QThread>
 #include <csignal>
 #include <cstring>
-#include <sys/mount.h>
 
 #include "LoopbackSite.h"
 #include "ParallelSite.h"
 #include "QtPrinters.h"
 #include "StorageScenarios.h"
+#include "archive/SqliteDb.h"
+#include "cli/CrawlCommand.h"
 #include "core/ProfileFile.h"
 #include "core/basGlobal.h"
-#include "cli/CrawlCommand.h"
 
 namespace {
 
@@ -120,7 +121,10 @@ INSTANTIATE_TEST_SUITE_P(Storage, CrawlCommandStorageTest, ::testing::ValuesIn(S
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CrawlCommandStorageTest, AQueueThatCannotBeSavedEitherSaysWhereAndWhy) {
-    // a full disk and a vanished run folder take the default place of the queue with them
+    // A full download folder and a vanished run folder take the default place of the queue with
+    // them: it goes to the download folder, else to the temporary folder.
+    const QByteArray tmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", dir.path().toLocal8Bit());
     for (const StorageScenario& s : StorageScenarios()) {
         if (!s.stored.isEmpty()) continue;
         FaultyStorage storage;
@@ -130,7 +134,16 @@ TEST_F(CrawlCommandStorageTest, AQueueThatCannotBeSavedEitherSaysWhereAndWhy) {
         EXPECT_TRUE(err.contains(QString("could not save the queue to %1/queue.srs: %2")
                                      .arg(gRunFolder, std::strerror(s.error))))
             << err.toStdString();
+        const QString fallback = (s.error == ENOSPC ? dir.path() : downloads()) +
+                                 "/siterambler-queue-" + QFileInfo(gRunFolder).fileName() + ".srs";
+        EXPECT_TRUE(err.contains("queue saved to " + fallback)) << err.toStdString();
+        EXPECT_TRUE(QFile::exists(fallback));
     }
+    // a place of the user's own that cannot be had is a failure, whatever else went well
+    QString err;
+    EXPECT_EQ(run({"--max-pages", "1", "--save-queue", dir.filePath("none/q.srs")}, &err), 74);
+    EXPECT_TRUE(err.contains("could not save the queue to " + dir.filePath("none/q.srs")));
+    qputenv("TMPDIR", tmp);
     EXPECT_TRUE(LeftoverTemporaries(dir.path()).isEmpty());
 }
 
@@ -150,9 +163,9 @@ TEST_F(CrawlCommandStorageTest, FailedDeletionsGoIntoTheSummaryAndTheCrawlComple
 
 TEST(CrawlArguments, OptionsPositionalsAndErrors) {
     QString error;
-    auto o = ParseCrawlArguments({"--delete-pages", "--min-image-kb", "7", "--max-pages=5",
-                                  "--quiet", "http://x/", "/tmp"},
-                                 &error);
+    auto o = ParseCrawlArguments(
+        {"--delete-pages", "--min-image-kb", "7", "--max-pages=5", "--quiet", "http://x/", "/tmp"},
+        &error);
     ASSERT_TRUE(o.has_value()) << error.toStdString();
     EXPECT_EQ(o->htmlAutoDelete, QString("0"));
     EXPECT_EQ(o->pictAutoDelete, QString("0"));
@@ -200,21 +213,41 @@ TEST_F(CrawlCommandTest, CompletedCrawlStoresNumberedFilesAndExitsZero) {
 TEST_F(CrawlCommandTest, InputErrorsUseTheWindowTextsAndExitOne) {
     QString err;
     EXPECT_EQ(run({site.url("/a.html"), dir.filePath("missing")}, &err), 1);
-    EXPECT_TRUE(err.contains("ダウンロード先に指定されたパスが見つかりません。")) << err.toStdString();
+    EXPECT_TRUE(err.contains("ダウンロード先に指定されたパスが見つかりません。"))
+        << err.toStdString();
     EXPECT_EQ(run({"", downloads()}, &err), 1);
     EXPECT_TRUE(err.contains("スタートするページのＵＲＬが入力されていません。"));
     EXPECT_EQ(run({"--bogus"}, &err), 1);
     EXPECT_FALSE(QDir(run0()).exists());
 }
 
+// Nothing to crawl is not a completed crawl: the cause is told, the exit code says its kind, and
+// no empty run folder stays. A start page that arrived makes later failures ordinary.
+TEST_F(CrawlCommandTest, AStartPageThatCannotBeFetchedIsTheRunsFailure) {
+    QString err;
+    EXPECT_EQ(run({"--quiet", site.url("/gone.html"), downloads()}, &err), 8);
+    EXPECT_TRUE(err.contains("巡回エラー: スタートするページ「" + site.url("/gone.html") +
+                             "」を取得できませんでした。  ページが見つかりません（HTTP 404）。"))
+        << err.toStdString();
+    const QString refused = QString("http://127.0.0.1:%1/a.html").arg(UnusedLoopbackPort());
+    EXPECT_EQ(run({"--quiet", refused, downloads()}, &err), 4);
+    EXPECT_TRUE(err.contains("サーバーに接続を拒否されました")) << err.toStdString();
+    EXPECT_EQ(run({"--quiet", "http://", downloads()}, &err), 1);
+    EXPECT_TRUE(err.contains("ＵＲＬが正しくありません。")) << err.toStdString();
+    EXPECT_EQ(QDir(downloads()).entryList({"SR*"}, QDir::Dirs), QStringList());
+    site.page("/a.html", "<a href=\"gone.html\">x</a>");
+    EXPECT_EQ(run({"--quiet", site.url("/a.html"), downloads()}, &err), 0) << err.toStdString();
+    EXPECT_EQ(stored(run0()), QStringList{"000001.html"});
+}
+
 TEST_F(CrawlCommandTest, PageLimitStopsLikeCancelAndSavesTheQueueForResuming) {
     cycleSite();
     QString err;
     // One connection: the requests counted below are those of the one-at-a-time crawl.
-    EXPECT_EQ(run({"--quiet", "--connections", "1", "--max-pages", "3", site.url("/a.html"),
-                   downloads()},
-                  &err),
-              0)
+    EXPECT_EQ(
+        run({"--quiet", "--connections", "1", "--max-pages", "3", site.url("/a.html"), downloads()},
+            &err),
+        0)
         << err.toStdString();
     const QString queue = run0() + "/queue.srs";
     ASSERT_TRUE(QFile::exists(queue));
@@ -224,6 +257,11 @@ TEST_F(CrawlCommandTest, PageLimitStopsLikeCancelAndSavesTheQueueForResuming) {
     // the page being worked on when the crawl stopped becomes the start of the next one
     EXPECT_TRUE(saved.value("BaseSetting", "URL").endsWith(".html"));
     EXPECT_EQ(site.count("/a.html") + site.count("/b.html"), 4);  // 3 done, the 4th interrupted
+    SqliteDb archive;
+    ASSERT_TRUE(archive.openReadOnly(downloads() + "/siterambler-archive.sqlite"));
+    SqliteDb::Statement outcome = archive.prepare("SELECT outcome FROM runs");
+    ASSERT_TRUE(outcome.next());
+    EXPECT_EQ(outcome.text(0), "stopped by limit");
 
     // resuming starts a new run folder from the saved page
     const QString other = dir.filePath("resumed.srs");
@@ -255,8 +293,9 @@ TEST_F(CrawlCommandTest, EightConnectionsStoreExactlyWhatOneStores) {
     QString err;
     QList<QMap<QString, QByteArray>> folders;
     for (const char* connections : {"1", "8"}) {
-        const QStringList args = {"--quiet", "--connections", connections, "--min-image-kb", "2",
-                                  "--max-pages", "9", site.url("/index.html"), downloads()};
+        const QStringList args = {"--quiet",  "--connections", connections, "--min-image-kb",
+                                  "2",        "--max-pages",   "9",         site.url("/index.html"),
+                                  downloads()};
         EXPECT_EQ(run(args, &err), 0) << err.toStdString();
         folders << FolderContents(downloads() + "/SR000" + QString::number(folders.size()));
     }
@@ -285,9 +324,9 @@ TEST_F(CrawlCommandTest, ARealFullDiskStopsTheCrawlWithNothingPartialLeft) {
     const QString queue = dir.filePath("queue.srs");
     QString err;
     // the archive beside the run folders would take the little room first
-    EXPECT_EQ(run({"--quiet", "--no-archive", "--save-queue", queue, site.url("/a.html"), small},
-                  &err),
-              74)
+    EXPECT_EQ(
+        run({"--quiet", "--no-archive", "--save-queue", queue, site.url("/a.html"), small}, &err),
+        74)
         << err.toStdString();
     EXPECT_TRUE(err.contains("空き容量が足りません")) << err.toStdString();
     const QDir run(small + "/SR0000");
@@ -356,4 +395,24 @@ TEST(CrawlDocumentation, ManualPageAndReadmeNameEveryFlagOfTheHelp) {
         EXPECT_TRUE(manual.contains(named)) << flag.toStdString() << " is not in the manual page";
         EXPECT_TRUE(readme.contains(named)) << flag.toStdString() << " is not in README.md";
     }
+}
+
+// The window program answers --help and --version as the command does, without a window; with
+// no display it says what is missing instead of aborting.
+TEST(WindowProgram, AnswersWithoutAWindowAndSaysWhenThereIsNoDisplay) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+    p.setProcessEnvironment(env);
+    const auto run = [&p](const QStringList& args) {
+        p.start(SR_APP_EXE, args);
+        if (!p.waitForFinished(30000)) p.kill();
+        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    };
+    EXPECT_EQ(run({"--version"}), 0);
+    EXPECT_EQ(p.readAllStandardOutput(), "siterambler " SR_VERSION_TEXT "\n");
+    EXPECT_EQ(run({"--help"}), 0);
+    EXPECT_TRUE(p.readAllStandardOutput().startsWith("Usage: siterambler"));
+    EXPECT_EQ(run({}), 1);
+    EXPECT_TRUE(p.readAllStandardError().contains("siterambler: no display"));
 }
