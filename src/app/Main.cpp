@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "archive/EndedAside.h"
 #include "core/AppPaths.h"
 #include "core/Settings.h"
 #include "core/basGlobal.h"
@@ -97,8 +96,6 @@ int Main(int argc, char** argv) {
         // the close path is the only way out; it ends this loop
         result = app.exec();
     }
-    // The last rows of a crawl may still be on their way to its archive.
-    WaitForArchivesEndingAside();
     SetWindowSystem(nullptr);
     return result;
 }

@@ -51,6 +51,15 @@ AsideJournal::~AsideJournal() {
     }
 }
 
+// A program that ends without waiting (a test, an early exit) still lets them end before what
+// they use goes.
+struct WaitAtExit {
+    WaitAtExit() = default;
+    WaitAtExit(const WaitAtExit&) = delete;
+    WaitAtExit& operator=(const WaitAtExit&) = delete;
+    ~WaitAtExit() { WaitForArchivesEndingAside(); }
+} gWaitAtExit;
+
 }  // namespace
 
 std::unique_ptr<CrawlJournal> EndedAside(std::unique_ptr<CrawlArchive> archive) {

@@ -1,7 +1,7 @@
 #pragma once
 // A crawl archive for the window: its end (the last rows, a lock's patience, the close and its
 // flushes) goes on on a thread of its own after the run, so the window never waits for it. The
-// program waits for what is still ending only as it ends.
+// program waits for what is still ending only as it ends (after main).
 
 #include <memory>
 

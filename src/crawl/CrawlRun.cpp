@@ -231,6 +231,9 @@ public:
     void work();
     void finish();
     const CrawlEnd& end() const { return mEnd; }
+    // A resumed queue: its start page arrived in an earlier run, so that a failure of it is
+    // like any other.
+    void resumes() { mAtStart = false; }
     // For fetching ahead: whether the run will fetch this entry when it comes to it.
     bool wouldTake(const QString& url, bool page);
     // For fetching ahead: the pictures the scan of this page will queue, when its body is here.
@@ -436,6 +439,7 @@ bool CrawlRunner::startFailed(const QString& path) {
     if (!std::exchange(mAtStart, false) || !path.isEmpty()) return false;
     if (mGate.last().outcome != FetchOutcome::Failed) return false;
     mEnd.startFailure = mGate.last();
+    RemoveSelectedOrFirst(mHost.lstLink());  // the queue is left as it was before the run
     return true;
 }
 
@@ -501,6 +505,7 @@ CrawlEnd RunCrawl(CrawlHost& host, Fetcher& fetcher, const QStringList& followin
         CrawlRunner runner(host, fetcher, startUrl);  // builds the scan patterns
         host.lstLink().append(startUrl);
         host.lstLink().appendAll(followingLinks);
+        if (!followingLinks.isEmpty()) runner.resumes();
         {
             const LookaheadScope lookahead(
                 fetcher, host,
