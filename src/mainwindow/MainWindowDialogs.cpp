@@ -6,16 +6,16 @@
 #include "archive/CrawlArchive.h"
 #include "archive/EndedAside.h"
 #include "core/CrawlOptions.h"
-#include "core/WindowSystem.h"
 #include "crawl/CrawlRun.h"
-#include "dialogs/frmAbout.h"
-#include "dialogs/frmFileOpen.h"
+#include "net/CurlFetcher.h"
 #include "dialogs/frmFileOpen2.h"
 #include "dialogs/frmFileOpen3.h"
+#include "dialogs/frmAbout.h"
+#include "dialogs/frmFileOpen.h"
 #include "dialogs/frmHelp.h"
 #include "dialogs/frmOption.h"
+#include "core/WindowSystem.h"
 #include "mainwindow/frmMainWindow.h"
-#include "net/CurlFetcher.h"
 #include "viewer/frmViewer.h"
 
 struct frmMainWindow::Dialogs {
@@ -60,9 +60,7 @@ void frmMainWindow::destroyDialogs() {
     mDialogs = nullptr;
 }
 
-void frmMainWindow::cmdOpen_Click() {
-    OpenDisablingDialog<frmFileOpen>(*this, dialogs().modal);
-}
+void frmMainWindow::cmdOpen_Click() { OpenDisablingDialog<frmFileOpen>(*this, dialogs().modal); }
 
 void frmMainWindow::menFileOpen_Click() {
     OpenDisablingDialog<frmFileOpen2>(*this, dialogs().modal);
@@ -72,9 +70,7 @@ void frmMainWindow::menFileSave_Click() {
     OpenDisablingDialog<frmFileOpen3>(*this, dialogs().modal);
 }
 
-void frmMainWindow::menOption_Click() {
-    OpenDisablingDialog<frmOption>(*this, dialogs().modal);
-}
+void frmMainWindow::menOption_Click() { OpenDisablingDialog<frmOption>(*this, dialogs().modal); }
 
 void frmMainWindow::menHelpAbout_Click() {
     OpenDisablingDialog<frmAbout>(*this, dialogs().modal);
