@@ -5,6 +5,7 @@
 
 #include "../crawl/support/CrawlFixture.h"
 #include "archive/CrawlArchive.h"
+#include "archive/EndedAside.h"
 #include "core/CrawlOptions.h"
 #include "crawl/CrawlRecorder.h"
 
@@ -249,4 +250,28 @@ TEST_F(ArchiveTest, LocksLinksAndLookUpsNeverCostRowsFilesOrWrites) {
     EXPECT_FALSE(recorder.dropIfKnown(again, elsewhere.filePath("busy"), &error));
     EXPECT_EQ(again.outcome, AttemptOutcome::Kept);
     EXPECT_NE(error, 0);
+}
+
+// The window lets its archive end aside: a lock that holds the last rows back does not hold the
+// window, and the rows still arrive once it is gone.
+TEST_F(ArchiveTest, AnArchiveEndedAsideNeverHoldsItsCaller) {
+    { CrawlArchive create(downloads.path(), true, {}); }
+    SqliteDb other;
+    ASSERT_TRUE(other.open(archivePath(), true, 0));
+    ASSERT_TRUE(other.exec("BEGIN IMMEDIATE"));
+    QElapsedTimer held;
+    {
+        auto journal = EndedAside(std::make_unique<CrawlArchive>(downloads.path(), true, nullptr));
+        journal->beginRun({"SR0000", "http://127.0.0.1/", ""});
+        CrawlAttempt attempt;
+        attempt.url = attempt.urlKey = "http://127.0.0.1/a.jpg";
+        journal->record(attempt);
+        journal->endRun("completed");
+        held.start();
+    }
+    EXPECT_LT(held.elapsed(), 500);  // the lock is still there
+    ASSERT_TRUE(other.exec("COMMIT"));
+    WaitForArchivesEndingAside();
+    EXPECT_EQ(column("SELECT count(*) FROM attempts"), QStringList{"1"});
+    EXPECT_EQ(column("SELECT outcome FROM runs"), QStringList{"completed"});
 }
