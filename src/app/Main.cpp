@@ -3,12 +3,15 @@
 #include <QApplication>
 #include <QFont>
 #include <QFontDatabase>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "core/AppPaths.h"
 #include "core/Settings.h"
 #include "core/basGlobal.h"
-#include "widgets/QtWindowSystem.h"
 #include "mainwindow/frmMainWindow.h"
+#include "widgets/QtWindowSystem.h"
 
 namespace {
 
@@ -26,10 +29,56 @@ void UseDesignFont(QApplication& app) {
     app.setFont(font);
 }
 
+// --help and --version answer like the headless command's, without a window. -1: neither.
+int AnswerWithoutWindow(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(
+                "Usage: siterambler [--help] [--version]\n"
+                "\n"
+                "Opens Site Rambler's window: crawls from a start page and collects the\n"
+                "images it finds into numbered run folders. Without a window:\n"
+                "siterambler-crawl --help.\n"
+                "\n"
+                "Exit codes: 0 closed normally, 1 no display to open the window on.\n",
+                stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("siterambler %s\n", SR_VERSION_TEXT);
+            return 0;
+        }
+    }
+    return -1;
+}
+
+QtMessageHandler gQtHandler = nullptr;
+
+// Qt ends the program with abort() when it finds no display; this says what is missing instead,
+// and ends it as a plain failure.
+void NoDisplayHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type != QtFatalMsg) {
+        if (gQtHandler) gQtHandler(type, context, message);
+        return;
+    }
+    const auto env = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value && *value ? value : "(unset)";
+    };
+    std::fprintf(stderr,
+                 "siterambler: no display to open the window on (DISPLAY=%s, WAYLAND_DISPLAY=%s): "
+                 "%s\nStart it in a desktop session, or without one: xvfb-run -a siterambler\n",
+                 env("DISPLAY"), env("WAYLAND_DISPLAY"), qUtf8Printable(message));
+    std::_Exit(1);
+}
+
 }  // namespace
 
 int Main(int argc, char** argv) {
+    if (const int answered = AnswerWithoutWindow(argc, argv); answered >= 0) return answered;
+    gQtHandler = qInstallMessageHandler(NoDisplayHandler);
     QApplication app(argc, argv);
+    qInstallMessageHandler(gQtHandler);
     app.setApplicationName(QStringLiteral("siterambler"));
     app.setApplicationDisplayName(QString());
     app.setDesktopFileName(QStringLiteral("org.example.siterambler"));

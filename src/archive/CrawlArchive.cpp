@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <thread>
 #include <utility>
 
 #include "archive/TaskThread.h"
@@ -12,6 +13,7 @@ namespace {
 constexpr int kBusyTimeoutMs = 100;  // a second writer waits this long, then is a warning
 constexpr qint64 kRetryMs = 2000;    // after a failed write, the next try
 constexpr size_t kMaxPending = 100000;
+constexpr auto kEndRetry = std::chrono::milliseconds(100);  // while the run's end waits
 
 const char* const kSchema = R"sql(
 CREATE TABLE IF NOT EXISTS runs(
@@ -52,8 +54,9 @@ QString CrawlArchive::PathIn(const QString& downloadFolder) {
     return QDir(downloadFolder).filePath(FileName());
 }
 
-CrawlArchive::CrawlArchive(const QString& downloadFolder, bool record, Warn warn)
-    : mRecord(record), mWarn(std::move(warn)) {
+CrawlArchive::CrawlArchive(const QString& downloadFolder, bool record, Warn warn,
+                           qint64 endPatienceMs)
+    : mRecord(record), mWarn(std::move(warn)), mEndPatienceMs(endPatienceMs) {
     mThread = std::make_unique<TaskThread>([this] { return writeWhenDue(); });
     mThread->post([this, path = PathIn(downloadFolder)] { open(path); });
 }
@@ -154,14 +157,24 @@ void CrawlArchive::tellWarnings() {
 // ---- the archive's thread
 
 void CrawlArchive::open(const QString& path) {
+    // A link someone else placed would have the file made or written wherever it points.
+    if (QFileInfo(path).isSymLink()) {
+        if (mRecord) warnOnce(QStringLiteral("is a symbolic link, not followed"));
+        return;
+    }
     if (!mDb.open(path, mRecord, kBusyTimeoutMs)) {
         if (mRecord) fail("cannot be opened");
         return;
     }
-    // NORMAL is safe in WAL mode: a crash of the program loses nothing committed.
-    if (mRecord && !(mDb.exec("PRAGMA journal_mode=WAL") && mDb.exec("PRAGMA synchronous=NORMAL") &&
-                     createSchema()))
-        fail("cannot be prepared");
+    if (mRecord && !prepare()) fail("cannot be prepared");
+}
+
+// NORMAL is safe in WAL mode: a crash of the program loses nothing committed. Tried again
+// before each write while a lock held elsewhere keeps it from being done.
+bool CrawlArchive::prepare() {
+    mPrepared = mPrepared || (mDb.exec("PRAGMA journal_mode=WAL") &&
+                              mDb.exec("PRAGMA synchronous=NORMAL") && createSchema());
+    return mPrepared;
 }
 
 bool CrawlArchive::createSchema() {
@@ -171,13 +184,19 @@ bool CrawlArchive::createSchema() {
 }
 
 void CrawlArchive::fail(const char* what) {
-    const QString why = mDb.error();
     mSinceFailure.start();
-    if (mWarned) return;
-    mWarned = true;  // once per run: the crawl goes on and tries again at the next row
+    if (mWarned) return;  // once per run: the crawl goes on and tries again at the next row
+    warnOnce(QString::fromLatin1(what) + QStringLiteral(" (") + mDb.error() + u')');
+}
+
+void CrawlArchive::warnOnce(const QString& what) {
+    mWarned = true;
+    warn(QStringLiteral("the crawl archive %1; the crawl goes on without it").arg(what));
+}
+
+void CrawlArchive::warn(const QString& message) {
     const std::lock_guard lock(mWarningsLock);
-    mWarnings << QStringLiteral("the crawl archive %1 (%2); the crawl goes on without it")
-                     .arg(QString::fromLatin1(what), why);
+    mWarnings << message;
     mHasWarnings.store(true, std::memory_order_release);
 }
 
@@ -196,8 +215,12 @@ bool CrawlArchive::insertRun() {
 
 void CrawlArchive::take(std::vector<CrawlAttempt> rows) {
     if (!mDb.isOpen() || !mRun) return;
-    for (CrawlAttempt& a : rows)
-        if (mPending.size() < kMaxPending) mPending.push_back(std::move(a));
+    for (CrawlAttempt& a : rows) {
+        if (mPending.size() < kMaxPending)
+            mPending.push_back(std::move(a));
+        else
+            ++mDropped;
+    }
     writeWhenDue();
 }
 
@@ -213,6 +236,10 @@ std::optional<std::chrono::milliseconds> CrawlArchive::writeWhenDue() {
 
 // Writes the waiting rows, in one transaction when there are several.
 bool CrawlArchive::flush() {
+    if (!prepare()) {
+        fail("cannot be prepared");
+        return false;
+    }
     if (mRunId < 0 && !insertRun()) return false;  // a lock at the start may have passed
     if (mPending.empty()) return true;
     const bool batch = mPending.size() > 1;
@@ -261,11 +288,33 @@ bool CrawlArchive::insertAttempt(const CrawlAttempt& a) {
     return written;
 }
 
+// A lock held elsewhere may pass soon after the run: its rows wait for it a while (the window
+// does not wait: it ends the archive aside), then the loss is told once, with its size. Any
+// other failure does not pass by waiting.
 void CrawlArchive::finishRun(const QString& how) {
-    if (!mRecord || !mDb.isOpen() || !mRun || !flush()) return;
+    if (!mRecord || !mDb.isOpen() || !mRun) return;
+    QElapsedTimer waited;
+    waited.start();
+    while (!(flush() && writeEnd(how))) {
+        if (!mDb.locked() || waited.elapsed() >= mEndPatienceMs) {
+            const std::size_t lost = mPending.size() + mDropped + (mRunId < 0 ? 1 : 0);
+            warn(QStringLiteral("the crawl archive could not be written (%1); %2 rows of this "
+                                "run are lost")
+                     .arg(mDb.error())
+                     .arg(lost));
+            mPending.clear();
+            return;
+        }
+        std::this_thread::sleep_for(kEndRetry);
+    }
+}
+
+bool CrawlArchive::writeEnd(const QString& how) {
     SqliteDb::Statement s = mDb.prepare("UPDATE runs SET ended = ?, outcome = ? WHERE id = ?");
     s.bind(1, Now()).bind(2, how).bind(3, mRunId);
-    if (!s.run()) fail("cannot be written");
+    if (s.run()) return true;
+    fail("cannot be written");
+    return false;
 }
 
 // Rows that could not be written by now stay unwritten; the file's last checkpoint is made here.
@@ -279,9 +328,8 @@ void CrawlArchive::close() {
 std::optional<StoredFileOrigin> LookUpOrigin(const QString& file) {
     const QFileInfo info(QFileInfo(file).absoluteFilePath());
     const QDir runFolder = info.dir();
-    SqliteDb db;
-    if (!db.open(CrawlArchive::PathIn(QFileInfo(runFolder.absolutePath()).path()), false,
-                 kBusyTimeoutMs))
+    SqliteDb db;  // a look-up never writes, nor waits for a writer
+    if (!db.openReadOnly(CrawlArchive::PathIn(QFileInfo(runFolder.absolutePath()).path())))
         return std::nullopt;
     SqliteDb::Statement s = db.prepare(
         "SELECT r.folder, r.start_url, r.started, a.number, a.url, a.found_on, a.kind, "

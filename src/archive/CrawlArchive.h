@@ -7,8 +7,10 @@
 // The file is opened, written and closed on a thread of its own: the disk's flushes (creating the
 // file, each checkpoint, the close) take from a millisecond to seconds on a slow stick, and the
 // crawl, the window's own thread, never waits for them. Only the questions of SkipKnown wait.
-// Every failure (locked, read-only, full disk) is one warning, told on the crawl's thread at its
-// next call; the crawl goes on without it.
+// Every failure (locked, read-only, full disk, a symbolic link in its place) is one warning,
+// told on the crawl's thread at its next call; the crawl goes on without it. Rows that a lock
+// held elsewhere keeps out wait for it, up to kEndPatienceMs after the run's end; those still
+// out then are told as lost, with their number.
 
 #include <QElapsedTimer>
 #include <QString>
@@ -31,8 +33,12 @@ class CrawlArchive final : public CrawlJournal {
 public:
     using Warn = std::function<void(const QString& message)>;
 
+    // Longest time the rows of a run wait after its end for a lock held elsewhere to pass.
+    static constexpr qint64 kEndPatienceMs = 10000;
+
     // record false: opened read-only, and only when the file exists (SkipKnown still asks it).
-    CrawlArchive(const QString& downloadFolder, bool record, Warn warn);
+    CrawlArchive(const QString& downloadFolder, bool record, Warn warn,
+                 qint64 endPatienceMs = kEndPatienceMs);
     // Writes whatever waits and closes the file, and waits for both.
     ~CrawlArchive() override;
     CrawlArchive(const CrawlArchive&) = delete;
@@ -64,6 +70,7 @@ private:
 
     // On the archive's thread.
     void open(const QString& path);
+    bool prepare();
     bool createSchema();
     bool insertRun();
     bool insertAttempt(const CrawlAttempt& a);
@@ -71,11 +78,15 @@ private:
     std::optional<std::chrono::milliseconds> writeWhenDue();
     bool flush();
     void finishRun(const QString& how);
+    bool writeEnd(const QString& how);
     void close();
     void fail(const char* what);
+    void warnOnce(const QString& what);
+    void warn(const QString& message);
 
     const bool mRecord;
     Warn mWarn;
+    const qint64 mEndPatienceMs;
     // Rows of the crawl's thread, handed over a batch at a time: a wake of the archive's thread
     // for every row would cost more than writing it.
     std::vector<CrawlAttempt> mBatch;
@@ -88,6 +99,7 @@ private:
 
     // Touched only on the archive's thread.
     SqliteDb mDb;
+    bool mPrepared = false;  // WAL mode and the tables are there
     bool mWarned = false;
     std::optional<CrawlRunInfo> mRun;
     QString mStarted;
@@ -95,6 +107,7 @@ private:
     // Rows not yet written: while the archive is locked they wait here, and the next try
     // comes only after a pause, so a lock held elsewhere does not slow the crawl down.
     std::vector<CrawlAttempt> mPending;
+    std::size_t mDropped = 0;  // rows beyond what may wait
     QElapsedTimer mSinceFailure;
     SqliteDb::Statement mInsert;  // compiled once per run
 

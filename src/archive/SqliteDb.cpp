@@ -92,13 +92,24 @@ bool SqliteDb::open(const QString& path, bool writable, int busyTimeoutMs) {
                          writable ? 0 : SQLITE_OPEN_READONLY};
     for (const int mode : modes) {
         if (mode == 0) break;
-        if (sqlite3_open_v2(name.constData(), &mDb, mode | SQLITE_OPEN_NOMUTEX, nullptr) ==
-            SQLITE_OK) {
+        if (sqlite3_open_v2(name.constData(), &mDb,
+                            mode | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW,
+                            nullptr) == SQLITE_OK) {
             sqlite3_busy_timeout(mDb, busyTimeoutMs);
             return true;
         }
         close();  // a failed open still hands out a handle to free
     }
+    return false;
+}
+
+bool SqliteDb::openReadOnly(const QString& path) {
+    close();
+    if (!QFile::exists(path)) return false;
+    const int mode = SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &mDb, mode, nullptr) == SQLITE_OK)
+        return true;
+    close();
     return false;
 }
 
@@ -118,4 +129,9 @@ SqliteDb::Statement SqliteDb::prepare(const char* sql) {
 
 QString SqliteDb::error() const {
     return mDb ? QString::fromUtf8(sqlite3_errmsg(mDb)) : QStringLiteral("cannot open");
+}
+
+bool SqliteDb::locked() const {
+    const int code = mDb ? sqlite3_errcode(mDb) : SQLITE_OK;
+    return code == SQLITE_BUSY || code == SQLITE_LOCKED;
 }

@@ -48,8 +48,11 @@ public:
     SqliteDb& operator=(SqliteDb&& other) noexcept;
 
     // writable: created when missing. Otherwise only an existing file is opened, and only
-    // read from.
+    // read from. A symbolic link is never followed: someone else may have placed it.
     bool open(const QString& path, bool writable, int busyTimeoutMs);
+    // An existing file, strictly read-only: nothing of it is written, not even at the close, and
+    // a lock held elsewhere is an answer at once rather than a wait.
+    bool openReadOnly(const QString& path);
     bool isOpen() const { return mDb != nullptr; }
     void close();
     bool exec(const char* sql);
@@ -57,6 +60,8 @@ public:
     Statement prepare(const char* sql);
     // The latest error of this connection, for a warning.
     QString error() const;
+    // True when the latest error was a lock held by another connection: it may pass.
+    bool locked() const;
 
 private:
     sqlite3* mDb = nullptr;

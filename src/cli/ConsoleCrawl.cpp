@@ -7,7 +7,9 @@
 
 namespace {
 
-QByteArray Local(const QString& s) { return s.toLocal8Bit(); }
+QByteArray Local(const QString& s) {
+    return s.toLocal8Bit();
+}
 
 }  // namespace
 
@@ -29,7 +31,7 @@ FetchResult CountingFetcher::fetch(const QString& url, const Sink& sink, const P
         progress);
 }
 
-ConsoleWindowSystem::ConsoleWindowSystem(const ConsoleHost& host, bool quiet, bool terminal)
+ConsoleWindowSystem::ConsoleWindowSystem(ConsoleHost& host, bool quiet, bool terminal)
     : mHost(host), mQuiet(quiet), mProgress(stderr, terminal) {
     mClock.start();
 }
@@ -53,9 +55,10 @@ int ConsoleWindowSystem::MsgBox(const QString& text, const QString& title, int s
     return question ? IDYES : IDOK;
 }
 
-void ConsoleWindowSystem::stop(const char* why) {
+void ConsoleWindowSystem::stop(const char* why, bool limit) {
     if (mStopped) return;
     mStopped = true;
+    mHost.limitReached = limit;
     gCancelRequested = -1;  // the crawl stops at its next check, as with the cancel button
     if (!mQuiet) {
         finishProgress();
@@ -64,9 +67,9 @@ void ConsoleWindowSystem::stop(const char* why) {
 }
 
 void ConsoleWindowSystem::checkLimits() {
-    if (mMaxPages > 0 && mHost.pagesDone() >= mMaxPages) stop("page limit reached");
+    if (mMaxPages > 0 && mHost.pagesDone() >= mMaxPages) stop("page limit reached", true);
     if (mMaxSeconds > 0 && mClock.elapsed() >= qint64(mMaxSeconds * 1000))
-        stop("time limit reached");
+        stop("time limit reached", true);
 }
 
 void ConsoleWindowSystem::ProcessEvents() {

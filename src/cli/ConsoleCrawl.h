@@ -31,6 +31,9 @@ public:
     void AnimateIcon() override {}
     void showRestingIcon() override {}
     void setCrawlControls(bool) override {}
+    bool stoppedByLimit() const override { return limitReached; }
+    // Set by the console when --max-pages or --max-seconds stopped the run.
+    bool limitReached = false;
 
     // Pages finished so far: every page's entry leaves the link queue when it is done.
     std::int64_t pagesDone() const { return mPagesDone; }
@@ -62,7 +65,7 @@ private:
 
 class ConsoleWindowSystem final : public WindowSystem {
 public:
-    ConsoleWindowSystem(const ConsoleHost& host, bool quiet, bool terminal);
+    ConsoleWindowSystem(ConsoleHost& host, bool quiet, bool terminal);
 
     void setLimits(std::int64_t maxPages, double maxSeconds);
     void setSignalFlag(volatile std::sig_atomic_t* flag) { mSignal = flag; }
@@ -77,8 +80,8 @@ public:
     // Cancelled by a signal or stopped by a limit.
     bool stoppedEarly() const { return mStopped; }
     void finishProgress();
-    // Stops the crawl at its next check, as the cancel button does.
-    void stop(const char* why);
+    // Stops the crawl at its next check, as the cancel button does; limit: a limit was reached.
+    void stop(const char* why, bool limit = false);
     void checkLimits();
     // The last progress figures, once the crawl is over.
     void finalReport();
@@ -89,7 +92,7 @@ protected:
 private:
     ProgressFigures figures() const;
 
-    const ConsoleHost& mHost;
+    ConsoleHost& mHost;
     const CountingFetcher* mCounter = nullptr;
     volatile std::sig_atomic_t* mSignal = nullptr;
     bool mQuiet;

@@ -1,23 +1,25 @@
 #include "cli/CrawlCommand.h"
 
+#include <unistd.h>
+
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 
 #include "archive/CrawlArchive.h"
+#include "cli/ConsoleCrawl.h"
 #include "core/AppPaths.h"
 #include "core/CrawlOptions.h"
+#include "core/CrawlSettingsFile.h"
 #include "core/Settings.h"
 #include "core/basGlobal.h"
-#include "cli/ConsoleCrawl.h"
 #include "crawl/CrawlRun.h"
+#include "crawl/Download.h"
 #include "net/CurlFetcher.h"
-#include "core/CrawlOptions.h"
-#include "core/CrawlSettingsFile.h"
 
 namespace {
 
@@ -72,25 +74,56 @@ QByteArray Local(const QString& s) {
     return s.toLocal8Bit();
 }
 
-// Saves the queue for --resume; says where it went, or where it could not go and why.
-void SaveQueue(const CrawlCommandOptions& o, const ConsoleHost& host) {
-    const QString where =
-        o.saveQueue.isEmpty() ? gRunFolder + QStringLiteral("/queue.srs") : o.saveQueue;
+// The places a queue may go, in order: where --save-queue says, else the run folder, then the
+// download folder, then the temporary folder (a vanished or full run folder must not lose it).
+QStringList QueuePlaces(const CrawlCommandOptions& o, const QString& downloadFolder) {
+    if (!o.saveQueue.isEmpty()) return {o.saveQueue};
+    const QString run = QFileInfo(gRunFolder).fileName();
+    QStringList places{gRunFolder + QStringLiteral("/queue.srs")};
+    for (const QString& folder : {downloadFolder, QDir::tempPath()}) {
+        // never over another run's saved queue
+        const QString base = QDir(folder).filePath(QStringLiteral("siterambler-queue-") + run);
+        QString place = base + QStringLiteral(".srs");
+        for (int n = 1; EntryExists(place) && n < 100; ++n)
+            place = base + QStringLiteral("-%1.srs").arg(n);
+        places << place;
+    }
+    return places;
+}
+
+// Saves the queue for --resume; says where it went, or where it could not go and why. False
+// when it went nowhere.
+bool SaveQueue(const CrawlCommandOptions& o, const ConsoleHost& host) {
     const QByteArray bytes = BuildCrawlSettingsFile(host.downloadText(), host.urlText(),
                                                     host.links().entries(), CrawlFileLayout::Resume)
                                  .bytes();
-    const int error = SaveWholeFile(CurrentRunStorage(), where, bytes);
-    if (error == 0) {
-        if (!o.quiet)
-            std::fprintf(stderr, "siterambler-crawl: queue saved to %s\n",
-                         Local(where).constData());
-        return;
+    const QStringList places = QueuePlaces(o, host.downloadText());
+    for (const QString& where : places) {
+        const int error = SaveWholeFile(CurrentRunStorage(), where, bytes);
+        if (error == 0) {
+            if (!o.quiet || where != places.first())  // a place of its own is always told
+                std::fprintf(stderr, "siterambler-crawl: queue saved to %s\n",
+                             Local(where).constData());
+            return true;
+        }
+        std::fprintf(stderr, "siterambler-crawl: could not save the queue to %s: %s\n",
+                     Local(where).constData(), std::strerror(error));
     }
-    std::fprintf(stderr, "siterambler-crawl: could not save the queue to %s: %s\n",
-                 Local(where).constData(), std::strerror(error));
+    return false;
 }
 
-void ReportEnd(const CrawlEnd& end) {
+// The exit code of a start page that could not be fetched.
+int StartFailureExit(const FetchResult& failure) {
+    if (failure.cause == FetchCause::BadUrl) return kExitBadInput;
+    if (failure.cause == FetchCause::Certificate) return kExitTls;
+    if (failure.httpStatus >= 400) return kExitServerError;
+    return kExitNetwork;
+}
+
+void ReportEnd(const CrawlEnd& end, const QString& startUrl) {
+    if (end.startFailure)
+        std::fprintf(stderr, "siterambler-crawl: cannot fetch the start page %s: %s\n",
+                     Local(startUrl).constData(), Local(end.startFailure->error).constData());
     if (end.failedDeletions > 0)
         std::fprintf(stderr,
                      "siterambler-crawl: %d stored files could not be deleted (first: %s: %s)\n",
@@ -150,14 +183,16 @@ int RunCrawlCommand(const CrawlCommandOptions& options) {
     const CrawlEnd end = RunCrawl(host, fetcher, resumeLinks);
     console.finalReport();
     SetWindowSystem(nullptr);
-    ReportEnd(end);
+    ReportEnd(end, startUrl);
 
     if (end.storageFault) {
         SaveQueue(options, host);
         return kExitStorage;
     }
+    if (end.startFailure) return StartFailureExit(*end.startFailure);
     if (console.inputError()) return kExitBadInput;
     if (!console.stoppedEarly()) return kExitDone;
-    SaveQueue(options, host);
-    return gSignals ? kExitSignal : kExitDone;
+    const bool saved = SaveQueue(options, host);
+    if (gSignals) return kExitSignal;
+    return saved ? kExitDone : kExitStorage;
 }

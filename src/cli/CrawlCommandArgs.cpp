@@ -1,5 +1,4 @@
 #include "cli/CrawlCommand.h"
-
 #include "core/CrawlOptions.h"
 #include "core/NumberText.h"
 
@@ -96,7 +95,9 @@ QString CrawlUsage() {
         "  --max-pages N         stop after N pages (the queue is saved, exit code 0)\n"
         "  --max-seconds S       stop after S seconds (the queue is saved, exit code 0)\n"
         "  --save-queue FILE     where the queue goes when the crawl stops early\n"
-        "                        (default: queue.srs in the run folder)\n"
+        "                        (default: queue.srs in the run folder, else\n"
+        "                        siterambler-queue-SRnnnn.srs in the download folder, else in\n"
+        "                        the temporary folder)\n"
         "  --resume FILE         start from a saved crawl settings file (.srs)\n"
         "  --no-revisit          fetch every URL at most once in the run\n"
         "  --scope all|host|folder\n"
@@ -117,12 +118,14 @@ QString CrawlUsage() {
         "(exit code 130); a second Ctrl-C ends at once.\n"
         "A full disk, a vanished run folder or one no longer writable stops the crawl the\n"
         "same way: the cause is printed, the queue saved if it can be (else where it was tried).\n"
+        "A start page that cannot be fetched ends the run at once: the cause is printed.\n"
         "Exit codes: 0 completed or a limit reached, 1 bad arguments or input,\n"
-        "74 stopped by a storage failure, 130 signal.\n");
+        "4 start page: network failure (refused, no such host, timed out),\n"
+        "5 start page: certificate not trusted, 8 start page: the server answered an error,\n"
+        "74 stopped by a storage failure or the queue saved nowhere, 130 signal.\n");
 }
 
-std::optional<CrawlCommandOptions> ParseCrawlArguments(const QStringList& args,
-                                                       QString* error) {
+std::optional<CrawlCommandOptions> ParseCrawlArguments(const QStringList& args, QString* error) {
     CrawlCommandOptions o;
     QStringList positional;
     QString ruleError;

@@ -18,6 +18,12 @@ namespace {
 // Beyond this a file is not taken for a profile file: it reads as unreadable, and so is never
 // replaced by a save either.
 constexpr qint64 kMaxFileBytes = qint64(1) << 30;
+// A longer line means nothing (no section, no key) and is never decoded: it is kept as it is
+// and written back so. No URL or folder comes near it, and a hostile line of a hundred
+// megabytes would otherwise be held several times over as text.
+constexpr qsizetype kMaxLineBytes = qsizetype(1) << 20;
+// The file is read in pieces of this size, the window answered between them.
+constexpr qint64 kReadPieceBytes = qint64(4) << 20;
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
@@ -37,6 +43,7 @@ QString Fold(const QString& s) {
 
 // The key part of a key line, or nothing for lines that hold no key (no "=", comments).
 bool SplitKeyLine(QByteArrayView line, QByteArrayView* key, QByteArrayView* value) {
+    if (line.size() > kMaxLineBytes) return false;
     const QByteArrayView t = TrimBlanks(line);
     if (t.isEmpty() || t[0] == ';' || t[0] == '[') return false;
     const qsizetype eq = t.indexOf('=');
@@ -88,7 +95,16 @@ bool ProfileFile::load(const QString& path, const std::function<void()>& turn) {
         parse(QByteArray());
         return false;
     }
-    parse(f.readAll(), turn);
+    QByteArray bytes(f.size(), Qt::Uninitialized);
+    qint64 got = 0;
+    while (got < bytes.size()) {
+        const qint64 read = f.read(bytes.data() + got, qMin(kReadPieceBytes, bytes.size() - got));
+        if (read <= 0) break;
+        got += read;
+        if (turn) turn();
+    }
+    bytes.truncate(got);
+    parse(bytes, turn);
     return true;
 }
 
@@ -123,7 +139,7 @@ void ProfileFile::reindex(const std::function<void()>& turn) {
     for (int i = 0; i < static_cast<int>(mLines.size()); ++i) {
         if (turn && (i & 0xFFF) == 0) turn();
         const QByteArrayView t = TrimBlanks(text(mLines[i]));
-        if (!t.isEmpty() && t[0] == '[') {
+        if (!t.isEmpty() && t[0] == '[' && t.size() <= kMaxLineBytes) {
             Section s;
             const qsizetype close = t.indexOf(']');
             s.closed = close > 0;

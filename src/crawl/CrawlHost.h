@@ -29,6 +29,9 @@ public:
     // Start, folder button and the two file menu items off, cancel and viewer on while running;
     // the reverse afterwards, except that the viewer button stays on.
     virtual void setCrawlControls(bool running) = 0;
+    // True when the host stopped the run by itself, at a limit it was given; a cancel then
+    // goes on record as that.
+    virtual bool stoppedByLimit() const { return false; }
     // The record of the runs kept in the download folder, or none. With record false it is
     // only consulted (SkipKnown), never written.
     virtual std::unique_ptr<CrawlJournal> openJournal(const QString& downloadFolder, bool record) {

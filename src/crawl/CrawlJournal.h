@@ -40,7 +40,8 @@ public:
     virtual void record(const CrawlAttempt& attempt) = 0;
     // Called often while the run waits or scans: rows held back are written when due.
     virtual void tick() {}
-    // how: "completed", "cancelled" or "ended" (the program ended during the crawl).
+    // how: "completed", "cancelled", "stopped by limit", "start page failed", "storage failure"
+    // or "ended" (the program ended during the crawl).
     virtual void endRun(const QString& how) = 0;
 
     // A picture kept by an earlier run into this download folder, by URL key and by content.

@@ -1,11 +1,13 @@
 #include "crawl/CrawlRecorder.h"
 
-#include <QFile>
 #include <QFileInfo>
+#include <cerrno>
+#include <cstring>
 
 #include "core/basGlobal.h"
 #include "crawl/CrawlRules.h"
 #include "crawl/FileDigest.h"
+#include "crawl/RunStorage.h"
 
 QString AttemptOutcomeName(AttemptOutcome outcome) {
     switch (outcome) {
@@ -82,7 +84,8 @@ CrawlAttempt CrawlRecorder::examine(const QString& url, bool page, const QString
     return a;
 }
 
-bool CrawlRecorder::dropIfKnown(CrawlAttempt& a, const QString& path) {
+bool CrawlRecorder::dropIfKnown(CrawlAttempt& a, const QString& path, int* removeError) {
+    if (removeError) *removeError = 0;
     if (!mOptions.skipKnown || a.page || a.sha256.isEmpty()) return false;
     const bool known =
         mKeptHashes.contains(a.sha256) || (mJournal && mJournal->knownPictureHash(a.sha256));
@@ -90,7 +93,13 @@ bool CrawlRecorder::dropIfKnown(CrawlAttempt& a, const QString& path) {
         mKeptHashes.insert(a.sha256);
         return false;
     }
-    QFile::remove(path);
+    const int error = CurrentRunStorage().remove(path);
+    if (error != 0 && error != ENOENT) {  // still on disk: kept, whatever the rule wanted
+        if (removeError) *removeError = error;
+        a.why = QStringLiteral("known, but could not be deleted: ") +
+                QString::fromLocal8Bit(std::strerror(error));
+        return false;
+    }
     a.outcome = AttemptOutcome::DeletedKnown;
     return true;
 }

@@ -40,8 +40,9 @@ public:
     CrawlAttempt examine(const QString& url, bool page, const QString& path,
                          const FetchResult& result, const QString& currentPage,
                          const StoredBody* stored = nullptr);
-    // SkipKnown: deletes a kept picture whose bytes were kept before. True when deleted.
-    bool dropIfKnown(CrawlAttempt& attempt, const QString& path);
+    // SkipKnown: deletes a kept picture whose bytes were kept before. True when deleted; a
+    // picture that could not be deleted stays kept (removeError: its errno, else 0).
+    bool dropIfKnown(CrawlAttempt& attempt, const QString& path, int* removeError = nullptr);
     void record(const CrawlAttempt& attempt);
     // Lets the record write what it holds back; cheap enough for every turn of a transfer.
     void tick() {

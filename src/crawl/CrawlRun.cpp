@@ -1,5 +1,6 @@
 #include "crawl/CrawlRun.h"
 
+#include <QDir>
 #include <QHash>
 #include <cerrno>
 #include <functional>
@@ -15,6 +16,7 @@
 #include "crawl/CrawlRecorder.h"
 #include "crawl/CrawlRules.h"
 #include "crawl/Download.h"
+#include "crawl/FetchCauseText.h"
 #include "crawl/Fetcher.h"
 #include "crawl/PageLines.h"
 #include "crawl/PagePreview.h"
@@ -197,6 +199,16 @@ void ShowStorageFault(const StorageFault& fault) {
                 QStringLiteral("保存エラー"), kWarningStyle);
 }
 
+// Nothing could be crawled: the run folder made for it goes when nothing went into it (rmdir
+// leaves a folder with anything in it alone), and the window says why.
+void ShowStartFailure(const QString& startUrl, const FetchResult& result) {
+    QDir().rmdir(gRunFolder);
+    ws().MsgBox(QStringLiteral("スタートするページ「") + startUrl +
+                    QStringLiteral("」を取得できませんでした。") + kCR + kCR +
+                    FetchCauseText(result) + QStringLiteral("。"),
+                QStringLiteral("巡回エラー"), kWarningStyle);
+}
+
 // One run from the created run folder to the closing message.
 class CrawlRunner {
 public:
@@ -212,12 +224,16 @@ public:
         if (mRules.filters() || mRecorder.wantsOrigins())
             mScanner.setFilter([this](const QString& url, bool page) { return admit(url, page); });
         mRecorder.beginRun(gRunFolder, startUrl);
+        mStartUrl = startUrl;
     }
     ~CrawlRunner() { closeRecord(QStringLiteral("ended")); }
 
     void work();
     void finish();
     const CrawlEnd& end() const { return mEnd; }
+    // A resumed queue: its start page arrived in an earlier run, so that a failure of it is
+    // like any other.
+    void resumes() { mAtStart = false; }
     // For fetching ahead: whether the run will fetch this entry when it comes to it.
     bool wouldTake(const QString& url, bool page);
     // For fetching ahead: the pictures the scan of this page will queue, when its body is here.
@@ -232,6 +248,8 @@ private:
     bool mayTake(const QString& url, bool page);
     std::optional<RobotsAnswer> fetchRobots(const QString& url);
     bool storePicture(const QString& url, const QString& path);
+    bool startFailed(const QString& path);
+    QString outcome() const;
 
     CrawlHost& mHost;
     SchemeGate mGate;
@@ -242,6 +260,8 @@ private:
     QString mCurrentPage;
     StoredBody mStored;  // of the latest download, when the record wants it
     bool mRecordClosed = false;
+    bool mAtStart = true;  // no page fetched yet
+    QString mStartUrl;
     PagePreview mPreview;
     QHash<QString, PagePreview::Pictures> mPictures;  // told in advance, by page URL
 
@@ -378,10 +398,12 @@ bool CrawlRunner::storePicture(const QString& url, const QString& path) {
         int removeError = 0;
         const bool small = ApplySmallImageRule(path, &removeError);
         noteDeletion(path, removeError);
-        if (small)
+        if (small) {
             attempt.outcome = AttemptOutcome::DeletedSmall;
-        else
-            kept = !mRecorder.dropIfKnown(attempt, path);
+        } else {
+            kept = !mRecorder.dropIfKnown(attempt, path, &removeError);
+            noteDeletion(path, removeError);
+        }
     }
     mRecorder.record(attempt);
     return kept;
@@ -401,6 +423,7 @@ void CrawlRunner::work() {
                 !path.isEmpty() && EntryExists(path) && scanStoredPage(path, pageUrl, attempt);
             mRecorder.record(attempt);
             mPictures.remove(pageUrl);  // its pictures are queued now, or it has none
+            if (startFailed(path)) return;
             if (scanned && !imagePhase()) return;
         } else {
             ws().Yield();  // a long run of passed-over entries still keeps the window alive
@@ -410,15 +433,34 @@ void CrawlRunner::work() {
     }
 }
 
+// The first page fetched is the start page: when it did not arrive there is nothing to crawl,
+// and a run that ends at once must not look completed. Later pages may fail as they will.
+bool CrawlRunner::startFailed(const QString& path) {
+    if (!std::exchange(mAtStart, false) || !path.isEmpty()) return false;
+    if (mGate.last().outcome != FetchOutcome::Failed) return false;
+    mEnd.startFailure = mGate.last();
+    RemoveSelectedOrFirst(mHost.lstLink());  // the queue is left as it was before the run
+    return true;
+}
+
+// How the run ended, for its record.
+QString CrawlRunner::outcome() const {
+    if (mEnd.storageFault) return QStringLiteral("storage failure");
+    if (mEnd.startFailure) return QStringLiteral("start page failed");
+    if (gCancelRequested == 0) return QStringLiteral("completed");
+    return mHost.stoppedByLimit() ? QStringLiteral("stopped by limit")
+                                  : QStringLiteral("cancelled");
+}
+
 void CrawlRunner::finish() {
-    closeRecord(mEnd.storageFault       ? QStringLiteral("storage failure")
-                : gCancelRequested == 0 ? QStringLiteral("completed")
-                                        : QStringLiteral("cancelled"));
+    closeRecord(outcome());
     if (mEnd.storageFault) ShowStorageFault(mEnd.storageFault);
     mHost.setCrawlControls(false);
     mHost.setCaption(kProgramTitle);
     mHost.showRestingIcon();
-    if (gCancelRequested == 0 && !mEnd.storageFault) {
+    if (mEnd.startFailure) {
+        ShowStartFailure(mStartUrl, *mEnd.startFailure);
+    } else if (gCancelRequested == 0 && !mEnd.storageFault) {
         ws().MsgBox(QStringLiteral("巡回が完了しました。"), QStringLiteral("巡回の完了"),
                     kInformationStyle);
     } else {
@@ -463,6 +505,7 @@ CrawlEnd RunCrawl(CrawlHost& host, Fetcher& fetcher, const QStringList& followin
         CrawlRunner runner(host, fetcher, startUrl);  // builds the scan patterns
         host.lstLink().append(startUrl);
         host.lstLink().appendAll(followingLinks);
+        if (!followingLinks.isEmpty()) runner.resumes();
         {
             const LookaheadScope lookahead(
                 fetcher, host,

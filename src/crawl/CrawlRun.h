@@ -8,7 +8,8 @@
 // caption counts the images kept. It returns when the queue is empty, when the user cancelled
 // (gCancelRequested), after an input error or a declined confirmation. A local storage failure
 // (disk full, run folder gone, no longer writable) stops it like a cancel, after a warning that
-// names the folder and the cause; a failed fetch is passed over. It yields through ws()
+// names the folder and the cause; a failed fetch is passed over, except that of the start page,
+// which ends the run with a warning that names the URL and the cause. It yields through ws()
 // all along (during transfers too), so every other handler may run inside it; when the program
 // ends inside one of those yields, RunCrawl returns at once and touches nothing more.
 //
@@ -21,7 +22,9 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
+#include "crawl/Fetcher.h"
 #include "crawl/RunStorage.h"
 
 class CrawlHost;
@@ -33,6 +36,9 @@ struct CrawlEnd {
     int failedDeletions = 0;    // stored pages and small images that could not be deleted
     QString firstFailedDeletion;
     int firstDeletionError = 0;
+    // Set when the start page could not be fetched: there was nothing to crawl, the run folder
+    // made for it is gone again when still empty, and the window said why.
+    std::optional<FetchResult> startFailure;
 };
 
 // followingLinks are queued after the start URL: the headless command resumes a saved queue

@@ -14,12 +14,26 @@ enum class FetchOutcome {
     Aborted,  // the progress callback asked to stop (cancel, program ending)
 };
 
+// Why a fetch failed, in the terms a user can act on.
+enum class FetchCause {
+    None,         // it did not fail
+    NotFound,     // HTTP 404 or 410, or no such local file
+    ServerError,  // any other HTTP error status
+    Refused,      // nothing accepted the connection
+    NoHost,       // the host name is not known
+    Certificate,  // the server's certificate is not trusted
+    TimedOut,     // no answer, or the answer stalled
+    BadUrl,       // malformed, or of a scheme not fetched
+    Other,        // a broken transfer, a body too large ...
+};
+
 struct FetchResult {
     FetchOutcome outcome = FetchOutcome::Failed;
-    long httpStatus = 0;   // 0 when there was no HTTP answer
-    QString error;         // short English diagnostic, never shown in a window
+    long httpStatus = 0;                   // 0 when there was no HTTP answer
+    QString error;                         // short English diagnostic, never shown in a window
     QByteArray sha256;     // raw SHA-256 of the body the sink received, when worked out aside
     int storageError = 0;  // errno when the body could not be held on this machine, else 0
+    FetchCause cause = FetchCause::Other;  // of a failure; None when Ok
 };
 
 class Fetcher {

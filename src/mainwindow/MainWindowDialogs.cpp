@@ -4,6 +4,7 @@
 #include <QPointer>
 
 #include "archive/CrawlArchive.h"
+#include "archive/EndedAside.h"
 #include "core/CrawlOptions.h"
 #include "crawl/CrawlRun.h"
 #include "net/CurlFetcher.h"
@@ -114,8 +115,9 @@ void frmMainWindow::cmdStart_Click() {
 }
 
 std::unique_ptr<CrawlJournal> frmMainWindow::openJournal(const QString& folder, bool record) {
-    // A message box would hold the crawl until answered: the warning goes to the log.
-    return std::make_unique<CrawlArchive>(folder, record, [](const QString& message) {
+    // A message box would hold the crawl until answered: the warning goes to the log. The
+    // archive's end is not waited for: the window stays with the user.
+    return EndedAside(std::make_unique<CrawlArchive>(folder, record, [](const QString& message) {
         qWarning("Site Rambler: %s", qUtf8Printable(message));
-    });
+    }));
 }

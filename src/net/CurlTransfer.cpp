@@ -6,6 +6,36 @@ namespace {
 
 constexpr char kUserAgent[] = "SiteRambler/1.0";
 
+// The one place where libcurl's results become causes a user can act on.
+FetchCause CauseOf(CURLcode code, long httpStatus) {
+    if (httpStatus >= 400)
+        return httpStatus == 404 || httpStatus == 410 ? FetchCause::NotFound
+                                                      : FetchCause::ServerError;
+    switch (code) {
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_RESOLVE_PROXY:
+            return FetchCause::NoHost;
+        case CURLE_COULDNT_CONNECT:
+            return FetchCause::Refused;
+        case CURLE_OPERATION_TIMEDOUT:
+            return FetchCause::TimedOut;
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+        case CURLE_SSL_INVALIDCERTSTATUS:
+        case CURLE_SSL_ISSUER_ERROR:
+        case CURLE_SSL_CRL_BADFILE:
+            return FetchCause::Certificate;
+        case CURLE_FILE_COULDNT_READ_FILE:
+            return FetchCause::NotFound;
+        case CURLE_URL_MALFORMAT:
+        case CURLE_UNSUPPORTED_PROTOCOL:
+            return FetchCause::BadUrl;
+        default:
+            return FetchCause::Other;
+    }
+}
+
 }  // namespace
 
 void InitCurlOnce() {
@@ -154,6 +184,7 @@ FetchResult CurlTransfer::result(bool done, CURLcode code) const {
         result.error = QStringLiteral("aborted");
     } else if (done && code == CURLE_OK && result.httpStatus < 400) {
         result.outcome = FetchOutcome::Ok;
+        result.cause = FetchCause::None;
     } else if (s.errorStatus || result.httpStatus >= 400) {
         result.error = QStringLiteral("HTTP status %1").arg(result.httpStatus);
     } else if (s.tooLarge) {
@@ -163,5 +194,8 @@ FetchResult CurlTransfer::result(bool done, CURLcode code) const {
     } else {
         result.error = QString::fromUtf8(s.errorText[0] ? s.errorText : curl_easy_strerror(code));
     }
+    if (result.outcome == FetchOutcome::Failed)
+        result.cause = s.errorStatus ? CauseOf(CURLE_HTTP_RETURNED_ERROR, result.httpStatus)
+                                     : CauseOf(code, result.httpStatus);
     return result;
 }

@@ -115,6 +115,18 @@ TEST_F(ProfileTest, GarbageNeverCrashesAndWhatCanBeReadIsRead) {
     EXPECT_EQ(ReadIniValue(path(), "Path", "Download"), "");
 }
 
+// A hostile line of megabytes (FF 00 repeated) is neither key nor section and is never decoded,
+// so that reading holds little more than the file; the lines around it read as usual, and it is
+// written back whole.
+TEST_F(ProfileTest, AHostileLongLineMeansNothingAndIsKeptAsItIs) {
+    const QByteArray line = QByteArray("\xff\x00", 2).repeated(1 << 20);
+    WriteAll(path(), "[Path]\nURL=" + line + "\n[Q]\nURL=ok\n");
+    EXPECT_EQ(ReadIniValue(path(), "Path", "URL"), "");
+    EXPECT_EQ(ReadIniValue(path(), "Q", "URL"), "ok");
+    ASSERT_EQ(WriteIniValue(path(), "Q", "URL", "new"), 0);
+    EXPECT_EQ(ReadAll(path()), "[Path]\nURL=" + line + "\n[Q]\nURL=new\n");
+}
+
 TEST_F(ProfileTest, CrOnlyLinesAreLines) {
     WriteAll(path(), "[Path]\rURL=cr\rDownload=d\r");
     EXPECT_EQ(ReadIniValue(path(), "Path", "URL"), "cr");

@@ -15,6 +15,7 @@
 #include "ParallelSite.h"
 #include "QtPrinters.h"
 #include "StorageScenarios.h"
+#include "archive/SqliteDb.h"
 #include "core/ProfileFile.h"
 #include "core/basGlobal.h"
 #include "cli/CrawlCommand.h"
@@ -120,7 +121,10 @@ INSTANTIATE_TEST_SUITE_P(Storage, CrawlCommandStorageTest, ::testing::ValuesIn(S
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CrawlCommandStorageTest, AQueueThatCannotBeSavedEitherSaysWhereAndWhy) {
-    // a full disk and a vanished run folder take the default place of the queue with them
+    // A full download folder and a vanished run folder take the default place of the queue with
+    // them: it goes to the download folder, else to the temporary folder.
+    const QByteArray tmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", dir.path().toLocal8Bit());
     for (const StorageScenario& s : StorageScenarios()) {
         if (!s.stored.isEmpty()) continue;
         FaultyStorage storage;
@@ -130,7 +134,16 @@ TEST_F(CrawlCommandStorageTest, AQueueThatCannotBeSavedEitherSaysWhereAndWhy) {
         EXPECT_TRUE(err.contains(QString("could not save the queue to %1/queue.srs: %2")
                                      .arg(gRunFolder, std::strerror(s.error))))
             << err.toStdString();
+        const QString fallback = (s.error == ENOSPC ? dir.path() : downloads()) +
+                                 "/siterambler-queue-" + QFileInfo(gRunFolder).fileName() + ".srs";
+        EXPECT_TRUE(err.contains("queue saved to " + fallback)) << err.toStdString();
+        EXPECT_TRUE(QFile::exists(fallback));
     }
+    // a place of the user's own that cannot be had is a failure, whatever else went well
+    QString err;
+    EXPECT_EQ(run({"--max-pages", "1", "--save-queue", dir.filePath("none/q.srs")}, &err), 74);
+    EXPECT_TRUE(err.contains("could not save the queue to " + dir.filePath("none/q.srs")));
+    qputenv("TMPDIR", tmp);
     EXPECT_TRUE(LeftoverTemporaries(dir.path()).isEmpty());
 }
 
@@ -207,6 +220,25 @@ TEST_F(CrawlCommandTest, InputErrorsUseTheWindowTextsAndExitOne) {
     EXPECT_FALSE(QDir(run0()).exists());
 }
 
+// Nothing to crawl is not a completed crawl: the cause is told, the exit code says its kind, and
+// no empty run folder stays. A start page that arrived makes later failures ordinary.
+TEST_F(CrawlCommandTest, AStartPageThatCannotBeFetchedIsTheRunsFailure) {
+    QString err;
+    EXPECT_EQ(run({"--quiet", site.url("/gone.html"), downloads()}, &err), 8);
+    EXPECT_TRUE(err.contains("巡回エラー: スタートするページ「" + site.url("/gone.html") +
+                             "」を取得できませんでした。  ページが見つかりません（HTTP 404）。"))
+        << err.toStdString();
+    const QString refused = QString("http://127.0.0.1:%1/a.html").arg(UnusedLoopbackPort());
+    EXPECT_EQ(run({"--quiet", refused, downloads()}, &err), 4);
+    EXPECT_TRUE(err.contains("サーバーに接続を拒否されました")) << err.toStdString();
+    EXPECT_EQ(run({"--quiet", "http://", downloads()}, &err), 1);
+    EXPECT_TRUE(err.contains("ＵＲＬが正しくありません。")) << err.toStdString();
+    EXPECT_EQ(QDir(downloads()).entryList({"SR*"}, QDir::Dirs), QStringList());
+    site.page("/a.html", "<a href=\"gone.html\">x</a>");
+    EXPECT_EQ(run({"--quiet", site.url("/a.html"), downloads()}, &err), 0) << err.toStdString();
+    EXPECT_EQ(stored(run0()), QStringList{"000001.html"});
+}
+
 TEST_F(CrawlCommandTest, PageLimitStopsLikeCancelAndSavesTheQueueForResuming) {
     cycleSite();
     QString err;
@@ -224,6 +256,11 @@ TEST_F(CrawlCommandTest, PageLimitStopsLikeCancelAndSavesTheQueueForResuming) {
     // the page being worked on when the crawl stopped becomes the start of the next one
     EXPECT_TRUE(saved.value("BaseSetting", "URL").endsWith(".html"));
     EXPECT_EQ(site.count("/a.html") + site.count("/b.html"), 4);  // 3 done, the 4th interrupted
+    SqliteDb archive;
+    ASSERT_TRUE(archive.openReadOnly(downloads() + "/siterambler-archive.sqlite"));
+    SqliteDb::Statement outcome = archive.prepare("SELECT outcome FROM runs");
+    ASSERT_TRUE(outcome.next());
+    EXPECT_EQ(outcome.text(0), "stopped by limit");
 
     // resuming starts a new run folder from the saved page
     const QString other = dir.filePath("resumed.srs");
@@ -356,4 +393,24 @@ TEST(CrawlDocumentation, ManualPageAndReadmeNameEveryFlagOfTheHelp) {
         EXPECT_TRUE(manual.contains(named)) << flag.toStdString() << " is not in the manual page";
         EXPECT_TRUE(readme.contains(named)) << flag.toStdString() << " is not in README.md";
     }
+}
+
+// The window program answers --help and --version as the command does, without a window; with
+// no display it says what is missing instead of aborting.
+TEST(WindowProgram, AnswersWithoutAWindowAndSaysWhenThereIsNoDisplay) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+    p.setProcessEnvironment(env);
+    const auto run = [&p](const QStringList& args) {
+        p.start(SR_APP_EXE, args);
+        if (!p.waitForFinished(30000)) p.kill();
+        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    };
+    EXPECT_EQ(run({"--version"}), 0);
+    EXPECT_EQ(p.readAllStandardOutput(), "siterambler " SR_VERSION_TEXT "\n");
+    EXPECT_EQ(run({"--help"}), 0);
+    EXPECT_TRUE(p.readAllStandardOutput().startsWith("Usage: siterambler"));
+    EXPECT_EQ(run({}), 1);
+    EXPECT_TRUE(p.readAllStandardError().contains("siterambler: no display"));
 }

@@ -75,7 +75,8 @@ TEST_F(RunFolderTest, ConfirmationNamesTheFirstFreeFolderAndNoCreatesNothing) {
 
 TEST_F(RunFolderTest, FolderEndingInSlashGetsNoSecondSlash) {
     host.folder = downloads.path() + "/";
-    crawl(site.url("/missing.html"));
+    site.page("/index.html", "no links");
+    crawl(site.url("/index.html"));
     EXPECT_EQ(gRunFolder, downloads.path() + "/SR0000");
     EXPECT_TRUE(windows.shown()[0].text.contains("「" + downloads.path() + "/」に"));
     EXPECT_TRUE(QFileInfo(gRunFolder).isDir());
@@ -116,20 +117,22 @@ TEST_F(RunFolderTest, FolderThatCannotBeCreatedStopsBeforeTheRun) {
     EXPECT_TRUE(site.requests().empty());
 }
 
-TEST_F(RunTest, StartPageThatFailsEndsAsCompletedWithEverythingRestored) {
+TEST_F(RunTest, StartPageThatFailsIsAWarningWithEverythingRestored) {
     host.links.append("http://loaded/queue.html");
     host.images.append("http://loaded/a.jpg");
     gFileCounter = 10;
     crawl(site.url("/missing.html"));
     EXPECT_EQ(gRunFolder, runFolder("SR0000"));
-    EXPECT_TRUE(stored().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(gRunFolder));  // made for the run, and empty
     EXPECT_EQ(gFileCounter, 11);
     EXPECT_EQ(host.captions, std::vector<QString>({kCrawling, "Site Rambler"}));
     EXPECT_EQ(host.controlStates, std::vector<bool>({true, false}));
     EXPECT_EQ(host.restingIcons, 1);
-    EXPECT_EQ(lastBox().text, "巡回が完了しました。");
-    EXPECT_EQ(lastBox().title, "巡回の完了");
-    EXPECT_EQ(lastBox().style, kInformation);
+    EXPECT_EQ(lastBox().text,
+              "スタートするページ「" + site.url("/missing.html") +
+                  "」を取得できませんでした。\r\rページが見つかりません（HTTP 404）。");
+    EXPECT_EQ(lastBox().title, "巡回エラー");
+    EXPECT_EQ(lastBox().style, kWarning);
     EXPECT_EQ(host.links.count(), 0);
     EXPECT_EQ(host.images.count(), 0);
     EXPECT_EQ(site.paths(), std::vector<std::string>({"/missing.html"}));
