@@ -17,6 +17,7 @@ extern "C" int FuzzOneInput_crawl_settings(const uint8_t*, size_t);
 extern "C" int FuzzOneInput_page_scan(const uint8_t*, size_t);
 extern "C" int FuzzOneInput_extension(const uint8_t*, size_t);
 extern "C" int FuzzOneInput_file_numbers(const uint8_t*, size_t);
+extern "C" int FuzzOneInput_robots(const uint8_t*, size_t);
 #endif
 
 namespace {
@@ -71,6 +72,7 @@ TEST(FuzzRegressionTest, KeptInputsPassTheFuzzTargetsChecks) {
         {"page_scan", FuzzOneInput_page_scan},
         {"extension", FuzzOneInput_extension},
         {"file_numbers", FuzzOneInput_file_numbers},
+        {"robots", FuzzOneInput_robots},
     };
     int replayed = 0;
     for (const auto& target : targets) {
