@@ -10,6 +10,7 @@
 
 #include "QtPrinters.h"
 #include "core/ProfileFile.h"
+#include "crawl/RobotsTxt.h"
 
 #ifdef SR_FUZZ_REPLAY
 extern "C" int FuzzOneInput_profile(const uint8_t*, size_t);
@@ -58,6 +59,17 @@ TEST(FuzzRegressionTest, KeyAddedBeforeEmptyLineKeepsItWhateverTheLineEnds) {
         ASSERT_EQ(lines.size(), Lines(original).size() + 1) << written.toStdString();
         lines.removeOne("added=v");
         EXPECT_EQ(lines, Lines(original)) << written.toStdString();
+    }
+}
+
+// A robots.txt whose lines end in CR alone, or that begins with a byte order mark, says what the
+// same file with LF line ends says: its first line is not lost nor all of it read as one line.
+TEST(FuzzRegressionTest, RobotsTxtReadWhateverTheLineEndsAndByteOrderMark) {
+    for (const QByteArray& text : {QByteArray("User-agent: *\rDisallow: /private\r"),
+                                   QByteArray("\xEF\xBB\xBFUser-agent: *\nDisallow: /private\n")}) {
+        const RobotsTxt robots = RobotsTxt::Parse(text, "SiteRambler");
+        EXPECT_FALSE(robots.allows("/private/a.html")) << text.toStdString();
+        EXPECT_TRUE(robots.allows("/public/a.html"));
     }
 }
 

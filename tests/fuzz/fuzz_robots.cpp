@@ -1,7 +1,8 @@
 // The reading of a robots.txt: the file, a path and two rule patterns come from the input. Two
 // rules alone are decided as the plain reading of the matching says (a "*" any run of
 // characters, a final "$" the end of the path, the longer pattern wins, Allow a tie); the
-// file's answer stays the same with CR LF line ends and with another crawler's group after it.
+// file's answer stays the same with CR LF or CR line ends, with a byte order mark ahead and with
+// another crawler's group after it.
 
 #include <vector>
 
@@ -61,8 +62,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     FUZZ_CHECK(RobotsTxt::Parse(rules, kAgent).allows(path) == expected);
 
     const bool answer = RobotsTxt::Parse(file, kAgent).allows(path);
-    QByteArray crlf = file;
-    FUZZ_CHECK(RobotsTxt::Parse(crlf.replace("\n", "\r\n"), kAgent).allows(path) == answer);
+    QByteArray ends = file;
+    FUZZ_CHECK(RobotsTxt::Parse(ends.replace("\n", "\r\n"), kAgent).allows(path) == answer);
+    ends = file;
+    FUZZ_CHECK(RobotsTxt::Parse(ends.replace('\n', '\r'), kAgent).allows(path) == answer);
+    const QByteArray mark = "\xEF\xBB\xBF";
+    if (!file.startsWith(mark))
+        FUZZ_CHECK(RobotsTxt::Parse(mark + file, kAgent).allows(path) == answer);
     const QByteArray other = file + "\nDisallow:\nUser-agent: OtherBot\nDisallow: /\n";
     FUZZ_CHECK(RobotsTxt::Parse(other, kAgent).allows(path) == answer);
     return 0;
