@@ -37,7 +37,10 @@ QString ProductToken(const QString& value) {
     return value.left(end);
 }
 
-std::vector<Group> ParseGroups(const QByteArray& text) {
+std::vector<Group> ParseGroups(QByteArray text) {
+    // Lines end in LF, CR LF or CR alone; a byte order mark ahead of the first is no part of it.
+    if (text.startsWith("\xEF\xBB\xBF")) text.remove(0, 3);
+    text.replace('\r', '\n');
     std::vector<Group> groups;
     bool inRules = true;  // the next User-agent line starts a new group
     for (const QByteArray& raw : text.split('\n')) {

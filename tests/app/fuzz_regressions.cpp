@@ -10,6 +10,7 @@
 
 #include "QtPrinters.h"
 #include "core/ProfileFile.h"
+#include "crawl/RobotsTxt.h"
 
 #ifdef SR_FUZZ_REPLAY
 extern "C" int FuzzOneInput_profile(const uint8_t*, size_t);
@@ -17,6 +18,7 @@ extern "C" int FuzzOneInput_crawl_settings(const uint8_t*, size_t);
 extern "C" int FuzzOneInput_page_scan(const uint8_t*, size_t);
 extern "C" int FuzzOneInput_extension(const uint8_t*, size_t);
 extern "C" int FuzzOneInput_file_numbers(const uint8_t*, size_t);
+extern "C" int FuzzOneInput_robots(const uint8_t*, size_t);
 #endif
 
 namespace {
@@ -60,6 +62,17 @@ TEST(FuzzRegressionTest, KeyAddedBeforeEmptyLineKeepsItWhateverTheLineEnds) {
     }
 }
 
+// A robots.txt whose lines end in CR alone, or that begins with a byte order mark, says what the
+// same file with LF line ends says: its first line is not lost nor all of it read as one line.
+TEST(FuzzRegressionTest, RobotsTxtReadWhateverTheLineEndsAndByteOrderMark) {
+    for (const QByteArray& text : {QByteArray("User-agent: *\rDisallow: /private\r"),
+                                   QByteArray("\xEF\xBB\xBFUser-agent: *\nDisallow: /private\n")}) {
+        const RobotsTxt robots = RobotsTxt::Parse(text, "SiteRambler");
+        EXPECT_FALSE(robots.allows("/private/a.html")) << text.toStdString();
+        EXPECT_TRUE(robots.allows("/public/a.html"));
+    }
+}
+
 #ifdef SR_FUZZ_REPLAY
 TEST(FuzzRegressionTest, KeptInputsPassTheFuzzTargetsChecks) {
     const struct {
@@ -71,6 +84,7 @@ TEST(FuzzRegressionTest, KeptInputsPassTheFuzzTargetsChecks) {
         {"page_scan", FuzzOneInput_page_scan},
         {"extension", FuzzOneInput_extension},
         {"file_numbers", FuzzOneInput_file_numbers},
+        {"robots", FuzzOneInput_robots},
     };
     int replayed = 0;
     for (const auto& target : targets) {
