@@ -1,23 +1,23 @@
 #include "cli/CrawlCommand.h"
 
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 
 #include "archive/CrawlArchive.h"
+#include "cli/ConsoleCrawl.h"
 #include "core/AppPaths.h"
 #include "core/CrawlOptions.h"
+#include "core/CrawlSettingsFile.h"
 #include "core/Settings.h"
 #include "core/basGlobal.h"
-#include "cli/ConsoleCrawl.h"
 #include "crawl/CrawlRun.h"
 #include "net/CurlFetcher.h"
-#include "core/CrawlOptions.h"
-#include "core/CrawlSettingsFile.h"
 
 namespace {
 
@@ -145,7 +145,7 @@ int RunCrawlCommand(const CrawlCommandOptions& options) {
 
     CurlFetcher curl(CrawlFetcherOptions(gCrawlOptions));
     curl.setFileAllowed(IsFileUrl(startUrl));
-    CountingFetcher fetcher(curl);
+    CountingTransfers fetcher(curl);
     console.setByteCounter(&fetcher);
     const CrawlEnd end = RunCrawl(host, fetcher, resumeLinks);
     console.finalReport();

@@ -34,6 +34,7 @@ void UrlQueue::showPending() {
 void UrlQueue::append(const QString& text) {
     mEntries.append(text);
     AddText(mIndex, text);
+    ++mRevision;
     if (mShowQueued) return;
     mShowQueued = true;
     QMetaObject::invokeMethod(
@@ -48,6 +49,7 @@ void UrlQueue::append(const QString& text) {
 void UrlQueue::appendAll(const QStringList& texts) {
     showPending();
     if (texts.isEmpty()) return;
+    ++mRevision;
     beginInsertRows(QModelIndex(), count(), count() + int(texts.size()) - 1);
     for (const QString& t : texts) {
         mEntries.append(t);
@@ -60,6 +62,7 @@ void UrlQueue::appendAll(const QStringList& texts) {
 bool UrlQueue::removeAt(int index) {
     if (index < 0 || index >= count()) return false;
     showPending();
+    ++mRevision;
     beginRemoveRows(QModelIndex(), index, index);
     RemoveText(mIndex, mEntries.at(index));
     mEntries.removeAt(index);
@@ -70,6 +73,7 @@ bool UrlQueue::removeAt(int index) {
 
 void UrlQueue::clear() {
     if (mEntries.isEmpty()) return;
+    ++mRevision;
     beginResetModel();
     FreeElsewhere(std::exchange(mEntries, {}));
     mIndex.clear();
@@ -81,6 +85,7 @@ void UrlQueue::clear() {
 bool UrlQueue::setEntry(int index, const QString& text) {
     if (index < 0 || index >= count()) return false;
     showPending();
+    ++mRevision;
     RemoveText(mIndex, mEntries.at(index));
     mEntries[index] = text;
     AddText(mIndex, text);

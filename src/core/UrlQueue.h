@@ -37,6 +37,10 @@ public:
     // it costs the same for a list of ten entries or of a hundred thousand.
     bool contains(const QString& text) const { return mIndex.contains(text); }
 
+    // Changes with every change of the entries: a reader that plans from them plans again only
+    // when it moved.
+    quint64 revision() const { return mRevision; }
+
     QItemSelectionModel* selectionModel() { return &mSelection; }
 
     // The rows the view has been told of (see append).
@@ -55,4 +59,5 @@ private:
     QItemSelectionModel mSelection;
     int mShown = 0;  // entries the view has been told of
     bool mShowQueued = false;
+    quint64 mRevision = 0;
 };
