@@ -54,6 +54,7 @@ struct CurlTransfer::State {
     QByteArray wireUrl;
 
     const Transfers::Write* write = nullptr;
+    const std::atomic<bool>* stop = nullptr;
     std::int64_t maxBytes = 0;
     std::int64_t received = 0;
     int writeError = 0;
@@ -106,6 +107,7 @@ std::size_t CurlTransfer::State::take(char* data, std::size_t bytes) {
         errorStatus = true;
         return 0;
     }
+    if (stop && stop->load(std::memory_order_relaxed)) return 0;
     std::size_t taken = bytes;
     if (bytes > static_cast<std::uint64_t>(maxBytes - received)) {
         tooLarge = true;  // what fits is written: a robots.txt is read that far
@@ -145,13 +147,14 @@ CURL* CurlTransfer::easy() const {
     return mState ? mState->easy : nullptr;
 }
 
-void CurlTransfer::prepare(const QString& url, std::int64_t maxBytes,
-                           const Transfers::Write* write) {
+void CurlTransfer::prepare(const QString& url, std::int64_t maxBytes, const Transfers::Write* write,
+                           const std::atomic<bool>* stop) {
     State& s = *mState;
     s.wireUrl = EncodeUrlForTransfer(url);
     curl_easy_setopt(s.easy, CURLOPT_URL, s.wireUrl.constData());
     s.errorText[0] = '\0';
     s.write = write;
+    s.stop = stop;
     s.maxBytes = std::min(maxBytes, s.rules.maxBodyBytes);
     s.received = 0;
     s.writeError = 0;

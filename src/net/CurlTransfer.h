@@ -7,6 +7,7 @@
 #include <curl/curl.h>
 
 #include <QString>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -26,9 +27,10 @@ public:
     bool valid() const;
     CURL* easy() const;
 
-    // Prepares the handle for a new transfer of url; at most maxBytes of its body go to write,
-    // which must outlive the transfer.
-    void prepare(const QString& url, std::int64_t maxBytes, const Transfers::Write* write);
+    // Prepares the handle for a new transfer of url; at most maxBytes of its body go to write.
+    // Once stop is set, no more of it is taken. Both must outlive the transfer.
+    void prepare(const QString& url, std::int64_t maxBytes, const Transfers::Write* write,
+                 const std::atomic<bool>* stop);
     // True once a write found the disk full: the transfer is paused until resumed.
     bool needsRoom() const;
     // Hands the piece that found the disk full over again.

@@ -2,6 +2,7 @@
 // One transfer of the pool, from its start to its release. Private to this library.
 
 #include <QString>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -16,6 +17,9 @@ struct TransferJob {
     QString host;  // for the least delay between requests to one host
     std::int64_t maxBytes = 0;
     Transfers::Write write;  // called by the transfer thread only
+    // Set by the run's thread when it lets go: a body arriving in a rush stops at its next piece,
+    // not when the thread next looks at its requests.
+    std::atomic<bool> stop{false};
 
     // The transfer thread's own:
     std::optional<CurlTransfer> transfer;

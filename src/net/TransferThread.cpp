@@ -103,6 +103,7 @@ FetchResult TransferThread::release(int id) {
     if (it == mJobs.end()) return {};
     TransferJob& job = *it->second;
     if (!job.released) {
+        job.stop.store(true, std::memory_order_relaxed);
         mToStop.push_back(id);
         lock.unlock();
         wake();
@@ -217,7 +218,7 @@ int TransferThread::startDue() {
         mWaiting.erase(mWaiting.begin() + static_cast<std::ptrdiff_t>(i));
         job.transfer.emplace(handle());
         if (job.transfer->valid()) {
-            job.transfer->prepare(job.url, job.maxBytes, &job.write);
+            job.transfer->prepare(job.url, job.maxBytes, &job.write, &job.stop);
             curl_easy_setopt(job.transfer->easy(), CURLOPT_PRIVATE, static_cast<void*>(&job));
             job.joined = curl_multi_add_handle(mMulti, job.transfer->easy()) == CURLM_OK;
         }
