@@ -26,24 +26,6 @@ bool WebUrl(const QString& url) {
            url.startsWith(QStringLiteral("https://"), Qt::CaseInsensitive);
 }
 
-// How often each of a few dozen URLs occurs: a short list beats a table made anew.
-class UrlCounts {
-public:
-    int value(const QString& url) const {
-        for (const auto& [held, count] : mCounts)
-            if (held == url) return count;
-        return 0;
-    }
-    int& operator[](const QString& url) {
-        for (auto& [held, count] : mCounts)
-            if (held == url) return count;
-        return mCounts.emplace_back(url, 0).second;
-    }
-
-private:
-    std::vector<std::pair<QString, int>> mCounts;
-};
-
 }  // namespace
 
 struct FetchAhead::Held {
@@ -162,8 +144,7 @@ FetchAhead::Next FetchAhead::next(int max) {
 // connections of them: further on they would be pushed back, or hold the connections the
 // pictures of the next page need.
 void FetchAhead::plan() {
-    const int connections = mTransfers.connections();
-    if (connections <= 1) return;
+    if (mTransfers.connections() <= 1) return;
     if (!mChanged && mLinks.revision() == mLinksSeen && mImages.revision() == mImagesSeen) return;
     mChanged = false;
     mLinksSeen = mLinks.revision();
@@ -174,46 +155,51 @@ void FetchAhead::plan() {
         held->ended = state == Transfers::State::Ended;
         if (state == Transfers::State::NeedsRoom) mRoomShort = true;
     }
-    const int most = 2 * connections;  // in flight plus ended and not yet taken
-    const Next next = this->next(2 * most);
-    UrlCounts wanted;
+    const Next next = this->next(4 * mTransfers.connections());
+    QHash<QString, int> held = keepListed(next);
+    startListed(next, held);
+}
+
+// Held beyond what is listed: kept while its entry is still queued further on, so that it is
+// not requested again; gone when the entry left the queues. What is held, by URL.
+QHash<QString, int> FetchAhead::keepListed(const Next& next) {
+    QHash<QString, int> wanted;
     for (const QString& url : next.urls) ++wanted[url];
-    UrlCounts held;
+    QHash<QString, int> held;
     if (!mCurrent.isEmpty()) ++held[mCurrent];
     for (const auto& h : mHeld) ++held[h->url];
-    // Held beyond what is listed: kept while its entry is still queued further on, so that it
-    // is not requested again; gone when the entry left the queues.
     for (std::size_t i = mHeld.size(); i-- > 0;) {
         const QString url = mHeld[i]->url;
         if (held[url] <= wanted.value(url)) continue;
         --held[url];
         if (!mLinks.contains(url) && !mImages.contains(url)) drop(i);
     }
+    return held;
+}
+
+void FetchAhead::startListed(const Next& next, QHash<QString, int>& held) {
+    const int connections = mTransfers.connections();
+    const int most = 2 * connections;  // in flight plus ended and not yet taken
     const int pagesAhead = std::max(2, connections / 2);
     int movable = 0;  // entries past the settled ones, the run's current one aside
-    const int inFlight = running() + (mCurrent.isEmpty() ? 0 : 1);
-    int started = 0;
+    int inFlight = running() + (mCurrent.isEmpty() ? 0 : 1);
     for (int i = 0; i < static_cast<int>(next.urls.size()); ++i) {
-        if (i >= next.settled) {
-            if (i > connections) break;
-            if (i > 0 && ++movable > pagesAhead) break;
-        }
+        if (i >= next.settled && (i > connections || (i > 0 && ++movable > pagesAhead))) break;
         const QString& url = next.urls.at(i);
         if (held.value(url) > 0) {
             --held[url];
             continue;
         }
-        if (mRoomShort || inFlight + started >= connections ||
-            static_cast<int>(mHeld.size()) >= most)
-            break;
+        if (mRoomShort || inFlight >= connections || static_cast<int>(mHeld.size()) >= most) break;
         if (!WebUrl(url) || !NameableExtension(GetExtension(url))) continue;
         if (mRules.onceKey && mRequested.contains(onceKey(url))) continue;
+        const bool page = next.pages.at(i);
         int error = 0;
         std::unique_ptr<Held> ahead =
-            begin(url, next.pages.at(i), mRules.digest && mRules.digest(next.pages.at(i)), &error);
+            begin(url, page, mRules.digest && mRules.digest(page), &error);
         if (!ahead) break;  // no file to be had: the run's own attempt tells why
         mHeld.push_back(std::move(ahead));
-        ++started;
+        ++inFlight;
     }
 }
 

@@ -71,6 +71,8 @@ private:
     };
 
     void plan();
+    QHash<QString, int> keepListed(const Next& next);
+    void startListed(const Next& next, QHash<QString, int>& held);
     Next next(int max);
     bool takes(const QString& url, bool page);
     const PagePreview::Pictures* picturesOf(const QString& pageUrl);
