@@ -180,6 +180,9 @@ TEST_P(CurlFetcherTest, ASinkThatRefusesStopsTheTransfer) {
 // send. Protocols other than the web's are never fetched.
 TEST_P(CurlFetcherTest, AByteCapEndsTheTransferWhereItIsReachedAndOtherProtocolsStayShut) {
     site.page("/robots.txt", std::string(4 << 20, '#'), "text/plain");
+    CurlFetcher::Options patient = TestOptions(GetParam());
+    patient.lowSpeedSeconds = 10;  // a loaded machine may take a while to send the first byte
+    CurlFetcher fetcher(patient);
     std::int64_t written = 0;
     const int id = fetcher.start(site.url("/robots.txt"), 512 * 1024,
                                  [&written](const char*, std::size_t size) {
@@ -189,7 +192,7 @@ TEST_P(CurlFetcherTest, AByteCapEndsTheTransferWhereItIsReachedAndOtherProtocols
     while (fetcher.wait(id, {}) != Transfers::Wait::Ready) {
     }
     const FetchResult capped = fetcher.release(id);
-    EXPECT_EQ(written, 512 * 1024);
+    EXPECT_EQ(written, 512 * 1024) << capped.error.toStdString();
     EXPECT_EQ(capped.httpStatus, 200);
     EXPECT_EQ(capped.outcome, FetchOutcome::Failed);
     for (const char* scheme : {"dict", "gopher", "ftp"}) {
