@@ -1,8 +1,6 @@
 #include "crawl/CrawlRun.h"
 
-#include <QHash>
 #include <cerrno>
-#include <functional>
 #include <limits>
 #include <optional>
 #include <utility>
