@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <cstdio>
+#include <utility>
 
 #include "core/basGlobal.h"
 
@@ -21,14 +22,14 @@ ConsoleHost::ConsoleHost(QString startUrl, QString downloadFolder)
     });
 }
 
-FetchResult CountingFetcher::fetch(const QString& url, const Sink& sink, const Progress& progress) {
-    return ForwardingFetcher::fetch(
-        url,
-        [this, &sink](const char* data, std::size_t size) {
-            mBytes += static_cast<std::int64_t>(size);
-            return sink(data, size);
-        },
-        progress);
+int CountingTransfers::start(const QString& url, std::int64_t maxBytes, Write write) {
+    return mInner.start(
+        url, maxBytes, [this, write = std::move(write)](const char* data, std::size_t size) {
+            const int error = write(data, size);
+            if (error == 0)
+                mBytes.fetch_add(static_cast<std::int64_t>(size), std::memory_order_relaxed);
+            return error;
+        });
 }
 
 ConsoleWindowSystem::ConsoleWindowSystem(ConsoleHost& host, bool quiet, bool terminal)

@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QString>
+#include <atomic>
 #include <csignal>
 #include <cstdint>
 #include <functional>
@@ -13,7 +14,7 @@
 #include "core/UrlQueue.h"
 #include "core/WindowSystem.h"
 #include "crawl/CrawlHost.h"
-#include "crawl/Fetcher.h"
+#include "crawl/Transfers.h"
 
 class ConsoleHost final : public CrawlHost {
 public:
@@ -53,14 +54,21 @@ private:
     std::int64_t mPagesDone = 0;
 };
 
-class CountingFetcher final : public ForwardingFetcher {
+// The transfers of another pool, with the bytes of every body counted as they arrive.
+class CountingTransfers final : public Transfers {
 public:
-    explicit CountingFetcher(Fetcher& inner) : ForwardingFetcher(inner) {}
-    FetchResult fetch(const QString& url, const Sink& sink, const Progress& progress) override;
-    std::int64_t bytes() const { return mBytes; }
+    explicit CountingTransfers(Transfers& inner) : mInner(inner) {}
+    int start(const QString& url, std::int64_t maxBytes, Write write) override;
+    State state(int id) const override { return mInner.state(id); }
+    Wait wait(int id, const Turn& turn) override { return mInner.wait(id, turn); }
+    void resume(int id) override { mInner.resume(id); }
+    FetchResult release(int id) override { return mInner.release(id); }
+    int connections() const override { return mInner.connections(); }
+    std::int64_t bytes() const { return mBytes.load(std::memory_order_relaxed); }
 
 private:
-    std::int64_t mBytes = 0;
+    Transfers& mInner;
+    std::atomic<std::int64_t> mBytes{0};
 };
 
 class ConsoleWindowSystem final : public WindowSystem {
@@ -69,7 +77,7 @@ public:
 
     void setLimits(std::int64_t maxPages, double maxSeconds);
     void setSignalFlag(volatile std::sig_atomic_t* flag) { mSignal = flag; }
-    void setByteCounter(const CountingFetcher* counter) { mCounter = counter; }
+    void setByteCounter(const CountingTransfers* counter) { mCounter = counter; }
 
     // The confirmation is answered Yes; warnings are printed and mark an input error; the
     // closing message is printed.
@@ -93,7 +101,7 @@ private:
     ProgressFigures figures() const;
 
     ConsoleHost& mHost;
-    const CountingFetcher* mCounter = nullptr;
+    const CountingTransfers* mCounter = nullptr;
     volatile std::sig_atomic_t* mSignal = nullptr;
     bool mQuiet;
     std::int64_t mMaxPages = 0;

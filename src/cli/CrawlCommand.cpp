@@ -178,7 +178,7 @@ int RunCrawlCommand(const CrawlCommandOptions& options) {
 
     CurlFetcher curl(CrawlFetcherOptions(gCrawlOptions));
     curl.setFileAllowed(IsFileUrl(startUrl));
-    CountingFetcher fetcher(curl);
+    CountingTransfers fetcher(curl);
     console.setByteCounter(&fetcher);
     const CrawlEnd end = RunCrawl(host, fetcher, resumeLinks);
     console.finalReport();

@@ -72,6 +72,7 @@ void UrlQueue::queueShow() {
 void UrlQueue::append(const QString& text) {
     mEntries.append(text);
     AddText(mIndex, text);
+    ++mRevision;
     queueShow();
 }
 
@@ -79,6 +80,7 @@ void UrlQueue::appendAll(const QStringList& texts) {
     showRows();
     const QScopedValueRollback own(mOwnChange, true);
     if (texts.isEmpty()) return;
+    ++mRevision;
     beginInsertRows(QModelIndex(), count(), count() + int(texts.size()) - 1);
     for (const QString& t : texts) {
         mEntries.append(t);
@@ -99,6 +101,7 @@ bool UrlQueue::removeAt(int index) {
     // The selection model follows the removal by itself; told of it, the view would lay out
     // its rows at once, for every entry the crawl takes. It repaints after the removal anyway.
     const QSignalBlocker quiet(mSelection);
+    ++mRevision;
     beginRemoveRows(QModelIndex(), index, index);
     RemoveText(mIndex, mEntries.at(index));
     mEntries.removeAt(index);
@@ -112,6 +115,7 @@ void UrlQueue::clear() {
     const QScopedValueRollback own(mOwnChange, true);
     mSelected = -1;
     mSelectionShown = true;  // the reset clears the view's selection too
+    ++mRevision;
     beginResetModel();
     FreeElsewhere(std::exchange(mEntries, {}));
     mIndex.clear();
@@ -123,6 +127,7 @@ void UrlQueue::clear() {
 bool UrlQueue::setEntry(int index, const QString& text) {
     if (index < 0 || index >= count()) return false;
     showRows();
+    ++mRevision;
     RemoveText(mIndex, mEntries.at(index));
     mEntries[index] = text;
     AddText(mIndex, text);

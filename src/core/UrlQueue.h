@@ -39,6 +39,10 @@ public:
     // it costs the same for a list of ten entries or of a hundred thousand.
     bool contains(const QString& text) const { return mIndex.contains(text); }
 
+    // Changes with every change of the entries: a reader that plans from them plans again only
+    // when it moved.
+    quint64 revision() const { return mRevision; }
+
     QItemSelectionModel* selectionModel() { return &mSelection; }
 
     // The rows the view has been told of (see append).
@@ -64,4 +68,5 @@ private:
     void queueShow();
     void showRows();
     void takeViewSelection();
+    quint64 mRevision = 0;
 };

@@ -39,6 +39,13 @@ public:
     // fetching ahead, which must never fetch what the run will pass over.
     bool wouldTake(const QString& url) const;
 
+    // What admit() would answer for a picture, without marking it queued: for the pictures a
+    // page fetched ahead will queue.
+    bool wouldAdmitPicture(const QString& url) const {
+        return !mOptions.noRevisit || !mQueued.contains(UrlKey(url));
+    }
+    bool fetchesOnce() const { return mOptions.noRevisit; }
+
 private:
     bool inScope(const QString& key) const;
     bool robotsAllow(const QString& url, const RobotsFetch& fetchRobots);

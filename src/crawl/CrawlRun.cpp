@@ -1,9 +1,7 @@
 #include "crawl/CrawlRun.h"
 
 #include <QDir>
-#include <QHash>
 #include <cerrno>
-#include <functional>
 #include <limits>
 #include <optional>
 #include <utility>
@@ -17,10 +15,11 @@
 #include "crawl/CrawlRules.h"
 #include "crawl/Download.h"
 #include "crawl/FetchCauseText.h"
+#include "crawl/FetchAhead.h"
 #include "crawl/Fetcher.h"
 #include "crawl/PageLines.h"
-#include "crawl/PagePreview.h"
 #include "crawl/PageScanner.h"
+#include "crawl/Transfers.h"
 
 namespace {
 
@@ -33,27 +32,6 @@ constexpr QChar kCR = u'\r';
 const QString kProgramTitle = QStringLiteral("Site Rambler");
 const QString kCrawlingCaption = kProgramTitle + QStringLiteral(" - 巡回中…");
 
-// Refuses file: URLs unless the crawl started from one: a web page must never make the crawler
-// copy local files into the run folder.
-class SchemeGate final : public ForwardingFetcher {
-public:
-    SchemeGate(Fetcher& inner, bool allowFile) : ForwardingFetcher(inner), mAllowFile(allowFile) {}
-    FetchResult fetch(const QString& url, const Sink& sink, const Progress& progress) override {
-        if (!mAllowFile && IsFileUrl(url)) {
-            FetchResult refused;
-            refused.error = QStringLiteral("file: refused");
-            return mLast = refused;
-        }
-        return mLast = ForwardingFetcher::fetch(url, sink, progress);
-    }
-    // The result of the latest fetch, for the crawl's record.
-    const FetchResult& last() const { return mLast; }
-
-private:
-    bool mAllowFile;
-    FetchResult mLast;
-};
-
 // What a transfer does while it waits: keep the window serviced, and stop when the program
 // ends or when the user cancels during this transfer. A cancel that came before the transfer
 // began lets it finish, as the run only looks at the flag after each image.
@@ -61,68 +39,6 @@ bool TransferTurn(bool cancelledBefore) {
     if (!ws().YieldNoThrow()) return false;
     return cancelledBefore || gCancelRequested != -1;
 }
-
-// What the run will ask for next, in its order: the pictures queued (the first is the one it
-// works on), then the pages after the current one; with no pictures queued, the current page
-// comes first. A page whose pictures can be told in advance (its body is already here) is
-// followed by them, as its scan will queue them right there; up to the first page that cannot
-// be told, the order is settled.
-// Entries the opt-in rules will pass over are left out: they are never fetched.
-using TakeTest = std::function<bool(const QString& url, bool page)>;
-using PicturesOf = std::function<const PagePreview::Pictures*(const QString& pageUrl)>;
-Fetcher::NextUrls NextEntries(CrawlHost& host, int max, const TakeTest& willTake,
-                              const PicturesOf& picturesOf) {
-    QStringList next;
-    next.reserve(max);
-    const UrlQueue& images = host.lstImage();
-    const UrlQueue& links = host.lstLink();
-    for (int i = 0; i < images.count() && next.size() < max; ++i)
-        if (willTake(images.entry(i), false)) next.append(images.entry(i));
-    // the pictures keep their places; a page scanned later queues its pictures before the pages
-    int settled = static_cast<int>(next.size());
-    bool told = true;  // every page listed so far is followed by all of its pictures
-    for (int i = images.count() > 0 ? 1 : 0; i < links.count() && next.size() < max; ++i) {
-        const QString page = links.entry(i);
-        if (!willTake(page, true)) continue;
-        next.append(page);
-        if (!told) continue;
-        settled = static_cast<int>(next.size());
-        const PagePreview::Pictures* pictures = picturesOf ? picturesOf(page) : nullptr;
-        if (!pictures) {
-            told = false;
-            // Its body tells what comes after it: it goes right after the entry under way,
-            // so that it is here before the pictures ahead of it are done.
-            if (next.size() > 2) next.move(next.size() - 1, 1);
-            continue;
-        }
-        for (const QString& picture : pictures->urls) {
-            if (next.size() >= max) break;
-            if (willTake(picture, false)) next.append(picture);
-        }
-        settled = static_cast<int>(next.size());
-        told = pictures->whole;
-    }
-    return {next, settled};
-}
-
-// The fetcher may fetch ahead while the run works through the queues; whatever it holds goes
-// when the run ends, however it ends.
-class LookaheadScope {
-public:
-    LookaheadScope(Fetcher& fetcher, CrawlHost& host, TakeTest willTake, PicturesOf picturesOf)
-        : mFetcher(fetcher) {
-        mFetcher.setLookahead(
-            [&host, willTake = std::move(willTake), picturesOf = std::move(picturesOf)](int max) {
-                return NextEntries(host, max, willTake, picturesOf);
-            });
-    }
-    ~LookaheadScope() { mFetcher.setLookahead({}); }
-    LookaheadScope(const LookaheadScope&) = delete;
-    LookaheadScope& operator=(const LookaheadScope&) = delete;
-
-private:
-    Fetcher& mFetcher;
-};
 
 void RemoveSelectedOrFirst(UrlQueue& queue) {
     const int selected = queue.selectedIndex();
@@ -212,15 +128,15 @@ void ShowStartFailure(const QString& startUrl, const FetchResult& result) {
 // One run from the created run folder to the closing message.
 class CrawlRunner {
 public:
-    CrawlRunner(CrawlHost& host, Fetcher& fetcher, const QString& startUrl)
+    CrawlRunner(CrawlHost& host, Transfers& transfers, const QString& startUrl)
         : mHost(host),
-          mGate(fetcher, IsFileUrl(startUrl)),
           mScanner(host.lstLink(), host.lstImage(), [&host] { host.AnimateIcon(); }),
           mRules(gCrawlOptions, startUrl),
           mRecorder(gCrawlOptions.archive || gCrawlOptions.skipKnown
                         ? host.openJournal(host.downloadText(), gCrawlOptions.archive)
                         : nullptr,
-                    gCrawlOptions) {
+                    gCrawlOptions),
+          mAhead(transfers, host.lstLink(), host.lstImage(), aheadRules(IsFileUrl(startUrl))) {
         if (mRules.filters() || mRecorder.wantsOrigins())
             mScanner.setFilter([this](const QString& url, bool page) { return admit(url, page); });
         mRecorder.beginRun(gRunFolder, startUrl);
@@ -234,10 +150,6 @@ public:
     // A resumed queue: its start page arrived in an earlier run, so that a failure of it is
     // like any other.
     void resumes() { mAtStart = false; }
-    // For fetching ahead: whether the run will fetch this entry when it comes to it.
-    bool wouldTake(const QString& url, bool page);
-    // For fetching ahead: the pictures the scan of this page will queue, when its body is here.
-    const PagePreview::Pictures* picturesOf(const QString& pageUrl);
 
 private:
     QString download(const QString& url, bool page);
@@ -250,9 +162,9 @@ private:
     bool storePicture(const QString& url, const QString& path);
     bool startFailed(const QString& path);
     QString outcome() const;
+    FetchAhead::Rules aheadRules(bool allowFile);
 
     CrawlHost& mHost;
-    SchemeGate mGate;
     PageScanner mScanner;
     CrawlEnd mEnd;
     CrawlRules mRules;
@@ -262,8 +174,7 @@ private:
     bool mRecordClosed = false;
     bool mAtStart = true;  // no page fetched yet
     QString mStartUrl;
-    PagePreview mPreview;
-    QHash<QString, PagePreview::Pictures> mPictures;  // told in advance, by page URL
+    FetchAhead mAhead;  // last: it goes first, with every transfer it holds
 
     void closeRecord(const QString& how) {
         if (!std::exchange(mRecordClosed, true)) mRecorder.endRun(how);
@@ -273,12 +184,12 @@ private:
 QString CrawlRunner::download(const QString& url, bool page) {
     const bool cancelledBefore = gCancelRequested == -1;
     mStored = {};
-    const QString path = DownloadFile(
-        url, mGate,
-        [this, cancelledBefore] {
-            mRecorder.tick();
-            return TransferTurn(cancelledBefore);
-        },
+    const Fetcher::Progress progress = [this, cancelledBefore] {
+        mRecorder.tick();
+        return TransferTurn(cancelledBefore);
+    };
+    const QString path = StoreBody(
+        url, [&](bool digest) { return mAhead.fetch(url, page, digest, progress); },
         &mEnd.storageFault, mRecorder.wantsDigest(page) ? &mStored : nullptr);
     if (ws().Ending()) throw ProgramEnding{};
     return path;
@@ -349,39 +260,37 @@ bool CrawlRunner::admit(const QString& url, bool page) {
 }
 
 bool CrawlRunner::mayTake(const QString& url, bool page) {
-    const auto robots = [this](const QString& robotsUrl) { return fetchRobots(robotsUrl); };
+    bool robotsRead = false;
+    const auto robots = [this, &robotsRead](const QString& robotsUrl) {
+        robotsRead = true;
+        return fetchRobots(robotsUrl);
+    };
     const bool take = mRules.take(url, robots) && (page || !mRecorder.knownPicture(url));
+    if (robotsRead) mAhead.rulesChanged();
     if (!take) mRecorder.forget(url);
     return take;
 }
 
-bool CrawlRunner::wouldTake(const QString& url, bool page) {
-    return mRules.wouldTake(url) &&
-           (page || !gCrawlOptions.skipKnown || !mRecorder.knownPicture(url));
-}
-
-const PagePreview::Pictures* CrawlRunner::picturesOf(const QString& pageUrl) {
-    constexpr int kPagesTold = 256;    // pages are told a few places ahead: this is plenty
-    constexpr int kPicturesTold = 64;  // more than the fetcher looks ahead
-    const auto known = mPictures.constFind(pageUrl);
-    if (known != mPictures.constEnd()) return &*known;
-    const QByteArray* body = mGate.aheadBody(pageUrl);
-    if (!body) return nullptr;
-    if (mPictures.size() >= kPagesTold) mPictures.clear();
-    return &*mPictures.insert(pageUrl, mPreview.pictures(*body, pageUrl, kPicturesTold));
+FetchAhead::Rules CrawlRunner::aheadRules(bool allowFile) {
+    FetchAhead::Rules rules;
+    rules.take = [this](const QString& url, bool page) {
+        return mRules.wouldTake(url) &&
+               (page || !gCrawlOptions.skipKnown || !mRecorder.knownPicture(url));
+    };
+    rules.admitsPicture = [this](const QString& url) { return mRules.wouldAdmitPicture(url); };
+    if (mRules.fetchesOnce()) rules.onceKey = UrlKey;
+    rules.digest = [this](bool page) { return mRecorder.wantsDigest(page); };
+    rules.allowFile = allowFile;
+    return rules;
 }
 
 std::optional<RobotsAnswer> CrawlRunner::fetchRobots(const QString& url) {
     constexpr qsizetype kRobotsLimit = 512 * 1024;  // what is beyond is not read
     RobotsAnswer answer;
     const bool cancelledBefore = gCancelRequested == -1;
-    const FetchResult result = mGate.fetch(
-        url,
-        [&answer](const char* data, std::size_t size) {
-            answer.body.append(data, qsizetype(qMin<std::size_t>(size, kRobotsLimit)));
-            return answer.body.size() < kRobotsLimit;
-        },
-        [cancelledBefore] { return TransferTurn(cancelledBefore); });
+    const FetchResult result =
+        mAhead.fetchSmall(url, kRobotsLimit, &answer.body,
+                          [cancelledBefore] { return TransferTurn(cancelledBefore); });
     if (ws().Ending()) throw ProgramEnding{};
     if (result.httpStatus == 0 && result.outcome != FetchOutcome::Ok) return std::nullopt;
     answer.httpStatus =
@@ -392,7 +301,7 @@ std::optional<RobotsAnswer> CrawlRunner::fetchRobots(const QString& url) {
 // A fetched picture through the small-picture and known-picture rules; true when it is kept.
 bool CrawlRunner::storePicture(const QString& url, const QString& path) {
     CrawlAttempt attempt =
-        mRecorder.examine(url, false, path, mGate.last(), mCurrentPage, &mStored);
+        mRecorder.examine(url, false, path, mAhead.last(), mCurrentPage, &mStored);
     bool kept = false;
     if (!path.isEmpty()) {
         int removeError = 0;
@@ -418,11 +327,10 @@ void CrawlRunner::work() {
             const QString path = download(pageUrl, true);
             if (mEnd.storageFault) return;  // stops like a cancel: the page stays first
             CrawlAttempt attempt =
-                mRecorder.examine(pageUrl, true, path, mGate.last(), {}, &mStored);
+                mRecorder.examine(pageUrl, true, path, mAhead.last(), {}, &mStored);
             const bool scanned =
                 !path.isEmpty() && EntryExists(path) && scanStoredPage(path, pageUrl, attempt);
             mRecorder.record(attempt);
-            mPictures.remove(pageUrl);  // its pictures are queued now, or it has none
             if (startFailed(path)) return;
             if (scanned && !imagePhase()) return;
         } else {
@@ -437,8 +345,8 @@ void CrawlRunner::work() {
 // and a run that ends at once must not look completed. Later pages may fail as they will.
 bool CrawlRunner::startFailed(const QString& path) {
     if (!std::exchange(mAtStart, false) || !path.isEmpty()) return false;
-    if (mGate.last().outcome != FetchOutcome::Failed) return false;
-    mEnd.startFailure = mGate.last();
+    if (mAhead.last().outcome != FetchOutcome::Failed) return false;
+    mEnd.startFailure = mAhead.last();
     RemoveSelectedOrFirst(mHost.lstLink());  // the queue is left as it was before the run
     return true;
 }
@@ -453,6 +361,7 @@ QString CrawlRunner::outcome() const {
 }
 
 void CrawlRunner::finish() {
+    mAhead.dropAll();  // nothing goes on while the closing message is shown
     closeRecord(outcome());
     if (mEnd.storageFault) ShowStorageFault(mEnd.storageFault);
     mHost.setCrawlControls(false);
@@ -477,6 +386,11 @@ bool IsFileUrl(const QString& url) {
 }
 
 CrawlEnd RunCrawl(CrawlHost& host, Fetcher& fetcher, const QStringList& followingLinks) {
+    SerialTransfers one(fetcher);
+    return RunCrawl(host, one, followingLinks);
+}
+
+CrawlEnd RunCrawl(CrawlHost& host, Transfers& transfers, const QStringList& followingLinks) {
     try {
         if (!CheckInputs(host)) return {};
         const QString folder = host.downloadText();
@@ -502,17 +416,11 @@ CrawlEnd RunCrawl(CrawlHost& host, Fetcher& fetcher, const QStringList& followin
         host.setCaption(kCrawlingCaption);
         host.setCrawlControls(true);
         const QString startUrl = host.urlText();
-        CrawlRunner runner(host, fetcher, startUrl);  // builds the scan patterns
+        CrawlRunner runner(host, transfers, startUrl);  // builds the scan patterns
         host.lstLink().append(startUrl);
         host.lstLink().appendAll(followingLinks);
         if (!followingLinks.isEmpty()) runner.resumes();
-        {
-            const LookaheadScope lookahead(
-                fetcher, host,
-                [&runner](const QString& url, bool page) { return runner.wouldTake(url, page); },
-                [&runner](const QString& page) { return runner.picturesOf(page); });
-            runner.work();
-        }
+        runner.work();
         runner.finish();
         return runner.end();
     } catch (const ProgramEnding&) {

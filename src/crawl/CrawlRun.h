@@ -17,8 +17,9 @@
 //     CurlFetcher fetcher(CrawlFetcherOptions(gCrawlOptions));
 //     fetcher.setFileAllowed(IsFileUrl(txtURLBasePath->text()));
 //     RunCrawl(*this, fetcher);
-// One fetcher per run keeps its connections alive for the whole run. The run gives the fetcher
-// a lookahead of the queued entries while it works, and takes it back before its closing message.
+// One fetcher per run keeps its connections alive for the whole run. With more than one
+// connection the run fetches the next queued entries ahead while it works, and lets them go
+// before its closing message.
 
 #include <QString>
 #include <QStringList>
@@ -29,6 +30,7 @@
 
 class CrawlHost;
 class Fetcher;
+class Transfers;
 
 // How a run ended, beyond what the window shows: for the headless command's summary.
 struct CrawlEnd {
@@ -43,6 +45,8 @@ struct CrawlEnd {
 
 // followingLinks are queued after the start URL: the headless command resumes a saved queue
 // with them. The start button always starts from the start URL alone.
+CrawlEnd RunCrawl(CrawlHost& host, Transfers& transfers, const QStringList& followingLinks = {});
+// The same with a fetcher that fetches only what it is asked for, one at a time.
 CrawlEnd RunCrawl(CrawlHost& host, Fetcher& fetcher, const QStringList& followingLinks = {});
 
 // True for a file: URL. Local files are fetched only in a crawl that started from one, so that

@@ -6,10 +6,11 @@
 #include <QFileInfo>
 #include <cerrno>
 #include <limits>
-#include <optional>
+#include <memory>
 
 #include "core/StringTokens.h"
 #include "core/basGlobal.h"
+#include "crawl/BodyFile.h"
 #include "crawl/FileDigest.h"
 
 namespace {
@@ -42,55 +43,6 @@ bool NameRefused(int error) {
     return error == ENAMETOOLONG || error == EINVAL || error == EILSEQ;
 }
 
-// The file a body goes to before it takes its numbered name: one without a name where the file
-// system allows (nothing to rename, nothing to remove), else a hidden one, removed again unless
-// it took its numbered name.
-class TemporaryBody {
-public:
-    explicit TemporaryBody(RunStorage& storage) : mStorage(storage) {}
-    ~TemporaryBody() {
-        close();
-        if (!mPath.isEmpty()) mStorage.remove(mPath);
-    }
-    TemporaryBody(const TemporaryBody&) = delete;
-    TemporaryBody& operator=(const TemporaryBody&) = delete;
-
-    int create() {
-        const int error = mStorage.createUnnamed(gRunFolder, &mHandle);
-        mUnnamed = error == 0;
-        if (error != EOPNOTSUPP) return error;
-        return mStorage.createTemporary(gRunFolder, &mPath, &mHandle);
-    }
-    int write(const char* data, std::size_t size) { return mStorage.write(mHandle, data, size); }
-    // Ends the writing; an unnamed file stays open until it has its name.
-    int finish() { return mUnnamed ? 0 : close(); }
-    // Gives the body the name path; EEXIST when that name was taken meanwhile.
-    int publish(const QString& path) {
-        if (!mUnnamed) {
-            const int error = mStorage.rename(mPath, path, false);
-            if (error == 0) mPath.clear();
-            return error;
-        }
-        if (const int error = mStorage.publish(mHandle, path)) return error;
-        // a close that fails says the bytes may not have landed: the name goes again
-        const int closeError = close();
-        if (closeError) mStorage.remove(path);
-        return closeError;
-    }
-
-private:
-    int close() {
-        const int handle = mHandle;
-        mHandle = -1;
-        return handle < 0 ? 0 : mStorage.close(handle);
-    }
-
-    RunStorage& mStorage;
-    QString mPath;
-    int mHandle = -1;
-    bool mUnnamed = false;
-};
-
 }  // namespace
 
 bool EntryExists(const QString& path) {
@@ -110,6 +62,30 @@ QString GetExtension(const QString& url) {
 
 QString DownloadFile(const QString& url, Fetcher& fetcher, const Fetcher::Progress& progress,
                      StorageFault* fault, StoredBody* stored) {
+    return StoreBody(
+        url,
+        [&](bool digest) {
+            FetchedBody fetched;
+            fetched.body = std::make_unique<BodyFile>(CurrentRunStorage(), digest);
+            fetched.result.storageError = fetched.body->create(gRunFolder);
+            if (fetched.result.storageError) return fetched;
+            BodyFile& body = *fetched.body;
+            int writeError = 0;
+            fetched.result = fetcher.fetch(
+                url,
+                [&body, &writeError](const char* data, std::size_t size) {
+                    writeError = body.write(data, size);
+                    return writeError == 0;
+                },
+                progress);
+            if (writeError) fetched.result.storageError = writeError;
+            return fetched;
+        },
+        fault, stored);
+}
+
+QString StoreBody(const QString& url, const BodySource& source, StorageFault* fault,
+                  StoredBody* stored) {
     const auto storageFailed = [fault](int error) {
         if (fault) *fault = StorageFaultIn(gRunFolder, error);
         return QString();
@@ -117,33 +93,18 @@ QString DownloadFile(const QString& url, Fetcher& fetcher, const Fetcher::Progre
     const QString extension = GetExtension(url);
     // A NUL would cut the name short in the file system's hands and store under another name;
     // the attempt still uses up its number.
-    if (extension.contains(QChar(u'\0'))) {
+    if (!NameableExtension(extension)) {
         RaiseCounter();
         return QString();
     }
     QString path;
     if (!NextFreePath(extension, path)) return QString();
 
-    TemporaryBody body(CurrentRunStorage());
-    if (const int error = body.create()) return storageFailed(error);
-    int writeError = 0;
-    std::optional<Sha256> digest;
-    if (stored && !fetcher.digestsBodies()) digest.emplace();
-    std::int64_t bytes = 0;
-    const FetchResult result = fetcher.fetch(
-        url,
-        [&](const char* data, std::size_t size) {
-            writeError = body.write(data, size);
-            if (writeError == 0) {
-                if (digest) digest->update(data, size);
-                bytes += static_cast<std::int64_t>(size);
-            }
-            return writeError == 0;
-        },
-        progress);
-    if (writeError) return storageFailed(writeError);
+    FetchedBody fetched = source(stored != nullptr);
+    const FetchResult& result = fetched.result;
     if (result.storageError) return storageFailed(result.storageError);
-    if (result.outcome != FetchOutcome::Ok) return QString();
+    if (result.outcome != FetchOutcome::Ok || !fetched.body) return QString();
+    BodyFile& body = *fetched.body;
     if (const int error = body.finish()) return storageFailed(error);
 
     // Never replaces an entry that took the name meanwhile (the user or the viewer may touch
@@ -152,15 +113,18 @@ QString DownloadFile(const QString& url, Fetcher& fetcher, const Fetcher::Progre
         const int error = body.publish(path);
         if (error == 0) {
             if (stored) {
-                // a fetcher that promised a digest and gave none costs a read-back, not a row
-                QByteArray sha = digest ? digest->digest() : result.sha256;
-                *stored = {bytes, sha.isEmpty() ? FileSha256(path) : sha};
+                const QByteArray sha = body.sha256();
+                *stored = {body.size(), sha.isEmpty() ? FileSha256(path) : sha};
             }
             return path;
         }
         if (error != EEXIST) return NameRefused(error) ? QString() : storageFailed(error);
         if (!NextFreePath(extension, path)) return QString();
     }
+}
+
+bool NameableExtension(const QString& extension) {
+    return !extension.contains(QChar(u'\0'));
 }
 
 namespace {

@@ -6,7 +6,10 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <functional>
+#include <memory>
 
+#include "crawl/BodyFile.h"
 #include "crawl/Fetcher.h"
 #include "crawl/RunStorage.h"
 
@@ -38,6 +41,19 @@ struct StoredBody {
 };
 QString DownloadFile(const QString& url, Fetcher& fetcher, const Fetcher::Progress& progress,
                      StorageFault* fault = nullptr, StoredBody* stored = nullptr);
+
+// A body fetched into its file, or the reason there is none.
+struct FetchedBody {
+    FetchResult result;
+    std::unique_ptr<BodyFile> body;  // null when it could not be made (result.storageError)
+};
+// Fetches url into a body file; digest asks for the body's SHA-256 along the way.
+using BodySource = std::function<FetchedBody(bool digest)>;
+// DownloadFile with the body from source, asked once the number is taken.
+QString StoreBody(const QString& url, const BodySource& source, StorageFault* fault = nullptr,
+                  StoredBody* stored = nullptr);
+// False for an extension no file may be named with (it holds a NUL): nothing is fetched for it.
+bool NameableExtension(const QString& extension);
 
 // After a stored page has been scanned: deletes it when gHTMLAutoDelete is "0". True when it was
 // to be deleted; removeError receives the errno of a deletion that failed, else 0.

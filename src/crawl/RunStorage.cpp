@@ -98,6 +98,11 @@ int PosixRunStorage::write(int handle, const char* data, std::size_t size) {
     return 0;
 }
 
+int PosixRunStorage::truncate(int handle, std::int64_t size) {
+    if (::ftruncate(handle, static_cast<off_t>(size)) != 0) return errno;
+    return ::lseek(handle, static_cast<off_t>(size), SEEK_SET) < 0 ? errno : 0;
+}
+
 int PosixRunStorage::close(int handle) {
     // after a failed close the descriptor is gone all the same: never close it twice
     return ::close(handle) == 0 || errno == EINTR ? 0 : errno;

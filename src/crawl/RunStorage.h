@@ -8,6 +8,7 @@
 #include <QString>
 #include <cerrno>
 #include <cstddef>
+#include <cstdint>
 
 class RunStorage {
 public:
@@ -34,6 +35,12 @@ public:
     }
     // Writes all of data, or fails.
     virtual int write(int handle, const char* data, std::size_t size) = 0;
+    // Cuts the file of handle back to size bytes, and goes on writing there.
+    virtual int truncate(int handle, std::int64_t size) {
+        (void)handle;
+        (void)size;
+        return EOPNOTSUPP;
+    }
     // Closes the handle in any case; an error says that earlier writes may not have landed.
     virtual int close(int handle) = 0;
     // Gives from the name to. Without replace, an entry already named to is never replaced and
@@ -51,6 +58,7 @@ public:
     int createUnnamed(const QString& folder, int* handle) override;
     int publish(int handle, const QString& to) override;
     int write(int handle, const char* data, std::size_t size) override;
+    int truncate(int handle, std::int64_t size) override;
     int close(int handle) override;
     int rename(const QString& from, const QString& to, bool replace) override;
     int remove(const QString& path) override;

@@ -1,13 +1,8 @@
 #pragma once
-// The transfer of one URL into the bytes of its body, done by libcurl. Keep one fetcher for a
-// whole crawl so that connections are kept alive and reused.
-//
-// With more than one connection and a lookahead set, the fetcher keeps transfers of the URLs
-// the run will ask for next in flight, each streaming into memory, or past a megabyte into an
-// unnamed file in the run folder.
-// A fetch of a URL fetched ahead waits for that transfer (or takes it at once) and hands over
-// its body and result as the transfer would have delivered them; any other fetch transfers the
-// URL then. A body fetched ahead serves one fetch only.
+// The crawl's transfers, done by libcurl: a pool of transfers driven by one thread of its own
+// (one connection is a pool of one). Keep one fetcher for a whole crawl so that connections are
+// kept alive and reused. It knows nothing of the crawl: what to fetch, and where each body goes,
+// is the caller's.
 
 #include <QByteArray>
 #include <QString>
@@ -15,14 +10,15 @@
 #include <memory>
 
 #include "crawl/Fetcher.h"
+#include "crawl/Transfers.h"
 
-class CurlFetcher final : public Fetcher {
+class CurlFetcher final : public Transfers {
 public:
     struct Options {
         long connectTimeoutMs = 20000;
         // A transfer moving fewer than lowSpeedBytes per second for lowSpeedSeconds is abandoned.
-        long lowSpeedBytes = 1;
-        long lowSpeedSeconds = 30;
+        long lowSpeedBytes = 1024;
+        long lowSpeedSeconds = 60;
         // Largest body kept, counted after content decoding (so a compressed bomb stops too).
         std::int64_t maxBodyBytes = std::int64_t{512} * 1024 * 1024;
         long maxRedirects = 10;
@@ -33,8 +29,7 @@ public:
         bool noProxy = false;
         // Longest wait for network activity before the progress callback runs again.
         int serviceIntervalMs = 10;
-        // Transfers in flight at once, and connections to one host; 1 fetches only what is
-        // asked for, one at a time.
+        // Transfers in flight at once, and connections to one host.
         int connections = 1;
         // Least time between the starts of two requests to one host; 0 is no wait.
         int delayMs = 0;
@@ -50,17 +45,20 @@ public:
 
     void setFileAllowed(bool allowed);
 
-    // Streams the body of url into sink. The URL is sent percent-encoded where it holds blanks,
-    // control or non-ASCII characters. An HTTP error status (400 and above) is a failure, and
-    // nothing of its body reaches the sink. progress runs at least every serviceIntervalMs while
-    // the transfer waits, so the caller can keep its window serviced.
-    FetchResult fetch(const QString& url, const Sink& sink, const Progress& progress) override;
-    void setLookahead(Lookahead lookahead) override;
-    const QByteArray* aheadBody(const QString& url) const override;
-    bool digestsBodies() const override;
+    // Streams the body of url into sink (on the transfer thread). The URL is sent
+    // percent-encoded where it holds blanks, control or non-ASCII characters. Only a 2xx answer
+    // is a success; nothing of any other answer's body reaches the sink. progress runs at
+    // least every serviceIntervalMs while the transfer waits, so the caller can keep its window
+    // serviced.
+    FetchResult fetch(const QString& url, const Fetcher::Sink& sink,
+                      const Fetcher::Progress& progress);
 
-    // Transfers started or finished ahead and not yet asked for (for tests).
-    int aheadCount() const;
+    int start(const QString& url, std::int64_t maxBytes, Write write) override;
+    State state(int id) const override;
+    Wait wait(int id, const Turn& turn) override;
+    void resume(int id) override;
+    FetchResult release(int id) override;
+    int connections() const override;
 
 private:
     struct Impl;

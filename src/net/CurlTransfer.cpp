@@ -1,5 +1,6 @@
 #include "net/CurlTransfer.h"
 
+#include <cerrno>
 #include <mutex>
 
 namespace {
@@ -36,6 +37,31 @@ FetchCause CauseOf(CURLcode code, long httpStatus) {
     }
 }
 
+bool Success(long status) {
+    return status == 0 || (status >= 200 && status < 300);  // 0: no HTTP (file:)
+}
+
+// The protocols, in the text form or, for a libcurl that predates it, as bits; false when the
+// handle could not be held to them.
+bool LimitProtocols(CURL* easy, bool allowFile) {
+    const char* text = allowFile ? "http,https,file" : "http,https";
+    if (curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, text) == CURLE_OK &&
+        curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") == CURLE_OK)
+        return true;
+#if CURL_AT_LEAST_VERSION(7, 85, 0)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+#endif
+    const long web = CURLPROTO_HTTP | CURLPROTO_HTTPS;
+    const bool set = curl_easy_setopt(easy, CURLOPT_PROTOCOLS,
+                                      allowFile ? web | CURLPROTO_FILE : web) == CURLE_OK &&
+                     curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS, web) == CURLE_OK;
+#if CURL_AT_LEAST_VERSION(7, 85, 0)
+#pragma GCC diagnostic pop
+#endif
+    return set;
+}
+
 }  // namespace
 
 void InitCurlOnce() {
@@ -57,27 +83,29 @@ struct CurlTransfer::State {
     char errorText[CURL_ERROR_SIZE] = {};
     QByteArray wireUrl;
 
-    const Write* write = nullptr;
-    const Turn* turn = nullptr;
+    const Transfers::Write* write = nullptr;
+    const std::atomic<bool>* stop = nullptr;
+    std::int64_t maxBytes = 0;
     std::int64_t received = 0;
+    int writeError = 0;
     bool tooLarge = false;
-    bool writeRefused = false;
     bool errorStatus = false;
-    bool stoppedByTurn = false;
-    bool aborted = false;
+    bool needsRoom = false;
 };
 
 CurlTransfer::State::State(const CurlFetcher::Options& opts) : rules(opts) {
     InitCurlOnce();
     easy = curl_easy_init();
     if (!easy) return;  // every transfer then fails
+    if (!LimitProtocols(easy, rules.allowFile)) {
+        curl_easy_cleanup(easy);  // fails closed: no other protocol is ever fetched
+        easy = nullptr;
+        return;
+    }
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, rules.maxRedirects);
     curl_easy_setopt(easy, CURLOPT_AUTOREFERER, 1L);
-    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR,
-                     rules.allowFile ? "http,https,file" : "http,https");
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, rules.connectTimeoutMs);
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, rules.lowSpeedBytes);
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, rules.lowSpeedSeconds);
@@ -101,34 +129,38 @@ std::size_t CurlTransfer::State::WriteBody(char* data, std::size_t size, std::si
 }
 
 std::size_t CurlTransfer::State::take(char* data, std::size_t bytes) {
-    // An error page is never stored: refuse its body before any of it is written.
+    // Only a success is stored: the body of an error or of a redirect that leads nowhere is
+    // refused before any of it is written.
     long status = 0;
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
-    if (status >= 400) {
+    if (!Success(status)) {
         errorStatus = true;
         return 0;
     }
-    if (bytes > static_cast<std::uint64_t>(rules.maxBodyBytes - received)) {
-        tooLarge = true;
-        return 0;
+    if (stop && stop->load(std::memory_order_relaxed)) return 0;
+    std::size_t taken = bytes;
+    if (bytes > static_cast<std::uint64_t>(maxBytes - received)) {
+        tooLarge = true;  // what fits is written: a robots.txt is read that far
+        taken = static_cast<std::size_t>(maxBytes - received);
     }
+    int error = 0;
     try {  // nothing may unwind through libcurl
-        // Data that keeps coming (a compressed body inflating by the gigabyte) would otherwise
-        // keep libcurl busy in one stretch, with the window frozen all along.
-        if (turn && *turn && !(*turn)()) {
-            stoppedByTurn = true;
-            return 0;
-        }
-        received += static_cast<std::int64_t>(bytes);
-        if (!write || !*write || !(*write)(data, bytes)) {
-            writeRefused = true;
-            return 0;
-        }
+        error = taken == 0 ? 0 : write && *write ? (*write)(data, taken) : EIO;
     } catch (...) {
-        writeRefused = true;
+        error = EIO;
+    }
+    if (error == ENOSPC || error == EDQUOT) {
+        needsRoom = true;  // the same bytes come again on resume
+        writeError = error;
+        return CURL_WRITEFUNC_PAUSE;
+    }
+    if (error) {
+        writeError = error;
         return 0;
     }
-    return bytes;
+    writeError = 0;
+    received += static_cast<std::int64_t>(taken);
+    return tooLarge ? 0 : bytes;
 }
 
 CurlTransfer::CurlTransfer(const CurlFetcher::Options& rules)
@@ -145,52 +177,47 @@ CURL* CurlTransfer::easy() const {
     return mState ? mState->easy : nullptr;
 }
 
-void CurlTransfer::prepare(const QString& url, const Write* write, const Turn* turn) {
+void CurlTransfer::prepare(const QString& url, std::int64_t maxBytes, const Transfers::Write* write,
+                           const std::atomic<bool>* stop) {
     State& s = *mState;
     s.wireUrl = EncodeUrlForTransfer(url);
     curl_easy_setopt(s.easy, CURLOPT_URL, s.wireUrl.constData());
     s.errorText[0] = '\0';
     s.write = write;
-    s.turn = turn;
+    s.stop = stop;
+    s.maxBytes = std::min(maxBytes, s.rules.maxBodyBytes);
     s.received = 0;
-    s.tooLarge = s.writeRefused = s.errorStatus = s.stoppedByTurn = s.aborted = false;
+    s.writeError = 0;
+    s.tooLarge = s.errorStatus = s.needsRoom = false;
 }
 
-void CurlTransfer::markAborted() {
-    mState->aborted = true;
+bool CurlTransfer::needsRoom() const {
+    return mState->needsRoom;
 }
 
-bool CurlTransfer::stoppedByTurn() const {
-    return mState->stoppedByTurn;
-}
-
-bool CurlTransfer::writeRefused() const {
-    return mState->writeRefused;
-}
-
-std::int64_t CurlTransfer::announcedSize() const {
-    curl_off_t length = -1;
-    if (!valid() || curl_easy_getinfo(mState->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length))
-        return -1;
-    return static_cast<std::int64_t>(length);
+void CurlTransfer::resume() {
+    mState->needsRoom = false;
+    curl_easy_pause(mState->easy, CURLPAUSE_CONT);
 }
 
 FetchResult CurlTransfer::result(bool done, CURLcode code) const {
     const State& s = *mState;
     FetchResult result;
     curl_easy_getinfo(s.easy, CURLINFO_RESPONSE_CODE, &result.httpStatus);
-    if (s.aborted || s.stoppedByTurn) {
+    if (!done) {
         result.outcome = FetchOutcome::Aborted;
         result.error = QStringLiteral("aborted");
-    } else if (done && code == CURLE_OK && result.httpStatus < 400) {
+        result.storageError = s.needsRoom ? s.writeError : 0;
+    } else if (code == CURLE_OK && Success(result.httpStatus)) {
         result.outcome = FetchOutcome::Ok;
         result.cause = FetchCause::None;
-    } else if (s.errorStatus || result.httpStatus >= 400) {
+    } else if (s.errorStatus || !Success(result.httpStatus)) {
         result.error = QStringLiteral("HTTP status %1").arg(result.httpStatus);
     } else if (s.tooLarge) {
         result.error = QStringLiteral("body too large");
-    } else if (s.writeRefused) {
+    } else if (s.writeError) {
         result.error = QStringLiteral("the body could not be stored");
+        result.storageError = s.writeError;
     } else {
         result.error = QString::fromUtf8(s.errorText[0] ? s.errorText : curl_easy_strerror(code));
     }

@@ -1,11 +1,8 @@
 #include "net/TransferThread.h"
 
 #include <algorithm>
-#include <chrono>
-#include <functional>
 #include <system_error>
-
-#include "net/TransferJob.h"
+#include <utility>
 
 namespace {
 
@@ -13,139 +10,263 @@ namespace {
 // or until the run's thread wakes it: this only bounds a sleep nobody asked to end.
 constexpr int kLongestSleepMs = 1000;
 
+template <typename T>
+void Remove(std::vector<T*>& list, const T* item) {
+    list.erase(std::remove(list.begin(), list.end(), item), list.end());
+}
+
 }  // namespace
 
-TransferThread::TransferThread(CURLM* multi) : mMulti(multi) {
+TransferThread::TransferThread(const CurlFetcher::Options& options)
+    : mOptions(options), mHandleOptions(options) {
+    InitCurlOnce();
+    mMulti = curl_multi_init();
+    if (!mMulti) return;
+    const long connections = options.connections;
+    curl_multi_setopt(mMulti, CURLMOPT_MAX_HOST_CONNECTIONS, connections);
+    curl_multi_setopt(mMulti, CURLMOPT_PIPELINING, static_cast<long>(CURLPIPE_MULTIPLEX));
+    // Room for every connection of the pool in the cache: none is closed only to open another.
+    curl_multi_setopt(mMulti, CURLMOPT_MAXCONNECTS, 2 * connections);
     try {
         mThread = std::thread([this] { loop(); });
-    } catch (const std::system_error&) {  // the caller then drives the transfers itself
+    } catch (const std::system_error&) {  // every transfer then fails
     }
 }
 
 TransferThread::~TransferThread() {
-    if (!mThread.joinable()) return;
-    {
-        std::lock_guard<std::mutex> lock(mLock);
-        mQuit = true;
+    if (mThread.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(mLock);
+            mQuit = true;
+        }
+        curl_multi_wakeup(mMulti);
+        mThread.join();
     }
-    curl_multi_wakeup(mMulti);
-    mThread.join();
+    mJobs.clear();
+    mIdle.clear();  // before the multi handle they were joined to
+    if (mMulti) curl_multi_cleanup(mMulti);
 }
 
-void TransferThread::start(TransferJob& job) {
+void TransferThread::wake() {
+    if (mMulti) curl_multi_wakeup(mMulti);
+}
+
+void TransferThread::setOptions(const CurlFetcher::Options& options) {
+    std::lock_guard<std::mutex> lock(mLock);
+    mOptions = options;
+    ++mGeneration;
+}
+
+int TransferThread::add(std::unique_ptr<TransferJob> job) {
+    job->id = ++mNextId;
+    const int id = job->id;
+    if (!running()) {
+        job->result.error = QStringLiteral("no transfer handle");
+        job->state = Transfers::State::Ended;
+        job->released = true;
+    }
     bool first = false;
     {
         std::lock_guard<std::mutex> lock(mLock);
-        job.held = true;
-        first = mToStart.empty();
-        mToStart.push_back(&job);
+        if (!job->released) {
+            first = mNew.empty();
+            mNew.push_back(job.get());
+        }
+        mJobs.emplace(id, std::move(job));
     }
     // The thread takes every start at once: the first of a batch wakes it for all of them.
-    if (first) curl_multi_wakeup(mMulti);
+    if (first) wake();
+    return id;
 }
 
-void TransferThread::release(const std::vector<TransferJob*>& jobs) {
-    std::unique_lock<std::mutex> lock(mLock);
-    bool any = false;
-    for (TransferJob* job : jobs) {
-        if (!job->held) continue;
-        job->cancel = true;  // a write under way stops at once
-        mToStop.push_back(job);
-        any = true;
-    }
-    if (!any) return;
-    lock.unlock();
-    curl_multi_wakeup(mMulti);
-    lock.lock();
-    mChanged.wait(lock, [&jobs] {
-        return std::none_of(jobs.begin(), jobs.end(), [](const TransferJob* j) { return j->held; });
-    });
+Transfers::State TransferThread::state(int id) {
+    std::lock_guard<std::mutex> lock(mLock);
+    const auto it = mJobs.find(id);
+    return it == mJobs.end() ? Transfers::State::Ended : it->second->state;
 }
 
-void TransferThread::waitChange(int waitMs) {
-    std::unique_lock<std::mutex> lock(mLock);
-    mChanged.wait_for(lock, std::chrono::milliseconds(std::max(0, waitMs)),
-                      [this] { return mEnded != mSeen; });
-    mSeen = mEnded;
-}
-
-// Once let go, a job may be destroyed by the run's thread at any moment: the thread keeps no
-// reference to it, not even a request to stop it that came while it ended.
-void TransferThread::letGo(TransferJob& job) {
+void TransferThread::resume(int id) {
     {
         std::lock_guard<std::mutex> lock(mLock);
-        job.held = false;
-        ++mEnded;
-        mToStop.erase(std::remove(mToStop.begin(), mToStop.end(), &job), mToStop.end());
+        const auto it = mJobs.find(id);
+        if (it == mJobs.end() || it->second->state != Transfers::State::NeedsRoom) return;
+        it->second->state = Transfers::State::Running;
+        it->second->resumeAsked = true;
+        mToResume.push_back(id);
+    }
+    wake();
+}
+
+FetchResult TransferThread::release(int id) {
+    std::unique_lock<std::mutex> lock(mLock);
+    const auto it = mJobs.find(id);
+    if (it == mJobs.end()) return {};
+    TransferJob& job = *it->second;
+    if (!job.released) {
+        job.stop.store(true, std::memory_order_relaxed);
+        mToStop.push_back(id);
+        lock.unlock();
+        wake();
+        lock.lock();
+        mChanged.wait(lock, [&job] { return job.released; });
+    }
+    FetchResult result = std::move(job.result);
+    mJobs.erase(id);
+    return result;
+}
+
+bool TransferThread::waitChange(int waitMs) {
+    std::unique_lock<std::mutex> lock(mLock);
+    const bool changed = mChanged.wait_for(lock, std::chrono::milliseconds(std::max(0, waitMs)),
+                                           [this] { return mChanges != mSeen; });
+    mSeen = mChanges;
+    return changed;
+}
+
+// Takes the job out of the multi handle with what it amounts to; its handle serves the next.
+FetchResult TransferThread::detach(TransferJob& job, bool done, CURLcode code) {
+    FetchResult result;
+    if (job.transfer) {
+        if (job.joined) curl_multi_remove_handle(mMulti, job.transfer->easy());
+        job.joined = false;
+        result = job.transfer->result(done, code);
+        if (mIdle.size() < 2 * static_cast<std::size_t>(mHandleOptions.connections))
+            mIdle.push_back(std::move(*job.transfer));
+        job.transfer.reset();
+    } else {
+        result.outcome = FetchOutcome::Aborted;
+        result.error = QStringLiteral("aborted");
+    }
+    Remove(mJoined, &job);
+    Remove(mWaiting, &job);
+    return result;
+}
+
+// Once released, a job may be destroyed by the run's thread at any moment.
+void TransferThread::settle(TransferJob& job, FetchResult result, bool released) {
+    {
+        std::lock_guard<std::mutex> lock(mLock);
+        if (job.state != Transfers::State::Ended) job.result = std::move(result);
+        job.state = Transfers::State::Ended;
+        job.released = released;
+        ++mChanges;
     }
     mChanged.notify_all();
 }
 
-void TransferThread::take(std::vector<TransferJob*>& starting,
-                          std::vector<TransferJob*>& stopping) {
-    // Stops first: a job stopped before it started never joins, and is let go once.
-    for (TransferJob* job : stopping) {
-        starting.erase(std::remove(starting.begin(), starting.end(), job), starting.end());
-        const auto it = std::find(mJoined.begin(), mJoined.end(), job);
-        if (it != mJoined.end()) {
-            curl_multi_remove_handle(mMulti, job->transfer.easy());
-            mJoined.erase(it);
-        }
-        letGo(*job);
-    }
-    stopping.clear();
-    for (TransferJob* job : starting) {
-        if (curl_multi_add_handle(mMulti, job->transfer.easy()) == CURLM_OK) {
-            mJoined.push_back(job);
-        } else {
-            job->result.outcome = FetchOutcome::Failed;
-            job->result.error = QStringLiteral("cannot start the transfer");
-            job->done = true;
-            letGo(*job);
+CurlTransfer TransferThread::handle() {
+    {
+        std::lock_guard<std::mutex> lock(mLock);
+        if (mGeneration != mIdleGeneration) {  // made under other rules
+            mIdleGeneration = mGeneration;
+            mHandleOptions = mOptions;
+            mIdle.clear();
         }
     }
-    starting.clear();
+    if (mIdle.empty()) return CurlTransfer(mHandleOptions);
+    CurlTransfer reused = std::move(mIdle.back());
+    mIdle.pop_back();
+    return reused;
 }
 
-void TakeEnded(CURLM* multi, const std::function<void(TransferJob&)>& ended) {
+// Takes what the run's thread asked for: new jobs, stops (first: a job stopped before it
+// started never joins), resumes.
+void TransferThread::take() {
+    std::vector<TransferJob*> fresh;
+    std::vector<TransferJob*> stopping;
+    std::vector<TransferJob*> resuming;
+    {
+        std::lock_guard<std::mutex> lock(mLock);
+        fresh.swap(mNew);
+        for (const int id : mToStop) stopping.push_back(mJobs.at(id).get());
+        for (const int id : mToResume) {
+            resuming.push_back(mJobs.at(id).get());
+            resuming.back()->resumeAsked = false;
+        }
+        mToStop.clear();
+        mToResume.clear();
+    }
+    mWaiting.insert(mWaiting.end(), fresh.begin(), fresh.end());
+    for (TransferJob* job : stopping) {
+        Remove(resuming, job);
+        const bool ended = !job->transfer && !job->joined &&
+                           std::find(mWaiting.begin(), mWaiting.end(), job) == mWaiting.end();
+        settle(*job, ended ? FetchResult{} : detach(*job, false, CURLE_OK), true);
+    }
+    for (TransferJob* job : resuming)
+        if (job->transfer) job->transfer->resume();
+}
+
+// Starts the waiting jobs whose hosts may be asked again; the milliseconds until the next may.
+int TransferThread::startDue() {
+    int nextMs = kLongestSleepMs;
+    const Clock::time_point now = Clock::now();
+    const auto delay = std::chrono::milliseconds(mHandleOptions.delayMs);
+    for (std::size_t i = 0; i < mWaiting.size();) {
+        TransferJob& job = *mWaiting[i];
+        if (mHandleOptions.delayMs > 0) {
+            const auto last = mLastStart.constFind(job.host);
+            if (last != mLastStart.constEnd() && now - *last < delay) {
+                const auto left =
+                    std::chrono::duration_cast<std::chrono::milliseconds>(*last + delay - now);
+                nextMs = std::min(nextMs, static_cast<int>(left.count()) + 1);
+                ++i;
+                continue;
+            }
+            mLastStart.insert(job.host, now);
+        }
+        mWaiting.erase(mWaiting.begin() + static_cast<std::ptrdiff_t>(i));
+        job.transfer.emplace(handle());
+        if (job.transfer->valid()) {
+            job.transfer->prepare(job.url, job.maxBytes, &job.write, &job.stop);
+            curl_easy_setopt(job.transfer->easy(), CURLOPT_PRIVATE, static_cast<void*>(&job));
+            job.joined = curl_multi_add_handle(mMulti, job.transfer->easy()) == CURLM_OK;
+        }
+        if (!job.joined) {
+            job.transfer.reset();
+            FetchResult failed;
+            failed.error = QStringLiteral("cannot start the transfer");
+            settle(job, failed, false);
+            continue;
+        }
+        mJoined.push_back(&job);
+    }
+    return nextMs;
+}
+
+// Hands every transfer that ended, or that waits for room, back to the run's thread.
+void TransferThread::collect() {
     int queued = 0;
-    while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
+    while (CURLMsg* message = curl_multi_info_read(mMulti, &queued)) {
         if (message->msg != CURLMSG_DONE) continue;
         TransferJob* job = nullptr;
         curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &job);
-        if (!job) continue;
-        curl_multi_remove_handle(multi, job->transfer.easy());
-        job->finish(message->data.result);
-        job->done = true;
-        ended(*job);
+        if (job) settle(*job, detach(*job, true, message->data.result), false);
+    }
+    for (TransferJob* job : mJoined) {
+        if (!job->transfer->needsRoom()) continue;
+        std::lock_guard<std::mutex> lock(mLock);
+        if (job->state != Transfers::State::Running || job->resumeAsked) continue;
+        job->state = Transfers::State::NeedsRoom;
+        ++mChanges;
+        mChanged.notify_all();
     }
 }
 
-// Hands every transfer that ended back to the run's thread.
-void TransferThread::collect() {
-    TakeEnded(mMulti, [this](TransferJob& job) {
-        mJoined.erase(std::remove(mJoined.begin(), mJoined.end(), &job), mJoined.end());
-        letGo(job);
-    });
-}
-
 void TransferThread::loop() {
-    std::vector<TransferJob*> starting;
-    std::vector<TransferJob*> stopping;
     for (;;) {
         {
             std::lock_guard<std::mutex> lock(mLock);
             if (mQuit) break;
-            starting.swap(mToStart);
-            stopping.swap(mToStop);
         }
-        take(starting, stopping);
+        take();
+        const int sleepMs = startDue();
         int running = 0;
         curl_multi_perform(mMulti, &running);
         collect();
-        curl_multi_poll(mMulti, nullptr, 0, kLongestSleepMs, nullptr);
+        curl_multi_poll(mMulti, nullptr, 0, sleepMs, nullptr);
     }
-    // Whatever is still joined goes with the pool; its owner destroys it after the join.
-    for (TransferJob* job : mJoined) curl_multi_remove_handle(mMulti, job->transfer.easy());
+    // Whatever is still joined goes with the pool.
+    for (TransferJob* job : mJoined) curl_multi_remove_handle(mMulti, job->transfer->easy());
     mJoined.clear();
 }

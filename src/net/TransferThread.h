@@ -1,58 +1,80 @@
 #pragma once
-// The pool's transfers driven on a thread of their own. Sockets, HTTP and the bodies held ahead
-// then take the second core while the run's thread names, stores and scans: on a fast server
-// the crawl is no longer the sum of both. Private to this library.
+// The pool's transfers, driven on a thread of its own: sockets, HTTP, decoding and the writing
+// of the bodies take the second core while the run's thread names, stores and scans, and a
+// body that arrives in a rush (a compressed bomb) never holds the window. Private to this
+// library.
 //
-// Only the thread calls into the multi handle (libcurl allows one thread per handle); the run's
-// thread hands jobs over and asks for them back, and it waits on the thread's signal instead of
-// on the sockets.
+// Only the thread calls libcurl (one thread per multi handle); the run's thread hands requests
+// over, waits on the thread's signal, and asks for jobs back. A released job is never touched
+// by the thread again.
 
 #include <curl/curl.h>
 
+#include <QHash>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <functional>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
 
-struct TransferJob;
-
-// Every transfer of multi that ended: it leaves the handle, gets its result and done, and is
-// then handed to ended.
-void TakeEnded(CURLM* multi, const std::function<void(TransferJob&)>& ended);
+#include "net/CurlFetcher.h"
+#include "net/TransferJob.h"
 
 class TransferThread {
 public:
-    // Drives multi until destroyed; false from running() when no thread could be had.
-    explicit TransferThread(CURLM* multi);
+    explicit TransferThread(const CurlFetcher::Options& options);
     ~TransferThread();
     TransferThread(const TransferThread&) = delete;
     TransferThread& operator=(const TransferThread&) = delete;
 
+    // False when no thread or no multi handle could be had: every transfer then fails.
     bool running() const { return mThread.joinable(); }
+    void setOptions(const CurlFetcher::Options& options);
 
-    // Joins a prepared job to the multi handle; the thread sets its done when it ends.
-    void start(TransferJob& job);
-    // Stops the jobs still under way and returns once the thread holds none of them.
-    void release(const std::vector<TransferJob*>& jobs);
-    // Waits until a transfer ended since the last call, or waitMs passed.
-    void waitChange(int waitMs);
+    int add(std::unique_ptr<TransferJob> job);
+    Transfers::State state(int id);
+    void resume(int id);
+    // Stops the job if it still runs, waits until the thread let go of it, and forgets it.
+    FetchResult release(int id);
+    // Waits until a transfer ended or waits for room since the last call, or waitMs passed.
+    bool waitChange(int waitMs);
 
 private:
-    void loop();
-    void take(std::vector<TransferJob*>& starting, std::vector<TransferJob*>& stopping);
-    void collect();
-    void letGo(TransferJob& job);
+    using Clock = std::chrono::steady_clock;
 
-    CURLM* mMulti;
+    void loop();
+    void take();
+    int startDue();
+    void collect();
+    FetchResult detach(TransferJob& job, bool done, CURLcode code);
+    void settle(TransferJob& job, FetchResult result, bool released);
+    CurlTransfer handle();
+    void wake();
+
+    CURLM* mMulti = nullptr;
     std::mutex mLock;
     std::condition_variable mChanged;
-    std::vector<TransferJob*> mToStart;  // guarded by mLock
-    std::vector<TransferJob*> mToStop;   // guarded by mLock
-    std::uint64_t mEnded = 0;            // guarded by mLock: transfers let go so far
-    bool mQuit = false;                  // guarded by mLock
-    std::uint64_t mSeen = 0;             // the run's thread's own: mEnded at its last wait
-    std::vector<TransferJob*> mJoined;   // the thread's own: jobs in the multi handle
+    CurlFetcher::Options mOptions;                      // guarded by mLock
+    std::uint64_t mGeneration = 0;                      // guarded by mLock: options changed
+    std::map<int, std::unique_ptr<TransferJob>> mJobs;  // guarded by mLock
+    std::vector<TransferJob*> mNew;                     // guarded by mLock
+    std::vector<int> mToStop;                           // guarded by mLock
+    std::vector<int> mToResume;                         // guarded by mLock
+    std::uint64_t mChanges = 0;                         // guarded by mLock
+    bool mQuit = false;                                 // guarded by mLock
+    int mNextId = 0;                                    // the run's thread's own
+    std::uint64_t mSeen = 0;                            // the run's thread's own
+
+    // The thread's own:
+    std::vector<TransferJob*> mWaiting;  // not started yet, in the order asked for
+    std::vector<TransferJob*> mJoined;
+    std::vector<CurlTransfer> mIdle;  // handles of ended transfers, for the next ones
+    std::uint64_t mIdleGeneration = 0;
+    CurlFetcher::Options mHandleOptions;
+    QHash<QString, Clock::time_point> mLastStart;  // per host
+
     std::thread mThread;
 };

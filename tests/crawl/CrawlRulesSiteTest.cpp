@@ -22,7 +22,7 @@ protected:
 // Counts what the crawl fetched, for sites that no server serves.
 class CountingFetcher final : public Fetcher {
 public:
-    explicit CountingFetcher(Fetcher& inner) : mInner(inner) {}
+    explicit CountingFetcher(CurlFetcher& inner) : mInner(inner) {}
     FetchResult fetch(const QString& url, const Sink& sink, const Progress& progress) override {
         urls << url;
         return mInner.fetch(url, sink, progress);
@@ -30,7 +30,7 @@ public:
     QStringList urls;
 
 private:
-    Fetcher& mInner;
+    CurlFetcher& mInner;
 };
 
 }  // namespace

@@ -10,9 +10,9 @@
 #include <chrono>
 #include <string>
 
+#include "FetchHelpers.h"
 #include "LoopbackSite.h"
 #include "QtPrinters.h"
-#include "FetchHelpers.h"
 #include "net/CurlFetcher.h"
 
 namespace {
@@ -174,6 +174,33 @@ TEST_P(CurlFetcherTest, ASinkThatRefusesStopsTheTransfer) {
                                         [&](const char*, std::size_t) { return ++calls < 2; }, {});
     EXPECT_EQ(r.outcome, FetchOutcome::Failed);
     EXPECT_EQ(calls, 2);
+}
+
+// A robots.txt is read only up to its cap: the transfer ends there, whatever the server would
+// send. Protocols other than the web's are never fetched.
+TEST_P(CurlFetcherTest, AByteCapEndsTheTransferWhereItIsReachedAndOtherProtocolsStayShut) {
+    site.page("/robots.txt", std::string(4 << 20, '#'), "text/plain");
+    CurlFetcher::Options patient = TestOptions(GetParam());
+    patient.lowSpeedSeconds = 10;  // a loaded machine may take a while to send the first byte
+    CurlFetcher fetcher(patient);
+    std::int64_t written = 0;
+    const int id = fetcher.start(site.url("/robots.txt"), 512 * 1024,
+                                 [&written](const char*, std::size_t size) {
+                                     written += std::int64_t(size);
+                                     return 0;
+                                 });
+    while (fetcher.wait(id, {}) != Transfers::Wait::Ready) {
+    }
+    const FetchResult capped = fetcher.release(id);
+    EXPECT_EQ(written, 512 * 1024) << capped.error.toStdString();
+    EXPECT_EQ(capped.httpStatus, 200);
+    EXPECT_EQ(capped.outcome, FetchOutcome::Failed);
+    for (const char* scheme : {"dict", "gopher", "ftp"}) {
+        const QString url = QString("%1://127.0.0.1:%2/x").arg(scheme).arg(site.port());
+        const Fetched f = Get(fetcher, url);
+        EXPECT_EQ(f.result.outcome, FetchOutcome::Failed) << scheme;
+        EXPECT_EQ(f.sinkCalls, 0) << scheme;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Connections, CurlFetcherTest, ::testing::Values(1, 4));

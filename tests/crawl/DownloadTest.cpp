@@ -27,9 +27,7 @@ class ScriptedFetcher final : public Fetcher {
 public:
     QByteArray body = "image bytes";
     FetchOutcome outcome = FetchOutcome::Ok;
-    bool digests = false;  // promises the digest of every body, as the transfer pool does
-    QByteArray given;      // the digest it then hands over
-    int storageError = 0;  // the body could not be held on this machine
+    int storageError = 0;          // the body could not be held on this machine
     std::function<void()> midway;  // between the two halves of the body
     QStringList urls;
 
@@ -39,12 +37,11 @@ public:
         if (!sink(body.constData(), std::size_t(half))) return {FetchOutcome::Failed, 0, {}};
         if (midway) midway();
         if (progress && !progress()) return {FetchOutcome::Aborted, 0, {}};
-        if (outcome != FetchOutcome::Ok) return {outcome, 0, {}, {}, storageError};
+        if (outcome != FetchOutcome::Ok) return {outcome, 0, {}, storageError};
         if (!sink(body.constData() + half, std::size_t(body.size() - half)))
             return {FetchOutcome::Failed, 0, {}};
-        return {FetchOutcome::Ok, 200, {}, given};
+        return {FetchOutcome::Ok, 200, {}};
     }
-    bool digestsBodies() const override { return digests; }
 };
 
 class DownloadTest : public ::testing::Test {
@@ -243,22 +240,6 @@ TEST_F(DownloadTest, SizeAndDigestWorkedOutWhileWritingMatchTheStoredFile) {
     EXPECT_EQ(entries(), QStringList{"000001.jpg"});
 }
 
-// A digest worked out by the fetcher is taken as it is; one promised and not given is read back
-// from the stored file, never recorded empty.
-TEST_F(DownloadTest, TheFetchersDigestIsTakenAndAMissingOneIsReadBack) {
-    fetcher.digests = true;
-    Sha256 sha;
-    sha.update(fetcher.body.constData(), std::size_t(fetcher.body.size()));
-    fetcher.given = sha.digest();
-    StoredBody stored;
-    const QString first = DownloadFile("http://h/a.jpg", fetcher, {}, nullptr, &stored);
-    EXPECT_EQ(stored.sha256, FileSha256(first));
-    fetcher.given.clear();
-    const QString second = DownloadFile("http://h/b.jpg", fetcher, {}, nullptr, &stored);
-    EXPECT_EQ(stored.sha256, FileSha256(second));
-    EXPECT_EQ(stored.sha256.size(), 32);
-}
-
 // Files are made ahead without names; a run folder that goes meanwhile still ends the next
 // download in a storage fault, never in a success.
 TEST_F(DownloadTest, RunFolderGoneAfterFilesWereMadeAheadIsAStorageFault) {
@@ -294,10 +275,10 @@ TEST(SpareFilesTest, StockFillsWithoutNamesAndGoesWithItsFolderOrWhenNotTaken) {
     for (int i = 0; i < 500 && spares.ready() < 8; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(spares.ready(), 8);
-    EXPECT_TRUE(QDir(dir.path())
-                    .entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                               QDir::NoDotAndDotDot)
-                    .isEmpty());
+    EXPECT_TRUE(
+        QDir(dir.path())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)
+            .isEmpty());
     // another folder: the stock goes, and none is made for a folder that cannot hold files
     EXPECT_EQ(spares.take(dir.filePath("gone"), &fd), ENOENT);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));

@@ -32,6 +32,7 @@ protected:
         options.noProxy = true;
         options.connectTimeoutMs = 5000;
         options.lowSpeedSeconds = 1;
+        options.lowSpeedBytes = 1;
         return options;
     }
 

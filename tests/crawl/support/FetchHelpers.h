@@ -12,6 +12,7 @@ inline CurlFetcher::Options TestOptions(int connections = 1) {
     options.noProxy = true;
     options.connectTimeoutMs = 5000;
     options.lowSpeedSeconds = 1;
+    options.lowSpeedBytes = 1;
     options.connections = connections;
     return options;
 }

@@ -88,6 +88,7 @@ void LoopbackSite::answer(const httplib::Request& request, httplib::Response& re
             route = it->second;
             found = true;
         }
+        if (found && mAnswered[request.path]++ < route.failFirst) route.status = 429;
     }
     if (!found) {
         response.status = 404;

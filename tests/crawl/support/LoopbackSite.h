@@ -21,6 +21,7 @@ struct SiteRoute {
     std::string contentEncoding;  // sent as is; the body must already be encoded
     int delayMs = 0;              // wait this long before answering
     bool stall = false;           // send the body, then keep the connection silent
+    int failFirst = 0;            // answer this many requests with 429 before the body
 };
 
 struct SiteRequest {
@@ -64,6 +65,7 @@ private:
     mutable std::mutex mMutex;
     std::map<std::string, SiteRoute> mRoutes;
     std::vector<SiteRequest> mRequests;
+    std::map<std::string, int> mAnswered;  // requests per path
 };
 
 // A loopback port that nobody listens on: connecting to it is refused.

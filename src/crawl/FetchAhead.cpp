@@ -1,0 +1,303 @@
+#include "crawl/FetchAhead.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <limits>
+#include <optional>
+#include <utility>
+
+#include "core/UrlQueue.h"
+#include "core/basGlobal.h"
+#include "crawl/BodyFile.h"
+#include "crawl/CrawlRun.h"
+
+namespace {
+
+// The bodies' own cap is the transfer's.
+constexpr std::int64_t kWholeBody = std::numeric_limits<std::int64_t>::max();
+// The beginning of a page kept for its preview; a page told in part is told as such.
+constexpr qsizetype kPreviewBytes = qsizetype{1} << 20;
+constexpr int kPicturesTold = 64;  // more than are ever fetched ahead
+constexpr qsizetype kAnswersKept = 4096;
+
+// Only web URLs are fetched ahead: file: stays a matter of the run's own checks.
+bool WebUrl(const QString& url) {
+    return url.startsWith(QStringLiteral("http://"), Qt::CaseInsensitive) ||
+           url.startsWith(QStringLiteral("https://"), Qt::CaseInsensitive);
+}
+
+}  // namespace
+
+struct FetchAhead::Held {
+    QString url;
+    bool page = false;
+    int id = 0;
+    std::unique_ptr<BodyFile> body;
+    QByteArray head;  // the beginning of a page, written by the transfer, read once it ended
+    bool ended = false;
+    std::optional<PagePreview::Pictures> told;
+};
+
+FetchAhead::FetchAhead(Transfers& transfers, const UrlQueue& links, const UrlQueue& images,
+                       Rules rules)
+    : mTransfers(transfers), mLinks(links), mImages(images), mRules(std::move(rules)) {}
+
+FetchAhead::~FetchAhead() {
+    dropAll();
+}
+
+void FetchAhead::dropAll() {
+    while (!mHeld.empty()) drop(mHeld.size() - 1);
+}
+
+void FetchAhead::drop(std::size_t index) {
+    const Held& held = *mHeld[index];
+    mTransfers.release(held.id);
+    if (mRules.onceKey) mRequested.remove(onceKey(held.url));  // never delivered to the run
+    mHeld.erase(mHeld.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+void FetchAhead::rulesChanged() {
+    mTakes.clear();
+    mChanged = true;
+}
+
+int FetchAhead::running() const {
+    return static_cast<int>(
+        std::count_if(mHeld.begin(), mHeld.end(), [](const auto& held) { return !held->ended; }));
+}
+
+bool FetchAhead::takes(const QString& url, bool page) {
+    const QString key = (page ? u'p' : u'i') + url;
+    const auto known = mTakes.constFind(key);
+    if (known != mTakes.constEnd()) return *known;
+    if (mTakes.size() >= kAnswersKept) mTakes.clear();
+    const bool take = !mRules.take || mRules.take(url, page);
+    mTakes.insert(key, take);
+    return take;
+}
+
+const PagePreview::Pictures* FetchAhead::picturesOf(const QString& pageUrl) {
+    for (const auto& held : mHeld) {
+        if (!held->page || !held->ended || held->url != pageUrl) continue;
+        if (!held->told) {
+            held->told = mPreview.pictures(held->head, pageUrl, kPicturesTold);
+            if (held->body->size() > held->head.size()) held->told->whole = false;
+        }
+        return &*held->told;
+    }
+    return nullptr;
+}
+
+// What the run will ask for next, in its order: the pictures queued (the first is the one it
+// works on), then the pages after the current one; with no pictures queued, the current page
+// comes first. A page whose pictures can be told (its body is here) is followed by them, as its
+// scan will queue them right there; up to the first page that cannot be told, the order is
+// settled: what the run finds meanwhile queues behind. Entries the rules pass over are left out.
+FetchAhead::Next FetchAhead::next(int max) {
+    Next next;
+    const auto add = [&](const QString& url, bool page) {
+        if (!takes(url, page)) return false;
+        next.urls.append(url);
+        next.pages.append(page);
+        return true;
+    };
+    for (int i = 0; i < mImages.count() && next.urls.size() < max; ++i)
+        add(mImages.entry(i), false);
+    next.settled = static_cast<int>(next.urls.size());
+    QSet<QString> toldKeys;  // a picture told by two pages is queued by the first only
+    bool told = true;        // every page listed so far is followed by all of its pictures
+    for (int i = mImages.count() > 0 ? 1 : 0; i < mLinks.count() && next.urls.size() < max; ++i) {
+        const QString page = mLinks.entry(i);
+        if (!add(page, true) || !told) continue;
+        next.settled = static_cast<int>(next.urls.size());
+        const PagePreview::Pictures* pictures = picturesOf(page);
+        if (!pictures) {
+            told = false;
+            // Its body tells what comes after it: it goes right after the entry under way.
+            if (next.urls.size() > 2) {
+                next.urls.move(next.urls.size() - 1, 1);
+                next.pages.move(next.pages.size() - 1, 1);
+            }
+            continue;
+        }
+        for (const QString& picture : pictures->urls) {
+            if (next.urls.size() >= max) break;
+            if (!mRules.admitsPicture || !mRules.admitsPicture(picture)) continue;
+            if (mRules.onceKey) {
+                const QString key = onceKey(picture);
+                if (toldKeys.contains(key)) continue;
+                toldKeys.insert(key);
+            }
+            add(picture, false);
+        }
+        next.settled = static_cast<int>(next.urls.size());
+        told = pictures->whole;
+    }
+    return next;
+}
+
+// Brings the transfers held ahead in line with what the run will ask for next. Transfers whose
+// entries left the queues go; the first entries not yet covered start while connections are
+// free. Entries that keep their places start as connections free up; the others, which a page
+// scan may push back, only within Connections + 1 places of the run and at most half the
+// connections of them: further on they would be pushed back, or hold the connections the
+// pictures of the next page need.
+void FetchAhead::plan() {
+    if (mTransfers.connections() <= 1) return;
+    if (!mChanged && mLinks.revision() == mLinksSeen && mImages.revision() == mImagesSeen) return;
+    mChanged = false;
+    mLinksSeen = mLinks.revision();
+    mImagesSeen = mImages.revision();
+    for (const auto& held : mHeld) {
+        if (held->ended) continue;
+        const Transfers::State state = mTransfers.state(held->id);
+        held->ended = state == Transfers::State::Ended;
+        if (state == Transfers::State::NeedsRoom) mRoomShort = true;
+    }
+    const Next next = this->next(4 * mTransfers.connections());
+    QHash<QString, int> held = keepListed(next);
+    startListed(next, held);
+}
+
+// Held beyond what is listed: kept while its entry is still queued further on, so that it is
+// not requested again; gone when the entry left the queues. What is held, by URL.
+QHash<QString, int> FetchAhead::keepListed(const Next& next) {
+    QHash<QString, int> wanted;
+    for (const QString& url : next.urls) ++wanted[url];
+    QHash<QString, int> held;
+    if (!mCurrent.isEmpty()) ++held[mCurrent];
+    for (const auto& h : mHeld) ++held[h->url];
+    for (std::size_t i = mHeld.size(); i-- > 0;) {
+        const QString url = mHeld[i]->url;
+        if (held[url] <= wanted.value(url)) continue;
+        --held[url];
+        if (!mLinks.contains(url) && !mImages.contains(url)) drop(i);
+    }
+    return held;
+}
+
+void FetchAhead::startListed(const Next& next, QHash<QString, int>& held) {
+    const int connections = mTransfers.connections();
+    const int most = 2 * connections;  // in flight plus ended and not yet taken
+    const int pagesAhead = std::max(2, connections / 2);
+    int movable = 0;  // entries past the settled ones, the run's current one aside
+    int inFlight = running() + (mCurrent.isEmpty() ? 0 : 1);
+    for (int i = 0; i < static_cast<int>(next.urls.size()); ++i) {
+        if (i >= next.settled && (i > connections || (i > 0 && ++movable > pagesAhead))) break;
+        const QString& url = next.urls.at(i);
+        if (held.value(url) > 0) {
+            --held[url];
+            continue;
+        }
+        if (mRoomShort || inFlight >= connections || static_cast<int>(mHeld.size()) >= most) break;
+        if (!WebUrl(url) || !NameableExtension(GetExtension(url))) continue;
+        if (mRules.onceKey && mRequested.contains(onceKey(url))) continue;
+        const bool page = next.pages.at(i);
+        int error = 0;
+        std::unique_ptr<Held> ahead =
+            begin(url, page, mRules.digest && mRules.digest(page), &error);
+        if (!ahead) break;  // no file to be had: the run's own attempt tells why
+        mHeld.push_back(std::move(ahead));
+        ++inFlight;
+    }
+}
+
+std::unique_ptr<FetchAhead::Held> FetchAhead::begin(const QString& url, bool page, bool digest,
+                                                    int* error) {
+    auto held = std::make_unique<Held>();
+    held->url = url;
+    held->page = page;
+    held->body = std::make_unique<BodyFile>(CurrentRunStorage(), digest);
+    if ((*error = held->body->create(gRunFolder))) return nullptr;
+    Held* raw = held.get();
+    held->id = mTransfers.start(url, kWholeBody, [raw](const char* data, std::size_t size) {
+        const int written = raw->body->write(data, size);
+        if (written == 0 && raw->page && raw->head.size() < kPreviewBytes)
+            raw->head.append(data, std::min<qsizetype>(static_cast<qsizetype>(size),
+                                                       kPreviewBytes - raw->head.size()));
+        return written;
+    });
+    if (mRules.onceKey) mRequested.insert(onceKey(url));
+    return held;
+}
+
+// Bodies held ahead go so that the one the run waits for can be written; false when there
+// were none.
+bool FetchAhead::makeRoom() {
+    mRoomShort = true;
+    if (mHeld.empty()) return false;
+    dropAll();
+    return true;
+}
+
+FetchResult FetchAhead::await(int id, const Fetcher::Progress& progress) {
+    // A body that found the disk full while it was held ahead tries again as it is: the room
+    // may have been given back since. Then only a drop of other bodies makes it try again.
+    bool retried = false;
+    for (;;) {
+        const Transfers::Wait waited = mTransfers.wait(id, progress);
+        if (waited == Transfers::Wait::Stopped) {
+            FetchResult result = mTransfers.release(id);
+            result.outcome = FetchOutcome::Aborted;
+            result.storageError = 0;  // a cancel, whatever the disk said
+            result.error = QStringLiteral("aborted");
+            return result;
+        }
+        if (waited == Transfers::Wait::Changed) {
+            mChanged = true;
+            plan();
+            continue;
+        }
+        if (mTransfers.state(id) != Transfers::State::NeedsRoom) break;
+        if (!makeRoom() && std::exchange(retried, true)) break;  // its storageError tells
+        mTransfers.resume(id);
+    }
+    return mTransfers.release(id);
+}
+
+FetchedBody FetchAhead::fetch(const QString& url, bool page, bool digest,
+                              const Fetcher::Progress& progress) {
+    FetchedBody fetched;
+    if (!mRules.allowFile && IsFileUrl(url)) {
+        // a web page must never make the crawler copy local files into the run folder
+        fetched.result.error = QStringLiteral("file: refused");
+        mLast = fetched.result;
+        return fetched;
+    }
+    plan();
+    std::unique_ptr<Held> held;
+    const auto ahead =
+        std::find_if(mHeld.begin(), mHeld.end(), [&url](const auto& h) { return h->url == url; });
+    if (ahead != mHeld.end()) {
+        held = std::move(*ahead);
+        mHeld.erase(ahead);
+    } else {
+        int error = 0;
+        held = begin(url, page, digest, &error);
+        if (!held) {
+            fetched.result.storageError = error;
+            mLast = fetched.result;
+            return fetched;
+        }
+    }
+    mCurrent = url;
+    fetched.result = await(held->id, progress);
+    mCurrent.clear();
+    mRoomShort = false;
+    fetched.body = std::move(held->body);
+    mLast = fetched.result;
+    return fetched;
+}
+
+FetchResult FetchAhead::fetchSmall(const QString& url, std::int64_t maxBytes, QByteArray* body,
+                                   const Fetcher::Progress& progress) {
+    const int id = mTransfers.start(url, maxBytes, [body](const char* data, std::size_t size) {
+        body->append(data, static_cast<qsizetype>(size));
+        return 0;
+    });
+    mCurrent = url;
+    mLast = await(id, progress);
+    mCurrent.clear();
+    return mLast;
+}

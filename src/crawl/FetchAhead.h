@@ -1,0 +1,100 @@
+#pragma once
+// The run's fetches, with the entries it will ask for next fetched ahead while it works: the
+// queued pictures, the pages after the current one and the pictures a page fetched ahead will
+// queue (told by its preview). Each body goes straight into the file that takes its numbered
+// name when the run gets to it; a result fetched ahead, failed or not, is the one the run gets.
+//
+// The rules are asked once per URL and the answer is kept (until a robots.txt arrives); the
+// plan is made again only when a queue or a transfer changed. A URL is requested no more often
+// than the entries that will take it, and once per run when each is fetched once (NoRevisit).
+// A pool of one fetches only what the run asks for.
+
+#include <QByteArray>
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "crawl/Download.h"
+#include "crawl/Fetcher.h"
+#include "crawl/PagePreview.h"
+#include "crawl/Transfers.h"
+
+class UrlQueue;
+
+class FetchAhead {
+public:
+    struct Rules {
+        // Whether the run will fetch the entry when it comes to it, as far as is known now.
+        std::function<bool(const QString& url, bool page)> take;
+        // Whether a page's scan would queue this picture.
+        std::function<bool(const QString& url)> admitsPicture;
+        // The key two URLs are the same by, when each is requested at most once per run; null
+        // otherwise.
+        std::function<QString(const QString& url)> onceKey;
+        // Whether the body's SHA-256 is wanted for an entry of this kind.
+        std::function<bool(bool page)> digest;
+        bool allowFile = false;  // file: URLs are fetched (the crawl started from one)
+    };
+
+    FetchAhead(Transfers& transfers, const UrlQueue& links, const UrlQueue& images, Rules rules);
+    ~FetchAhead();
+    FetchAhead(const FetchAhead&) = delete;
+    FetchAhead& operator=(const FetchAhead&) = delete;
+
+    // The body of the run's current entry in its file: fetched ahead, or fetched now. progress
+    // is the turn of every wait; false aborts.
+    FetchedBody fetch(const QString& url, bool page, bool digest,
+                      const Fetcher::Progress& progress);
+    // Fetches url into body, at most maxBytes of it.
+    FetchResult fetchSmall(const QString& url, std::int64_t maxBytes, QByteArray* body,
+                           const Fetcher::Progress& progress);
+    // The rules' answers may have changed (a robots.txt was read).
+    void rulesChanged();
+    // Lets every transfer held ahead go.
+    void dropAll();
+    // The result of the latest fetch, for the crawl's record.
+    const FetchResult& last() const { return mLast; }
+    // Transfers started ahead and not yet taken (for tests).
+    int held() const { return static_cast<int>(mHeld.size()); }
+
+private:
+    struct Held;
+    struct Next {
+        QStringList urls;
+        QList<bool> pages;
+        int settled = 0;
+    };
+
+    void plan();
+    QHash<QString, int> keepListed(const Next& next);
+    void startListed(const Next& next, QHash<QString, int>& held);
+    Next next(int max);
+    bool takes(const QString& url, bool page);
+    const PagePreview::Pictures* picturesOf(const QString& pageUrl);
+    std::unique_ptr<Held> begin(const QString& url, bool page, bool digest, int* error);
+    FetchResult await(int id, const Fetcher::Progress& progress);
+    bool makeRoom();
+    void drop(std::size_t index);
+    int running() const;
+    QString onceKey(const QString& url) const { return mRules.onceKey ? mRules.onceKey(url) : url; }
+
+    Transfers& mTransfers;
+    const UrlQueue& mLinks;
+    const UrlQueue& mImages;
+    Rules mRules;
+    std::vector<std::unique_ptr<Held>> mHeld;  // in the order they started
+    QHash<QString, bool> mTakes;               // the rules' answers, by kind and URL
+    QSet<QString> mRequested;                  // keys requested this run, when each goes once
+    PagePreview mPreview;
+    quint64 mLinksSeen = ~quint64{0};
+    quint64 mImagesSeen = ~quint64{0};
+    QString mCurrent;         // the URL the run waits for
+    bool mChanged = true;     // a transfer ended since the last plan
+    bool mRoomShort = false;  // the disk is full: nothing more starts ahead for now
+    FetchResult mLast;
+};

@@ -1,0 +1,64 @@
+#pragma once
+// Transfers in flight at once, as the crawl asks for them: start a request, wait for it while
+// the window keeps its turns, let it go. The crawl sees nothing of the transfer library; one
+// connection is a pool of one.
+
+#include <QString>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
+#include "crawl/Fetcher.h"
+
+class Transfers {
+public:
+    // Receives a body in pieces, on whatever thread drives the transfers: 0, or the errno of a
+    // write that failed, which ends the transfer with that storageError. ENOSPC and EDQUOT only
+    // hold it (needsRoom) until resume() hands the same piece over again.
+    using Write = std::function<int(const char* data, std::size_t size)>;
+    // Runs every few milliseconds while a wait lasts; false stops the wait.
+    using Turn = std::function<bool()>;
+    enum class State { Running, NeedsRoom, Ended };
+    enum class Wait { Ready, Changed, Stopped };
+
+    virtual ~Transfers() = default;
+    // Starts a request of url whose body goes to write, at most maxBytes of it: a longer body
+    // ends the transfer as failed ("body too large") once that much was written. The request
+    // waits for the least delay after the last one to its host. Returns the transfer's id.
+    virtual int start(const QString& url, std::int64_t maxBytes, Write write) = 0;
+    virtual State state(int id) const = 0;
+    // Returns Ready once transfer id no longer runs, Changed when another one ended first,
+    // Stopped when turn asked to stop; turn runs at least once.
+    virtual Wait wait(int id, const Turn& turn) = 0;
+    virtual void resume(int id) = 0;
+    // Stops the transfer if it still runs and forgets it; its result (Aborted when it had not
+    // ended). Its write is never called again once this returns.
+    virtual FetchResult release(int id) = 0;
+    // Transfers that run at once, at most.
+    virtual int connections() const = 0;
+};
+
+// One fetch through a pool: the body goes to sink, progress is the wait's turn.
+FetchResult FetchThrough(Transfers& transfers, const QString& url, std::int64_t maxBytes,
+                         const Fetcher::Sink& sink, const Fetcher::Progress& progress);
+
+// A pool of one over a fetcher that fetches only when asked: the transfer runs inside wait().
+class SerialTransfers final : public Transfers {
+public:
+    explicit SerialTransfers(Fetcher& fetcher) : mFetcher(fetcher) {}
+    int start(const QString& url, std::int64_t maxBytes, Write write) override;
+    State state(int id) const override;
+    Wait wait(int id, const Turn& turn) override;
+    void resume(int id) override { (void)id; }
+    FetchResult release(int id) override;
+    int connections() const override { return 1; }
+
+private:
+    Fetcher& mFetcher;
+    int mId = 0;
+    QString mUrl;
+    std::int64_t mMaxBytes = 0;
+    Write mWrite;
+    bool mEnded = false;
+    FetchResult mResult;
+};
