@@ -18,9 +18,11 @@
 #include "crawl/Download.h"
 #include "crawl/FetchCauseText.h"
 #include "crawl/Fetcher.h"
+#include "crawl/HtmlPageScan.h"
 #include "crawl/PageLines.h"
 #include "crawl/PagePreview.h"
 #include "crawl/PageScanner.h"
+#include "crawl/UrlKinds.h"
 
 namespace {
 
@@ -222,7 +224,8 @@ public:
                         : nullptr,
                     gCrawlOptions) {
         if (mRules.filters() || mRecorder.wantsOrigins())
-            mScanner.setFilter([this](const QString& url, bool page) { return admit(url, page); });
+            mScanFilter = [this](const QString& url, bool page) { return admit(url, page); };
+        mScanner.setFilter(mScanFilter);
         mRecorder.beginRun(gRunFolder, startUrl);
         mStartUrl = startUrl;
     }
@@ -243,6 +246,9 @@ private:
     QString download(const QString& url, bool page);
     void noteDeletion(const QString& path, int error);
     bool scanStoredPage(const QString& path, const QString& pageUrl, CrawlAttempt& attempt);
+    bool deleteScannedPage(const QString& path, CrawlAttempt& attempt);
+    void countPicture();
+    bool pagePhase(const QString& pageUrl, const QString& path);
     bool imagePhase();
     bool admit(const QString& url, bool page);
     bool mayTake(const QString& url, bool page);
@@ -254,6 +260,7 @@ private:
     CrawlHost& mHost;
     SchemeGate mGate;
     PageScanner mScanner;
+    PageScanner::Filter mScanFilter;  // none: every new reference is queued
     CrawlEnd mEnd;
     CrawlRules mRules;
     CrawlRecorder mRecorder;
@@ -279,7 +286,13 @@ QString CrawlRunner::download(const QString& url, bool page) {
             mRecorder.tick();
             return TransferTurn(cancelledBefore);
         },
-        &mEnd.storageFault, mRecorder.wantsDigest(page) ? &mStored : nullptr);
+        // read as HTML, a page may answer as a picture: then it is kept like one
+        &mEnd.storageFault,
+        mRecorder.wantsDigest(page && !gCrawlOptions.parseHtml) ? &mStored : nullptr,
+        gCrawlOptions.parseHtml ? AnswerNaming([&url, page](const FetchResult& answer) {
+            return StoredExtension(url, answer.contentType, !page);
+        })
+                                : AnswerNaming());
     if (ws().Ending()) throw ProgramEnding{};
     return path;
 }
@@ -287,9 +300,15 @@ QString CrawlRunner::download(const QString& url, bool page) {
 // False when the stored page cannot be opened: the page is then passed over like a failed fetch.
 bool CrawlRunner::scanStoredPage(const QString& path, const QString& pageUrl,
                                  CrawlAttempt& attempt) {
+    mCurrentPage = pageUrl;
+    if (gCrawlOptions.parseHtml) {
+        mRecorder.tick();
+        if (!ScanHtmlPage(path, pageUrl, mHost.lstLink(), mHost.lstImage(), mScanFilter))
+            return false;
+        return deleteScannedPage(path, attempt);
+    }
     PageLineReader page;
     if (!page.open(path)) return false;
-    mCurrentPage = pageUrl;
     QByteArrayView line;  // scanned as stored: only the references found are decoded
     // Rows held back are written when due during a long scan too, but the clock is not read
     // for every short line.
@@ -301,6 +320,10 @@ bool CrawlRunner::scanStoredPage(const QString& path, const QString& pageUrl,
         if (lines % kLinesPerTick == 0) mRecorder.tick();
     }
     page.close();
+    return deleteScannedPage(path, attempt);
+}
+
+bool CrawlRunner::deleteScannedPage(const QString& path, CrawlAttempt& attempt) {
     int removeError = 0;
     if (ApplyStoredPageRule(path, &removeError)) attempt.outcome = AttemptOutcome::DeletedPage;
     noteDeletion(path, removeError);
@@ -327,12 +350,7 @@ bool CrawlRunner::imagePhase() {
             if (mEnd.storageFault) return false;  // stops like a cancel: the image stays first
             kept = storePicture(url, path);
         }
-        if (kept) {
-            if (gImageCount < std::numeric_limits<std::int32_t>::max()) ++gImageCount;
-            mHost.setCaption(kCrawlingCaption + QStringLiteral(" ( ") +
-                             QString::number(gImageCount) +
-                             QStringLiteral("個のイメージファイルをダウンロードしました。 )"));
-        }
+        if (kept) countPicture();
         if (gCancelRequested == -1) return false;
         // The user may have selected another entry meanwhile: that one goes.
         RemoveSelectedOrFirst(images);
@@ -340,6 +358,12 @@ bool CrawlRunner::imagePhase() {
         ws().Yield();
     }
     return true;
+}
+
+void CrawlRunner::countPicture() {
+    if (gImageCount < std::numeric_limits<std::int32_t>::max()) ++gImageCount;
+    mHost.setCaption(kCrawlingCaption + QStringLiteral(" ( ") + QString::number(gImageCount) +
+                     QStringLiteral("個のイメージファイルをダウンロードしました。 )"));
 }
 
 bool CrawlRunner::admit(const QString& url, bool page) {
@@ -363,6 +387,7 @@ bool CrawlRunner::wouldTake(const QString& url, bool page) {
 const PagePreview::Pictures* CrawlRunner::picturesOf(const QString& pageUrl) {
     constexpr int kPagesTold = 256;    // pages are told a few places ahead: this is plenty
     constexpr int kPicturesTold = 64;  // more than the fetcher looks ahead
+    if (gCrawlOptions.parseHtml) return nullptr;  // the designed scan's guess would not fit
     const auto known = mPictures.constFind(pageUrl);
     if (known != mPictures.constEnd()) return &*known;
     const QByteArray* body = mGate.aheadBody(pageUrl);
@@ -417,20 +442,29 @@ void CrawlRunner::work() {
         if (mayTake(pageUrl, true)) {
             const QString path = download(pageUrl, true);
             if (mEnd.storageFault) return;  // stops like a cancel: the page stays first
-            CrawlAttempt attempt =
-                mRecorder.examine(pageUrl, true, path, mGate.last(), {}, &mStored);
-            const bool scanned =
-                !path.isEmpty() && EntryExists(path) && scanStoredPage(path, pageUrl, attempt);
-            mRecorder.record(attempt);
-            mPictures.remove(pageUrl);  // its pictures are queued now, or it has none
-            if (startFailed(path)) return;
-            if (scanned && !imagePhase()) return;
+            if (gCrawlOptions.parseHtml && KindOfUrl(path) == UrlKind::Picture) {
+                mAtStart = false;
+                if (storePicture(pageUrl, path)) countPicture();
+            } else if (!pagePhase(pageUrl, path)) {
+                return;
+            }
         } else {
             ws().Yield();  // a long run of passed-over entries still keeps the window alive
         }
         if (gCancelRequested == -1) return;
         RemoveSelectedOrFirst(links);
     }
+}
+
+// The stored page scanned and its pictures fetched; false when the run is to stop.
+bool CrawlRunner::pagePhase(const QString& pageUrl, const QString& path) {
+    CrawlAttempt attempt = mRecorder.examine(pageUrl, true, path, mGate.last(), {}, &mStored);
+    const bool scanned =
+        !path.isEmpty() && EntryExists(path) && scanStoredPage(path, pageUrl, attempt);
+    mRecorder.record(attempt);
+    mPictures.remove(pageUrl);  // its pictures are queued now, or it has none
+    if (startFailed(path)) return false;
+    return !scanned || imagePhase();
 }
 
 // The first page fetched is the start page: when it did not arrive there is nothing to crawl,

@@ -109,12 +109,12 @@ QString GetExtension(const QString& url) {
 }
 
 QString DownloadFile(const QString& url, Fetcher& fetcher, const Fetcher::Progress& progress,
-                     StorageFault* fault, StoredBody* stored) {
+                     StorageFault* fault, StoredBody* stored, const AnswerNaming& naming) {
     const auto storageFailed = [fault](int error) {
         if (fault) *fault = StorageFaultIn(gRunFolder, error);
         return QString();
     };
-    const QString extension = GetExtension(url);
+    QString extension = GetExtension(url);
     // A NUL would cut the name short in the file system's hands and store under another name;
     // the attempt still uses up its number.
     if (extension.contains(QChar(u'\0'))) {
@@ -145,6 +145,11 @@ QString DownloadFile(const QString& url, Fetcher& fetcher, const Fetcher::Progre
     if (result.storageError) return storageFailed(result.storageError);
     if (result.outcome != FetchOutcome::Ok) return QString();
     if (const int error = body.finish()) return storageFailed(error);
+    if (naming) {  // the answer says what it is: same number, its extension
+        extension = naming(result);
+        if (extension.isEmpty()) return QString();
+        path = CandidatePath(extension);
+    }
 
     // Never replaces an entry that took the name meanwhile (the user or the viewer may touch
     // the run folder during a crawl): the next free number is taken instead.

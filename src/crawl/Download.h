@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 #include "crawl/Fetcher.h"
 #include "crawl/RunStorage.h"
@@ -36,8 +37,12 @@ struct StoredBody {
     std::int64_t bytes = 0;
     QByteArray sha256;  // raw digest
 };
+// With naming given, the extension is the one it gives for the fetched answer instead of the
+// URL's, and a body it gives none for is dropped (its number stays used).
+using AnswerNaming = std::function<QString(const FetchResult& answer)>;
 QString DownloadFile(const QString& url, Fetcher& fetcher, const Fetcher::Progress& progress,
-                     StorageFault* fault = nullptr, StoredBody* stored = nullptr);
+                     StorageFault* fault = nullptr, StoredBody* stored = nullptr,
+                     const AnswerNaming& naming = {});
 
 // After a stored page has been scanned: deletes it when gHTMLAutoDelete is "0". True when it was
 // to be deleted; removeError receives the errno of a deletion that failed, else 0.

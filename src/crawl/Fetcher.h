@@ -34,6 +34,7 @@ struct FetchResult {
     QByteArray sha256;     // raw SHA-256 of the body the sink received, when worked out aside
     int storageError = 0;  // errno when the body could not be held on this machine, else 0
     FetchCause cause = FetchCause::Other;  // of a failure; None when Ok
+    QString contentType;                   // the answer's Content-Type as sent; empty when none
 };
 
 class Fetcher {
