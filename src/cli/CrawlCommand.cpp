@@ -50,6 +50,7 @@ void ApplyOverrides(const CrawlCommandOptions& o) {
     c.delayMs = o.delayMs.value_or(c.delayMs);
     c.robots = o.robots.value_or(c.robots);
     c.archive = o.archive.value_or(c.archive);
+    c.parseHtml = o.parseHtml.value_or(c.parseHtml);
     c.connections = o.connections.value_or(c.connections);
 }
 

@@ -23,6 +23,7 @@ struct CrawlCommandOptions {
     std::optional<int> delayMs;
     std::optional<bool> robots;
     std::optional<bool> archive;
+    std::optional<bool> parseHtml;
     std::int64_t maxPages = 0;  // 0: no limit
     double maxSeconds = 0;      // 0: no limit
     bool quiet = false;

@@ -41,6 +41,8 @@ bool TakeRuleOption(const QStringList& args, qsizetype& i, CrawlCommandOptions& 
         o.robots = true;
     } else if (arg == "--no-archive") {
         o.archive = false;
+    } else if (arg == "--parse-html") {
+        o.parseHtml = true;
     } else if (name == "--scope") {
         CrawlScope scope;
         if (!TakeValue(args, i, &value, error)) return false;
@@ -109,6 +111,11 @@ QString CrawlUsage() {
         "  --robots              honour each host's robots.txt\n"
         "  --no-archive          do not record the run in the download folder's crawl archive\n"
         "                        (siterambler-archive.sqlite)\n"
+        "  --parse-html          read pages as HTML: pictures from srcset (the largest),\n"
+        "                        lazy attributes, <picture>, CSS url(), og:image and links to\n"
+        "                        pictures; pages from links with queries and no extension;\n"
+        "                        what a URL without a known extension is, and the extension\n"
+        "                        it is stored under, from the answer's content type\n"
         "  --origin FILE         print what the crawl archive knows of a stored file\n"
         "  --quiet               no progress output\n"
         "  --help                show this text\n"

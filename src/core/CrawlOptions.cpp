@@ -56,12 +56,13 @@ CrawlOptions ReadCrawlOptions(const ProfileFile& profile) {
                            CrawlOptions::kMaxDelayMs);
     o.robots = ReadFlag(profile, QStringLiteral("Robots"), o.robots);
     o.archive = ReadFlag(profile, QStringLiteral("Archive"), o.archive);
+    o.parseHtml = ReadFlag(profile, QStringLiteral("ParseHtml"), o.parseHtml);
     return o;
 }
 
 void WriteCrawlOptions(ProfileFile& profile, const CrawlOptions& o) {
-    static const char* const kKeys[] = {"Connections", "NoRevisit", "Scope",  "SkipKnown",
-                                        "DelayMs",     "Robots",    "Archive"};
+    static const char* const kKeys[] = {"Connections", "NoRevisit", "Scope",   "SkipKnown",
+                                        "DelayMs",     "Robots",    "Archive", "ParseHtml"};
     bool present = false;
     for (const char* key : kKeys) present = present || profile.contains(kSection, key);
     if (o == CrawlOptions{} && !present) return;
@@ -73,4 +74,5 @@ void WriteCrawlOptions(ProfileFile& profile, const CrawlOptions& o) {
     profile.setValue(kSection, QStringLiteral("DelayMs"), QString::number(o.delayMs));
     profile.setValue(kSection, QStringLiteral("Robots"), flag(o.robots));
     profile.setValue(kSection, QStringLiteral("Archive"), flag(o.archive));
+    profile.setValue(kSection, QStringLiteral("ParseHtml"), flag(o.parseHtml));
 }

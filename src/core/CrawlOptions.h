@@ -20,6 +20,7 @@ struct CrawlOptions {
     int delayMs = 0;          // least time between the starts of two requests to one host
     bool robots = false;      // honour robots.txt
     bool archive = true;      // record the run in the download folder's crawl archive
+    bool parseHtml = false;   // pages read as HTML: srcset, lazy and CSS pictures, content types
 
     bool operator==(const CrawlOptions&) const = default;
 };

@@ -17,9 +17,11 @@
 #include "crawl/FetchCauseText.h"
 #include "crawl/FetchAhead.h"
 #include "crawl/Fetcher.h"
+#include "crawl/HtmlPageScan.h"
 #include "crawl/PageLines.h"
 #include "crawl/PageScanner.h"
 #include "crawl/Transfers.h"
+#include "crawl/UrlKinds.h"
 
 namespace {
 
@@ -138,7 +140,8 @@ public:
                     gCrawlOptions),
           mAhead(transfers, host.lstLink(), host.lstImage(), aheadRules(IsFileUrl(startUrl))) {
         if (mRules.filters() || mRecorder.wantsOrigins())
-            mScanner.setFilter([this](const QString& url, bool page) { return admit(url, page); });
+            mScanFilter = [this](const QString& url, bool page) { return admit(url, page); };
+        mScanner.setFilter(mScanFilter);
         mRecorder.beginRun(gRunFolder, startUrl);
         mStartUrl = startUrl;
     }
@@ -155,6 +158,9 @@ private:
     QString download(const QString& url, bool page);
     void noteDeletion(const QString& path, int error);
     bool scanStoredPage(const QString& path, const QString& pageUrl, CrawlAttempt& attempt);
+    bool deleteScannedPage(const QString& path, CrawlAttempt& attempt);
+    void countPicture();
+    bool pagePhase(const QString& pageUrl, const QString& path);
     bool imagePhase();
     bool admit(const QString& url, bool page);
     bool mayTake(const QString& url, bool page);
@@ -166,6 +172,7 @@ private:
 
     CrawlHost& mHost;
     PageScanner mScanner;
+    PageScanner::Filter mScanFilter;  // none: every new reference is queued
     CrawlEnd mEnd;
     CrawlRules mRules;
     CrawlRecorder mRecorder;
@@ -190,7 +197,13 @@ QString CrawlRunner::download(const QString& url, bool page) {
     };
     const QString path = StoreBody(
         url, [&](bool digest) { return mAhead.fetch(url, page, digest, progress); },
-        &mEnd.storageFault, mRecorder.wantsDigest(page) ? &mStored : nullptr);
+        // read as HTML, a page may answer as a picture: then it is kept like one
+        &mEnd.storageFault,
+        mRecorder.wantsDigest(page && !gCrawlOptions.parseHtml) ? &mStored : nullptr,
+        gCrawlOptions.parseHtml ? AnswerNaming([&url, page](const FetchResult& answer) {
+            return StoredExtension(url, answer.contentType, !page);
+        })
+                                : AnswerNaming());
     if (ws().Ending()) throw ProgramEnding{};
     return path;
 }
@@ -198,9 +211,15 @@ QString CrawlRunner::download(const QString& url, bool page) {
 // False when the stored page cannot be opened: the page is then passed over like a failed fetch.
 bool CrawlRunner::scanStoredPage(const QString& path, const QString& pageUrl,
                                  CrawlAttempt& attempt) {
+    mCurrentPage = pageUrl;
+    if (gCrawlOptions.parseHtml) {
+        mRecorder.tick();
+        if (!ScanHtmlPage(path, pageUrl, mHost.lstLink(), mHost.lstImage(), mScanFilter))
+            return false;
+        return deleteScannedPage(path, attempt);
+    }
     PageLineReader page;
     if (!page.open(path)) return false;
-    mCurrentPage = pageUrl;
     QByteArrayView line;  // scanned as stored: only the references found are decoded
     // Rows held back are written when due during a long scan too, but the clock is not read
     // for every short line.
@@ -212,6 +231,10 @@ bool CrawlRunner::scanStoredPage(const QString& path, const QString& pageUrl,
         if (lines % kLinesPerTick == 0) mRecorder.tick();
     }
     page.close();
+    return deleteScannedPage(path, attempt);
+}
+
+bool CrawlRunner::deleteScannedPage(const QString& path, CrawlAttempt& attempt) {
     int removeError = 0;
     if (ApplyStoredPageRule(path, &removeError)) attempt.outcome = AttemptOutcome::DeletedPage;
     noteDeletion(path, removeError);
@@ -238,12 +261,7 @@ bool CrawlRunner::imagePhase() {
             if (mEnd.storageFault) return false;  // stops like a cancel: the image stays first
             kept = storePicture(url, path);
         }
-        if (kept) {
-            if (gImageCount < std::numeric_limits<std::int32_t>::max()) ++gImageCount;
-            mHost.setCaption(kCrawlingCaption + QStringLiteral(" ( ") +
-                             QString::number(gImageCount) +
-                             QStringLiteral("個のイメージファイルをダウンロードしました。 )"));
-        }
+        if (kept) countPicture();
         if (gCancelRequested == -1) return false;
         // The user may have selected another entry meanwhile: that one goes.
         RemoveSelectedOrFirst(images);
@@ -251,6 +269,12 @@ bool CrawlRunner::imagePhase() {
         ws().Yield();
     }
     return true;
+}
+
+void CrawlRunner::countPicture() {
+    if (gImageCount < std::numeric_limits<std::int32_t>::max()) ++gImageCount;
+    mHost.setCaption(kCrawlingCaption + QStringLiteral(" ( ") + QString::number(gImageCount) +
+                     QStringLiteral("個のイメージファイルをダウンロードしました。 )"));
 }
 
 bool CrawlRunner::admit(const QString& url, bool page) {
@@ -281,6 +305,7 @@ FetchAhead::Rules CrawlRunner::aheadRules(bool allowFile) {
     if (mRules.fetchesOnce()) rules.onceKey = UrlKey;
     rules.digest = [this](bool page) { return mRecorder.wantsDigest(page); };
     rules.allowFile = allowFile;
+    rules.tellsPictures = !gCrawlOptions.parseHtml;  // the designed scan's guess would not fit
     return rules;
 }
 
@@ -326,19 +351,28 @@ void CrawlRunner::work() {
         if (mayTake(pageUrl, true)) {
             const QString path = download(pageUrl, true);
             if (mEnd.storageFault) return;  // stops like a cancel: the page stays first
-            CrawlAttempt attempt =
-                mRecorder.examine(pageUrl, true, path, mAhead.last(), {}, &mStored);
-            const bool scanned =
-                !path.isEmpty() && EntryExists(path) && scanStoredPage(path, pageUrl, attempt);
-            mRecorder.record(attempt);
-            if (startFailed(path)) return;
-            if (scanned && !imagePhase()) return;
+            if (gCrawlOptions.parseHtml && KindOfUrl(path) == UrlKind::Picture) {
+                mAtStart = false;
+                if (storePicture(pageUrl, path)) countPicture();
+            } else if (!pagePhase(pageUrl, path)) {
+                return;
+            }
         } else {
             ws().Yield();  // a long run of passed-over entries still keeps the window alive
         }
         if (gCancelRequested == -1) return;
         RemoveSelectedOrFirst(links);
     }
+}
+
+// The stored page scanned and its pictures fetched; false when the run is to stop.
+bool CrawlRunner::pagePhase(const QString& pageUrl, const QString& path) {
+    CrawlAttempt attempt = mRecorder.examine(pageUrl, true, path, mAhead.last(), {}, &mStored);
+    const bool scanned =
+        !path.isEmpty() && EntryExists(path) && scanStoredPage(path, pageUrl, attempt);
+    mRecorder.record(attempt);
+    if (startFailed(path)) return false;
+    return !scanned || imagePhase();
 }
 
 // The first page fetched is the start page: when it did not arrive there is nothing to crawl,

@@ -61,7 +61,7 @@ QString GetExtension(const QString& url) {
 }
 
 QString DownloadFile(const QString& url, Fetcher& fetcher, const Fetcher::Progress& progress,
-                     StorageFault* fault, StoredBody* stored) {
+                     StorageFault* fault, StoredBody* stored, const AnswerNaming& naming) {
     return StoreBody(
         url,
         [&](bool digest) {
@@ -81,16 +81,16 @@ QString DownloadFile(const QString& url, Fetcher& fetcher, const Fetcher::Progre
             if (writeError) fetched.result.storageError = writeError;
             return fetched;
         },
-        fault, stored);
+        fault, stored, naming);
 }
 
 QString StoreBody(const QString& url, const BodySource& source, StorageFault* fault,
-                  StoredBody* stored) {
+                  StoredBody* stored, const AnswerNaming& naming) {
     const auto storageFailed = [fault](int error) {
         if (fault) *fault = StorageFaultIn(gRunFolder, error);
         return QString();
     };
-    const QString extension = GetExtension(url);
+    QString extension = GetExtension(url);
     // A NUL would cut the name short in the file system's hands and store under another name;
     // the attempt still uses up its number.
     if (!NameableExtension(extension)) {
@@ -106,6 +106,11 @@ QString StoreBody(const QString& url, const BodySource& source, StorageFault* fa
     if (result.outcome != FetchOutcome::Ok || !fetched.body) return QString();
     BodyFile& body = *fetched.body;
     if (const int error = body.finish()) return storageFailed(error);
+    if (naming) {  // the answer says what it is: same number, its extension
+        extension = naming(result);
+        if (extension.isEmpty()) return QString();
+        path = CandidatePath(extension);
+    }
 
     // Never replaces an entry that took the name meanwhile (the user or the viewer may touch
     // the run folder during a crawl): the next free number is taken instead.

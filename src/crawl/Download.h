@@ -39,8 +39,12 @@ struct StoredBody {
     std::int64_t bytes = 0;
     QByteArray sha256;  // raw digest
 };
+// With naming given, the extension is the one it gives for the fetched answer instead of the
+// URL's, and a body it gives none for is dropped (its number stays used).
+using AnswerNaming = std::function<QString(const FetchResult& answer)>;
 QString DownloadFile(const QString& url, Fetcher& fetcher, const Fetcher::Progress& progress,
-                     StorageFault* fault = nullptr, StoredBody* stored = nullptr);
+                     StorageFault* fault = nullptr, StoredBody* stored = nullptr,
+                     const AnswerNaming& naming = {});
 
 // A body fetched into its file, or the reason there is none.
 struct FetchedBody {
@@ -51,7 +55,7 @@ struct FetchedBody {
 using BodySource = std::function<FetchedBody(bool digest)>;
 // DownloadFile with the body from source, asked once the number is taken.
 QString StoreBody(const QString& url, const BodySource& source, StorageFault* fault = nullptr,
-                  StoredBody* stored = nullptr);
+                  StoredBody* stored = nullptr, const AnswerNaming& naming = {});
 // False for an extension no file may be named with (it holds a NUL): nothing is fetched for it.
 bool NameableExtension(const QString& extension);
 

@@ -78,6 +78,7 @@ bool FetchAhead::takes(const QString& url, bool page) {
 }
 
 const PagePreview::Pictures* FetchAhead::picturesOf(const QString& pageUrl) {
+    if (!mRules.tellsPictures) return nullptr;
     for (const auto& held : mHeld) {
         if (!held->page || !held->ended || held->url != pageUrl) continue;
         if (!held->told) {

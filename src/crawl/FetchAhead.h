@@ -39,6 +39,7 @@ public:
         // Whether the body's SHA-256 is wanted for an entry of this kind.
         std::function<bool(bool page)> digest;
         bool allowFile = false;  // file: URLs are fetched (the crawl started from one)
+        bool tellsPictures = true;  // a page's pictures are told from its body ahead of its scan
     };
 
     FetchAhead(Transfers& transfers, const UrlQueue& links, const UrlQueue& images, Rules rules);

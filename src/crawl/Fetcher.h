@@ -31,6 +31,7 @@ struct FetchResult {
     QString error;         // short English diagnostic, never shown in a window
     int storageError = 0;  // errno when the body could not be held on this machine, else 0
     FetchCause cause = FetchCause::Other;  // of a failure; None when Ok
+    QString contentType;                   // the answer's Content-Type as sent; empty when none
 };
 
 class Fetcher {

@@ -44,6 +44,8 @@ void frmCrawlOptions::BuildControls() {
     spnDelay->setSuffix(QStringLiteral(" ミリ秒"));
     chkRobots = new QCheckBox(QStringLiteral("robots.txt の指示に従う"), this);
     chkArchive = new QCheckBox(QStringLiteral("巡回の記録をダウンロード先に残す"), this);
+    chkParseHtml = new QCheckBox(
+        QStringLiteral("ページを HTML として読み、srcset や遅延読み込みの画像も集める"), this);
 
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("同時に取得するファイルの数:"), spnConnections);
@@ -63,8 +65,8 @@ void frmCrawlOptions::BuildControls() {
     auto* column = new QVBoxLayout(this);
     column->addLayout(form);
     for (QWidget* w : {static_cast<QWidget*>(chkNoRevisit), static_cast<QWidget*>(chkSkipKnown),
-                       static_cast<QWidget*>(chkRobots), static_cast<QWidget*>(chkArchive),
-                       static_cast<QWidget*>(note)})
+                       static_cast<QWidget*>(chkRobots), static_cast<QWidget*>(chkParseHtml),
+                       static_cast<QWidget*>(chkArchive), static_cast<QWidget*>(note)})
         column->addWidget(w);
     column->addWidget(buttons);
 }
@@ -79,6 +81,7 @@ void frmCrawlOptions::ShowSettings() {
     spnDelay->setValue(o.delayMs);
     chkRobots->setChecked(o.robots);
     chkArchive->setChecked(o.archive);
+    chkParseHtml->setChecked(o.parseHtml);
 }
 
 void frmCrawlOptions::cmdOK_Click() {
@@ -90,5 +93,6 @@ void frmCrawlOptions::cmdOK_Click() {
     o.delayMs = spnDelay->value();
     o.robots = chkRobots->isChecked();
     o.archive = chkArchive->isChecked();
+    o.parseHtml = chkParseHtml->isChecked();
     accept();
 }

@@ -22,6 +22,7 @@ public:
     QSpinBox* spnDelay = nullptr;
     QCheckBox* chkRobots = nullptr;
     QCheckBox* chkArchive = nullptr;
+    QCheckBox* chkParseHtml = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
 

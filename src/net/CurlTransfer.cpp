@@ -204,6 +204,9 @@ FetchResult CurlTransfer::result(bool done, CURLcode code) const {
     const State& s = *mState;
     FetchResult result;
     curl_easy_getinfo(s.easy, CURLINFO_RESPONSE_CODE, &result.httpStatus);
+    const char* contentType = nullptr;  // the answer's own: what a URL without extension is
+    if (curl_easy_getinfo(s.easy, CURLINFO_CONTENT_TYPE, &contentType) == CURLE_OK && contentType)
+        result.contentType = QString::fromLatin1(contentType);
     if (!done) {
         result.outcome = FetchOutcome::Aborted;
         result.error = QStringLiteral("aborted");

@@ -33,3 +33,12 @@ TEST(CrawlOptions, ChangedValuesRoundTripAndOutOfRangeNumbersAreClamped) {
     EXPECT_EQ(read.delayMs, 0);
     EXPECT_EQ(read.scope, CrawlScope::All);
 }
+
+TEST(CrawlOptions, ReadingPagesAsHtmlIsKept) {
+    CrawlOptions changed;
+    changed.parseHtml = true;
+    ProfileFile profile;
+    WriteCrawlOptions(profile, changed);
+    EXPECT_EQ(profile.value(QStringLiteral("Crawl"), QStringLiteral("ParseHtml")), "1");
+    EXPECT_TRUE(ReadCrawlOptions(profile).parseHtml);
+}

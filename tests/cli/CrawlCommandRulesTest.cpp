@@ -156,3 +156,10 @@ TEST_F(CommandRulesTest, DelayKeepsStartsToOneHostApart) {
         EXPECT_GE(gap.count(), 120) << requests[i].path;
     }
 }
+
+TEST(CrawlRuleArguments, ParseHtmlOnlyWhenAsked) {
+    QString error;
+    EXPECT_EQ(ParseCrawlArguments({"--parse-html", "u", "d"}, &error)->parseHtml, true);
+    EXPECT_FALSE(ParseCrawlArguments({"u", "d"}, &error)->parseHtml.has_value());
+    EXPECT_TRUE(CrawlUsage().contains("--parse-html"));
+}
