@@ -46,7 +46,7 @@ now_ms() { echo $(($(date +%s%N) / 1000000)); }
 find_window() {  # name pattern -> id, polled every 5 ms for up to 10 minutes
   local id
   for _ in $(seq 120000); do
-    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1)
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1) || true
     [ -n "$id" ] && { echo "$id"; return 0; }
     sleep 0.005
   done
@@ -69,14 +69,14 @@ window_turn() {
   main=$(find_window '^Site Rambler$')
   /usr/bin/python3 "$here/../../tests/responsive/ping_probe.py" "$work/probe.out" "$main" & probe=$!
   sleep 0.3
-  xdotool windowfocus --sync "$main"; sleep 0.2; xdotool key F1
+  xdotool windowfocus --sync "$main" || true; sleep 0.2; xdotool key F1
   box=$(find_window '^巡回の開始の確認$')
-  xdotool windowfocus --sync "$box"; sleep 0.2
+  xdotool windowfocus --sync "$box" || true; sleep 0.2
   local c0; c0=$(cpu_ms "$app")
   t0=$(now_ms); xdotool key Return
   find_window '^巡回の完了$' >/dev/null
   echo "$(($(now_ms) - t0)) $(($(cpu_ms "$app") - c0))"
-  kill "$probe"; wait "$probe" 2>/dev/null || true; probe=""
+  kill "$probe"; wait "$probe" 2>/dev/null || true; probe=""  # its last report is written
   cut -d' ' -f1 "$work/probe.out" >>"$work/pings"
   kill -9 "$app"; wait "$app" 2>/dev/null || true; app=""
 }
@@ -84,7 +84,8 @@ window_turn() {
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 : >"$work/headless"; : >"$work/window"; : >"$work/pings"
 for t in $(seq "$turns"); do
-  read -r h hc < <(headless_turn "$t"); read -r w wc < <(window_turn "$t")
+  headless_turn "$t" >"$work/turn"; read -r h hc <"$work/turn"
+  window_turn "$t" >"$work/turn"; read -r w wc <"$work/turn"
   files=$(find "$work/w$t" -type f | wc -l); hfiles=$(find "$work/h$t" -type f | wc -l)
   echo "turn $t: headless $h ms, $hc ms CPU ($hfiles files); window $w ms, $wc ms CPU ($files files)"
   echo "$h $hc" >>"$work/headless"; echo "$w $wc" >>"$work/window"
