@@ -257,7 +257,7 @@ void frmMainWindow::setCaption(const QString& caption) {
     }
     if (std::exchange(mCaptionQueued, true)) return;
     QTimer::singleShot(kCaptionRefreshMs - mCaptionClock.elapsed(), this, [this] {
-        if (std::exchange(mCaptionQueued, false)) applyCaption();
+        if (mCaptionQueued) applyCaption();  // not already applied by the end of the crawl
     });
 }
 
