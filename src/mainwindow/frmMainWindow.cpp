@@ -80,6 +80,9 @@ void frmMainWindow::buildControls(QWidget* client) {
         view->setLayoutMode(QListView::Batched);
         view->setBatchSize(kLayoutBatchRows);
         view->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        // a long URL runs past the edge and scrolls, as in a list box; eliding it would shape
+        // every row's text twice at each repaint, and a fast crawl repaints at every pass
+        view->setTextElideMode(Qt::ElideNone);
         view->viewport()->setMouseTracking(true);
     }
 
