@@ -72,9 +72,10 @@ window_turn() {
   local c0; c0=$(cpu_ms "$app")
   t0=$(now_ms); xdotool key Return
   wait "$waiter"
-  echo "$(($(tail -1 "$work/done" | cut -d' ' -f2) - t0)) $(($(cpu_ms "$app") - c0))"
+  local took=$(($(tail -1 "$work/done" | cut -d' ' -f2) - t0)) cpu=$(($(cpu_ms "$app") - c0))
   kill "$probe"; wait "$probe" 2>/dev/null || true; probe=""  # its last report is written
   cut -d' ' -f1 "$work/probe.out" >>"$work/pings"
+  echo "$took $cpu $(cut -d' ' -f1 "$work/probe.out")"
   kill -9 "$app"; wait "$app" 2>/dev/null || true; app=""
 }
 
@@ -82,9 +83,9 @@ median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 : >"$work/headless"; : >"$work/window"; : >"$work/pings"
 for t in $(seq "$turns"); do
   headless_turn "$t" >"$work/turn"; read -r h hc <"$work/turn"
-  window_turn "$t" >"$work/turn"; read -r w wc <"$work/turn"
+  window_turn "$t" >"$work/turn"; read -r w wc wp <"$work/turn"
   files=$(find "$work/w$t" -type f | wc -l); hfiles=$(find "$work/h$t" -type f | wc -l)
-  echo "turn $t: headless $h ms, $hc ms CPU ($hfiles files); window $w ms, $wc ms CPU ($files files)"
+  echo "turn $t: headless $h ms, $hc ms CPU ($hfiles files); window $w ms, $wc ms CPU ($files files), worst ping $wp ms"
   echo "$h $hc" >>"$work/headless"; echo "$w $wc" >>"$work/window"
 done
 col() { cut -d' ' -f"$1" "$2" | median; }
