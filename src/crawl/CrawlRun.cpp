@@ -14,8 +14,8 @@
 #include "crawl/CrawlRecorder.h"
 #include "crawl/CrawlRules.h"
 #include "crawl/Download.h"
-#include "crawl/FetchCauseText.h"
 #include "crawl/FetchAhead.h"
+#include "crawl/FetchCauseText.h"
 #include "crawl/Fetcher.h"
 #include "crawl/HtmlPageScan.h"
 #include "crawl/PageLines.h"
@@ -417,11 +417,6 @@ void CrawlRunner::finish() {
 
 bool IsFileUrl(const QString& url) {
     return url.startsWith(QStringLiteral("file:"), Qt::CaseInsensitive);
-}
-
-CrawlEnd RunCrawl(CrawlHost& host, Fetcher& fetcher, const QStringList& followingLinks) {
-    SerialTransfers one(fetcher);
-    return RunCrawl(host, one, followingLinks);
 }
 
 CrawlEnd RunCrawl(CrawlHost& host, Transfers& transfers, const QStringList& followingLinks) {

@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <memory>
 
-#include "crawl/Fetcher.h"
 #include "crawl/Transfers.h"
 
 class CurlFetcher final : public Transfers {
@@ -40,19 +39,12 @@ public:
     ~CurlFetcher() override;
     CurlFetcher(const CurlFetcher&) = delete;
     CurlFetcher& operator=(const CurlFetcher&) = delete;
-    CurlFetcher(CurlFetcher&& other) noexcept;
-    CurlFetcher& operator=(CurlFetcher&& other) noexcept;
 
     void setFileAllowed(bool allowed);
 
-    // Streams the body of url into sink (on the transfer thread). The URL is sent
-    // percent-encoded where it holds blanks, control or non-ASCII characters. Only a 2xx answer
-    // is a success; nothing of any other answer's body reaches the sink. progress runs at
-    // least every serviceIntervalMs while the transfer waits, so the caller can keep its window
-    // serviced.
-    FetchResult fetch(const QString& url, const Fetcher::Sink& sink,
-                      const Fetcher::Progress& progress);
-
+    // The URL is sent percent-encoded where it holds blanks, control or non-ASCII characters.
+    // Only a 2xx answer is a success; nothing of any other answer's body reaches write. A wait's
+    // turn runs at least every serviceIntervalMs, so the caller can keep its window serviced.
     int start(const QString& url, std::int64_t maxBytes, Write write) override;
     State state(int id) const override;
     Wait wait(int id, const Turn& turn) override;
