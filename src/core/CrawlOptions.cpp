@@ -28,9 +28,12 @@ int ReadNumber(const ProfileFile& profile, const QString& key, int fallback, int
 
 QString ScopeName(CrawlScope scope) {
     switch (scope) {
-        case CrawlScope::Host: return QStringLiteral("host");
-        case CrawlScope::Folder: return QStringLiteral("folder");
-        case CrawlScope::All: break;
+        case CrawlScope::Host:
+            return QStringLiteral("host");
+        case CrawlScope::Folder:
+            return QStringLiteral("folder");
+        case CrawlScope::All:
+            break;
     }
     return QStringLiteral("all");
 }
@@ -52,17 +55,22 @@ CrawlOptions ReadCrawlOptions(const ProfileFile& profile) {
     o.noRevisit = ReadFlag(profile, QStringLiteral("NoRevisit"), o.noRevisit);
     ParseScope(profile.value(kSection, QStringLiteral("Scope")), &o.scope);
     o.skipKnown = ReadFlag(profile, QStringLiteral("SkipKnown"), o.skipKnown);
-    o.delayMs = ReadNumber(profile, QStringLiteral("DelayMs"), o.delayMs, 0,
-                           CrawlOptions::kMaxDelayMs);
+    o.delayMs =
+        ReadNumber(profile, QStringLiteral("DelayMs"), o.delayMs, 0, CrawlOptions::kMaxDelayMs);
     o.robots = ReadFlag(profile, QStringLiteral("Robots"), o.robots);
     o.archive = ReadFlag(profile, QStringLiteral("Archive"), o.archive);
     o.parseHtml = ReadFlag(profile, QStringLiteral("ParseHtml"), o.parseHtml);
+    o.userAgent = profile.value(kSection, QStringLiteral("UserAgent")).trimmed();
+    o.cookieFile = profile.value(kSection, QStringLiteral("CookieFile")).trimmed();
+    o.retries =
+        ReadNumber(profile, QStringLiteral("Retries"), o.retries, 0, CrawlOptions::kMaxRetries);
     return o;
 }
 
 void WriteCrawlOptions(ProfileFile& profile, const CrawlOptions& o) {
-    static const char* const kKeys[] = {"Connections", "NoRevisit", "Scope",   "SkipKnown",
-                                        "DelayMs",     "Robots",    "Archive", "ParseHtml"};
+    static const char* const kKeys[] = {"Connections", "NoRevisit",  "Scope",   "SkipKnown",
+                                        "DelayMs",     "Robots",     "Archive", "ParseHtml",
+                                        "UserAgent",   "CookieFile", "Retries"};
     bool present = false;
     for (const char* key : kKeys) present = present || profile.contains(kSection, key);
     if (o == CrawlOptions{} && !present) return;
@@ -75,4 +83,14 @@ void WriteCrawlOptions(ProfileFile& profile, const CrawlOptions& o) {
     profile.setValue(kSection, QStringLiteral("Robots"), flag(o.robots));
     profile.setValue(kSection, QStringLiteral("Archive"), flag(o.archive));
     profile.setValue(kSection, QStringLiteral("ParseHtml"), flag(o.parseHtml));
+    profile.setValue(kSection, QStringLiteral("UserAgent"), o.userAgent);
+    profile.setValue(kSection, QStringLiteral("CookieFile"), o.cookieFile);
+    profile.setValue(kSection, QStringLiteral("Retries"), QString::number(o.retries));
+}
+
+QString EffectiveUserAgent(const CrawlOptions& options) {
+    if (!options.userAgent.isEmpty()) return options.userAgent;
+    // major.minor, as the program has always named itself
+    const QString version = QStringLiteral(SR_VERSION_TEXT).section(u'.', 0, 1);
+    return QStringLiteral("SiteRambler/") + version;
 }

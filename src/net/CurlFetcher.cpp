@@ -1,5 +1,6 @@
 #include "net/CurlFetcher.h"
 
+#include <QFile>
 #include <QUrl>
 #include <algorithm>
 #include <limits>
@@ -39,6 +40,9 @@ CurlFetcher::Options CrawlFetcherOptions(const CrawlOptions& crawl) {
     options.connections =
         std::clamp(crawl.connections, CrawlOptions::kMinConnections, CrawlOptions::kMaxConnections);
     options.delayMs = std::max(0, crawl.delayMs);
+    options.userAgent = EffectiveUserAgent(crawl).toUtf8();
+    options.cookieFile = QFile::encodeName(crawl.cookieFile);
+    options.retries = std::clamp(crawl.retries, 0, CrawlOptions::kMaxRetries);
     return options;
 }
 
@@ -53,6 +57,7 @@ namespace {
 CurlFetcher::Options Clamped(CurlFetcher::Options options) {
     options.connections = std::clamp(options.connections, 1, CrawlOptions::kMaxConnections);
     options.delayMs = std::max(0, options.delayMs);
+    options.retries = std::clamp(options.retries, 0, CrawlOptions::kMaxRetries);
     return options;
 }
 
@@ -82,7 +87,8 @@ int CurlFetcher::start(const QString& url, std::int64_t maxBytes, Write write) {
     if (!mImpl) return 0;  // moved from: nothing is fetched
     auto job = std::make_unique<TransferJob>();
     job->url = url;
-    if (mImpl->options.delayMs > 0) job->host = QUrl(url).host().toLower();
+    if (mImpl->options.delayMs > 0 || mImpl->options.retries > 0)
+        job->host = QUrl(url).host().toLower();
     job->maxBytes = maxBytes;
     job->write = std::move(write);
     return mImpl->thread.add(std::move(job));
@@ -114,4 +120,8 @@ FetchResult CurlFetcher::release(int id) {
 
 int CurlFetcher::connections() const {
     return mImpl ? mImpl->options.connections : 1;
+}
+
+Transfers::Waits CurlFetcher::waits() const {
+    return mImpl ? mImpl->thread.waits() : Waits{};
 }
