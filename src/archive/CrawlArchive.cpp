@@ -180,7 +180,21 @@ bool CrawlArchive::prepare() {
 bool CrawlArchive::createSchema() {
     // Every statement of it may run again at any time: a second program creating it meanwhile
     // changes nothing.
-    return mDb.exec(kSchema);
+    return mDb.exec(kSchema) && addColumns();
+}
+
+// Columns an archive written by an older version lacks; each is added once.
+bool CrawlArchive::addColumns() {
+    for (const char* column : {"retries", "waited_ms"}) {
+        SqliteDb::Statement s =
+            mDb.prepare("SELECT 1 FROM pragma_table_info('attempts') WHERE name = ?");
+        s.bind(1, QString::fromLatin1(column));
+        if (s.next()) continue;
+        const QByteArray alter = QByteArray("ALTER TABLE attempts ADD COLUMN ") + column +
+                                 QByteArray(" INTEGER NOT NULL DEFAULT 0");
+        if (!mDb.exec(alter.constData())) return false;
+    }
+    return true;
 }
 
 void CrawlArchive::fail(const char* what) {
@@ -268,7 +282,8 @@ bool CrawlArchive::insertAttempt(const CrawlAttempt& a) {
     if (!mInsert.valid()) {
         mInsert = mDb.prepare(
             "INSERT INTO attempts(run, number, file_name, url, url_key, found_on, kind, "
-            "http_status, bytes, sha256, outcome, why) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+            "http_status, bytes, sha256, outcome, why, retries, waited_ms) "
+            "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     }
     SqliteDb::Statement& s = mInsert;
     s.bind(1, mRunId)
@@ -282,7 +297,9 @@ bool CrawlArchive::insertAttempt(const CrawlAttempt& a) {
         .bind(9, a.bytes)
         .bind(10, a.sha256.isEmpty() ? QString() : QString::fromLatin1(a.sha256.toHex()))
         .bind(11, AttemptOutcomeName(a.outcome))
-        .bind(12, a.why.isEmpty() ? QString() : a.why);
+        .bind(12, a.why.isEmpty() ? QString() : a.why)
+        .bind(13, std::int64_t(a.retries))
+        .bind(14, a.waitedMs);
     const bool written = s.run();
     s.reset();  // ready for the next row, whatever became of this one
     return written;

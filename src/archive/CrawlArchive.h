@@ -72,6 +72,7 @@ private:
     void open(const QString& path);
     bool prepare();
     bool createSchema();
+    bool addColumns();
     bool insertRun();
     bool insertAttempt(const CrawlAttempt& a);
     void take(std::vector<CrawlAttempt> rows);

@@ -18,21 +18,34 @@ QString Number(std::int64_t n) {
     return QString::number(n);
 }
 
-// The plain line: logs and the soak benchmark read its fields by position, so it keeps its form.
+// The tries again and the wait for a host, after the figures; nothing when there were none.
+QString Waits(const ProgressFigures& f) {
+    QString text;
+    if (f.retries > 0)
+        text += QStringLiteral(", %1 retries after %2 s of waits")
+                    .arg(f.retries)
+                    .arg(f.waitedMs / 1000.0, 0, 'f', 1);
+    if (!f.waitingFor.isEmpty()) text += QStringLiteral(", waiting for ") + f.waitingFor;
+    return text;
+}
+
+// The plain line: logs and the soak benchmark read its fields by position, so it keeps its form
+// (the waits come last, and only when there were any).
 QString PlainLine(const ProgressFigures& f) {
     const double s = Seconds(f);
     const double mb = f.bytes / 1e6;
     return QStringLiteral(
                "pages %1, images kept %2, queued %3 links %4 images, %5 MB, "
                "%6 pages/s, %7 MB/s, %8 s")
-        .arg(f.pages)
-        .arg(f.picturesKept)
-        .arg(f.linksQueued)
-        .arg(f.imagesQueued)
-        .arg(mb, 0, 'f', 1)
-        .arg(f.pages / s, 0, 'f', 1)
-        .arg(mb / s, 0, 'f', 2)
-        .arg(s, 0, 'f', 0);
+               .arg(f.pages)
+               .arg(f.picturesKept)
+               .arg(f.linksQueued)
+               .arg(f.imagesQueued)
+               .arg(mb, 0, 'f', 1)
+               .arg(f.pages / s, 0, 'f', 1)
+               .arg(mb / s, 0, 'f', 2)
+               .arg(s, 0, 'f', 0) +
+           Waits(f);
 }
 
 // The terminal's forms, longest first; each one drops or shortens what matters least.
@@ -86,11 +99,15 @@ QString FormatElapsed(std::int64_t ms) {
 
 QString FormatProgress(const ProgressFigures& figures, int width) {
     if (width <= 0) return PlainLine(figures);
+    const QString waiting =
+        figures.waitingFor.isEmpty()
+            ? QString()
+            : QStringLiteral("waiting for ") + figures.waitingFor + QStringLiteral(": ");
     const qsizetype room = std::max(width - 1, 1);
     const QStringList forms = TerminalForms(figures);
     for (const QString& form : forms)
-        if (form.size() <= room) return form;
-    return forms.last().left(room);
+        if (waiting.size() + form.size() <= room) return waiting + form;
+    return (waiting + forms.last()).left(room);
 }
 
 bool ProgressDisplay::update(const ProgressFigures& figures, std::int64_t nowMs) {

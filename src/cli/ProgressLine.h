@@ -13,6 +13,9 @@ struct ProgressFigures {
     std::int64_t imagesQueued = 0;
     std::int64_t bytes = 0;
     std::int64_t elapsedMs = 0;
+    int retries = 0;            // tries again of fetches
+    std::int64_t waitedMs = 0;  // the time they waited
+    QString waitingFor;         // a host a request waits for now
 };
 
 // The progress text. width <= 0: the full line that logs and scripts read; otherwise the longest

@@ -23,7 +23,9 @@ struct CrawlAttempt {
     std::int64_t bytes = 0;
     QByteArray sha256;  // raw digest; empty when nothing was stored
     AttemptOutcome outcome = AttemptOutcome::Failed;
-    QString why;  // for a failure
+    QString why;      // for a failure
+    int retries = 0;  // tries again before the answer
+    std::int64_t waitedMs = 0;
 };
 
 struct CrawlRunInfo {

@@ -27,12 +27,15 @@ QString AttemptOutcomeName(AttemptOutcome outcome) {
 
 QString CrawlSettingsText(const CrawlOptions& o) {
     const auto flag = [](bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); };
+    const QString retries =
+        o.retries > 0 ? QStringLiteral(" Retries=%1").arg(o.retries) : QString();
     return QStringLiteral(
                "Connections=%1 NoRevisit=%2 Scope=%3 SkipKnown=%4 DelayMs=%5 "
                "Robots=%6 HTMLAutoDelete=%7 PictAutoDelete=%8 PictAutoDeleteSize=%9")
-        .arg(QString::number(o.connections), flag(o.noRevisit), ScopeName(o.scope),
-             flag(o.skipKnown), QString::number(o.delayMs), flag(o.robots), gHTMLAutoDelete,
-             gPictAutoDelete, QString::number(gPictAutoDeleteSize));
+               .arg(QString::number(o.connections), flag(o.noRevisit), ScopeName(o.scope),
+                    flag(o.skipKnown), QString::number(o.delayMs), flag(o.robots), gHTMLAutoDelete,
+                    gPictAutoDelete, QString::number(gPictAutoDeleteSize)) +
+           retries;
 }
 
 CrawlRecorder::CrawlRecorder(std::unique_ptr<CrawlJournal> journal, const CrawlOptions& options)
@@ -73,6 +76,8 @@ CrawlAttempt CrawlRecorder::examine(const QString& url, bool page, const QString
     mFoundOn.remove(url);
     a.page = page;
     a.httpStatus = result.httpStatus;
+    a.retries = result.retries;
+    a.waitedMs = result.waitedMs;
     if (path.isEmpty()) {
         a.why = result.error.isEmpty() ? QStringLiteral("not stored") : result.error;
         return a;

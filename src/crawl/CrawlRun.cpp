@@ -14,8 +14,8 @@
 #include "crawl/CrawlRecorder.h"
 #include "crawl/CrawlRules.h"
 #include "crawl/Download.h"
-#include "crawl/FetchCauseText.h"
 #include "crawl/FetchAhead.h"
+#include "crawl/FetchCauseText.h"
 #include "crawl/Fetcher.h"
 #include "crawl/HtmlPageScan.h"
 #include "crawl/PageLines.h"
@@ -132,6 +132,7 @@ class CrawlRunner {
 public:
     CrawlRunner(CrawlHost& host, Transfers& transfers, const QString& startUrl)
         : mHost(host),
+          mTransfers(transfers),
           mScanner(host.lstLink(), host.lstImage(), [&host] { host.AnimateIcon(); }),
           mRules(gCrawlOptions, startUrl),
           mRecorder(gCrawlOptions.archive || gCrawlOptions.skipKnown
@@ -170,7 +171,12 @@ private:
     QString outcome() const;
     FetchAhead::Rules aheadRules(bool allowFile);
 
+    void showWait();
+
     CrawlHost& mHost;
+    Transfers& mTransfers;
+    QString mCaption = kCrawlingCaption;  // without the wait for a host
+    QString mWaitHost;                    // the host the caption says the crawl waits for
     PageScanner mScanner;
     PageScanner::Filter mScanFilter;  // none: every new reference is queued
     CrawlEnd mEnd;
@@ -193,6 +199,7 @@ QString CrawlRunner::download(const QString& url, bool page) {
     mStored = {};
     const Fetcher::Progress progress = [this, cancelledBefore] {
         mRecorder.tick();
+        showWait();
         return TransferTurn(cancelledBefore);
     };
     const QString path = StoreBody(
@@ -273,8 +280,20 @@ bool CrawlRunner::imagePhase() {
 
 void CrawlRunner::countPicture() {
     if (gImageCount < std::numeric_limits<std::int32_t>::max()) ++gImageCount;
-    mHost.setCaption(kCrawlingCaption + QStringLiteral(" ( ") + QString::number(gImageCount) +
-                     QStringLiteral("個のイメージファイルをダウンロードしました。 )"));
+    mCaption = kCrawlingCaption + QStringLiteral(" ( ") + QString::number(gImageCount) +
+               QStringLiteral("個のイメージファイルをダウンロードしました。 )");
+    mHost.setCaption(mCaption);
+    mWaitHost.clear();
+}
+
+// While a request waits for a host that failed or asked to be spared, the caption says so.
+void CrawlRunner::showWait() {
+    const QString host = mTransfers.waits().host;
+    if (host == mWaitHost) return;
+    mWaitHost = host;
+    mHost.setCaption(host.isEmpty()
+                         ? mCaption
+                         : mCaption + QStringLiteral(" ( ホスト「%1」を待っています… )").arg(host));
 }
 
 bool CrawlRunner::admit(const QString& url, bool page) {
@@ -314,8 +333,10 @@ std::optional<RobotsAnswer> CrawlRunner::fetchRobots(const QString& url) {
     RobotsAnswer answer;
     const bool cancelledBefore = gCancelRequested == -1;
     const FetchResult result =
-        mAhead.fetchSmall(url, kRobotsLimit, &answer.body,
-                          [cancelledBefore] { return TransferTurn(cancelledBefore); });
+        mAhead.fetchSmall(url, kRobotsLimit, &answer.body, [this, cancelledBefore] {
+            showWait();
+            return TransferTurn(cancelledBefore);
+        });
     if (ws().Ending()) throw ProgramEnding{};
     if (result.httpStatus == 0 && result.outcome != FetchOutcome::Ok) return std::nullopt;
     answer.httpStatus =
