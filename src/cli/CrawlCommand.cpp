@@ -190,7 +190,7 @@ int RunCrawlCommand(const CrawlCommandOptions& options) {
     curl.setFileAllowed(IsFileUrl(startUrl));
     CountingTransfers fetcher(curl);
     console.setByteCounter(&fetcher);
-    const CrawlEnd end = RunCrawl(host, fetcher, resumeLinks);
+    const CrawlEnd end = RunCrawl(host, fetcher, resumeLinks, options.resume);
     console.finalReport();
     SetWindowSystem(nullptr);
     ReportEnd(end, startUrl);

@@ -45,10 +45,11 @@ void CrawlRecorder::noteFound(const QString& url, const QString& foundOn) {
     if (mJournal) mFoundOn.insert(url, foundOn);
 }
 
-void CrawlRecorder::beginRun(const QString& runFolder, const QString& startUrl) {
+void CrawlRecorder::beginRun(const QString& runFolder, const QString& startUrl,
+                             const QString& resumes) {
     if (mJournal)
         mJournal->beginRun(
-            {QFileInfo(runFolder).fileName(), startUrl, CrawlSettingsText(mOptions)});
+            {QFileInfo(runFolder).fileName(), startUrl, CrawlSettingsText(mOptions), resumes});
 }
 
 void CrawlRecorder::endRun(const QString& how) {

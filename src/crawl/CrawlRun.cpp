@@ -130,12 +130,14 @@ void ShowStartFailure(const QString& startUrl, const FetchResult& result) {
 // One run from the created run folder to the closing message.
 class CrawlRunner {
 public:
-    CrawlRunner(CrawlHost& host, Transfers& transfers, const QString& startUrl)
+    CrawlRunner(CrawlHost& host, Transfers& transfers, const QString& startUrl,
+                const QString& resumeFile)
         : mHost(host),
           mTransfers(transfers),
           mScanner(host.lstLink(), host.lstImage(), [&host] { host.AnimateIcon(); }),
           mRules(gCrawlOptions, startUrl),
-          mRecorder(gCrawlOptions.archive || gCrawlOptions.skipKnown
+          mRecorder(gCrawlOptions.archive || gCrawlOptions.skipKnown ||
+                            (gCrawlOptions.noRevisit && !resumeFile.isEmpty())
                         ? host.openJournal(host.downloadText(), gCrawlOptions.archive)
                         : nullptr,
                     gCrawlOptions),
@@ -143,7 +145,11 @@ public:
         if (mRules.filters() || mRecorder.wantsOrigins())
             mScanFilter = [this](const QString& url, bool page) { return admit(url, page); };
         mScanner.setFilter(mScanFilter);
-        mRecorder.beginRun(gRunFolder, startUrl);
+        if (mRules.fetchesOnce() && !resumeFile.isEmpty()) {
+            mEarlier = mRecorder.earlierRun(startUrl, resumeFile);
+            mRules.remember(mEarlier.keys);
+        }
+        mRecorder.beginRun(gRunFolder, startUrl, mEarlier.folder);
         mStartUrl = startUrl;
     }
     ~CrawlRunner() { closeRecord(QStringLiteral("ended")); }
@@ -159,6 +165,9 @@ private:
     QString download(const QString& url, bool page);
     void noteDeletion(const QString& path, int error);
     bool scanStoredPage(const QString& path, const QString& pageUrl, CrawlAttempt& attempt);
+    bool scanPage(const QString& path, const QString& pageUrl);
+    QString earlierCopy(const QString& pageUrl);
+    bool rescan(const QString& pageUrl, const QString& copy);
     bool deleteScannedPage(const QString& path, CrawlAttempt& attempt);
     void countPicture();
     bool pagePhase(const QString& pageUrl, const QString& path);
@@ -187,7 +196,8 @@ private:
     bool mRecordClosed = false;
     bool mAtStart = true;  // no page fetched yet
     QString mStartUrl;
-    FetchAhead mAhead;  // last: it goes first, with every transfer it holds
+    EarlierRun mEarlier;  // what the runs this one resumes fetched
+    FetchAhead mAhead;    // last: it goes first, with every transfer it holds
 
     void closeRecord(const QString& how) {
         if (!std::exchange(mRecordClosed, true)) mRecorder.endRun(how);
@@ -218,12 +228,14 @@ QString CrawlRunner::download(const QString& url, bool page) {
 // False when the stored page cannot be opened: the page is then passed over like a failed fetch.
 bool CrawlRunner::scanStoredPage(const QString& path, const QString& pageUrl,
                                  CrawlAttempt& attempt) {
+    return scanPage(path, pageUrl) && deleteScannedPage(path, attempt);
+}
+
+bool CrawlRunner::scanPage(const QString& path, const QString& pageUrl) {
     mCurrentPage = pageUrl;
     if (gCrawlOptions.parseHtml) {
         mRecorder.tick();
-        if (!ScanHtmlPage(path, pageUrl, mHost.lstLink(), mHost.lstImage(), mScanFilter))
-            return false;
-        return deleteScannedPage(path, attempt);
+        return ScanHtmlPage(path, pageUrl, mHost.lstLink(), mHost.lstImage(), mScanFilter);
     }
     PageLineReader page;
     if (!page.open(path)) return false;
@@ -238,7 +250,22 @@ bool CrawlRunner::scanStoredPage(const QString& path, const QString& pageUrl,
         if (lines % kLinesPerTick == 0) mRecorder.tick();
     }
     page.close();
-    return deleteScannedPage(path, attempt);
+    return true;
+}
+
+// The stored copy of a page that a run this one resumes fetched, while it is there; once.
+QString CrawlRunner::earlierCopy(const QString& pageUrl) {
+    const QString copy = mEarlier.pages.take(UrlKey(pageUrl));
+    if (copy.isEmpty()) return {};
+    const QString path = QDir(mHost.downloadText()).filePath(copy);
+    return EntryExists(path) ? path : QString();
+}
+
+// The page the resumed run stopped on is not fetched again: its stored copy is scanned, so that
+// the pictures that run did not get to are fetched now. False when the run is to stop.
+bool CrawlRunner::rescan(const QString& pageUrl, const QString& copy) {
+    mAtStart = false;
+    return !scanPage(copy, pageUrl) || imagePhase();
 }
 
 bool CrawlRunner::deleteScannedPage(const QString& path, CrawlAttempt& attempt) {
@@ -378,6 +405,8 @@ void CrawlRunner::work() {
             } else if (!pagePhase(pageUrl, path)) {
                 return;
             }
+        } else if (const QString copy = earlierCopy(pageUrl); !copy.isEmpty()) {
+            if (!rescan(pageUrl, copy)) return;
         } else {
             ws().Yield();  // a long run of passed-over entries still keeps the window alive
         }
@@ -445,7 +474,8 @@ CrawlEnd RunCrawl(CrawlHost& host, Fetcher& fetcher, const QStringList& followin
     return RunCrawl(host, one, followingLinks);
 }
 
-CrawlEnd RunCrawl(CrawlHost& host, Transfers& transfers, const QStringList& followingLinks) {
+CrawlEnd RunCrawl(CrawlHost& host, Transfers& transfers, const QStringList& followingLinks,
+                  const QString& resumeFile) {
     try {
         if (!CheckInputs(host)) return {};
         const QString folder = host.downloadText();
@@ -471,7 +501,7 @@ CrawlEnd RunCrawl(CrawlHost& host, Transfers& transfers, const QStringList& foll
         host.setCaption(kCrawlingCaption);
         host.setCrawlControls(true);
         const QString startUrl = host.urlText();
-        CrawlRunner runner(host, transfers, startUrl);  // builds the scan patterns
+        CrawlRunner runner(host, transfers, startUrl, resumeFile);  // builds the scan patterns
         host.lstLink().append(startUrl);
         host.lstLink().appendAll(followingLinks);
         if (!followingLinks.isEmpty()) runner.resumes();

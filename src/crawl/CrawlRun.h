@@ -44,8 +44,11 @@ struct CrawlEnd {
 };
 
 // followingLinks are queued after the start URL: the headless command resumes a saved queue
-// with them. The start button always starts from the start URL alone.
-CrawlEnd RunCrawl(CrawlHost& host, Transfers& transfers, const QStringList& followingLinks = {});
+// with them, read from resumeFile. With NoRevisit, what the earlier runs of that queue fetched
+// (as their archive tells) is not fetched again, and the page they stopped on is scanned again
+// from their stored copy. The start button always starts from the start URL alone.
+CrawlEnd RunCrawl(CrawlHost& host, Transfers& transfers, const QStringList& followingLinks = {},
+                  const QString& resumeFile = {});
 // The same with a fetcher that fetches only what it is asked for, one at a time.
 CrawlEnd RunCrawl(CrawlHost& host, Fetcher& fetcher, const QStringList& followingLinks = {});
 
