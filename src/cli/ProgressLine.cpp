@@ -112,7 +112,10 @@ QString FormatProgress(const ProgressFigures& figures, int width) {
 
 bool ProgressDisplay::update(const ProgressFigures& figures, std::int64_t nowMs) {
     const std::int64_t every = mTerminal ? kTerminalEveryMs : kPlainEveryMs;
-    if (mLastMs >= 0 && nowMs - mLastMs < every) return false;
+    // a wait for a host that begins or ends is told at once, into a log too
+    const bool waitChanged = figures.waitingFor != mWaitingFor;
+    if (!waitChanged && mLastMs >= 0 && nowMs - mLastMs < every) return false;
+    mWaitingFor = figures.waitingFor;
     mLastMs = nowMs;
     if (mTerminal) {
         const QByteArray line = FormatProgress(figures, width()).toLocal8Bit();
