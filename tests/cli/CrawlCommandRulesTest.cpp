@@ -259,3 +259,29 @@ TEST_F(CommandRulesTest, AResumedNoRevisitCrawlFetchesNothingTwice) {
     EXPECT_EQ(query("SELECT folder || ':' || ifnull(resumes, '') FROM runs"),
               QStringList({"SR0000:", "SR0001:SR0000"}));
 }
+
+TEST_F(CommandRulesTest, ABusyHostIsAskedOneAtATimeAndALongRetryAfterFailsAtOnce) {
+    SiteRoute busy;
+    busy.failFirst = 1;  // 429 without Retry-After: tried again after 1 s
+    busy.body = "<img src=\"i0.jpg\"> <img src=\"i1.jpg\"> <img src=\"late.jpg\">";
+    site.route("/index.html", busy);
+    for (const std::string name : {"/i0.jpg", "/i1.jpg"})
+        site.page(name, std::string(3000, 'i'), "image/jpeg");
+    SiteRoute late = busy;
+    late.body = std::string(3000, 'l');
+    late.retryAfter = "301";
+    site.route("/late.jpg", late);
+    QElapsedTimer crawl;
+    crawl.start();
+    EXPECT_EQ(run({"--quiet", "--retries", "3", site.url("/index.html"), downloads()}), 0);
+    EXPECT_LT(crawl.elapsed(), 20000);
+    EXPECT_EQ(site.count("/late.jpg"), 1);
+    EXPECT_EQ(QDir(downloads() + "/SR0000").entryList(QDir::Files).size(), 3);
+    const std::vector<SiteRequest> requests = site.requests();
+    ASSERT_EQ(requests.size(), 5u);
+    for (size_t i = 1; i < requests.size(); ++i) {
+        const auto gap = std::chrono::duration_cast<std::chrono::milliseconds>(requests[i].at -
+                                                                               requests[i - 1].at);
+        EXPECT_GE(gap.count(), 950) << requests[i].path;  // jitter of the noted arrivals
+    }
+}
