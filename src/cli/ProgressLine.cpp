@@ -29,23 +29,21 @@ QString Waits(const ProgressFigures& f) {
     return text;
 }
 
-// The plain line: logs and the soak benchmark read its fields by position, so it keeps its form
-// (the waits come last, and only when there were any).
+// The plain line: logs and the soak benchmark read its fields by position, so it keeps its form.
 QString PlainLine(const ProgressFigures& f) {
     const double s = Seconds(f);
     const double mb = f.bytes / 1e6;
     return QStringLiteral(
                "pages %1, images kept %2, queued %3 links %4 images, %5 MB, "
                "%6 pages/s, %7 MB/s, %8 s")
-               .arg(f.pages)
-               .arg(f.picturesKept)
-               .arg(f.linksQueued)
-               .arg(f.imagesQueued)
-               .arg(mb, 0, 'f', 1)
-               .arg(f.pages / s, 0, 'f', 1)
-               .arg(mb / s, 0, 'f', 2)
-               .arg(s, 0, 'f', 0) +
-           Waits(f);
+        .arg(f.pages)
+        .arg(f.picturesKept)
+        .arg(f.linksQueued)
+        .arg(f.imagesQueued)
+        .arg(mb, 0, 'f', 1)
+        .arg(f.pages / s, 0, 'f', 1)
+        .arg(mb / s, 0, 'f', 2)
+        .arg(s, 0, 'f', 0);
 }
 
 // The terminal's forms, longest first; each one drops or shortens what matters least.
@@ -98,7 +96,7 @@ QString FormatElapsed(std::int64_t ms) {
 }
 
 QString FormatProgress(const ProgressFigures& figures, int width) {
-    if (width <= 0) return PlainLine(figures);
+    if (width <= 0) return PlainLine(figures) + Waits(figures);  // the waits last, when any
     const QString waiting =
         figures.waitingFor.isEmpty()
             ? QString()

@@ -28,12 +28,9 @@ int ReadNumber(const ProfileFile& profile, const QString& key, int fallback, int
 
 QString ScopeName(CrawlScope scope) {
     switch (scope) {
-        case CrawlScope::Host:
-            return QStringLiteral("host");
-        case CrawlScope::Folder:
-            return QStringLiteral("folder");
-        case CrawlScope::All:
-            break;
+        case CrawlScope::Host: return QStringLiteral("host");
+        case CrawlScope::Folder: return QStringLiteral("folder");
+        case CrawlScope::All: break;
     }
     return QStringLiteral("all");
 }
@@ -55,8 +52,8 @@ CrawlOptions ReadCrawlOptions(const ProfileFile& profile) {
     o.noRevisit = ReadFlag(profile, QStringLiteral("NoRevisit"), o.noRevisit);
     ParseScope(profile.value(kSection, QStringLiteral("Scope")), &o.scope);
     o.skipKnown = ReadFlag(profile, QStringLiteral("SkipKnown"), o.skipKnown);
-    o.delayMs =
-        ReadNumber(profile, QStringLiteral("DelayMs"), o.delayMs, 0, CrawlOptions::kMaxDelayMs);
+    o.delayMs = ReadNumber(profile, QStringLiteral("DelayMs"), o.delayMs, 0,
+                           CrawlOptions::kMaxDelayMs);
     o.robots = ReadFlag(profile, QStringLiteral("Robots"), o.robots);
     o.archive = ReadFlag(profile, QStringLiteral("Archive"), o.archive);
     o.parseHtml = ReadFlag(profile, QStringLiteral("ParseHtml"), o.parseHtml);
@@ -68,11 +65,12 @@ CrawlOptions ReadCrawlOptions(const ProfileFile& profile) {
 }
 
 void WriteCrawlOptions(ProfileFile& profile, const CrawlOptions& o) {
-    static const char* const kKeys[] = {"Connections", "NoRevisit",  "Scope",   "SkipKnown",
-                                        "DelayMs",     "Robots",     "Archive", "ParseHtml",
-                                        "UserAgent",   "CookieFile", "Retries"};
+    static const char* const kKeys[] = {"Connections", "NoRevisit", "Scope",   "SkipKnown",
+                                        "DelayMs",     "Robots",    "Archive", "ParseHtml"};
+    static const char* const kSiteKeys[] = {"Retries", "UserAgent", "CookieFile"};
     bool present = false;
     for (const char* key : kKeys) present = present || profile.contains(kSection, key);
+    for (const char* key : kSiteKeys) present = present || profile.contains(kSection, key);
     if (o == CrawlOptions{} && !present) return;
     const auto flag = [](bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); };
     profile.setValue(kSection, QStringLiteral("Connections"), QString::number(o.connections));

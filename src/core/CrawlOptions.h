@@ -14,17 +14,19 @@ struct CrawlOptions {
     static constexpr int kMaxDelayMs = 600000;
     static constexpr int kMaxRetries = 10;
 
-    int connections = 6;     // transfers in flight; 1 is the one-at-a-time crawl
-    bool noRevisit = false;  // a URL is fetched at most once in a run
+    int connections = 6;      // transfers in flight; 1 is the one-at-a-time crawl
+    bool noRevisit = false;   // a URL is fetched at most once in a run
     CrawlScope scope = CrawlScope::All;
-    bool skipKnown = false;  // pictures stored by earlier runs are not stored again
-    int delayMs = 0;         // least time between the starts of two requests to one host
-    bool robots = false;     // honour robots.txt
-    bool archive = true;     // record the run in the download folder's crawl archive
-    bool parseHtml = false;  // pages read as HTML: srcset, lazy and CSS pictures, content types
-    QString userAgent;       // empty: the program's name and version
-    QString cookieFile;      // Netscape cookies file sent where its domains allow; never written
-    int retries = 0;         // tries again of a fetch the server or the network let down
+    bool skipKnown = false;   // pictures stored by earlier runs are not stored again
+    int delayMs = 0;          // least time between the starts of two requests to one host
+    bool robots = false;      // honour robots.txt
+    bool archive = true;      // record the run in the download folder's crawl archive
+    bool parseHtml = false;   // pages read as HTML: srcset, lazy and CSS pictures, content types
+
+    // For sites that throttle or need a login:
+    int retries = 0;     // tries again of a fetch the server or the network let down
+    QString userAgent;   // empty: the program's name and version
+    QString cookieFile;  // Netscape cookies file sent where its domains allow; never written
 
     bool operator==(const CrawlOptions&) const = default;
 };
