@@ -147,6 +147,9 @@ public:
         mScanner.setFilter(mScanFilter);
         if (mRules.fetchesOnce() && !resumeFile.isEmpty()) {
             mEarlier = mRecorder.earlierRun(startUrl, resumeFile);
+            // The page that run stopped on comes first: without a stored copy to scan, it is
+            // fetched again rather than its pictures not yet fetched lost.
+            if (earlierCopy(startUrl).isEmpty()) mEarlier.keys.remove(UrlKey(startUrl));
             mRules.remember(mEarlier.keys);
         }
         mRecorder.beginRun(gRunFolder, startUrl, mEarlier.folder);
@@ -166,7 +169,7 @@ private:
     void noteDeletion(const QString& path, int error);
     bool scanStoredPage(const QString& path, const QString& pageUrl, CrawlAttempt& attempt);
     bool scanPage(const QString& path, const QString& pageUrl);
-    QString earlierCopy(const QString& pageUrl);
+    QString earlierCopy(const QString& pageUrl) const;
     bool rescan(const QString& pageUrl, const QString& copy);
     bool deleteScannedPage(const QString& path, CrawlAttempt& attempt);
     void countPicture();
@@ -254,8 +257,8 @@ bool CrawlRunner::scanPage(const QString& path, const QString& pageUrl) {
 }
 
 // The stored copy of a page that a run this one resumes fetched, while it is there; once.
-QString CrawlRunner::earlierCopy(const QString& pageUrl) {
-    const QString copy = mEarlier.pages.take(UrlKey(pageUrl));
+QString CrawlRunner::earlierCopy(const QString& pageUrl) const {
+    const QString copy = mEarlier.pages.value(UrlKey(pageUrl));
     if (copy.isEmpty()) return {};
     const QString path = QDir(mHost.downloadText()).filePath(copy);
     return EntryExists(path) ? path : QString();
@@ -264,6 +267,7 @@ QString CrawlRunner::earlierCopy(const QString& pageUrl) {
 // The page the resumed run stopped on is not fetched again: its stored copy is scanned, so that
 // the pictures that run did not get to are fetched now. False when the run is to stop.
 bool CrawlRunner::rescan(const QString& pageUrl, const QString& copy) {
+    mEarlier.pages.remove(UrlKey(pageUrl));
     mAtStart = false;
     return !scanPage(copy, pageUrl) || imagePhase();
 }
