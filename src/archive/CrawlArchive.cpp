@@ -3,12 +3,11 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <thread>
 #include <utility>
 
+#include "archive/EarlierRuns.h"
 #include "archive/TaskThread.h"
-#include "crawl/CrawlRules.h"
 
 namespace {
 
@@ -16,7 +15,6 @@ constexpr int kBusyTimeoutMs = 100;  // a second writer waits this long, then is
 constexpr qint64 kRetryMs = 2000;    // after a failed write, the next try
 constexpr size_t kMaxPending = 100000;
 constexpr auto kEndRetry = std::chrono::milliseconds(100);  // while the run's end waits
-constexpr int kRunsResumed = 1000;  // a chain of resumed runs is followed this far back
 
 const char* const kSchema = R"sql(
 CREATE TABLE IF NOT EXISTS runs(
@@ -139,7 +137,9 @@ bool CrawlArchive::knownPictureHash(const QByteArray& sha256) {
 }
 
 EarlierRun CrawlArchive::earlierRun(const QString& firstPage, const QString& queueFile) {
-    EarlierRun earlier = mThread->call([&] { return findEarlier(firstPage, queueFile); });
+    // the run's own row is not there yet: it is asked for before the run begins
+    EarlierRun earlier = mThread->call(
+        [&] { return mDb.isOpen() ? FindEarlierRun(mDb, firstPage, queueFile) : EarlierRun{}; });
     tellWarnings();
     return earlier;
 }
@@ -164,59 +164,6 @@ void CrawlArchive::tellWarnings() {
 }
 
 // ---- the archive's thread
-
-// The run that saved the queue: the run folder it lies in or is named after, else the latest
-// run that did not complete and fetched the queue's first page (a saved queue starts with the
-// page its run stopped on); -1 when none.
-std::int64_t CrawlArchive::earlierRunId(const QString& firstPage, const QString& queueFile) {
-    const QFileInfo file(queueFile);
-    const QRegularExpression inFolder(QStringLiteral("^SR\\d{4}$"));
-    const QRegularExpression named(QStringLiteral("^siterambler-queue-(SR\\d{4})"));
-    QString folder = file.absoluteDir().dirName();
-    if (!inFolder.match(folder).hasMatch()) folder = named.match(file.fileName()).captured(1);
-    if (!folder.isEmpty()) {
-        SqliteDb::Statement s =
-            mDb.prepare("SELECT id FROM runs WHERE folder = ? ORDER BY id DESC LIMIT 1");
-        s.bind(1, folder);
-        if (s.next()) return s.number(0);
-    }
-    SqliteDb::Statement s = mDb.prepare(
-        "SELECT r.id FROM runs r WHERE (r.outcome IS NULL OR r.outcome <> 'completed') AND "
-        "EXISTS (SELECT 1 FROM attempts a WHERE a.run = r.id AND a.url_key = ?) "
-        "ORDER BY r.id DESC LIMIT 1");
-    s.bind(1, UrlKey(firstPage));
-    return s.next() ? s.number(0) : -1;
-}
-
-// What that run and the runs it resumed in turn fetched.
-EarlierRun CrawlArchive::findEarlier(const QString& firstPage, const QString& queueFile) {
-    EarlierRun earlier;
-    if (!mDb.isOpen()) return earlier;
-    std::int64_t id = earlierRunId(firstPage, queueFile);
-    for (int runs = 0; id >= 0 && runs < kRunsResumed; ++runs) {
-        SqliteDb::Statement run = mDb.prepare("SELECT folder FROM runs WHERE id = ?");
-        run.bind(1, id);
-        if (!run.next()) break;
-        const QString folder = run.text(0);
-        if (earlier.folder.isEmpty()) earlier.folder = folder;
-        SqliteDb::Statement s =
-            mDb.prepare("SELECT url_key, kind, file_name FROM attempts WHERE run = ?");
-        s.bind(1, id);
-        while (s.next()) {
-            earlier.keys.insert(s.text(0));
-            if (s.text(1) == QLatin1String("page") && !s.text(2).isEmpty() &&
-                !earlier.pages.contains(s.text(0)))  // the latest copy
-                earlier.pages.insert(s.text(0), folder + u'/' + s.text(2));
-        }
-        // the run it resumed, in turn (an archive of an older version does not know)
-        SqliteDb::Statement before = mDb.prepare(
-            "SELECT b.id FROM runs r JOIN runs b ON b.folder = r.resumes AND b.id < r.id "
-            "WHERE r.id = ? ORDER BY b.id DESC LIMIT 1");
-        before.bind(1, id);
-        id = before.next() ? before.number(0) : -1;
-    }
-    return earlier;
-}
 
 void CrawlArchive::open(const QString& path) {
     // A link someone else placed would have the file made or written wherever it points.

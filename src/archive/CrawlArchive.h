@@ -74,8 +74,6 @@ private:
     bool prepare();
     bool createSchema();
     bool addColumns();
-    EarlierRun findEarlier(const QString& firstPage, const QString& queueFile);
-    std::int64_t earlierRunId(const QString& firstPage, const QString& queueFile);
     bool insertRun();
     bool insertAttempt(const CrawlAttempt& a);
     void take(std::vector<CrawlAttempt> rows);
