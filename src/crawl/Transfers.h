@@ -36,4 +36,12 @@ public:
     virtual FetchResult release(int id) = 0;
     // Transfers that run at once, at most.
     virtual int connections() const = 0;
+    // The pool's waits for hosts that failed or asked to be spared: the tries again so far,
+    // the time they waited, and a host a request waits for now (empty when none).
+    struct Waits {
+        int retries = 0;
+        std::int64_t waitedMs = 0;
+        QString host;
+    };
+    virtual Waits waits() const { return {}; }
 };

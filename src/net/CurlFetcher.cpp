@@ -1,5 +1,6 @@
 #include "net/CurlFetcher.h"
 
+#include <QFile>
 #include <QUrl>
 #include <algorithm>
 #include <utility>
@@ -29,6 +30,9 @@ CurlFetcher::Options CrawlFetcherOptions(const CrawlOptions& crawl) {
     CurlFetcher::Options options;  // clamped by the fetcher
     options.connections = crawl.connections;
     options.delayMs = crawl.delayMs;
+    options.userAgent = EffectiveUserAgent(crawl).toUtf8();
+    options.cookieFile = QFile::encodeName(crawl.cookieFile);
+    options.retries = crawl.retries;
     return options;
 }
 
@@ -44,6 +48,7 @@ CurlFetcher::CurlFetcher(const Options& options) {
     Options clamped = options;
     clamped.connections = std::clamp(options.connections, 1, CrawlOptions::kMaxConnections);
     clamped.delayMs = std::max(0, options.delayMs);
+    clamped.retries = std::clamp(options.retries, 0, CrawlOptions::kMaxRetries);
     mImpl = std::make_unique<Impl>(clamped);
 }
 
@@ -57,7 +62,8 @@ void CurlFetcher::setFileAllowed(bool allowed) {
 int CurlFetcher::start(const QString& url, std::int64_t maxBytes, Write write) {
     auto job = std::make_unique<TransferJob>();
     job->url = url;
-    if (mImpl->options.delayMs > 0) job->host = QUrl(url).host().toLower();
+    if (mImpl->options.delayMs > 0 || mImpl->options.retries > 0)
+        job->host = QUrl(url).host().toLower();
     job->maxBytes = maxBytes;
     job->write = std::move(write);
     return mImpl->thread.add(std::move(job));
@@ -86,4 +92,8 @@ FetchResult CurlFetcher::release(int id) {
 
 int CurlFetcher::connections() const {
     return mImpl->options.connections;
+}
+
+Transfers::Waits CurlFetcher::waits() const {
+    return mImpl->thread.waits();
 }

@@ -32,6 +32,13 @@ public:
         int connections = 1;
         // Least time between the starts of two requests to one host; 0 is no wait.
         int delayMs = 0;
+        // Sent as the User-Agent; empty: the program's name and version.
+        QByteArray userAgent;
+        // A Netscape cookies file read by libcurl's cookie engine; empty: no cookies.
+        QByteArray cookieFile;
+        // Tries again of a request the network or the server let down (a time-out, 408, 429,
+        // 5xx), after the wait the server asked for or 1 s, 2 s, 4 s ...; 0: one try.
+        int retries = 0;
     };
 
     CurlFetcher();
@@ -51,6 +58,7 @@ public:
     void resume(int id) override;
     FetchResult release(int id) override;
     int connections() const override;
+    Waits waits() const override;
 
 private:
     struct Impl;
