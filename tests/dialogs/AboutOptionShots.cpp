@@ -1,15 +1,12 @@
-// Renders the options dialog (with its crawl details beside it) and the About box (after its
-// fade-in) to PNG files, with the program's own font, for the documentation: about_option_shots
-// <folder> [<manual file>] With a manual file, the manual viewer showing it is rendered to help.png
-// as well.
+// Renders the options dialog and the About box (after its fade-in) to PNG files, with the
+// program's own font, for the documentation: about_option_shots <folder> [<manual file>]
+// With a manual file, the manual viewer showing it is rendered to help.png as well.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFont>
-#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
-#include <algorithm>
 #include <cstdio>
 
 #include "core/AppPaths.h"
@@ -41,30 +38,16 @@ int main(int argc, char** argv) {
     MainWindowParts parts;
     parts.window = &main;
 
-    // The options dialog with its 巡回の詳細設定 beside it, pages read as HTML.
-    gCrawlOptions.parseHtml = true;
+    gCrawlOptions.parseHtml = true;  // the documentation shows pages read as HTML
     auto* options = new frmOption(parts, &main);
     options->show();
     QApplication::processEvents();
-    const QPixmap optionsShot = options->grab();
+    bool ok = options->grab().save(out.filePath(QStringLiteral("options.png")));
     options->cmdCrawlOptions->click();
     QApplication::processEvents();
-    auto* details = options->findChild<QWidget*>(QStringLiteral("frmCrawlOptions"));
-    bool ok = details != nullptr;
-    if (details) {
-        for (auto* button : details->findChildren<QPushButton*>())
-            if (button->text() == QStringLiteral("OK")) button->setFocus();  // no caret shown
-        QApplication::processEvents();
-        const QPixmap detailsShot = details->grab();
-        constexpr int kGap = 12;
-        QPixmap both(optionsShot.width() + kGap + detailsShot.width(),
-                     std::max(optionsShot.height(), detailsShot.height()));
-        both.fill(options->palette().color(QPalette::Window).darker(115));
-        QPainter painter(&both);
-        painter.drawPixmap(0, 0, optionsShot);
-        painter.drawPixmap(optionsShot.width() + kGap, 0, detailsShot);
-        painter.end();
-        ok = both.save(out.filePath(QStringLiteral("options.png")));
+    if (auto* details = options->findChild<QWidget*>(QStringLiteral("frmCrawlOptions"))) {
+        details->setFocus();  // no caret in the first field
+        ok = details->grab().save(out.filePath(QStringLiteral("crawl_options.png"))) && ok;
     }
 
     auto* about = new frmAbout(parts, &main);
