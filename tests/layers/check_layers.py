@@ -14,6 +14,7 @@ ALLOWED = {
     "net": {"crawl", "core"},
     "archive": {"crawl", "core"},
     "widgets": {"core"},
+    "avifimage": set(),
     "dialogs": {"widgets", "dialoglogic", "core"},
     "viewer": {"widgets", "viewindex", "core"},
     "mainwindow": {"dialogs", "viewer", "widgets", "net", "archive", "crawl", "core"},

@@ -20,6 +20,19 @@ phase_slowpics() {
   probe_stop
 }
 
+# A 5 MB page of today's markup read as HTML (ParseHtml=1): its parse and scan, up to the first
+# picture it asks for.
+phase_parsehtml() {
+  start_app "$base/today.html" '[Option]\nHTMLAutoDelete=1\nPictAutoDelete=0\n[Crawl]\nParseHtml=1\n'
+  probe_start "$main"
+  start_crawl
+  wait_log '/slow/' 120 || fail "the page read as HTML did not end"
+  probe_stop
+  # a picture only the HTML reading finds: a largest candidate, or the unquoted CSS one
+  wait_log '/slow/\([0-9]*-1600\.jpg\|[0-9]*-l\.webp\|hero\.jpg\)' 30 ||
+    fail "the page was not read as HTML"
+}
+
 # Ends a crawl with the cancel key and takes the closing box away.
 cancel_crawl() {
   key "$main" F2
