@@ -13,10 +13,12 @@ ALLOWED = {
     "dialoglogic": {"core"},
     "net": {"crawl", "core"},
     "archive": {"crawl", "core"},
+    "sheetlogic": {"viewindex", "archive", "crawl", "core"},
     "widgets": {"core"},
     "dialogs": {"widgets", "dialoglogic", "core"},
     "viewer": {"widgets", "viewindex", "core"},
-    "mainwindow": {"dialogs", "viewer", "widgets", "net", "archive", "crawl", "core"},
+    "sheet": {"widgets", "sheetlogic", "core"},
+    "mainwindow": {"dialogs", "viewer", "sheet", "widgets", "net", "archive", "crawl", "core"},
     "cli": {"net", "archive", "crawl", "core"},
     "app": {"mainwindow", "widgets", "core"},
 }
@@ -24,6 +26,7 @@ ALLOWED = {
 PUBLIC = {
     "dialogs": re.compile(r"frm\w+\.h$"),
     "viewer": re.compile(r"frmViewer\.h$"),
+    "sheet": re.compile(r"frmSheet\.h$"),
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
 
