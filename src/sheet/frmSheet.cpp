@@ -98,6 +98,7 @@ void frmSheet::CreateControls() {
     split->addWidget(picArea);
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 2);
+    split->setSizes({3000, 2000});  // shared in that proportion whatever the window's width
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(bar);
     layout->addWidget(split, 1);

@@ -1,7 +1,9 @@
 #include "sheetlogic/SheetFiles.h"
 
+#include <QDir>
 #include <QFile>
 #include <QImageReader>
+#include <QStandardPaths>
 #include <algorithm>
 
 #include "crawl/UrlKinds.h"
@@ -24,6 +26,8 @@ std::vector<SheetPicture> PicturesOf(const QString& folder) {
 
 TrashOutcome MoveToTrash(const QString& folder, const QStringList& names) {
     TrashOutcome outcome;
+    // The trash lives in the user's data folder, which Qt does not make when it is missing.
+    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
     for (const QString& name : names) {
         QFile file(folder + u'/' + name);
         (file.moveToTrash() ? outcome.moved : outcome.failed).append(name);

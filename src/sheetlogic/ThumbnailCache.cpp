@@ -30,10 +30,11 @@ Stamp StampOf(const QString& file) {
             QString::number(info.size())};
 }
 
-// A thumbnail file whose keys name this picture as it is now.
-bool Belongs(QImageReader& reader, const Stamp& stamp) {
-    if (reader.text(kUri) != stamp.uri || reader.text(kMTime) != stamp.mtime) return false;
-    const QString size = reader.text(kSize);  // optional, but when there it must match
+// A thumbnail whose keys name this picture as it is now. The keys are read from the decoded
+// image: the reader's own text() takes the first colon of "Thumb::URI" for the key's end.
+bool Belongs(const QImage& thumbnail, const Stamp& stamp) {
+    if (thumbnail.text(kUri) != stamp.uri || thumbnail.text(kMTime) != stamp.mtime) return false;
+    const QString size = thumbnail.text(kSize);  // optional, but when there it must match
     return size.isEmpty() || size == stamp.size;
 }
 
@@ -78,14 +79,12 @@ QString ThumbnailCache::FailPathFor(const QString& file) const {
 }
 
 QImage ThumbnailCache::Cached(const QString& file, Size size) const {
-    QImageReader reader(PathFor(file, size), "png");
-    if (!Belongs(reader, StampOf(file))) return {};
-    return reader.read();
+    QImage thumbnail(PathFor(file, size), "png");
+    return Belongs(thumbnail, StampOf(file)) ? thumbnail : QImage();
 }
 
 bool ThumbnailCache::KnownToFail(const QString& file) const {
-    QImageReader reader(FailPathFor(file), "png");
-    return Belongs(reader, StampOf(file));
+    return Belongs(QImage(FailPathFor(file), "png"), StampOf(file));
 }
 
 QImage ThumbnailCache::Make(const QString& file, Size size) const {
