@@ -6,6 +6,7 @@
 #include <thread>
 #include <utility>
 
+#include "archive/ArchiveLooks.h"
 #include "archive/TaskThread.h"
 
 namespace {
@@ -56,14 +57,19 @@ QString CrawlArchive::PathIn(const QString& downloadFolder) {
 
 CrawlArchive::CrawlArchive(const QString& downloadFolder, bool record, Warn warn,
                            qint64 endPatienceMs)
-    : mRecord(record), mWarn(std::move(warn)), mEndPatienceMs(endPatienceMs) {
+    : mRecord(record),
+      mDownloadFolder(downloadFolder),
+      mWarn(std::move(warn)),
+      mEndPatienceMs(endPatienceMs) {
     mThread = std::make_unique<TaskThread>([this] { return writeWhenDue(); });
     mThread->post([this, path = PathIn(downloadFolder)] { open(path); });
+    mLooks = std::make_unique<TaskThread>();
 }
 
 CrawlArchive::~CrawlArchive() {
     handOver();
-    mThread->post([this] { close(); });
+    postAfterRows([this] { close(); });
+    mLooks.reset();   // hands every batch on
     mThread.reset();  // runs what was handed over, then ends
     tellWarnings();
 }
@@ -71,7 +77,8 @@ CrawlArchive::~CrawlArchive() {
 // ---- the crawl's thread
 
 void CrawlArchive::beginRun(const CrawlRunInfo& run) {
-    mThread->post([this, run, started = Now()] {
+    mRunFolder = QDir(mDownloadFolder).filePath(run.runFolder);
+    postAfterRows([this, run, started = Now()] {
         mRun = run;
         mStarted = started;
         if (mRecord && mDb.isOpen()) insertRun();
@@ -99,12 +106,20 @@ void CrawlArchive::handOverWhenDue() {
 void CrawlArchive::handOver() {
     mSinceHandOver.start();
     if (mBatch.empty()) return;
-    mThread->post([this, rows = std::exchange(mBatch, {})]() mutable { take(std::move(rows)); });
+    mLooks->post([this, rows = std::exchange(mBatch, {}), folder = mRunFolder]() mutable {
+        AddMissingLooks(rows, folder);
+        mThread->post([this, rows = std::move(rows)]() mutable { take(std::move(rows)); });
+    });
+}
+
+// Runs task on the archive's thread after the batches handed over before it.
+void CrawlArchive::postAfterRows(std::function<void()> task) {
+    mLooks->post([this, task = std::move(task)] { mThread->post(task); });
 }
 
 void CrawlArchive::endRun(const QString& how) {
     handOver();
-    mThread->post([this, how] {
+    postAfterRows([this, how] {
         finishRun(how);
         close();
     });
@@ -135,8 +150,16 @@ bool CrawlArchive::knownPictureHash(const QByteArray& sha256) {
     return known;
 }
 
+std::vector<KeptLook> CrawlArchive::keptLooks() {
+    std::vector<KeptLook> looks = mThread->call(
+        [this] { return mDb.isOpen() ? ReadKeptLooks(mDb, mRunId) : std::vector<KeptLook>(); });
+    tellWarnings();
+    return looks;
+}
+
 void CrawlArchive::settle() {
     handOverWhenDue();
+    mLooks->settle();
     mThread->call([this] { writeWhenDue(); });
     tellWarnings();
 }
@@ -180,7 +203,7 @@ bool CrawlArchive::prepare() {
 bool CrawlArchive::createSchema() {
     // Every statement of it may run again at any time: a second program creating it meanwhile
     // changes nothing.
-    return mDb.exec(kSchema);
+    return mDb.exec(kSchema) && AddLookColumns(mDb);
 }
 
 void CrawlArchive::fail(const char* what) {
@@ -268,7 +291,8 @@ bool CrawlArchive::insertAttempt(const CrawlAttempt& a) {
     if (!mInsert.valid()) {
         mInsert = mDb.prepare(
             "INSERT INTO attempts(run, number, file_name, url, url_key, found_on, kind, "
-            "http_status, bytes, sha256, outcome, why) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+            "http_status, bytes, sha256, outcome, why, look, pixels, resembles) "
+            "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     }
     SqliteDb::Statement& s = mInsert;
     s.bind(1, mRunId)
@@ -282,7 +306,12 @@ bool CrawlArchive::insertAttempt(const CrawlAttempt& a) {
         .bind(9, a.bytes)
         .bind(10, a.sha256.isEmpty() ? QString() : QString::fromLatin1(a.sha256.toHex()))
         .bind(11, AttemptOutcomeName(a.outcome))
-        .bind(12, a.why.isEmpty() ? QString() : a.why);
+        .bind(12, a.why.isEmpty() ? QString() : a.why)
+        .bind(15, a.resembles.isEmpty() ? QString() : a.resembles);
+    if (a.look)
+        s.bind(13, StoredHash(a.look->hash)).bind(14, a.look->pixels);
+    else
+        s.bind(13, QString()).bind(14, QString());
     const bool written = s.run();
     s.reset();  // ready for the next row, whatever became of this one
     return written;

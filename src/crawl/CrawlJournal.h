@@ -5,10 +5,14 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <optional>
+#include <vector>
 
-enum class AttemptOutcome { Kept, DeletedSmall, DeletedPage, DeletedKnown, Failed };
+#include "look/PictureLook.h"
 
-// "kept", "deleted-small", "deleted-page", "deleted-known", "failed".
+enum class AttemptOutcome { Kept, DeletedSmall, DeletedPage, DeletedKnown, DeletedSimilar, Failed };
+
+// "kept", "deleted-small", "deleted-page", "deleted-known", "deleted-similar", "failed".
 QString AttemptOutcomeName(AttemptOutcome outcome);
 
 // One fetch that used up a sequence number.
@@ -24,6 +28,16 @@ struct CrawlAttempt {
     QByteArray sha256;  // raw digest; empty when nothing was stored
     AttemptOutcome outcome = AttemptOutcome::Failed;
     QString why;  // for a failure
+    // A picture's look, when the crawl worked it out (SkipSimilar); the record works out that
+    // of a kept picture without it.
+    std::optional<PictureLook> look;
+    QString resembles;  // deleted-similar: the kept picture it looks like, "SR0002/000014.jpg"
+};
+
+// A picture an earlier run kept, as the record knows it.
+struct KeptLook {
+    QString picture;  // "SR0002/000014.jpg"
+    PictureLook look;
 };
 
 struct CrawlRunInfo {
@@ -47,4 +61,6 @@ public:
     // A picture kept by an earlier run into this download folder, by URL key and by content.
     virtual bool knownPictureUrl(const QString& urlKey) = 0;
     virtual bool knownPictureHash(const QByteArray& sha256) = 0;
+    // SkipSimilar: the looks of the pictures earlier runs into this download folder kept.
+    virtual std::vector<KeptLook> keptLooks() { return {}; }
 };

@@ -8,18 +8,20 @@ import sys
 # folder -> the folders it may include (besides itself). Lower layers first.
 ALLOWED = {
     "core": set(),
-    "crawl": {"core"},
+    "look": set(),
+    "crawl": {"look", "core"},
     "viewindex": {"core"},
     "dialoglogic": {"core"},
     "net": {"crawl", "core"},
-    "archive": {"crawl", "core"},
-    "sheetlogic": {"viewindex", "archive", "crawl", "core"},
+    "archive": {"crawl", "look", "core"},
+    "sheetlogic": {"viewindex", "archive", "crawl", "look", "core"},
     "widgets": {"core"},
     "dialogs": {"widgets", "dialoglogic", "core"},
     "viewer": {"widgets", "viewindex", "core"},
     "sheet": {"widgets", "sheetlogic", "core"},
-    "mainwindow": {"dialogs", "viewer", "sheet", "widgets", "net", "archive", "crawl", "core"},
-    "cli": {"net", "archive", "crawl", "core"},
+    "mainwindow": {"dialogs", "viewer", "sheet", "widgets", "net", "archive", "crawl", "look",
+                   "core"},
+    "cli": {"net", "archive", "crawl", "look", "core"},
     "app": {"mainwindow", "widgets", "core"},
 }
 # Windows see each other only through the headers of the windows themselves.
