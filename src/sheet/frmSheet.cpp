@@ -18,6 +18,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "archive/RunLookAlikes.h"
+#include "core/WindowSystem.h"
 #include "sheetlogic/OffThread.h"
 #include "sheetlogic/SheetModel.h"
 #include "widgets/Twips.h"
@@ -25,6 +27,7 @@
 namespace {
 
 const QString kTitle = QStringLiteral("Site Rambler - 一覧");
+const QString kClearTitle = QStringLiteral("似た画像の整理");
 constexpr int kLayoutBatchRows = 2000;  // thumbnails laid out per pass of the event loop
 
 QString Count(qint64 n) {
@@ -48,6 +51,7 @@ frmSheet::frmSheet(QWidget* parent)
 }
 
 frmSheet::~frmSheet() {
+    StopLookAlikes();
     mMailbox->close();
 }
 
@@ -61,9 +65,9 @@ void frmSheet::CreateControls() {
     cmdZoom->setToolTip(QStringLiteral("プレビューを画像の大きさで表示します [Z]"));
     chkSimilar = new QCheckBox(QStringLiteral("似た画像をまとめる"), this);
     cmdClearSimilar = new QPushButton(QStringLiteral("似た画像を整理…"), this);
-    // Look-alikes are grouped once their grouping is there.
-    chkSimilar->setEnabled(false);
-    cmdClearSimilar->setEnabled(false);
+    chkSimilar->setToolTip(QStringLiteral("見た目の似た画像を並べて先頭に表示します"));
+    cmdClearSimilar->setToolTip(
+        QStringLiteral("似た画像の組ごとに最も大きい画像を残し、ほかをごみ箱へ移します"));
     lblStatus = new QLabel(this);
     auto* bar = new QHBoxLayout;
     for (QWidget* w : {static_cast<QWidget*>(cboRun), static_cast<QWidget*>(cmdFolder),
@@ -112,6 +116,8 @@ void frmSheet::ConnectControls() {
     connect(cboRun, &QComboBox::activated, this, &frmSheet::cboRun_Change);
     connect(cmdFolder, &QPushButton::clicked, this, &frmSheet::cmdFolder_Click);
     connect(cmdZoom, &QPushButton::clicked, this, &frmSheet::cmdZoom_Click);
+    connect(chkSimilar, &QCheckBox::clicked, this, &frmSheet::chkSimilar_Click);
+    connect(cmdClearSimilar, &QPushButton::clicked, this, &frmSheet::cmdClearSimilar_Click);
     connect(lstSheet->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &frmSheet::lstSheet_CurrentChanged);
     connect(mPreviewDelay, &QTimer::timeout, this, &frmSheet::RequestPreview);
@@ -121,6 +127,7 @@ void frmSheet::ConnectControls() {
         if (mModel->rowCount() > 0) lstSheet->setCurrentIndex(mModel->index(row >= 0 ? row : 0));
         if (row >= 0) lstSheet->scrollTo(mModel->index(row), QAbstractItemView::PositionAtCenter);
         ShowStatus();
+        if (chkSimilar->isChecked()) FindLookAlikes();
     });
     connect(new QShortcut(QKeySequence::Delete, this), &QShortcut::activated, this,
             &frmSheet::cmdDelete_Click);
@@ -175,6 +182,7 @@ void frmSheet::cboRun_Change() {
     const QString folder = cboRun->currentData().toString();
     if (folder.isEmpty()) return;
     mStatusNote.clear();
+    StopLookAlikes();
     picPreview->clear();
     mModel->setFolder(folder);
     setWindowTitle(kTitle + QStringLiteral(" ( ") + QFileInfo(folder).fileName() +
@@ -197,12 +205,16 @@ void frmSheet::cmdZoom_Click() {
     RequestPreview();
 }
 
-// The chosen pictures go to the trash off the window's thread (a group may be thousands); the
-// one after the first of them is chosen next.
 void frmSheet::cmdDelete_Click() {
     QStringList names;
     const QModelIndexList chosen = lstSheet->selectionModel()->selectedIndexes();
     for (const QModelIndex& index : chosen) names.append(mModel->nameAt(index.row()));
+    Trash(names);
+}
+
+// Off the window's thread: clearing look-alikes may move thousands. The picture that took the
+// place of the first one moved is chosen next.
+void frmSheet::Trash(const QStringList& names) {
     if (names.isEmpty()) return;
     const QString folder = mModel->folder();
     RunOffThread(
@@ -257,4 +269,59 @@ void frmSheet::RequestPreview() {
                 picPreview->setText(QStringLiteral("[ この画像は表示できません ]"));
             Q_EMIT previewShown();
         });
+}
+
+void frmSheet::StopLookAlikes() {
+    if (mGroupStop) mGroupStop->store(true);
+    mGroupStop.reset();
+}
+
+void frmSheet::FindLookAlikes(std::function<void()> then) {
+    StopLookAlikes();
+    const QString folder = mModel->folder();
+    if (folder.isEmpty() || mModel->filling()) return;
+    auto stop = std::make_shared<std::atomic<bool>>(false);
+    mGroupStop = stop;
+    lblStatus->setText(QStringLiteral("似た画像を探しています…"));
+    RunOffThread(
+        mMailbox, [folder, stop] { return GroupRunLookAlikes(folder, stop.get()); },
+        [this, stop, then = std::move(then)](std::vector<std::vector<QString>> groups) {
+            if (stop != mGroupStop) return;  // overtaken: another run, or unticked
+            mGroupStop.reset();
+            mModel->setGroups(groups);
+            mStatusNote = QStringLiteral("似た画像 ") + Count(qint64(mModel->groups().size())) +
+                          QStringLiteral(" 組");
+            ShowStatus();
+            if (mModel->rowCount() > 0) lstSheet->setCurrentIndex(mModel->index(0));
+            if (then) then();
+        });
+}
+
+void frmSheet::chkSimilar_Click() {
+    if (chkSimilar->isChecked()) {
+        FindLookAlikes();
+    } else {
+        StopLookAlikes();
+        mModel->setGroups({});
+        mStatusNote.clear();
+        ShowStatus();
+    }
+}
+
+// Asks first: it may take many pictures at once. Each group keeps its largest picture.
+void frmSheet::cmdClearSimilar_Click() {
+    FindLookAlikes([this] {
+        const QStringList lesser = mModel->allButLargest();
+        if (lesser.isEmpty()) {
+            ws().MsgBox(QStringLiteral("似た画像は見つかりませんでした。"), kClearTitle,
+                        MB_ICONINFORMATION);
+            return;
+        }
+        const int answer = ws().MsgBox(
+            QStringLiteral("似た画像 ") + Count(qint64(mModel->groups().size())) +
+                QStringLiteral(" 組から、それぞれ最も大きい画像を残して ") + Count(lesser.size()) +
+                QStringLiteral(" 枚をごみ箱へ移します。よろしいですか？"),
+            kClearTitle, MB_YESNOCANCEL | MB_ICONQUESTION);
+        if (answer == IDYES) Trash(lesser);
+    });
 }

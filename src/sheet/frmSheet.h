@@ -8,6 +8,8 @@
 
 #include <QString>
 #include <QWidget>
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -40,6 +42,8 @@ public:
     void cmdZoom_Click();
     void cmdDelete_Click();
     void lstSheet_CurrentChanged();
+    void chkSimilar_Click();
+    void cmdClearSimilar_Click();
 
     // Controls.
     QComboBox* cboRun = nullptr;
@@ -69,6 +73,10 @@ private:
     void ShowRuns(std::vector<RunSummary> runs, const QString& runFolder);
     void ShowStatus();
     void RequestPreview();
+    // Finds the run's look-alikes off the window's thread, then shows them together.
+    void FindLookAlikes(std::function<void()> then = {});
+    void StopLookAlikes();
+    void Trash(const QStringList& names);
 
     SheetModel* mModel = nullptr;
     std::shared_ptr<ResultMailbox> mMailbox;
@@ -78,4 +86,5 @@ private:
     quint64 mPreviewSerial = 0;
     QTimer* mPreviewDelay = nullptr;  // a resize asks for one preview, not one per step
     int mRunListings = 0;
+    std::shared_ptr<std::atomic<bool>> mGroupStop;  // the search under way, if any
 };

@@ -44,6 +44,8 @@ void SheetModel::setFolder(const QString& folder) {
     mFolder = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
     mNames.clear();
     mRows.clear();
+    mGroups.clear();
+    mGroupOf.clear();
     mIcons.clear();
     mBroken.clear();
     mLoader->clear();
@@ -92,6 +94,34 @@ void SheetModel::remove(const QStringList& names) {
     }
     for (const QString& name : names) mIcons.remove(name);
     renumber();
+    if (!mGroups.empty()) {
+        std::vector<std::vector<QString>> left;
+        for (const QStringList& group : mGroups) left.emplace_back(group.begin(), group.end());
+        setGroups(left);
+    }
+}
+
+void SheetModel::setGroups(const std::vector<std::vector<QString>>& groups) {
+    mGroups.clear();
+    mGroupOf.clear();
+    QStringList first;
+    for (const std::vector<QString>& paths : groups) {
+        QStringList group;
+        for (const QString& path : paths)
+            if (const QString name = QFileInfo(path).fileName(); mRows.contains(name))
+                group.append(name);
+        if (group.size() < 2) continue;
+        for (const QString& name : group) mGroupOf.insert(name, int(mGroups.size()));
+        first += group;
+        mGroups.push_back(group);
+    }
+    setOrder(first);
+}
+
+QStringList SheetModel::allButLargest() const {
+    QStringList lesser;
+    for (const QStringList& group : mGroups) lesser += group.mid(1);
+    return lesser;
 }
 
 void SheetModel::setOrder(const QStringList& first) {
@@ -140,6 +170,11 @@ QVariant SheetModel::data(const QModelIndex& index, int role) const {
             // What the viewer tells of a picture: where it came from and the page it was on.
             const std::optional<StoredFileOrigin> origin = LookUpOrigin(fileAt(index.row()));
             return origin ? OriginTooltip(*origin) : name;
+        }
+        case Qt::BackgroundRole: {
+            const int group = mGroupOf.value(name, -1);
+            if (group < 0) return {};
+            return QColor::fromHsv(group * 47 % 360, 40, 250);
         }
         default:
             return {};

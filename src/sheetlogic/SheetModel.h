@@ -39,8 +39,14 @@ public:
 
     // Takes the named rows away (their files went to the trash).
     void remove(const QStringList& names);
-    // Shows the named pictures first, in this order; the others follow in number order.
-    void setOrder(const QStringList& first);
+    // Look-alike groups (paths, each group's largest first, as GroupRunLookAlikes gives them)
+    // shown together ahead of the other pictures, each group on a tint of its own; no groups:
+    // number order again. Names no longer in the sheet are left out, and so are groups left
+    // with one picture.
+    void setGroups(const std::vector<std::vector<QString>>& groups);
+    const std::vector<QStringList>& groups() const { return mGroups; }
+    // Every grouped picture but each group's largest: what clearing the look-alikes takes away.
+    QStringList allButLargest() const;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -52,6 +58,7 @@ Q_SIGNALS:
 
 private:
     void thumbnailReady(const QString& file, const QImage& thumbnail);
+    void setOrder(const QStringList& first);
     void renumber();
 
     ThumbnailLoader* mLoader;
@@ -61,6 +68,8 @@ private:
     bool mFilling = false;
     QStringList mNames;
     QHash<QString, int> mRows;
+    std::vector<QStringList> mGroups;  // names
+    QHash<QString, int> mGroupOf;
     mutable QCache<QString, QIcon> mIcons;
     QSet<QString> mBroken;  // cannot be decoded: not asked for again
     QIcon mPlaceholder;

@@ -18,7 +18,7 @@ ALLOWED = {
     "widgets": {"core"},
     "dialogs": {"widgets", "dialoglogic", "core"},
     "viewer": {"widgets", "viewindex", "core"},
-    "sheet": {"widgets", "sheetlogic", "core"},
+    "sheet": {"widgets", "sheetlogic", "archive", "core"},
     "mainwindow": {"dialogs", "viewer", "sheet", "widgets", "net", "archive", "crawl", "look",
                    "core"},
     "cli": {"net", "archive", "crawl", "look", "core"},

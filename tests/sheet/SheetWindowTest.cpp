@@ -1,16 +1,21 @@
 // The contact sheet window on a run folder: thumbnails of a second opening come from the cache,
-// the chosen picture's preview fits, and Delete moves the chosen pictures to the trash.
+// the chosen picture's preview fits, Delete moves the chosen pictures to the trash, and
+// look-alikes are shown together and cleared down to the largest of each group.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QDir>
 #include <QLabel>
 #include <QListView>
+#include <QPainter>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "QtPrinters.h"
+#include "ScriptedWindowSystem.h"
 #include "sheet/frmSheet.h"
 #include "sheetlogic/SheetModel.h"
 
@@ -29,15 +34,33 @@ bool AllThumbnailsShown(frmSheet& sheet) {
     return sheet.model().rowCount() > 0;
 }
 
+// A home of its own: thumbnails and the trash under it.
+class Home {
+public:
+    Home() {
+        for (const char* name : {"HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"})
+            mSaved.append({name, qgetenv(name)});
+        qputenv("HOME", dir.path().toLocal8Bit());
+        qputenv("XDG_CACHE_HOME", (dir.path() + "/cache").toLocal8Bit());
+        qputenv("XDG_DATA_HOME", (dir.path() + "/data").toLocal8Bit());
+    }
+    ~Home() {
+        for (const auto& [name, value] : mSaved) qputenv(name, value);
+    }
+    QStringList Trashed() const {
+        return QDir(dir.path() + "/data/Trash/files").entryList(QDir::Files);
+    }
+    QTemporaryDir dir;
+
+private:
+    QList<std::pair<const char*, QByteArray>> mSaved;
+};
+
 }  // namespace
 
 TEST(SheetWindowTest, SecondOpeningDecodesNothingAndDeleteMovesTheChosenToTheTrash) {
-    QTemporaryDir root;
-    const QByteArray home = qgetenv("HOME"), cache = qgetenv("XDG_CACHE_HOME"),
-                     data = qgetenv("XDG_DATA_HOME");
-    qputenv("HOME", root.path().toLocal8Bit());
-    qputenv("XDG_CACHE_HOME", (root.path() + "/cache").toLocal8Bit());
-    qputenv("XDG_DATA_HOME", (root.path() + "/data").toLocal8Bit());
+    Home home;
+    const QTemporaryDir& root = home.dir;
     const QString run = root.path() + "/dl/SR0004";
     QDir().mkpath(run);
     for (int n = 1; n <= 3; ++n) {
@@ -74,10 +97,40 @@ TEST(SheetWindowTest, SecondOpeningDecodesNothingAndDeleteMovesTheChosenToTheTra
     ASSERT_TRUE(QTest::qWaitFor([&] { return sheet.model().rowCount() == 1; }, 10000));
     EXPECT_EQ(sheet.model().names(), QStringList({"000002.png"}));
     EXPECT_EQ(QDir(run).entryList(QDir::Files), QStringList({"000002.png"}));
-    EXPECT_EQ(QDir(root.path() + "/data/Trash/files").entryList(QDir::Files),
-              QStringList({"000001.png", "000003.png"}));
+    EXPECT_EQ(home.Trashed(), QStringList({"000001.png", "000003.png"}));
     EXPECT_TRUE(sheet.lblStatus->text().contains("2 枚をごみ箱へ移しました"));
-    qputenv("HOME", home);
-    qputenv("XDG_CACHE_HOME", cache);
-    qputenv("XDG_DATA_HOME", data);
+}
+
+TEST(SheetWindowTest, LookAlikesShownTogetherAndClearedDownToTheLargest) {
+    Home home;
+    const QString run = home.dir.path() + "/dl/SR0000";
+    QDir().mkpath(run);
+    QImage shapes(600, 400, QImage::Format_RGB32);
+    QPainter painter(&shapes);
+    painter.fillRect(shapes.rect(), QLinearGradient(0, 0, 600, 0));
+    painter.setBrush(Qt::white);
+    painter.drawEllipse(100, 80, 250, 250);
+    painter.end();
+    QImage squares(500, 500, QImage::Format_RGB32);
+    for (int y = 0; y < 500; ++y)
+        for (int x = 0; x < 500; ++x) squares.setPixel(x, y, (x / 37 + y / 53) % 2 ? ~0u : 0u);
+    ASSERT_TRUE(shapes.save(run + "/000001.png"));
+    ASSERT_TRUE(squares.save(run + "/000002.png"));
+    ASSERT_TRUE(shapes.scaled(300, 200).save(run + "/000003.jpg", "JPG", 70));
+
+    ScriptedWindowSystem ws;
+    frmSheet sheet;
+    sheet.Open(run + "/..");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sheet.model().rowCount() == 3; }, 10000));
+    sheet.chkSimilar->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !sheet.model().groups().empty(); }, 10000));
+    EXPECT_EQ(sheet.model().names(), QStringList({"000001.png", "000003.jpg", "000002.png"}));
+    ws.answer(IDYES);
+    sheet.cmdClearSimilar->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sheet.model().rowCount() == 2; }, 10000));
+    ASSERT_EQ(ws.shown().size(), 1u);
+    EXPECT_TRUE(ws.shown()[0].text.contains(" 1 枚をごみ箱へ移します"))
+        << ws.shown()[0].text.toStdString();
+    EXPECT_EQ(home.Trashed(), QStringList({"000003.jpg"}));
+    EXPECT_TRUE(sheet.model().groups().empty());
 }
