@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFont>
+#include <QCheckBox>
 #include <QListView>
 #include <QPainter>
 #include <QRandomGenerator>
@@ -41,7 +42,8 @@ int WriteSite(const QString& folder) {
     QString html = QStringLiteral("<html><body>\n");
     for (int i = 0; i < 30; ++i) {
         const QString name = QStringLiteral("p%1.%2").arg(i).arg(i % 3 ? "jpg" : "png");
-        const QSize size = i % 4 ? QSize(640, 420) : QSize(360, 480);
+        // Every seventh a smaller copy of the one before: look-alikes to group.
+        const QSize size = i % 7 == 6 ? QSize(320, 210) : QSize(640, 420);
         Picture(i % 7 == 6 ? i - 1 : i, size.width(), size.height()).save(folder + u'/' + name);
         html += QStringLiteral("<img src=\"%1\">\n").arg(name);
     }
@@ -63,8 +65,9 @@ int Shot(const QString& downloads, const QString& out) {
     clock.start();
     while (!shown && clock.elapsed() < 20000)
         QApplication::processEvents(QEventLoop::AllEvents, 50);
+    sheet.chkSimilar->click();  // the look-alikes first, each group on its tint
     while (clock.elapsed() < 23000) QApplication::processEvents(QEventLoop::AllEvents, 50);
-    sheet.lstSheet->setCurrentIndex(sheet.model().index(4));
+    sheet.lstSheet->setCurrentIndex(sheet.model().index(1));
     while (clock.elapsed() < 25000) QApplication::processEvents(QEventLoop::AllEvents, 50);
     const bool saved = shown && sheet.grab().save(out);
     SetWindowSystem(nullptr);
