@@ -310,6 +310,7 @@ void frmSheet::chkSimilar_Click() {
 
 // Asks first: it may take many pictures at once. Each group keeps its largest picture.
 void frmSheet::cmdClearSimilar_Click() {
+    chkSimilar->setChecked(true);  // the groups it clears are the ones shown
     FindLookAlikes([this] {
         const QStringList lesser = mModel->allButLargest();
         if (lesser.isEmpty()) {

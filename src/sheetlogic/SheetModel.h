@@ -51,7 +51,7 @@ public:
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
 
-    static constexpr int kIconsKept = 1500;  // thumbnails held in memory
+    static constexpr int kIconsKept = 600;  // thumbnails held in memory, about 25 MB
 
 Q_SIGNALS:
     void filled(int rows);
