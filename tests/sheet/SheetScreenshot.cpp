@@ -2,10 +2,10 @@
 // Usage: sr_screenshot_sheet site FOLDER        writes a small site of pictures to serve
 //        sr_screenshot_sheet shot DOWNLOADS OUT.png
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFont>
-#include <QCheckBox>
 #include <QListView>
 #include <QPainter>
 #include <QRandomGenerator>

@@ -3,9 +3,12 @@
 // look-alikes are shown together and cleared down to the largest of each group.
 #include <gtest/gtest.h>
 
+#include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QPainter>
 #include <QPushButton>
@@ -16,8 +19,12 @@
 
 #include "QtPrinters.h"
 #include "ScriptedWindowSystem.h"
+#include "core/AppPaths.h"
+#include "core/basGlobal.h"
+#include "mainwindow/frmMainWindow.h"
 #include "sheet/frmSheet.h"
 #include "sheetlogic/SheetModel.h"
+#include "viewer/frmViewer.h"
 
 namespace {
 
@@ -133,4 +140,40 @@ TEST(SheetWindowTest, LookAlikesShownTogetherAndClearedDownToTheLargest) {
         << ws.shown()[0].text.toStdString();
     EXPECT_EQ(home.Trashed(), QStringList({"000003.jpg"}));
     EXPECT_TRUE(sheet.model().groups().empty());
+}
+
+TEST(SheetWindowTest, OpensFromTheFileMenuOnTheLatestRunAndFromTheViewerOnItsPicture) {
+    Home home;
+    ResetGlobals();
+    const QString downloads = home.dir.path() + "/dl";
+    for (const char* file : {"SR0000/000001.png", "SR0001/000007.png", "SR0001/000009.png"}) {
+        QDir().mkpath(QFileInfo(downloads + '/' + file).path());
+        QImage picture(20, 20, QImage::Format_RGB32);
+        picture.fill(Qt::blue);
+        ASSERT_TRUE(picture.save(downloads + '/' + file));
+    }
+    gRunFolder = downloads + "/SR0000";  // this session's crawl, not the newest folder
+    ScriptedWindowSystem ws;
+    frmMainWindow main;
+    main.txtDownloadBasePath->setText(downloads);
+    main.menSheet->trigger();
+    frmSheet* sheet = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* s = qobject_cast<frmSheet*>(w)) sheet = s;
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sheet->model().rowCount() == 1; }, 10000));
+    EXPECT_EQ(sheet->model().folder(), gRunFolder);
+    EXPECT_EQ(sheet->runs().size(), 2u);
+
+    gRunFolder = downloads + "/SR0001";
+    main.cmdViewer_Click();
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* viewer = qobject_cast<frmViewer*>(w)) {
+            viewer->cmdControll_Click(3);  // the last picture, 000009.png
+            for (QAction* action : viewer->actions()) action->trigger();
+        }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sheet->model().rowCount() == 2; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sheet->lstSheet->currentIndex().row() == 1; }, 10000));
+    EXPECT_EQ(sheet->model().folder(), gRunFolder);
+    ResetGlobals();
 }
