@@ -245,6 +245,12 @@ void frmSheet::resizeEvent(QResizeEvent* event) {
     if (!cmdZoom->isChecked()) mPreviewDelay->start();
 }
 
+// A closed sheet no longer needs its look-alikes; the next opening searches afresh.
+void frmSheet::hideEvent(QHideEvent* event) {
+    StopLookAlikes();
+    QWidget::hideEvent(event);
+}
+
 // Decoded off the window's thread: a large picture takes a good part of a second.
 void frmSheet::RequestPreview() {
     const quint64 serial = ++mPreviewSerial;
