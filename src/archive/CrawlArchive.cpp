@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "archive/EarlierRuns.h"
+#include "archive/ArchiveLooks.h"
 #include "archive/TaskThread.h"
 
 namespace {
@@ -57,14 +58,19 @@ QString CrawlArchive::PathIn(const QString& downloadFolder) {
 
 CrawlArchive::CrawlArchive(const QString& downloadFolder, bool record, Warn warn,
                            qint64 endPatienceMs)
-    : mRecord(record), mWarn(std::move(warn)), mEndPatienceMs(endPatienceMs) {
+    : mRecord(record),
+      mDownloadFolder(downloadFolder),
+      mWarn(std::move(warn)),
+      mEndPatienceMs(endPatienceMs) {
     mThread = std::make_unique<TaskThread>([this] { return writeWhenDue(); });
     mThread->post([this, path = PathIn(downloadFolder)] { open(path); });
+    mLooks = std::make_unique<TaskThread>();
 }
 
 CrawlArchive::~CrawlArchive() {
     handOver();
-    mThread->post([this] { close(); });
+    postAfterRows([this] { close(); });
+    mLooks.reset();   // hands every batch on
     mThread.reset();  // runs what was handed over, then ends
     tellWarnings();
 }
@@ -72,7 +78,8 @@ CrawlArchive::~CrawlArchive() {
 // ---- the crawl's thread
 
 void CrawlArchive::beginRun(const CrawlRunInfo& run) {
-    mThread->post([this, run, started = Now()] {
+    mRunFolder = QDir(mDownloadFolder).filePath(run.runFolder);
+    postAfterRows([this, run, started = Now()] {
         mRun = run;
         mStarted = started;
         if (mRecord && mDb.isOpen()) insertRun();
@@ -100,12 +107,20 @@ void CrawlArchive::handOverWhenDue() {
 void CrawlArchive::handOver() {
     mSinceHandOver.start();
     if (mBatch.empty()) return;
-    mThread->post([this, rows = std::exchange(mBatch, {})]() mutable { take(std::move(rows)); });
+    mLooks->post([this, rows = std::exchange(mBatch, {}), folder = mRunFolder]() mutable {
+        AddMissingLooks(rows, folder);
+        mThread->post([this, rows = std::move(rows)]() mutable { take(std::move(rows)); });
+    });
+}
+
+// Runs task on the archive's thread after the batches handed over before it.
+void CrawlArchive::postAfterRows(std::function<void()> task) {
+    mLooks->post([this, task = std::move(task)] { mThread->post(task); });
 }
 
 void CrawlArchive::endRun(const QString& how) {
     handOver();
-    mThread->post([this, how] {
+    postAfterRows([this, how] {
         finishRun(how);
         close();
     });
@@ -144,8 +159,16 @@ EarlierRun CrawlArchive::earlierRun(const QString& firstPage, const QString& que
     return earlier;
 }
 
+std::vector<KeptLook> CrawlArchive::keptLooks() {
+    std::vector<KeptLook> looks = mThread->call(
+        [this] { return mDb.isOpen() ? ReadKeptLooks(mDb, mRunId) : std::vector<KeptLook>(); });
+    tellWarnings();
+    return looks;
+}
+
 void CrawlArchive::settle() {
     handOverWhenDue();
+    mLooks->settle();
     mThread->call([this] { writeWhenDue(); });
     tellWarnings();
 }
@@ -189,7 +212,7 @@ bool CrawlArchive::prepare() {
 bool CrawlArchive::createSchema() {
     // Every statement of it may run again at any time: a second program creating it meanwhile
     // changes nothing.
-    return mDb.exec(kSchema) && addColumns();
+    return mDb.exec(kSchema) && addColumns() && AddLookColumns(mDb);
 }
 
 // Columns an archive written by an older version lacks; each is added once.
@@ -297,8 +320,8 @@ bool CrawlArchive::insertAttempt(const CrawlAttempt& a) {
     if (!mInsert.valid()) {
         mInsert = mDb.prepare(
             "INSERT INTO attempts(run, number, file_name, url, url_key, found_on, kind, "
-            "http_status, bytes, sha256, outcome, why, retries, waited_ms) "
-            "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+            "http_status, bytes, sha256, outcome, why, retries, waited_ms, look, pixels, "
+            "resembles) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     }
     SqliteDb::Statement& s = mInsert;
     s.bind(1, mRunId)
@@ -314,7 +337,12 @@ bool CrawlArchive::insertAttempt(const CrawlAttempt& a) {
         .bind(11, AttemptOutcomeName(a.outcome))
         .bind(12, a.why.isEmpty() ? QString() : a.why)
         .bind(13, std::int64_t(a.retries))
-        .bind(14, a.waitedMs);
+        .bind(14, a.waitedMs)
+        .bind(17, a.resembles.isEmpty() ? QString() : a.resembles);
+    if (a.look)
+        s.bind(15, StoredHash(a.look->hash)).bind(16, a.look->pixels);
+    else
+        s.bind(15, QString()).bind(16, QString());
     const bool written = s.run();
     s.reset();  // ready for the next row, whatever became of this one
     return written;

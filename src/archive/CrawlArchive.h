@@ -59,6 +59,7 @@ public:
     bool knownPictureUrl(const QString& urlKey) override;
     bool knownPictureHash(const QByteArray& sha256) override;
     EarlierRun earlierRun(const QString& firstPage, const QString& queueFile) override;
+    std::vector<KeptLook> keptLooks() override;
 
     // Waits until what was handed over is written, as far as it is due.
     void settle();
@@ -68,6 +69,7 @@ private:
     void handOver();
     void handOverWhenDue();
     void tellWarnings();
+    void postAfterRows(std::function<void()> task);
 
     // On the archive's thread.
     void open(const QString& path);
@@ -87,6 +89,8 @@ private:
     void warn(const QString& message);
 
     const bool mRecord;
+    const QString mDownloadFolder;
+    QString mRunFolder;  // the run's folder, where its pictures are
     Warn mWarn;
     const qint64 mEndPatienceMs;
     // Rows of the crawl's thread, handed over a batch at a time: a wake of the archive's thread
@@ -113,7 +117,10 @@ private:
     QElapsedTimer mSinceFailure;
     SqliteDb::Statement mInsert;  // compiled once per run
 
-    std::unique_ptr<TaskThread> mThread;  // last: it ends before what it works on goes
+    std::unique_ptr<TaskThread> mThread;  // it ends before what it works on goes
+    // The looks of kept pictures are worked out here, each batch before it goes on to mThread:
+    // the questions of SkipKnown do not wait behind the decoding.
+    std::unique_ptr<TaskThread> mLooks;  // last: it hands its work to mThread
 };
 
 // What the archive of its download folder knows of a stored file.

@@ -7,10 +7,14 @@
 #include <QSet>
 #include <QString>
 #include <cstdint>
+#include <optional>
+#include <vector>
 
-enum class AttemptOutcome { Kept, DeletedSmall, DeletedPage, DeletedKnown, Failed };
+#include "look/PictureLook.h"
 
-// "kept", "deleted-small", "deleted-page", "deleted-known", "failed".
+enum class AttemptOutcome { Kept, DeletedSmall, DeletedPage, DeletedKnown, DeletedSimilar, Failed };
+
+// "kept", "deleted-small", "deleted-page", "deleted-known", "deleted-similar", "failed".
 QString AttemptOutcomeName(AttemptOutcome outcome);
 
 // One fetch that used up a sequence number.
@@ -28,6 +32,16 @@ struct CrawlAttempt {
     QString why;      // for a failure
     int retries = 0;  // tries again before the answer
     std::int64_t waitedMs = 0;
+    // A picture's look, when the crawl worked it out (SkipSimilar); the record works out that
+    // of a kept picture without it.
+    std::optional<PictureLook> look;
+    QString resembles;  // deleted-similar: the kept picture it looks like, "SR0002/000014.jpg"
+};
+
+// A picture an earlier run kept, as the record knows it.
+struct KeptLook {
+    QString picture;  // "SR0002/000014.jpg"
+    PictureLook look;
 };
 
 struct CrawlRunInfo {
@@ -69,4 +83,6 @@ public:
         Q_UNUSED(queueFile);
         return {};
     }
+    // SkipSimilar: the looks of the pictures earlier runs into this download folder kept.
+    virtual std::vector<KeptLook> keptLooks() { return {}; }
 };

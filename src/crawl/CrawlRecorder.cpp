@@ -19,6 +19,8 @@ QString AttemptOutcomeName(AttemptOutcome outcome) {
             return QStringLiteral("deleted-page");
         case AttemptOutcome::DeletedKnown:
             return QStringLiteral("deleted-known");
+        case AttemptOutcome::DeletedSimilar:
+            return QStringLiteral("deleted-similar");
         case AttemptOutcome::Failed:
             break;
     }

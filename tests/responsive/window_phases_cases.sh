@@ -150,6 +150,34 @@ phase_manual() {
   rm -f "$work/bin/ReadMe.txt"
 }
 
+# The contact sheet (File menu, third entry) filling with a run of 100,000 pictures, then jumping
+# to its end and paging back while the thumbnails there are made. Thumbnails go to a cache of
+# the test's own.
+phase_sheet() {
+  rm -rf "$work/dl" && mkdir -p "$work/dl/SR0000"
+  "$py" - "$work/dl/SR0000" <<'PY'
+import struct, sys, zlib
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+rows = b"".join(b"\0" + bytes([200, 120, 40]) * 8 for _ in range(8))  # 8 x 8, one colour
+png = (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 8, 8, 8, 2, 0, 0, 0)) +
+       chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+for i in range(1, 100001):
+    with open(f"{sys.argv[1]}/{i:06d}.png", "wb") as f:
+        f.write(png)
+PY
+  XDG_CACHE_HOME="$work/cache" start_app "$base/tiny.html"
+  probe_start "$main"
+  key "$main" alt; sleep 0.3; xdotool key Down Down Down Return
+  local sheet; sheet=$(wait_window '一覧' 300) || fail "the contact sheet did not open"
+  probe_stop
+  probe_start "$main" "$sheet"
+  sleep 3
+  key "$sheet" End; sleep 1; key "$sheet" Prior Prior Prior; sleep 1; key "$sheet" Home; sleep 1
+  probe_stop
+  [ -n "$(ls "$work/cache/thumbnails/normal" 2>/dev/null)" ] || fail "the contact sheet made no thumbnails"
+}
+
 # Fast sites, crawled with the designed settings until F2: small pages in a cycle answered at
 # once, with one and with six connections; the same with every picture deleted as small; the
 # demo site over file:.

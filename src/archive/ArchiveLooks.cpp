@@ -1,0 +1,63 @@
+#include "archive/ArchiveLooks.h"
+
+#include <QDir>
+#include <cstring>
+
+#include "archive/SqliteDb.h"
+
+namespace {
+
+bool HasColumn(SqliteDb& db, const char* name) {
+    SqliteDb::Statement s = db.prepare("SELECT name FROM pragma_table_info('attempts')");
+    while (s.next())
+        if (s.text(0) == QLatin1String(name)) return true;
+    return false;
+}
+
+}  // namespace
+
+bool AddLookColumns(SqliteDb& db) {
+    static const char* const kColumns[][2] = {
+        {"look", "ALTER TABLE attempts ADD COLUMN look INTEGER"},
+        {"pixels", "ALTER TABLE attempts ADD COLUMN pixels INTEGER"},
+        {"resembles", "ALTER TABLE attempts ADD COLUMN resembles TEXT"},
+    };
+    for (const auto& [name, sql] : kColumns) {
+        if (!HasColumn(db, name) && !db.exec(sql) && !HasColumn(db, name)) return false;
+    }
+    return true;
+}
+
+std::vector<KeptLook> ReadKeptLooks(SqliteDb& db, std::int64_t exceptRun) {
+    std::vector<KeptLook> looks;
+    SqliteDb::Statement s = db.prepare(
+        "SELECT r.folder, a.file_name, a.look, a.pixels FROM attempts a JOIN runs r "
+        "ON a.run = r.id WHERE a.kind = 'picture' AND a.outcome = 'kept' AND a.look IS NOT NULL "
+        "AND a.run <> ?");
+    s.bind(1, exceptRun);
+    while (s.next()) {
+        looks.push_back(
+            {s.text(0) + u'/' + s.text(1), PictureLook{HashOfStored(s.number(2)), s.number(3)}});
+    }
+    return looks;
+}
+
+void AddMissingLooks(std::vector<CrawlAttempt>& rows, const QString& runFolder) {
+    const QDir folder(runFolder);
+    for (CrawlAttempt& a : rows) {
+        if (a.page || a.outcome != AttemptOutcome::Kept || a.look || a.fileName.isEmpty()) continue;
+        a.look = LookOfPicture(folder.filePath(a.fileName));
+    }
+}
+
+std::int64_t StoredHash(std::uint64_t hash) {
+    std::int64_t stored;
+    std::memcpy(&stored, &hash, sizeof stored);
+    return stored;
+}
+
+std::uint64_t HashOfStored(std::int64_t stored) {
+    std::uint64_t hash;
+    std::memcpy(&hash, &stored, sizeof hash);
+    return hash;
+}

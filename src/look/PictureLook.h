@@ -1,0 +1,32 @@
+#pragma once
+// How a picture looks, in 64 bits: a difference hash of its decoded pixels. The picture is
+// shrunk to 9 x 8 grey pixels and each bit says whether a pixel is brighter than its right
+// neighbour. Scaling, re-encoding and small colour changes leave it nearly as it was; other
+// pictures differ in about half of the bits.
+
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+class QImage;
+
+struct PictureLook {
+    std::uint64_t hash = 0;
+    std::int64_t pixels = 0;  // width x height as stored
+
+    bool operator==(const PictureLook&) const = default;
+};
+
+// Two pictures whose hashes differ in at most this many bits look alike.
+inline constexpr int kLookAlikeBits = 6;
+
+// Nothing when the file cannot be decoded (or would need more memory than the picture
+// readers allow). Reads the file: keep it off the window's thread.
+std::optional<PictureLook> LookOfPicture(const QString& path);
+// The hash of pixels already decoded.
+std::uint64_t LookHash(const QImage& image);
+
+int LookDistance(std::uint64_t a, std::uint64_t b);
+inline bool LooksAlike(std::uint64_t a, std::uint64_t b) {
+    return LookDistance(a, b) <= kLookAlikeBits;
+}
