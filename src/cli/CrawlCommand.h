@@ -24,6 +24,7 @@ struct CrawlCommandOptions {
     std::optional<bool> robots;
     std::optional<bool> archive;
     std::optional<bool> parseHtml;
+    std::optional<bool> skipSimilar;
     std::int64_t maxPages = 0;  // 0: no limit
     double maxSeconds = 0;      // 0: no limit
     bool quiet = false;

@@ -57,12 +57,14 @@ CrawlOptions ReadCrawlOptions(const ProfileFile& profile) {
     o.robots = ReadFlag(profile, QStringLiteral("Robots"), o.robots);
     o.archive = ReadFlag(profile, QStringLiteral("Archive"), o.archive);
     o.parseHtml = ReadFlag(profile, QStringLiteral("ParseHtml"), o.parseHtml);
+    o.skipSimilar = ReadFlag(profile, QStringLiteral("SkipSimilar"), o.skipSimilar);
     return o;
 }
 
 void WriteCrawlOptions(ProfileFile& profile, const CrawlOptions& o) {
-    static const char* const kKeys[] = {"Connections", "NoRevisit", "Scope",   "SkipKnown",
-                                        "DelayMs",     "Robots",    "Archive", "ParseHtml"};
+    static const char* const kKeys[] = {"Connections", "NoRevisit", "Scope",
+                                        "SkipKnown",   "DelayMs",   "Robots",
+                                        "Archive",     "ParseHtml", "SkipSimilar"};
     bool present = false;
     for (const char* key : kKeys) present = present || profile.contains(kSection, key);
     if (o == CrawlOptions{} && !present) return;
@@ -75,4 +77,5 @@ void WriteCrawlOptions(ProfileFile& profile, const CrawlOptions& o) {
     profile.setValue(kSection, QStringLiteral("Robots"), flag(o.robots));
     profile.setValue(kSection, QStringLiteral("Archive"), flag(o.archive));
     profile.setValue(kSection, QStringLiteral("ParseHtml"), flag(o.parseHtml));
+    profile.setValue(kSection, QStringLiteral("SkipSimilar"), flag(o.skipSimilar));
 }

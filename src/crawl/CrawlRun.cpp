@@ -134,7 +134,7 @@ public:
         : mHost(host),
           mScanner(host.lstLink(), host.lstImage(), [&host] { host.AnimateIcon(); }),
           mRules(gCrawlOptions, startUrl),
-          mRecorder(gCrawlOptions.archive || gCrawlOptions.skipKnown
+          mRecorder(gCrawlOptions.archive || gCrawlOptions.skipKnown || gCrawlOptions.skipSimilar
                         ? host.openJournal(host.downloadText(), gCrawlOptions.archive)
                         : nullptr,
                     gCrawlOptions),
@@ -337,6 +337,10 @@ bool CrawlRunner::storePicture(const QString& url, const QString& path) {
         } else {
             kept = !mRecorder.dropIfKnown(attempt, path, &removeError);
             noteDeletion(path, removeError);
+            if (kept) {
+                kept = !mRecorder.dropIfSimilar(attempt, path, &removeError);
+                noteDeletion(path, removeError);
+            }
         }
     }
     mRecorder.record(attempt);
