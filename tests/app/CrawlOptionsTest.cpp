@@ -21,6 +21,7 @@ TEST(CrawlOptions, ChangedValuesRoundTripAndOutOfRangeNumbersAreClamped) {
     changed.delayMs = 250;
     changed.robots = true;
     changed.archive = false;
+    changed.skipSimilar = true;
     ProfileFile profile;
     WriteCrawlOptions(profile, changed);
     EXPECT_EQ(ReadCrawlOptions(profile), changed);
