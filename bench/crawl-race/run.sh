@@ -12,6 +12,7 @@
 #              RACE_PAGES     pages in the site (default 100)
 #              RACE_PICTURES  pictures in the site (default 900)
 #              RACE_DELAY_MS  the delaying server's wait (default 30)
+#              RACE_SR_OPTIONS  more options for siterambler-crawl, e.g. --skip-similar
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 crawl=$(realpath "${1:-$here/../../build/siterambler-crawl}")
@@ -68,8 +69,8 @@ now() { date +%s.%N; }
 fetch() {
   local who=$1 url=$2 out=$3
   case $who in
-    sr1) "$crawl" "${one[@]}" --keep-pages --keep-all-images "$url" "$out" 2>"$work/$who.log" ;;
-    sr6) "$crawl" "${six[@]}" --keep-pages --keep-all-images "$url" "$out" 2>"$work/$who.log" ;;
+    sr1) "$crawl" "${one[@]}" ${RACE_SR_OPTIONS:-} --keep-pages --keep-all-images "$url" "$out" 2>"$work/$who.log" ;;
+    sr6) "$crawl" "${six[@]}" ${RACE_SR_OPTIONS:-} --keep-pages --keep-all-images "$url" "$out" 2>"$work/$who.log" ;;
     wget) (cd "$out" && wget -q -r -l inf -nd -A html,jpg,png,gif "$url") || true ;;
     wget2) (cd "$out" && wget2 -q -r -l inf -nd -A html,jpg,png,gif "$url") || true ;;
     wget2x16) (cd "$out" && wget2 -q --max-threads=16 -r -l inf -nd -A html,jpg,png,gif "$url") ||

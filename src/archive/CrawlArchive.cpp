@@ -107,8 +107,9 @@ void CrawlArchive::handOverWhenDue() {
 void CrawlArchive::handOver() {
     mSinceHandOver.start();
     if (mBatch.empty()) return;
-    mLooks->post([this, rows = std::exchange(mBatch, {}), folder = mRunFolder]() mutable {
-        AddMissingLooks(rows, folder);
+    const auto deadline = std::chrono::steady_clock::now() + kLookPatience;
+    mLooks->post([this, rows = std::exchange(mBatch, {}), folder = mRunFolder, deadline]() mutable {
+        AddMissingLooks(rows, folder, deadline);
         mThread->post([this, rows = std::move(rows)]() mutable { take(std::move(rows)); });
     });
 }

@@ -46,6 +46,9 @@ public:
 
     // Longest time a recorded row waits for its commit while the crawl goes on.
     static constexpr qint64 kCommitMs = 200;
+    // Longest time rows wait for the looks of their pictures: a crawl faster than the decoding
+    // is neither held up nor made to wait at its end; the looks it had no time for are left out.
+    static constexpr std::chrono::milliseconds kLookPatience{500};
 
     static QString FileName() { return QStringLiteral("siterambler-archive.sqlite"); }
     static QString PathIn(const QString& downloadFolder);

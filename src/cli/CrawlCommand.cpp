@@ -51,6 +51,7 @@ void ApplyOverrides(const CrawlCommandOptions& o) {
     c.robots = o.robots.value_or(c.robots);
     c.archive = o.archive.value_or(c.archive);
     c.parseHtml = o.parseHtml.value_or(c.parseHtml);
+    c.skipSimilar = o.skipSimilar.value_or(c.skipSimilar);
     c.connections = o.connections.value_or(c.connections);
     c.userAgent = o.userAgent.value_or(c.userAgent);
     c.cookieFile = o.cookieFile.value_or(c.cookieFile);

@@ -27,6 +27,7 @@ struct CrawlCommandOptions {
     std::optional<QString> userAgent;
     std::optional<QString> cookieFile;
     std::optional<int> retries;
+    std::optional<bool> skipSimilar;
     std::int64_t maxPages = 0;  // 0: no limit
     double maxSeconds = 0;      // 0: no limit
     bool quiet = false;

@@ -43,6 +43,8 @@ bool TakeRuleOption(const QStringList& args, qsizetype& i, CrawlCommandOptions& 
         o.archive = false;
     } else if (arg == "--parse-html") {
         o.parseHtml = true;
+    } else if (arg == "--skip-similar") {
+        o.skipSimilar = true;
     } else if (name == "--scope") {
         CrawlScope scope;
         if (!TakeValue(args, i, &value, error)) return false;
@@ -123,6 +125,9 @@ QString CrawlUsage() {
         "                        those under the start URL's folder (pictures: any host)\n"
         "  --skip-known          do not fetch pictures stored by earlier runs into the same\n"
         "                        download folder; delete a picture whose bytes were stored before\n"
+        "  --skip-similar        delete a picture that looks like one kept before, in this\n"
+        "                        run or an earlier one into the same download folder, unless\n"
+        "                        it has more pixels (its number stays used)\n"
         "  --delay MS            least time between the starts of two requests to one host\n"
         "  --robots              honour each host's robots.txt\n"
         "  --no-archive          do not record the run in the download folder's crawl archive\n"

@@ -61,12 +61,14 @@ CrawlOptions ReadCrawlOptions(const ProfileFile& profile) {
     o.cookieFile = profile.value(kSection, QStringLiteral("CookieFile")).trimmed();
     o.retries =
         ReadNumber(profile, QStringLiteral("Retries"), o.retries, 0, CrawlOptions::kMaxRetries);
+    o.skipSimilar = ReadFlag(profile, QStringLiteral("SkipSimilar"), o.skipSimilar);
     return o;
 }
 
 void WriteCrawlOptions(ProfileFile& profile, const CrawlOptions& o) {
-    static const char* const kKeys[] = {"Connections", "NoRevisit", "Scope",   "SkipKnown",
-                                        "DelayMs",     "Robots",    "Archive", "ParseHtml"};
+    static const char* const kKeys[] = {"Connections", "NoRevisit", "Scope",
+                                        "SkipKnown",   "DelayMs",   "Robots",
+                                        "Archive",     "ParseHtml", "SkipSimilar"};
     static const char* const kSiteKeys[] = {"Retries", "UserAgent", "CookieFile"};
     bool present = false;
     for (const char* key : kKeys) present = present || profile.contains(kSection, key);
@@ -81,6 +83,7 @@ void WriteCrawlOptions(ProfileFile& profile, const CrawlOptions& o) {
     profile.setValue(kSection, QStringLiteral("Robots"), flag(o.robots));
     profile.setValue(kSection, QStringLiteral("Archive"), flag(o.archive));
     profile.setValue(kSection, QStringLiteral("ParseHtml"), flag(o.parseHtml));
+    profile.setValue(kSection, QStringLiteral("SkipSimilar"), flag(o.skipSimilar));
     profile.setValue(kSection, QStringLiteral("UserAgent"), o.userAgent);
     profile.setValue(kSection, QStringLiteral("CookieFile"), o.cookieFile);
     profile.setValue(kSection, QStringLiteral("Retries"), QString::number(o.retries));

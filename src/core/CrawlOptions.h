@@ -22,6 +22,8 @@ struct CrawlOptions {
     bool robots = false;      // honour robots.txt
     bool archive = true;      // record the run in the download folder's crawl archive
     bool parseHtml = false;   // pages read as HTML: srcset, lazy and CSS pictures, content types
+    // a picture that looks like one kept before, and is no larger, is deleted like a small one
+    bool skipSimilar = false;
 
     // For sites that throttle or need a login:
     int retries = 0;     // tries again of a fetch the server or the network let down

@@ -2,8 +2,12 @@
 
 #include <QFileInfo>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <future>
+#include <utility>
 
+#include "core/WindowSystem.h"
 #include "core/basGlobal.h"
 #include "crawl/CrawlRules.h"
 #include "crawl/FileDigest.h"
@@ -37,7 +41,7 @@ QString CrawlSettingsText(const CrawlOptions& o) {
                .arg(QString::number(o.connections), flag(o.noRevisit), ScopeName(o.scope),
                     flag(o.skipKnown), QString::number(o.delayMs), flag(o.robots), gHTMLAutoDelete,
                     gPictAutoDelete, QString::number(gPictAutoDeleteSize)) +
-           retries;
+           retries + QStringLiteral(" SkipSimilar=") + flag(o.skipSimilar);
 }
 
 CrawlRecorder::CrawlRecorder(std::unique_ptr<CrawlJournal> journal, const CrawlOptions& options)
@@ -49,6 +53,7 @@ void CrawlRecorder::noteFound(const QString& url, const QString& foundOn) {
 
 void CrawlRecorder::beginRun(const QString& runFolder, const QString& startUrl,
                              const QString& resumes) {
+    mRunFolder = QFileInfo(runFolder).fileName();
     if (mJournal)
         mJournal->beginRun(
             {QFileInfo(runFolder).fileName(), startUrl, CrawlSettingsText(mOptions), resumes});
@@ -101,15 +106,55 @@ bool CrawlRecorder::dropIfKnown(CrawlAttempt& a, const QString& path, int* remov
         mKeptHashes.insert(a.sha256);
         return false;
     }
+    if (!drop(a, path, removeError, QStringLiteral("known"))) return false;
+    a.outcome = AttemptOutcome::DeletedKnown;
+    return true;
+}
+
+bool CrawlRecorder::drop(CrawlAttempt& a, const QString& path, int* removeError,
+                         const QString& why) {
     const int error = CurrentRunStorage().remove(path);
     if (error != 0 && error != ENOENT) {  // still on disk: kept, whatever the rule wanted
         if (removeError) *removeError = error;
-        a.why = QStringLiteral("known, but could not be deleted: ") +
+        a.why = why + QStringLiteral(", but could not be deleted: ") +
                 QString::fromLocal8Bit(std::strerror(error));
         return false;
     }
-    a.outcome = AttemptOutcome::DeletedKnown;
     return true;
+}
+
+bool CrawlRecorder::dropIfSimilar(CrawlAttempt& a, const QString& path, int* removeError) {
+    if (removeError) *removeError = 0;
+    if (!mOptions.skipSimilar || a.page || path.isEmpty()) return false;
+    // Decoding a large picture takes a while: the window is serviced meanwhile.
+    std::future<std::optional<PictureLook>> worked =
+        std::async(std::launch::async, [path] { return LookOfPicture(path); });
+    while (worked.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
+        ws().Yield();
+    a.look = worked.get();
+    if (!a.look) return false;  // not a picture it can decode: kept, like any other
+    const KeptLook* like = lookAlike(*a.look);
+    if (!like) {
+        mLookIndex.add(a.look->hash, int(mKeptLooks.size()));
+        mKeptLooks.push_back({mRunFolder + u'/' + QFileInfo(path).fileName(), *a.look});
+        return false;
+    }
+    if (!drop(a, path, removeError, QStringLiteral("looks like ") + like->picture)) return false;
+    a.outcome = AttemptOutcome::DeletedSimilar;
+    a.resembles = like->picture;
+    return true;
+}
+
+// The nearest picture kept before that looks like look and is at least as large.
+const KeptLook* CrawlRecorder::lookAlike(const PictureLook& look) {
+    if (!std::exchange(mLooksRead, true) && mJournal) {
+        mKeptLooks = mJournal->keptLooks();
+        for (std::size_t i = 0; i < mKeptLooks.size(); ++i)
+            mLookIndex.add(mKeptLooks[i].look.hash, int(i));
+    }
+    for (const int i : mLookIndex.near(look.hash))
+        if (mKeptLooks[i].look.pixels >= look.pixels) return &mKeptLooks[i];
+    return nullptr;
 }
 
 void CrawlRecorder::record(const CrawlAttempt& attempt) {

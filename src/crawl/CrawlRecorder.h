@@ -8,12 +8,14 @@
 #include <QSet>
 #include <QString>
 #include <memory>
+#include <vector>
 
 #include "core/CrawlOptions.h"
 #include "core/SteadyHash.h"
 #include "crawl/CrawlJournal.h"
 #include "crawl/Download.h"
 #include "crawl/Fetcher.h"
+#include "look/LookAlikes.h"
 
 class CrawlRecorder {
 public:
@@ -37,7 +39,9 @@ public:
     bool knownPicture(const QString& url);
 
     // Whether examine() needs the size and digest of what a download of this kind stores.
-    bool wantsDigest(bool page) const { return mJournal || (mOptions.skipKnown && !page); }
+    bool wantsDigest(bool page) const {
+        return mJournal || ((mOptions.skipKnown || mOptions.skipSimilar) && !page);
+    }
     // Right after a download, while the stored file is there. currentPage stands in for the
     // page a picture was found on when the scan did not say. stored: the size and digest
     // worked out while the file was written; without it the file is read back.
@@ -47,6 +51,11 @@ public:
     // SkipKnown: deletes a kept picture whose bytes were kept before. True when deleted; a
     // picture that could not be deleted stays kept (removeError: its errno, else 0).
     bool dropIfKnown(CrawlAttempt& attempt, const QString& path, int* removeError = nullptr);
+    // SkipSimilar: deletes a kept picture that looks like one kept before, in this run or an
+    // earlier one, with at least as many pixels (a larger look-alike is kept). Its look is
+    // worked out off the caller's thread, which yields through ws() meanwhile (it may throw
+    // ProgramEnding). As dropIfKnown otherwise.
+    bool dropIfSimilar(CrawlAttempt& attempt, const QString& path, int* removeError = nullptr);
     void record(const CrawlAttempt& attempt);
     // Lets the record write what it holds back; cheap enough for every turn of a transfer.
     void tick() {
@@ -54,6 +63,9 @@ public:
     }
 
 private:
+    bool drop(CrawlAttempt& attempt, const QString& path, int* removeError, const QString& why);
+    const KeptLook* lookAlike(const PictureLook& look);
+
     std::unique_ptr<CrawlJournal> mJournal;
     CrawlOptions mOptions;
     SteadyHash<QString, QString> mFoundOn;  // queued text -> the page it was found on
@@ -61,6 +73,11 @@ private:
     // What earlier runs kept does not change while this one runs, and fetching ahead asks for
     // the same entries at every turn: each URL goes to the archive once.
     QHash<QString, bool> mKnownUrls;
+    QString mRunFolder;  // "SR0003"
+    // SkipSimilar: the looks of the pictures kept before, from the record at the first picture.
+    bool mLooksRead = false;
+    std::vector<KeptLook> mKeptLooks;
+    LookIndex mLookIndex;  // of mKeptLooks, by their index
 };
 
 // The settings of a run as "Key=value" pairs, for its record.

@@ -137,6 +137,7 @@ public:
           mScanner(host.lstLink(), host.lstImage(), [&host] { host.AnimateIcon(); }),
           mRules(gCrawlOptions, startUrl),
           mRecorder(gCrawlOptions.archive || gCrawlOptions.skipKnown ||
+                            gCrawlOptions.skipSimilar ||
                             (gCrawlOptions.noRevisit && !resumeFile.isEmpty())
                         ? host.openJournal(host.downloadText(), gCrawlOptions.archive)
                         : nullptr,
@@ -389,6 +390,10 @@ bool CrawlRunner::storePicture(const QString& url, const QString& path) {
         } else {
             kept = !mRecorder.dropIfKnown(attempt, path, &removeError);
             noteDeletion(path, removeError);
+            if (kept) {
+                kept = !mRecorder.dropIfSimilar(attempt, path, &removeError);
+                noteDeletion(path, removeError);
+            }
         }
     }
     mRecorder.record(attempt);

@@ -41,6 +41,8 @@ void frmCrawlOptions::BuildControls() {
                         QStringLiteral("開始ページのフォルダ以下のページだけ")});
     chkSkipKnown =
         new QCheckBox(QStringLiteral("以前の巡回で保存したイメージファイルは保存しない"), this);
+    chkSkipSimilar = new QCheckBox(
+        QStringLiteral("保存したものと見た目が同じで大きくないイメージファイルは保存しない"), this);
     spnDelay = new QSpinBox(this);
     spnDelay->setRange(0, CrawlOptions::kMaxDelayMs);
     spnDelay->setSingleStep(100);
@@ -76,8 +78,9 @@ void frmCrawlOptions::BuildControls() {
     auto* column = new QVBoxLayout(this);
     column->addLayout(form);
     for (QWidget* w : {static_cast<QWidget*>(chkNoRevisit), static_cast<QWidget*>(chkSkipKnown),
-                       static_cast<QWidget*>(chkRobots), static_cast<QWidget*>(chkParseHtml),
-                       static_cast<QWidget*>(chkArchive), static_cast<QWidget*>(note)})
+                       static_cast<QWidget*>(chkSkipSimilar), static_cast<QWidget*>(chkRobots),
+                       static_cast<QWidget*>(chkParseHtml), static_cast<QWidget*>(chkArchive),
+                       static_cast<QWidget*>(note)})
         column->addWidget(w);
     column->addWidget(buttons);
 }
@@ -108,6 +111,7 @@ void frmCrawlOptions::ShowSettings() {
     for (int i = 0; i < 3; ++i)
         if (kScopes[i] == o.scope) cboScope->setCurrentIndex(i);
     chkSkipKnown->setChecked(o.skipKnown);
+    chkSkipSimilar->setChecked(o.skipSimilar);
     spnDelay->setValue(o.delayMs);
     chkRobots->setChecked(o.robots);
     chkArchive->setChecked(o.archive);
@@ -123,6 +127,7 @@ void frmCrawlOptions::cmdOK_Click() {
     o.noRevisit = chkNoRevisit->isChecked();
     o.scope = kScopes[qBound(0, cboScope->currentIndex(), 2)];
     o.skipKnown = chkSkipKnown->isChecked();
+    o.skipSimilar = chkSkipSimilar->isChecked();
     o.delayMs = spnDelay->value();
     o.robots = chkRobots->isChecked();
     o.archive = chkArchive->isChecked();

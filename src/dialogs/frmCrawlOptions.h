@@ -20,6 +20,7 @@ public:
     QCheckBox* chkNoRevisit = nullptr;
     QComboBox* cboScope = nullptr;  // all, host, folder
     QCheckBox* chkSkipKnown = nullptr;
+    QCheckBox* chkSkipSimilar = nullptr;
     QSpinBox* spnDelay = nullptr;
     QCheckBox* chkRobots = nullptr;
     QCheckBox* chkArchive = nullptr;

@@ -24,6 +24,7 @@ TEST(CrawlOptions, ChangedValuesRoundTripAndOutOfRangeNumbersAreClamped) {
     changed.retries = 2;
     changed.userAgent = "Gallery/2 (+mail)";
     changed.cookieFile = "/home/a b/cookies.txt";
+    changed.skipSimilar = true;
     ProfileFile profile;
     WriteCrawlOptions(profile, changed);
     EXPECT_EQ(ReadCrawlOptions(profile), changed);

@@ -1,5 +1,5 @@
 #pragma once
-// Pictures for the look-alike tests: a photo-like scene drawn from a seed, and its copies.
+// Pictures for the look-alike tests: a photo-like scene drawn from a seed at any size.
 
 #include <QImage>
 #include <QString>
@@ -10,8 +10,7 @@ inline QImage Scene(int seed, int width = 400, int height = 300) {
     QImage image(width, height, QImage::Format_RGB32);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            const double u = double(x) / width;
-            const double v = double(y) / height;
+            const double u = double(x) / width, v = double(y) / height;
             const double a = std::sin(seed * 1.7 + u * (3 + seed % 5) * 3.1) *
                              std::cos(seed * 0.9 + v * (2 + seed % 3) * 2.3);
             const double b = std::sin((u + v) * (4 + seed % 7) + seed);
@@ -20,9 +19,4 @@ inline QImage Scene(int seed, int width = 400, int height = 300) {
         }
     }
     return image;
-}
-
-inline QImage HalfSize(const QImage& image) {
-    return image.scaled(image.width() / 2, image.height() / 2, Qt::IgnoreAspectRatio,
-                        Qt::SmoothTransformation);
 }

@@ -84,6 +84,7 @@ TEST(CrawlRuleArguments, FlagsAndTheirErrors) {
     EXPECT_EQ(o->noRevisit, true);
     EXPECT_EQ(o->scope, QString("host"));
     EXPECT_EQ(o->skipKnown, true);
+    EXPECT_EQ(ParseCrawlArguments({"--skip-similar", "u", "d"}, &error)->skipSimilar, true);
     EXPECT_EQ(o->delayMs, 250);
     EXPECT_EQ(o->robots, true);
     EXPECT_EQ(o->archive, false);

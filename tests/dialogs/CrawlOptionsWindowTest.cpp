@@ -87,6 +87,7 @@ TEST_F(CrawlOptionsWindow, ShowsTheSettingsOkTakesThemCancelDropsThem) {
     details->chkNoRevisit->setChecked(true);
     details->cboScope->setCurrentIndex(1);
     details->chkSkipKnown->setChecked(true);
+    details->chkSkipSimilar->setChecked(true);
     details->spnDelay->setValue(1200);
     details->spnConnections->setValue(1);
     details->chkRobots->setChecked(true);
@@ -104,6 +105,7 @@ TEST_F(CrawlOptionsWindow, ShowsTheSettingsOkTakesThemCancelDropsThem) {
     expected.noRevisit = true;
     expected.scope = CrawlScope::Host;
     expected.skipKnown = true;
+    expected.skipSimilar = true;
     expected.delayMs = 1200;
     expected.robots = true;
     expected.archive = false;

@@ -1,0 +1,97 @@
+// SkipSimilar: copies of a picture kept before are deleted and recorded with the picture they
+// look like, a larger look-alike is kept, and without the rule every picture stays, its look
+// recorded (in an archive written before looks were, too) and grouped from there.
+#include <QBuffer>
+
+#include "../crawl/support/CrawlFixture.h"
+#include "LookPictures.h"
+#include "archive/CrawlArchive.h"
+#include "archive/RunLookAlikes.h"
+#include "archive/SqliteDb.h"
+#include "core/CrawlOptions.h"
+
+namespace {
+
+std::string Encoded(const QImage& image, const char* format, int quality = -1) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format, quality);
+    return bytes.toStdString();
+}
+
+class SkipSimilarTest : public CrawlFixture {
+protected:
+    void SetUp() override {
+        CrawlFixture::SetUp();
+        host.openArchive = [](const QString& folder, bool record) {
+            return std::make_unique<CrawlArchive>(folder, record, CrawlArchive::Warn());
+        };
+        site.page("/big.png", Encoded(Scene(3), "PNG"), "image/png");
+        site.page(
+            "/small.png",
+            Encoded(Scene(3).scaled(200, 150, Qt::IgnoreAspectRatio, Qt::SmoothTransformation),
+                    "PNG"),
+            "image/png");
+        site.page("/big.jpg", Encoded(Scene(3), "JPG", 60), "image/jpeg");
+        site.page("/other.png", Encoded(Scene(8), "PNG"), "image/png");
+        site.page("/larger.png", Encoded(Scene(3, 800, 600), "PNG"), "image/png");
+    }
+    void pictures(const char* names) {
+        QString html;
+        for (const QString& name : QString(names).split(' '))
+            html += "<img src=\"" + name + "\">\n";
+        site.page("/index.html", html.toStdString());
+    }
+    QStringList rows(const char* sql) {
+        SqliteDb db;
+        EXPECT_TRUE(db.open(CrawlArchive::PathIn(host.folder), false, 100));
+        SqliteDb::Statement s = db.prepare(sql);
+        QStringList values;
+        while (s.next()) values << s.text(0) + " " + s.text(1);
+        return values;
+    }
+};
+
+}  // namespace
+
+TEST_F(SkipSimilarTest, CopiesGoLargerLookAlikesStayAndWithoutItEveryPictureStays) {
+    gCrawlOptions.skipSimilar = true;
+    pictures("big.png small.png big.jpg other.png");
+    crawl(site.url("/index.html"));
+    EXPECT_EQ(stored(), QStringList({"000001.html", "000002.png", "000005.png"}));
+    EXPECT_EQ(gImageCount, 2);
+    EXPECT_EQ(rows("SELECT outcome, resembles FROM attempts WHERE kind = 'picture' ORDER BY id"),
+              QStringList({"kept ", "deleted-similar SR0000/000002.png",
+                           "deleted-similar SR0000/000002.png", "kept "}));
+    // An earlier run's pictures count too; a larger one is kept all the same.
+    pictures("small.png larger.png");
+    crawl(site.url("/index.html"));
+    EXPECT_EQ(stored(), QStringList({"000006.html", "000008.png"}));
+    EXPECT_EQ(rows("SELECT outcome, resembles FROM attempts WHERE run = 2 AND kind = 'picture'"),
+              QStringList({"deleted-similar SR0000/000002.png", "kept "}));
+
+    // Without the rule, into an archive as written before looks were recorded.
+    SqliteDb db;
+    ASSERT_TRUE(db.open(CrawlArchive::PathIn(host.folder), true, 100));
+    ASSERT_TRUE(
+        db.exec("ALTER TABLE attempts DROP COLUMN look; ALTER TABLE attempts DROP COLUMN "
+                "pixels; ALTER TABLE attempts DROP COLUMN resembles;"));
+    gCrawlOptions.skipSimilar = false;
+    pictures("big.png small.png big.jpg other.png");
+    crawl(site.url("/index.html"));
+    EXPECT_EQ(stored(),
+              QStringList({"000009.html", "000010.png", "000011.png", "000012.jpg", "000013.png"}));
+    EXPECT_EQ(rows("SELECT outcome, look IS NOT NULL FROM attempts WHERE run = 3 AND kind = "
+                   "'picture'"),
+              QStringList({"kept 1", "kept 1", "kept 1", "kept 1"}));
+    // The groups take the looks the archive recorded: given the look of 000010.png, 000013.png
+    // joins its group.
+    ASSERT_TRUE(
+        db.exec("UPDATE attempts SET look = (SELECT look FROM attempts WHERE run = 3 AND "
+                "file_name = '000010.png') WHERE file_name = '000013.png'"));
+    const QString p = gRunFolder + "/";
+    EXPECT_EQ(GroupRunLookAlikes(gRunFolder),
+              (std::vector<std::vector<QString>>{
+                  {p + "000010.png", p + "000011.png", p + "000012.jpg", p + "000013.png"}}));
+}
