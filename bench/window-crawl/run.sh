@@ -43,14 +43,8 @@ settings() {
   printf 'PictAutoDeleteSize=2\n[Crawl]\nConnections=6\n'
 }
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
-find_window() {  # name pattern -> id, polled every 5 ms for up to 10 minutes
-  local id
-  for _ in $(seq 120000); do
-    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1) || true
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    sleep 0.005
-  done
-  return 1
+find_window() {  # name pattern -> id, heard from the X server's map events
+  /usr/bin/python3 "$here/map_wait.py" "$1" 600 | tail -1 | cut -d' ' -f1
 }
 
 cpu_ms() { awk '{print ($14 + $15) * 10}' "/proc/$1/stat"; }  # clock ticks of 10 ms
@@ -72,12 +66,16 @@ window_turn() {
   xdotool windowfocus --sync "$main" || true; sleep 0.2; xdotool key F1
   box=$(find_window '^巡回の開始の確認$')
   xdotool windowfocus --sync "$box" || true; sleep 0.2
+  # the listener for the closing box is ready before the crawl starts, so that it costs nothing
+  /usr/bin/python3 "$here/map_wait.py" '^巡回の完了$' 600 >"$work/done" & local waiter=$!
+  until grep -q listening "$work/done" 2>/dev/null; do sleep 0.05; done
   local c0; c0=$(cpu_ms "$app")
   t0=$(now_ms); xdotool key Return
-  find_window '^巡回の完了$' >/dev/null
-  echo "$(($(now_ms) - t0)) $(($(cpu_ms "$app") - c0))"
+  wait "$waiter"
+  local took=$(($(tail -1 "$work/done" | cut -d' ' -f2) - t0)) cpu=$(($(cpu_ms "$app") - c0))
   kill "$probe"; wait "$probe" 2>/dev/null || true; probe=""  # its last report is written
   cut -d' ' -f1 "$work/probe.out" >>"$work/pings"
+  echo "$took $cpu $(cut -d' ' -f1 "$work/probe.out")"
   kill -9 "$app"; wait "$app" 2>/dev/null || true; app=""
 }
 
@@ -85,9 +83,9 @@ median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 : >"$work/headless"; : >"$work/window"; : >"$work/pings"
 for t in $(seq "$turns"); do
   headless_turn "$t" >"$work/turn"; read -r h hc <"$work/turn"
-  window_turn "$t" >"$work/turn"; read -r w wc <"$work/turn"
+  window_turn "$t" >"$work/turn"; read -r w wc wp <"$work/turn"
   files=$(find "$work/w$t" -type f | wc -l); hfiles=$(find "$work/h$t" -type f | wc -l)
-  echo "turn $t: headless $h ms, $hc ms CPU ($hfiles files); window $w ms, $wc ms CPU ($files files)"
+  echo "turn $t: headless $h ms, $hc ms CPU ($hfiles files); window $w ms, $wc ms CPU ($files files), worst ping $wp ms"
   echo "$h $hc" >>"$work/headless"; echo "$w $wc" >>"$work/window"
 done
 col() { cut -d' ' -f"$1" "$2" | median; }

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "archive/ArchiveLooks.h"
+#include "archive/EarlierRuns.h"
 #include "archive/TaskThread.h"
 
 namespace {
@@ -151,6 +152,14 @@ bool CrawlArchive::knownPictureHash(const QByteArray& sha256) {
     return known;
 }
 
+EarlierRun CrawlArchive::earlierRun(const QString& firstPage, const QString& queueFile) {
+    // the run's own row is not there yet: it is asked for before the run begins
+    EarlierRun earlier = mThread->call(
+        [&] { return mDb.isOpen() ? FindEarlierRun(mDb, firstPage, queueFile) : EarlierRun{}; });
+    tellWarnings();
+    return earlier;
+}
+
 std::vector<KeptLook> CrawlArchive::keptLooks() {
     std::vector<KeptLook> looks = mThread->call(
         [this] { return mDb.isOpen() ? ReadKeptLooks(mDb, mRunId) : std::vector<KeptLook>(); });
@@ -204,7 +213,25 @@ bool CrawlArchive::prepare() {
 bool CrawlArchive::createSchema() {
     // Every statement of it may run again at any time: a second program creating it meanwhile
     // changes nothing.
-    return mDb.exec(kSchema) && AddLookColumns(mDb);
+    return mDb.exec(kSchema) && addColumns() && AddLookColumns(mDb);
+}
+
+// Columns an archive written by an older version lacks; each is added once.
+bool CrawlArchive::addColumns() {
+    static const char* const kColumns[][3] = {
+        {"attempts", "retries", "INTEGER NOT NULL DEFAULT 0"},
+        {"attempts", "waited_ms", "INTEGER NOT NULL DEFAULT 0"},
+        {"runs", "resumes", "TEXT"},
+    };
+    for (const auto& column : kColumns) {
+        SqliteDb::Statement s = mDb.prepare("SELECT 1 FROM pragma_table_info(?) WHERE name = ?");
+        s.bind(1, QString::fromLatin1(column[0])).bind(2, QString::fromLatin1(column[1]));
+        if (s.next()) continue;
+        const QByteArray alter =
+            QByteArray("ALTER TABLE ") + column[0] + " ADD COLUMN " + column[1] + ' ' + column[2];
+        if (!mDb.exec(alter.constData())) return false;
+    }
+    return true;
 }
 
 void CrawlArchive::fail(const char* what) {
@@ -225,9 +252,11 @@ void CrawlArchive::warn(const QString& message) {
 }
 
 bool CrawlArchive::insertRun() {
-    SqliteDb::Statement s =
-        mDb.prepare("INSERT INTO runs(folder, start_url, settings, started) VALUES(?, ?, ?, ?)");
+    SqliteDb::Statement s = mDb.prepare(
+        "INSERT INTO runs(folder, start_url, settings, started, resumes) "
+        "VALUES(?, ?, ?, ?, ?)");
     s.bind(1, mRun->runFolder).bind(2, mRun->startUrl).bind(3, mRun->settings).bind(4, mStarted);
+    s.bind(5, mRun->resumes.isEmpty() ? QString() : mRun->resumes);
     if (!s.run()) {
         fail("cannot be written");
         return false;
@@ -292,8 +321,8 @@ bool CrawlArchive::insertAttempt(const CrawlAttempt& a) {
     if (!mInsert.valid()) {
         mInsert = mDb.prepare(
             "INSERT INTO attempts(run, number, file_name, url, url_key, found_on, kind, "
-            "http_status, bytes, sha256, outcome, why, look, pixels, resembles) "
-            "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+            "http_status, bytes, sha256, outcome, why, retries, waited_ms, look, pixels, "
+            "resembles) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     }
     SqliteDb::Statement& s = mInsert;
     s.bind(1, mRunId)
@@ -308,11 +337,13 @@ bool CrawlArchive::insertAttempt(const CrawlAttempt& a) {
         .bind(10, a.sha256.isEmpty() ? QString() : QString::fromLatin1(a.sha256.toHex()))
         .bind(11, AttemptOutcomeName(a.outcome))
         .bind(12, a.why.isEmpty() ? QString() : a.why)
-        .bind(15, a.resembles.isEmpty() ? QString() : a.resembles);
+        .bind(13, std::int64_t(a.retries))
+        .bind(14, a.waitedMs)
+        .bind(17, a.resembles.isEmpty() ? QString() : a.resembles);
     if (a.look)
-        s.bind(13, StoredHash(a.look->hash)).bind(14, a.look->pixels);
+        s.bind(15, StoredHash(a.look->hash)).bind(16, a.look->pixels);
     else
-        s.bind(13, QString()).bind(14, QString());
+        s.bind(15, QString()).bind(16, QString());
     const bool written = s.run();
     s.reset();  // ready for the next row, whatever became of this one
     return written;

@@ -61,6 +61,7 @@ public:
     void endRun(const QString& how) override;
     bool knownPictureUrl(const QString& urlKey) override;
     bool knownPictureHash(const QByteArray& sha256) override;
+    EarlierRun earlierRun(const QString& firstPage, const QString& queueFile) override;
     std::vector<KeptLook> keptLooks() override;
 
     // Waits until what was handed over is written, as far as it is due.
@@ -77,6 +78,7 @@ private:
     void open(const QString& path);
     bool prepare();
     bool createSchema();
+    bool addColumns();
     bool insertRun();
     bool insertAttempt(const CrawlAttempt& a);
     void take(std::vector<CrawlAttempt> rows);

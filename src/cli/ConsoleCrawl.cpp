@@ -88,6 +88,12 @@ ProgressFigures ConsoleWindowSystem::figures() const {
     f.imagesQueued = mHost.images().count();
     f.bytes = mCounter ? mCounter->bytes() : 0;
     f.elapsedMs = mClock.elapsed();
+    if (mCounter) {
+        const Transfers::Waits waits = mCounter->waits();
+        f.retries = waits.retries;
+        f.waitedMs = waits.waitedMs;
+        f.waitingFor = waits.host;
+    }
     return f;
 }
 

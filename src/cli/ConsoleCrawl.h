@@ -64,6 +64,7 @@ public:
     void resume(int id) override { mInner.resume(id); }
     FetchResult release(int id) override { return mInner.release(id); }
     int connections() const override { return mInner.connections(); }
+    Waits waits() const override { return mInner.waits(); }
     std::int64_t bytes() const { return mBytes.load(std::memory_order_relaxed); }
 
 private:

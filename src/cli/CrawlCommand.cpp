@@ -53,6 +53,9 @@ void ApplyOverrides(const CrawlCommandOptions& o) {
     c.parseHtml = o.parseHtml.value_or(c.parseHtml);
     c.skipSimilar = o.skipSimilar.value_or(c.skipSimilar);
     c.connections = o.connections.value_or(c.connections);
+    c.userAgent = o.userAgent.value_or(c.userAgent);
+    c.cookieFile = o.cookieFile.value_or(c.cookieFile);
+    c.retries = o.retries.value_or(c.retries);
 }
 
 int PrintOrigin(const QString& file) {
@@ -153,6 +156,12 @@ int RunCrawlCommand(const CrawlCommandOptions& options) {
     gPictAutoDeleteSize = 2;
     LoadSettings();
     ApplyOverrides(options);
+    // libcurl would crawl on without the cookies and say nothing: a login page is no gallery.
+    if (!gCrawlOptions.cookieFile.isEmpty() && !QFileInfo(gCrawlOptions.cookieFile).isReadable()) {
+        std::fprintf(stderr, "siterambler-crawl: cannot read the cookies file %s\n",
+                     Local(gCrawlOptions.cookieFile).constData());
+        return kExitBadInput;
+    }
 
     QString startUrl = options.startUrl;
     QString folder = options.downloadFolder;
@@ -182,7 +191,7 @@ int RunCrawlCommand(const CrawlCommandOptions& options) {
     curl.setFileAllowed(IsFileUrl(startUrl));
     CountingTransfers fetcher(curl);
     console.setByteCounter(&fetcher);
-    const CrawlEnd end = RunCrawl(host, fetcher, resumeLinks);
+    const CrawlEnd end = RunCrawl(host, fetcher, resumeLinks, options.resume);
     console.finalReport();
     SetWindowSystem(nullptr);
     ReportEnd(end, startUrl);

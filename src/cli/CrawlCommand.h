@@ -24,6 +24,9 @@ struct CrawlCommandOptions {
     std::optional<bool> robots;
     std::optional<bool> archive;
     std::optional<bool> parseHtml;
+    std::optional<QString> userAgent;
+    std::optional<QString> cookieFile;
+    std::optional<int> retries;
     std::optional<bool> skipSimilar;
     std::int64_t maxPages = 0;  // 0: no limit
     double maxSeconds = 0;      // 0: no limit

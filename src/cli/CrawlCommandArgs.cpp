@@ -71,6 +71,20 @@ bool TakeRuleOption(const QStringList& args, qsizetype& i, CrawlCommandOptions& 
             return false;
         }
         o.connections = number;
+    } else if (name == "--retries") {
+        if (!TakeValue(args, i, &value, error)) return false;
+        if (!WholeNumber(value, 0, CrawlOptions::kMaxRetries, &number)) {
+            *error = QStringLiteral("--retries wants a whole number from 0 to %1")
+                         .arg(CrawlOptions::kMaxRetries);
+            return false;
+        }
+        o.retries = number;
+    } else if (name == "--user-agent") {
+        if (!TakeValue(args, i, &value, error)) return false;
+        o.userAgent = value;
+    } else if (name == "--cookies") {
+        if (!TakeValue(args, i, &value, error)) return false;
+        o.cookieFile = value;
     } else if (name == "--origin") {
         return TakeValue(args, i, &o.origin, error);
     } else {
@@ -102,7 +116,9 @@ QString CrawlUsage() {
         "                        (default: queue.srs in the run folder, else\n"
         "                        siterambler-queue-SRnnnn.srs in the download folder, else in\n"
         "                        the temporary folder)\n"
-        "  --resume FILE         start from a saved crawl settings file (.srs)\n"
+        "  --resume FILE         start from a saved crawl settings file (.srs); with\n"
+        "                        --no-revisit, what the runs of that queue fetched (as the\n"
+        "                        crawl archive tells) is not fetched again\n"
         "  --no-revisit          fetch every URL at most once in the run\n"
         "  --scope all|host|folder\n"
         "                        which pages are queued: any, those on the start URL's host,\n"
@@ -121,6 +137,13 @@ QString CrawlUsage() {
         "                        pictures; pages from links with queries and no extension;\n"
         "                        what a URL without a known extension is, and the extension\n"
         "                        it is stored under, from the answer's content type\n"
+        "  --retries N           try a fetch again up to N times (0 to 10) after a network\n"
+        "                        error, a time-out, 408, 429 or 5xx: after the server's\n"
+        "                        Retry-After (up to 5 minutes), else 1 s, 2 s, 4 s ...; a 429\n"
+        "                        or 503 also slows that host down for the rest of the run\n"
+        "  --cookies FILE        send the cookies of FILE (Netscape format, as Wget and curl\n"
+        "                        read it) where their domains and paths allow; never written\n"
+        "  --user-agent TEXT     the User-Agent sent (default: SiteRambler/VERSION)\n"
         "  --origin FILE         print what the crawl archive knows of a stored file\n"
         "  --quiet               no progress output\n"
         "  --help                show this text\n"

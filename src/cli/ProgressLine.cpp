@@ -18,6 +18,17 @@ QString Number(std::int64_t n) {
     return QString::number(n);
 }
 
+// The tries again and the wait for a host, after the figures; nothing when there were none.
+QString Waits(const ProgressFigures& f) {
+    QString text;
+    if (f.retries > 0)
+        text += QStringLiteral(", %1 retries after %2 s of waits")
+                    .arg(f.retries)
+                    .arg(f.waitedMs / 1000.0, 0, 'f', 1);
+    if (!f.waitingFor.isEmpty()) text += QStringLiteral(", waiting for ") + f.waitingFor;
+    return text;
+}
+
 // The plain line: logs and the soak benchmark read its fields by position, so it keeps its form.
 QString PlainLine(const ProgressFigures& f) {
     const double s = Seconds(f);
@@ -85,17 +96,24 @@ QString FormatElapsed(std::int64_t ms) {
 }
 
 QString FormatProgress(const ProgressFigures& figures, int width) {
-    if (width <= 0) return PlainLine(figures);
+    if (width <= 0) return PlainLine(figures) + Waits(figures);  // the waits last, when any
+    const QString waiting =
+        figures.waitingFor.isEmpty()
+            ? QString()
+            : QStringLiteral("waiting for ") + figures.waitingFor + QStringLiteral(": ");
     const qsizetype room = std::max(width - 1, 1);
     const QStringList forms = TerminalForms(figures);
     for (const QString& form : forms)
-        if (form.size() <= room) return form;
-    return forms.last().left(room);
+        if (waiting.size() + form.size() <= room) return waiting + form;
+    return (waiting + forms.last()).left(room);
 }
 
 bool ProgressDisplay::update(const ProgressFigures& figures, std::int64_t nowMs) {
     const std::int64_t every = mTerminal ? kTerminalEveryMs : kPlainEveryMs;
-    if (mLastMs >= 0 && nowMs - mLastMs < every) return false;
+    // a wait for a host that begins or ends is told at once, into a log too
+    const bool waitChanged = figures.waitingFor != mWaitingFor;
+    if (!waitChanged && mLastMs >= 0 && nowMs - mLastMs < every) return false;
+    mWaitingFor = figures.waitingFor;
     mLastMs = nowMs;
     if (mTerminal) {
         const QByteArray line = FormatProgress(figures, width()).toLocal8Bit();

@@ -13,6 +13,9 @@ struct ProgressFigures {
     std::int64_t imagesQueued = 0;
     std::int64_t bytes = 0;
     std::int64_t elapsedMs = 0;
+    int retries = 0;            // tries again of fetches
+    std::int64_t waitedMs = 0;  // the time they waited
+    QString waitingFor;         // a host a request waits for now
 };
 
 // The progress text. width <= 0: the full line that logs and scripts read; otherwise the longest
@@ -33,7 +36,8 @@ public:
 
     // Fixes the width instead of asking the terminal (tests, terminals that do not tell).
     void setWidth(int columns) { mFixedWidth = columns; }
-    // Shows the figures when the last showing is long enough ago; true when it did.
+    // Shows the figures when the last showing is long enough ago, or the wait for a host began
+    // or ended; true when it did.
     bool update(const ProgressFigures& figures, std::int64_t nowMs);
     // Ends the line being redrawn, so that other messages start on a line of their own.
     void breakLine();
@@ -48,4 +52,5 @@ private:
     int mFixedWidth = 0;
     bool mLineOpen = false;
     std::int64_t mLastMs = -1;
+    QString mWaitingFor;  // the host the last line said the crawl waits for
 };

@@ -57,6 +57,10 @@ CrawlOptions ReadCrawlOptions(const ProfileFile& profile) {
     o.robots = ReadFlag(profile, QStringLiteral("Robots"), o.robots);
     o.archive = ReadFlag(profile, QStringLiteral("Archive"), o.archive);
     o.parseHtml = ReadFlag(profile, QStringLiteral("ParseHtml"), o.parseHtml);
+    o.userAgent = profile.value(kSection, QStringLiteral("UserAgent")).trimmed();
+    o.cookieFile = profile.value(kSection, QStringLiteral("CookieFile")).trimmed();
+    o.retries =
+        ReadNumber(profile, QStringLiteral("Retries"), o.retries, 0, CrawlOptions::kMaxRetries);
     o.skipSimilar = ReadFlag(profile, QStringLiteral("SkipSimilar"), o.skipSimilar);
     return o;
 }
@@ -65,8 +69,10 @@ void WriteCrawlOptions(ProfileFile& profile, const CrawlOptions& o) {
     static const char* const kKeys[] = {"Connections", "NoRevisit", "Scope",
                                         "SkipKnown",   "DelayMs",   "Robots",
                                         "Archive",     "ParseHtml", "SkipSimilar"};
+    static const char* const kSiteKeys[] = {"Retries", "UserAgent", "CookieFile"};
     bool present = false;
     for (const char* key : kKeys) present = present || profile.contains(kSection, key);
+    for (const char* key : kSiteKeys) present = present || profile.contains(kSection, key);
     if (o == CrawlOptions{} && !present) return;
     const auto flag = [](bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); };
     profile.setValue(kSection, QStringLiteral("Connections"), QString::number(o.connections));
@@ -78,4 +84,14 @@ void WriteCrawlOptions(ProfileFile& profile, const CrawlOptions& o) {
     profile.setValue(kSection, QStringLiteral("Archive"), flag(o.archive));
     profile.setValue(kSection, QStringLiteral("ParseHtml"), flag(o.parseHtml));
     profile.setValue(kSection, QStringLiteral("SkipSimilar"), flag(o.skipSimilar));
+    profile.setValue(kSection, QStringLiteral("UserAgent"), o.userAgent);
+    profile.setValue(kSection, QStringLiteral("CookieFile"), o.cookieFile);
+    profile.setValue(kSection, QStringLiteral("Retries"), QString::number(o.retries));
+}
+
+QString EffectiveUserAgent(const CrawlOptions& options) {
+    if (!options.userAgent.isEmpty()) return options.userAgent;
+    // major.minor, as the program has always named itself
+    const QString version = QStringLiteral(SR_VERSION_TEXT).section(u'.', 0, 1);
+    return QStringLiteral("SiteRambler/") + version;
 }

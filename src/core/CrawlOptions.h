@@ -12,6 +12,7 @@ struct CrawlOptions {
     static constexpr int kMinConnections = 1;
     static constexpr int kMaxConnections = 16;
     static constexpr int kMaxDelayMs = 600000;
+    static constexpr int kMaxRetries = 10;
 
     int connections = 6;      // transfers in flight; 1 is the one-at-a-time crawl
     bool noRevisit = false;   // a URL is fetched at most once in a run
@@ -23,6 +24,11 @@ struct CrawlOptions {
     bool parseHtml = false;   // pages read as HTML: srcset, lazy and CSS pictures, content types
     // a picture that looks like one kept before, and is no larger, is deleted like a small one
     bool skipSimilar = false;
+
+    // For sites that throttle or need a login:
+    int retries = 0;     // tries again of a fetch the server or the network let down
+    QString userAgent;   // empty: the program's name and version
+    QString cookieFile;  // Netscape cookies file sent where its domains allow; never written
 
     bool operator==(const CrawlOptions&) const = default;
 };
@@ -38,3 +44,6 @@ CrawlOptions ReadCrawlOptions(const ProfileFile& profile);
 // Writes [Crawl] only when the file has that section already or a value differs from its
 // default, so that a settings file of a user who never changed them stays as it was.
 void WriteCrawlOptions(ProfileFile& profile, const CrawlOptions& options);
+
+// The User-Agent sent: the setting, or the program's name and version.
+QString EffectiveUserAgent(const CrawlOptions& options);

@@ -1,14 +1,39 @@
 #include "crawl/BodyFile.h"
 
 #include <cerrno>
+#include <utility>
 
+#include "core/SteadyHash.h"
 #include "crawl/FileDigest.h"
+
+namespace {
+
+// Bodies dropped without a name from this size on are closed on a worker thread.
+constexpr std::int64_t kCloseElsewhereFrom = 8 << 20;
+
+// An unnamed file's last close frees every block it holds: for a capped page of a gzip bomb
+// that held the window's thread for a tenth of a second, and nobody waits for its outcome.
+struct DroppedFile {
+    RunStorage* storage;
+    int handle;
+    DroppedFile(RunStorage* s, int h) : storage(s), handle(h) {}
+    DroppedFile(DroppedFile&& other) noexcept
+        : storage(other.storage), handle(std::exchange(other.handle, -1)) {}
+    DroppedFile(const DroppedFile&) = delete;
+    ~DroppedFile() {
+        if (handle >= 0) storage->close(handle);
+    }
+};
+
+}  // namespace
 
 BodyFile::BodyFile(RunStorage& storage, bool digest) : mStorage(storage) {
     if (digest) mDigest = std::make_unique<Sha256>();
 }
 
 BodyFile::~BodyFile() {
+    if (mUnnamed && mHandle >= 0 && mSize >= kCloseElsewhereFrom)
+        FreeElsewhere(DroppedFile(&mStorage, std::exchange(mHandle, -1)));
     close();
     if (!mPath.isEmpty()) mStorage.remove(mPath);
 }

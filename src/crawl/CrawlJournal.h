@@ -3,6 +3,8 @@
 // interface; the download folder's archive implements it, so the crawl needs no database.
 
 #include <QByteArray>
+#include <QHash>
+#include <QSet>
 #include <QString>
 #include <cstdint>
 #include <optional>
@@ -27,7 +29,9 @@ struct CrawlAttempt {
     std::int64_t bytes = 0;
     QByteArray sha256;  // raw digest; empty when nothing was stored
     AttemptOutcome outcome = AttemptOutcome::Failed;
-    QString why;  // for a failure
+    QString why;      // for a failure
+    int retries = 0;  // tries again before the answer
+    std::int64_t waitedMs = 0;
     // A picture's look, when the crawl worked it out (SkipSimilar); the record works out that
     // of a kept picture without it.
     std::optional<PictureLook> look;
@@ -44,6 +48,15 @@ struct CrawlRunInfo {
     QString runFolder;  // the folder's name, "SR0003"
     QString startUrl;
     QString settings;  // the settings in force, as "Key=value" pairs
+    QString resumes;   // the folder of the run whose saved queue this one resumes, or empty
+};
+
+// What the runs before a resumed one fetched: the run that saved its queue and the runs that
+// one resumed in turn.
+struct EarlierRun {
+    QString folder;                 // of the run that saved the queue; empty when none is known
+    QSet<QString> keys;             // URL keys of every fetch
+    QHash<QString, QString> pages;  // page URL key -> its stored copy, "SR0003/000012.html"
 };
 
 class CrawlJournal {
@@ -61,6 +74,15 @@ public:
     // A picture kept by an earlier run into this download folder, by URL key and by content.
     virtual bool knownPictureUrl(const QString& urlKey) = 0;
     virtual bool knownPictureHash(const QByteArray& sha256) = 0;
+    // For a crawl that resumes queueFile, whose first page is firstPage (the page its run stopped
+    // on): the earlier run that saved it, found by the run folder the file lies in or is named
+    // after (siterambler-queue-SR0003.srs), else the latest run that did not complete and
+    // fetched firstPage.
+    virtual EarlierRun earlierRun(const QString& firstPage, const QString& queueFile) {
+        Q_UNUSED(firstPage);
+        Q_UNUSED(queueFile);
+        return {};
+    }
     // SkipSimilar: the looks of the pictures earlier runs into this download folder kept.
     virtual std::vector<KeptLook> keptLooks() { return {}; }
 };

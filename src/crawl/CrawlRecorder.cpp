@@ -33,13 +33,15 @@ QString AttemptOutcomeName(AttemptOutcome outcome) {
 
 QString CrawlSettingsText(const CrawlOptions& o) {
     const auto flag = [](bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); };
+    const QString retries =
+        o.retries > 0 ? QStringLiteral(" Retries=%1").arg(o.retries) : QString();
     return QStringLiteral(
                "Connections=%1 NoRevisit=%2 Scope=%3 SkipKnown=%4 DelayMs=%5 "
                "Robots=%6 HTMLAutoDelete=%7 PictAutoDelete=%8 PictAutoDeleteSize=%9")
         .arg(QString::number(o.connections), flag(o.noRevisit), ScopeName(o.scope),
              flag(o.skipKnown), QString::number(o.delayMs), flag(o.robots), gHTMLAutoDelete,
              gPictAutoDelete, QString::number(gPictAutoDeleteSize))
-        .append(QStringLiteral(" SkipSimilar=") + flag(o.skipSimilar));
+        .append(retries + QStringLiteral(" SkipSimilar=") + flag(o.skipSimilar));
 }
 
 CrawlRecorder::CrawlRecorder(std::unique_ptr<CrawlJournal> journal, const CrawlOptions& options)
@@ -49,11 +51,12 @@ void CrawlRecorder::noteFound(const QString& url, const QString& foundOn) {
     if (mJournal) mFoundOn.insert(url, foundOn);
 }
 
-void CrawlRecorder::beginRun(const QString& runFolder, const QString& startUrl) {
+void CrawlRecorder::beginRun(const QString& runFolder, const QString& startUrl,
+                             const QString& resumes) {
     mRunFolder = QFileInfo(runFolder).fileName();
     if (mJournal)
         mJournal->beginRun(
-            {QFileInfo(runFolder).fileName(), startUrl, CrawlSettingsText(mOptions)});
+            {QFileInfo(runFolder).fileName(), startUrl, CrawlSettingsText(mOptions), resumes});
 }
 
 void CrawlRecorder::endRun(const QString& how) {
@@ -81,6 +84,8 @@ CrawlAttempt CrawlRecorder::examine(const QString& url, bool page, const QString
     mFoundOn.remove(url);
     a.page = page;
     a.httpStatus = result.httpStatus;
+    a.retries = result.retries;
+    a.waitedMs = result.waitedMs;
     if (path.isEmpty()) {
         a.why = result.error.isEmpty() ? QStringLiteral("not stored") : result.error;
         return a;

@@ -28,7 +28,11 @@ public:
     // An entry passed over without a fetch.
     void forget(const QString& url) { mFoundOn.remove(url); }
 
-    void beginRun(const QString& runFolder, const QString& startUrl);
+    // resumes: the folder of the run whose queue this one resumes, or empty.
+    void beginRun(const QString& runFolder, const QString& startUrl, const QString& resumes = {});
+    EarlierRun earlierRun(const QString& firstPage, const QString& queueFile) {
+        return mJournal ? mJournal->earlierRun(firstPage, queueFile) : EarlierRun{};
+    }
     void endRun(const QString& how);
 
     // SkipKnown: true when an earlier run into this download folder kept this picture URL.

@@ -45,6 +45,12 @@ public:
         return !mOptions.noRevisit || !mQueued.contains(UrlKey(url));
     }
     bool fetchesOnce() const { return mOptions.noRevisit; }
+    // NoRevisit: URL keys fetched by the runs this one resumes, neither queued nor fetched again.
+    void remember(const QSet<QString>& keys) {
+        if (!mOptions.noRevisit) return;
+        mQueued.unite(keys);
+        mFetched.unite(keys);
+    }
 
 private:
     bool inScope(const QString& key) const;

@@ -14,8 +14,8 @@
 #include "crawl/CrawlRecorder.h"
 #include "crawl/CrawlRules.h"
 #include "crawl/Download.h"
-#include "crawl/FetchCauseText.h"
 #include "crawl/FetchAhead.h"
+#include "crawl/FetchCauseText.h"
 #include "crawl/Fetcher.h"
 #include "crawl/HtmlPageScan.h"
 #include "crawl/PageLines.h"
@@ -130,11 +130,14 @@ void ShowStartFailure(const QString& startUrl, const FetchResult& result) {
 // One run from the created run folder to the closing message.
 class CrawlRunner {
 public:
-    CrawlRunner(CrawlHost& host, Transfers& transfers, const QString& startUrl)
+    CrawlRunner(CrawlHost& host, Transfers& transfers, const QString& startUrl,
+                const QString& resumeFile)
         : mHost(host),
+          mTransfers(transfers),
           mScanner(host.lstLink(), host.lstImage(), [&host] { host.AnimateIcon(); }),
           mRules(gCrawlOptions, startUrl),
-          mRecorder(gCrawlOptions.archive || gCrawlOptions.skipKnown || gCrawlOptions.skipSimilar
+          mRecorder(gCrawlOptions.archive || gCrawlOptions.skipKnown || gCrawlOptions.skipSimilar ||
+                            (gCrawlOptions.noRevisit && !resumeFile.isEmpty())
                         ? host.openJournal(host.downloadText(), gCrawlOptions.archive)
                         : nullptr,
                     gCrawlOptions),
@@ -142,7 +145,14 @@ public:
         if (mRules.filters() || mRecorder.wantsOrigins())
             mScanFilter = [this](const QString& url, bool page) { return admit(url, page); };
         mScanner.setFilter(mScanFilter);
-        mRecorder.beginRun(gRunFolder, startUrl);
+        if (mRules.fetchesOnce() && !resumeFile.isEmpty()) {
+            mEarlier = mRecorder.earlierRun(startUrl, resumeFile);
+            // The page that run stopped on comes first: without a stored copy to scan, it is
+            // fetched again rather than its pictures not yet fetched lost.
+            if (earlierCopy(startUrl).isEmpty()) mEarlier.keys.remove(UrlKey(startUrl));
+            mRules.remember(mEarlier.keys);
+        }
+        mRecorder.beginRun(gRunFolder, startUrl, mEarlier.folder);
         mStartUrl = startUrl;
     }
     ~CrawlRunner() { closeRecord(QStringLiteral("ended")); }
@@ -158,6 +168,9 @@ private:
     QString download(const QString& url, bool page);
     void noteDeletion(const QString& path, int error);
     bool scanStoredPage(const QString& path, const QString& pageUrl, CrawlAttempt& attempt);
+    bool scanPage(const QString& path, const QString& pageUrl);
+    QString earlierCopy(const QString& pageUrl) const;
+    bool rescan(const QString& pageUrl, const QString& copy);
     bool deleteScannedPage(const QString& path, CrawlAttempt& attempt);
     void countPicture();
     bool pagePhase(const QString& pageUrl, const QString& path);
@@ -170,7 +183,12 @@ private:
     QString outcome() const;
     FetchAhead::Rules aheadRules(bool allowFile);
 
+    void showWait();
+
     CrawlHost& mHost;
+    Transfers& mTransfers;
+    QString mCaption = kCrawlingCaption;  // without the wait for a host
+    QString mWaitHost;                    // the host the caption says the crawl waits for
     PageScanner mScanner;
     PageScanner::Filter mScanFilter;  // none: every new reference is queued
     CrawlEnd mEnd;
@@ -181,7 +199,8 @@ private:
     bool mRecordClosed = false;
     bool mAtStart = true;  // no page fetched yet
     QString mStartUrl;
-    FetchAhead mAhead;  // last: it goes first, with every transfer it holds
+    EarlierRun mEarlier;  // what the runs this one resumes fetched
+    FetchAhead mAhead;    // last: it goes first, with every transfer it holds
 
     void closeRecord(const QString& how) {
         if (!std::exchange(mRecordClosed, true)) mRecorder.endRun(how);
@@ -193,6 +212,7 @@ QString CrawlRunner::download(const QString& url, bool page) {
     mStored = {};
     const Fetcher::Progress progress = [this, cancelledBefore] {
         mRecorder.tick();
+        showWait();
         return TransferTurn(cancelledBefore);
     };
     const QString path = StoreBody(
@@ -211,12 +231,14 @@ QString CrawlRunner::download(const QString& url, bool page) {
 // False when the stored page cannot be opened: the page is then passed over like a failed fetch.
 bool CrawlRunner::scanStoredPage(const QString& path, const QString& pageUrl,
                                  CrawlAttempt& attempt) {
+    return scanPage(path, pageUrl) && deleteScannedPage(path, attempt);
+}
+
+bool CrawlRunner::scanPage(const QString& path, const QString& pageUrl) {
     mCurrentPage = pageUrl;
     if (gCrawlOptions.parseHtml) {
         mRecorder.tick();
-        if (!ScanHtmlPage(path, pageUrl, mHost.lstLink(), mHost.lstImage(), mScanFilter))
-            return false;
-        return deleteScannedPage(path, attempt);
+        return ScanHtmlPage(path, pageUrl, mHost.lstLink(), mHost.lstImage(), mScanFilter);
     }
     PageLineReader page;
     if (!page.open(path)) return false;
@@ -231,7 +253,23 @@ bool CrawlRunner::scanStoredPage(const QString& path, const QString& pageUrl,
         if (lines % kLinesPerTick == 0) mRecorder.tick();
     }
     page.close();
-    return deleteScannedPage(path, attempt);
+    return true;
+}
+
+// The stored copy of a page that a run this one resumes fetched, while it is there; once.
+QString CrawlRunner::earlierCopy(const QString& pageUrl) const {
+    const QString copy = mEarlier.pages.value(UrlKey(pageUrl));
+    if (copy.isEmpty()) return {};
+    const QString path = QDir(mHost.downloadText()).filePath(copy);
+    return EntryExists(path) ? path : QString();
+}
+
+// The page the resumed run stopped on is not fetched again: its stored copy is scanned, so that
+// the pictures that run did not get to are fetched now. False when the run is to stop.
+bool CrawlRunner::rescan(const QString& pageUrl, const QString& copy) {
+    mEarlier.pages.remove(UrlKey(pageUrl));
+    mAtStart = false;
+    return !scanPage(copy, pageUrl) || imagePhase();
 }
 
 bool CrawlRunner::deleteScannedPage(const QString& path, CrawlAttempt& attempt) {
@@ -273,8 +311,20 @@ bool CrawlRunner::imagePhase() {
 
 void CrawlRunner::countPicture() {
     if (gImageCount < std::numeric_limits<std::int32_t>::max()) ++gImageCount;
-    mHost.setCaption(kCrawlingCaption + QStringLiteral(" ( ") + QString::number(gImageCount) +
-                     QStringLiteral("個のイメージファイルをダウンロードしました。 )"));
+    mCaption = kCrawlingCaption + QStringLiteral(" ( ") + QString::number(gImageCount) +
+               QStringLiteral("個のイメージファイルをダウンロードしました。 )");
+    mHost.setCaption(mCaption);
+    mWaitHost.clear();
+}
+
+// While a request waits for a host that failed or asked to be spared, the caption says so.
+void CrawlRunner::showWait() {
+    const QString host = mTransfers.waits().host;
+    if (host == mWaitHost) return;
+    mWaitHost = host;
+    mHost.setCaption(host.isEmpty()
+                         ? mCaption
+                         : mCaption + QStringLiteral(" ( ホスト「%1」を待っています… )").arg(host));
 }
 
 bool CrawlRunner::admit(const QString& url, bool page) {
@@ -314,8 +364,10 @@ std::optional<RobotsAnswer> CrawlRunner::fetchRobots(const QString& url) {
     RobotsAnswer answer;
     const bool cancelledBefore = gCancelRequested == -1;
     const FetchResult result =
-        mAhead.fetchSmall(url, kRobotsLimit, &answer.body,
-                          [cancelledBefore] { return TransferTurn(cancelledBefore); });
+        mAhead.fetchSmall(url, kRobotsLimit, &answer.body, [this, cancelledBefore] {
+            showWait();
+            return TransferTurn(cancelledBefore);
+        });
     if (ws().Ending()) throw ProgramEnding{};
     if (result.httpStatus == 0 && result.outcome != FetchOutcome::Ok) return std::nullopt;
     answer.httpStatus =
@@ -361,6 +413,8 @@ void CrawlRunner::work() {
             } else if (!pagePhase(pageUrl, path)) {
                 return;
             }
+        } else if (const QString copy = earlierCopy(pageUrl); !copy.isEmpty()) {
+            if (!rescan(pageUrl, copy)) return;
         } else {
             ws().Yield();  // a long run of passed-over entries still keeps the window alive
         }
@@ -423,12 +477,8 @@ bool IsFileUrl(const QString& url) {
     return url.startsWith(QStringLiteral("file:"), Qt::CaseInsensitive);
 }
 
-CrawlEnd RunCrawl(CrawlHost& host, Fetcher& fetcher, const QStringList& followingLinks) {
-    SerialTransfers one(fetcher);
-    return RunCrawl(host, one, followingLinks);
-}
-
-CrawlEnd RunCrawl(CrawlHost& host, Transfers& transfers, const QStringList& followingLinks) {
+CrawlEnd RunCrawl(CrawlHost& host, Transfers& transfers, const QStringList& followingLinks,
+                  const QString& resumeFile) {
     try {
         if (!CheckInputs(host)) return {};
         const QString folder = host.downloadText();
@@ -454,7 +504,7 @@ CrawlEnd RunCrawl(CrawlHost& host, Transfers& transfers, const QStringList& foll
         host.setCaption(kCrawlingCaption);
         host.setCrawlControls(true);
         const QString startUrl = host.urlText();
-        CrawlRunner runner(host, transfers, startUrl);  // builds the scan patterns
+        CrawlRunner runner(host, transfers, startUrl, resumeFile);  // builds the scan patterns
         host.lstLink().append(startUrl);
         host.lstLink().appendAll(followingLinks);
         if (!followingLinks.isEmpty()) runner.resumes();

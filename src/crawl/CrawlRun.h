@@ -29,7 +29,6 @@
 #include "crawl/RunStorage.h"
 
 class CrawlHost;
-class Fetcher;
 class Transfers;
 
 // How a run ended, beyond what the window shows: for the headless command's summary.
@@ -44,10 +43,11 @@ struct CrawlEnd {
 };
 
 // followingLinks are queued after the start URL: the headless command resumes a saved queue
-// with them. The start button always starts from the start URL alone.
-CrawlEnd RunCrawl(CrawlHost& host, Transfers& transfers, const QStringList& followingLinks = {});
-// The same with a fetcher that fetches only what it is asked for, one at a time.
-CrawlEnd RunCrawl(CrawlHost& host, Fetcher& fetcher, const QStringList& followingLinks = {});
+// with them, read from resumeFile. With NoRevisit, what the earlier runs of that queue fetched
+// (as their archive tells) is not fetched again, and the page they stopped on is scanned again
+// from their stored copy. The start button always starts from the start URL alone.
+CrawlEnd RunCrawl(CrawlHost& host, Transfers& transfers, const QStringList& followingLinks = {},
+                  const QString& resumeFile = {});
 
 // True for a file: URL. Local files are fetched only in a crawl that started from one, so that
 // a web page can never make the crawler copy local files.

@@ -1,10 +1,8 @@
 #include "crawl/FetchAhead.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <limits>
 #include <optional>
-#include <utility>
 
 #include "core/UrlQueue.h"
 #include "core/basGlobal.h"
@@ -34,7 +32,6 @@ struct FetchAhead::Held {
     int id = 0;
     std::unique_ptr<BodyFile> body;
     QByteArray head;  // the beginning of a page, written by the transfer, read once it ended
-    bool ended = false;
     std::optional<PagePreview::Pictures> told;
 };
 
@@ -59,12 +56,7 @@ void FetchAhead::drop(std::size_t index) {
 
 void FetchAhead::rulesChanged() {
     mTakes.clear();
-    mChanged = true;
-}
-
-int FetchAhead::running() const {
-    return static_cast<int>(
-        std::count_if(mHeld.begin(), mHeld.end(), [](const auto& held) { return !held->ended; }));
+    mPlanned.reset();
 }
 
 bool FetchAhead::takes(const QString& url, bool page) {
@@ -80,8 +72,9 @@ bool FetchAhead::takes(const QString& url, bool page) {
 const PagePreview::Pictures* FetchAhead::picturesOf(const QString& pageUrl) {
     if (!mRules.tellsPictures) return nullptr;
     for (const auto& held : mHeld) {
-        if (!held->page || !held->ended || held->url != pageUrl) continue;
+        if (!held->page || held->url != pageUrl) continue;
         if (!held->told) {
+            if (mTransfers.state(held->id) != Transfers::State::Ended) continue;
             held->told = mPreview.pictures(held->head, pageUrl, kPicturesTold);
             if (held->body->size() > held->head.size()) held->told->whole = false;
         }
@@ -95,35 +88,31 @@ const PagePreview::Pictures* FetchAhead::picturesOf(const QString& pageUrl) {
 // comes first. A page whose pictures can be told (its body is here) is followed by them, as its
 // scan will queue them right there; up to the first page that cannot be told, the order is
 // settled: what the run finds meanwhile queues behind. Entries the rules pass over are left out.
-FetchAhead::Next FetchAhead::next(int max) {
-    Next next;
+std::vector<FetchAhead::Entry> FetchAhead::next(int max, int* settled) {
+    std::vector<Entry> next;
     const auto add = [&](const QString& url, bool page) {
         if (!takes(url, page)) return false;
-        next.urls.append(url);
-        next.pages.append(page);
+        next.push_back({url, page});
         return true;
     };
-    for (int i = 0; i < mImages.count() && next.urls.size() < max; ++i)
-        add(mImages.entry(i), false);
-    next.settled = static_cast<int>(next.urls.size());
+    const auto full = [&] { return static_cast<int>(next.size()) >= max; };
+    for (int i = 0; i < mImages.count() && !full(); ++i) add(mImages.entry(i), false);
+    *settled = static_cast<int>(next.size());
     QSet<QString> toldKeys;  // a picture told by two pages is queued by the first only
     bool told = true;        // every page listed so far is followed by all of its pictures
-    for (int i = mImages.count() > 0 ? 1 : 0; i < mLinks.count() && next.urls.size() < max; ++i) {
+    for (int i = mImages.count() > 0 ? 1 : 0; i < mLinks.count() && !full(); ++i) {
         const QString page = mLinks.entry(i);
         if (!add(page, true) || !told) continue;
-        next.settled = static_cast<int>(next.urls.size());
+        *settled = static_cast<int>(next.size());
         const PagePreview::Pictures* pictures = picturesOf(page);
         if (!pictures) {
             told = false;
             // Its body tells what comes after it: it goes right after the entry under way.
-            if (next.urls.size() > 2) {
-                next.urls.move(next.urls.size() - 1, 1);
-                next.pages.move(next.pages.size() - 1, 1);
-            }
+            if (next.size() > 2) std::rotate(next.begin() + 1, next.end() - 1, next.end());
             continue;
         }
         for (const QString& picture : pictures->urls) {
-            if (next.urls.size() >= max) break;
+            if (full()) break;
             if (!mRules.admitsPicture || !mRules.admitsPicture(picture)) continue;
             if (mRules.onceKey) {
                 const QString key = onceKey(picture);
@@ -132,40 +121,18 @@ FetchAhead::Next FetchAhead::next(int max) {
             }
             add(picture, false);
         }
-        next.settled = static_cast<int>(next.urls.size());
+        *settled = static_cast<int>(next.size());
         told = pictures->whole;
     }
     return next;
 }
 
-// Brings the transfers held ahead in line with what the run will ask for next. Transfers whose
-// entries left the queues go; the first entries not yet covered start while connections are
-// free. Entries that keep their places start as connections free up; the others, which a page
-// scan may push back, only within Connections + 1 places of the run and at most half the
-// connections of them: further on they would be pushed back, or hold the connections the
-// pictures of the next page need.
-void FetchAhead::plan() {
-    if (mTransfers.connections() <= 1) return;
-    if (!mChanged && mLinks.revision() == mLinksSeen && mImages.revision() == mImagesSeen) return;
-    mChanged = false;
-    mLinksSeen = mLinks.revision();
-    mImagesSeen = mImages.revision();
-    for (const auto& held : mHeld) {
-        if (held->ended) continue;
-        const Transfers::State state = mTransfers.state(held->id);
-        held->ended = state == Transfers::State::Ended;
-        if (state == Transfers::State::NeedsRoom) mRoomShort = true;
-    }
-    const Next next = this->next(4 * mTransfers.connections());
-    QHash<QString, int> held = keepListed(next);
-    startListed(next, held);
-}
-
 // Held beyond what is listed: kept while its entry is still queued further on, so that it is
-// not requested again; gone when the entry left the queues. What is held, by URL.
-QHash<QString, int> FetchAhead::keepListed(const Next& next) {
+// not requested again; gone when the entry left the queues. What is held, by URL, the entry
+// under way included.
+QHash<QString, int> FetchAhead::keepListed(const std::vector<Entry>& next) {
     QHash<QString, int> wanted;
-    for (const QString& url : next.urls) ++wanted[url];
+    for (const Entry& entry : next) ++wanted[entry.url];
     QHash<QString, int> held;
     if (!mCurrent.isEmpty()) ++held[mCurrent];
     for (const auto& h : mHeld) ++held[h->url];
@@ -178,23 +145,39 @@ QHash<QString, int> FetchAhead::keepListed(const Next& next) {
     return held;
 }
 
-void FetchAhead::startListed(const Next& next, QHash<QString, int>& held) {
+// Brings the transfers held ahead in line with what the run will ask for next, when a queue, a
+// transfer or the rules changed since the last plan. The first entries not yet covered start
+// while connections are free. Entries that keep their places start as connections free up; the
+// others, which a page scan may push back, only within Connections + 1 places of the run and
+// at most half the connections of them: further on they would be pushed back, or hold the
+// connections the pictures of the next page need.
+void FetchAhead::plan() {
     const int connections = mTransfers.connections();
-    const int most = 2 * connections;  // in flight plus ended and not yet taken
-    const int pagesAhead = std::max(2, connections / 2);
+    const std::pair<quint64, quint64> seen{mLinks.revision(), mImages.revision()};
+    if (connections <= 1 || mPlanned == seen) return;
+    mPlanned = seen;
+    int settled = 0;
+    const std::vector<Entry> next = this->next(4 * connections, &settled);
+    QHash<QString, int> covered = keepListed(next);
+    int inFlight = mCurrent.isEmpty() ? 0 : 1;
+    for (const auto& h : mHeld) {
+        const Transfers::State state = mTransfers.state(h->id);
+        inFlight += state != Transfers::State::Ended ? 1 : 0;
+        mRoomShort = mRoomShort || state == Transfers::State::NeedsRoom;
+    }
+    const int movableMost = std::max(2, connections / 2);
     int movable = 0;  // entries past the settled ones, the run's current one aside
-    int inFlight = running() + (mCurrent.isEmpty() ? 0 : 1);
-    for (int i = 0; i < static_cast<int>(next.urls.size()); ++i) {
-        if (i >= next.settled && (i > connections || (i > 0 && ++movable > pagesAhead))) break;
-        const QString& url = next.urls.at(i);
-        if (held.value(url) > 0) {
-            --held[url];
+    for (int i = 0; i < static_cast<int>(next.size()); ++i) {
+        if (i >= settled && (i > connections || (i > 0 && ++movable > movableMost))) break;
+        const auto& [url, page] = next[i];
+        if (covered.value(url) > 0) {
+            --covered[url];
             continue;
         }
-        if (mRoomShort || inFlight >= connections || static_cast<int>(mHeld.size()) >= most) break;
+        // in flight, plus ended and not yet taken: at most twice the connections
+        if (mRoomShort || inFlight >= connections || held() >= 2 * connections) break;
         if (!WebUrl(url) || !NameableExtension(GetExtension(url))) continue;
         if (mRules.onceKey && mRequested.contains(onceKey(url))) continue;
-        const bool page = next.pages.at(i);
         int error = 0;
         std::unique_ptr<Held> ahead =
             begin(url, page, mRules.digest && mRules.digest(page), &error);
@@ -223,18 +206,10 @@ std::unique_ptr<FetchAhead::Held> FetchAhead::begin(const QString& url, bool pag
     return held;
 }
 
-// Bodies held ahead go so that the one the run waits for can be written; false when there
-// were none.
-bool FetchAhead::makeRoom() {
-    mRoomShort = true;
-    if (mHeld.empty()) return false;
-    dropAll();
-    return true;
-}
-
 FetchResult FetchAhead::await(int id, const Fetcher::Progress& progress) {
     // A body that found the disk full while it was held ahead tries again as it is: the room
-    // may have been given back since. Then only a drop of other bodies makes it try again.
+    // may have been given back since. Then only a drop of the bodies held ahead makes it try
+    // again; nothing more starts ahead until it is through.
     bool retried = false;
     for (;;) {
         const Transfers::Wait waited = mTransfers.wait(id, progress);
@@ -246,12 +221,14 @@ FetchResult FetchAhead::await(int id, const Fetcher::Progress& progress) {
             return result;
         }
         if (waited == Transfers::Wait::Changed) {
-            mChanged = true;
+            mPlanned.reset();
             plan();
             continue;
         }
         if (mTransfers.state(id) != Transfers::State::NeedsRoom) break;
-        if (!makeRoom() && std::exchange(retried, true)) break;  // its storageError tells
+        mRoomShort = true;
+        if (mHeld.empty() && std::exchange(retried, true)) break;  // its storageError tells
+        dropAll();
         mTransfers.resume(id);
     }
     return mTransfers.release(id);
@@ -274,19 +251,15 @@ FetchedBody FetchAhead::fetch(const QString& url, bool page, bool digest,
         held = std::move(*ahead);
         mHeld.erase(ahead);
     } else {
-        int error = 0;
-        held = begin(url, page, digest, &error);
-        if (!held) {
-            fetched.result.storageError = error;
-            mLast = fetched.result;
-            return fetched;
-        }
+        held = begin(url, page, digest, &fetched.result.storageError);
     }
-    mCurrent = url;
-    fetched.result = await(held->id, progress);
-    mCurrent.clear();
-    mRoomShort = false;
-    fetched.body = std::move(held->body);
+    if (held) {
+        mCurrent = url;
+        fetched.result = await(held->id, progress);
+        mCurrent.clear();
+        mRoomShort = false;
+        fetched.body = std::move(held->body);
+    }
     mLast = fetched.result;
     return fetched;
 }

@@ -5,18 +5,19 @@
 // name when the run gets to it; a result fetched ahead, failed or not, is the one the run gets.
 //
 // The rules are asked once per URL and the answer is kept (until a robots.txt arrives); the
-// plan is made again only when a queue or a transfer changed. A URL is requested no more often
-// than the entries that will take it, and once per run when each is fetched once (NoRevisit).
-// A pool of one fetches only what the run asks for.
+// plan is made again only when a queue, a transfer or the rules changed. A URL is requested no
+// more often than the entries that will take it, and once per run when each is fetched once
+// (NoRevisit). A pool of one fetches only what the run asks for.
 
 #include <QByteArray>
 #include <QHash>
 #include <QSet>
 #include <QString>
-#include <QStringList>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "crawl/Download.h"
@@ -38,7 +39,7 @@ public:
         std::function<QString(const QString& url)> onceKey;
         // Whether the body's SHA-256 is wanted for an entry of this kind.
         std::function<bool(bool page)> digest;
-        bool allowFile = false;  // file: URLs are fetched (the crawl started from one)
+        bool allowFile = false;     // file: URLs are fetched (the crawl started from one)
         bool tellsPictures = true;  // a page's pictures are told from its body ahead of its scan
     };
 
@@ -65,23 +66,19 @@ public:
 
 private:
     struct Held;
-    struct Next {
-        QStringList urls;
-        QList<bool> pages;
-        int settled = 0;
+    struct Entry {
+        QString url;
+        bool page = false;
     };
 
     void plan();
-    QHash<QString, int> keepListed(const Next& next);
-    void startListed(const Next& next, QHash<QString, int>& held);
-    Next next(int max);
+    std::vector<Entry> next(int max, int* settled);
+    QHash<QString, int> keepListed(const std::vector<Entry>& next);
     bool takes(const QString& url, bool page);
     const PagePreview::Pictures* picturesOf(const QString& pageUrl);
     std::unique_ptr<Held> begin(const QString& url, bool page, bool digest, int* error);
     FetchResult await(int id, const Fetcher::Progress& progress);
-    bool makeRoom();
     void drop(std::size_t index);
-    int running() const;
     QString onceKey(const QString& url) const { return mRules.onceKey ? mRules.onceKey(url) : url; }
 
     Transfers& mTransfers;
@@ -92,10 +89,9 @@ private:
     QHash<QString, bool> mTakes;               // the rules' answers, by kind and URL
     QSet<QString> mRequested;                  // keys requested this run, when each goes once
     PagePreview mPreview;
-    quint64 mLinksSeen = ~quint64{0};
-    quint64 mImagesSeen = ~quint64{0};
+    // The queues' revisions the last plan saw; forgotten when a transfer or the rules change.
+    std::optional<std::pair<quint64, quint64>> mPlanned;
     QString mCurrent;         // the URL the run waits for
-    bool mChanged = true;     // a transfer ended since the last plan
     bool mRoomShort = false;  // the disk is full: nothing more starts ahead for now
     FetchResult mLast;
 };

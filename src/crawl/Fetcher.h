@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QString>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 
 enum class FetchOutcome {
@@ -32,6 +33,8 @@ struct FetchResult {
     int storageError = 0;  // errno when the body could not be held on this machine, else 0
     FetchCause cause = FetchCause::Other;  // of a failure; None when Ok
     QString contentType;                   // the answer's Content-Type as sent; empty when none
+    int retries = 0;                       // tries again before this answer
+    std::int64_t waitedMs = 0;             // the time those tries waited for their host
 };
 
 class Fetcher {

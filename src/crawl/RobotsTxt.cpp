@@ -1,6 +1,7 @@
 #include "crawl/RobotsTxt.h"
 
 #include <QList>
+#include <utility>
 
 namespace {
 
@@ -8,25 +9,6 @@ struct Group {
     QStringList agents;
     std::vector<std::pair<QString, bool>> lines;  // pattern, allow
 };
-
-// "*" matches any run of characters, a final "$" the end of the path; otherwise a pattern
-// matches the start of the path.
-bool Matches(QStringView pattern, QStringView path) {
-    const bool anchored = pattern.endsWith(u'$');
-    if (anchored) pattern.chop(1);
-    const QList<QStringView> pieces = pattern.split(u'*');
-    if (!path.startsWith(pieces.front())) return false;
-    if (pieces.size() == 1) return !anchored || path.size() == pieces.front().size();
-    qsizetype at = pieces.front().size();
-    for (qsizetype i = 1; i + 1 < pieces.size(); ++i) {
-        const qsizetype found = path.indexOf(pieces[i], at);
-        if (found < 0) return false;
-        at = found + pieces[i].size();
-    }
-    const QStringView last = pieces.back();
-    if (!anchored) return path.indexOf(last, at) >= 0;
-    return path.size() - last.size() >= at && path.endsWith(last);
-}
 
 // The product token at the start of a User-agent value: "SiteRambler/1.0" gives "SiteRambler".
 QString ProductToken(const QString& value) {
@@ -73,7 +55,7 @@ RobotsTxt RobotsTxt::Parse(const QByteArray& text, const QString& agent) {
         for (const Group& g : groups) {
             if (!g.agents.contains(name, Qt::CaseInsensitive)) continue;
             any = true;
-            for (const auto& [pattern, allow] : g.lines) robots.mLines.push_back({pattern, allow});
+            for (const auto& [pattern, allow] : g.lines) robots.add(pattern, allow);
         }
         return std::make_pair(any, robots);
     };
@@ -90,8 +72,34 @@ RobotsTxt RobotsTxt::FromAnswer(const RobotsAnswer& answer, const QString& agent
 
 RobotsTxt RobotsTxt::DisallowAll() {
     RobotsTxt robots;
-    robots.mLines.push_back({QStringLiteral("/"), false});
+    robots.add(QStringLiteral("/"), false);
     return robots;
+}
+
+void RobotsTxt::add(const QString& pattern, bool allow) {
+    Line line;
+    line.length = pattern.size();
+    line.anchored = pattern.endsWith(u'$');
+    line.pieces = QStringView(pattern).chopped(line.anchored ? 1 : 0).toString().split(u'*');
+    line.allow = allow;
+    mLines.push_back(std::move(line));
+}
+
+// "*" matches any run of characters, a final "$" the end of the path; otherwise a pattern
+// matches the start of the path.
+bool RobotsTxt::Matches(const Line& line, QStringView path) {
+    const QList<QString>& pieces = line.pieces;
+    if (!path.startsWith(pieces.front())) return false;
+    if (pieces.size() == 1) return !line.anchored || path.size() == pieces.front().size();
+    qsizetype at = pieces.front().size();
+    for (qsizetype i = 1; i + 1 < pieces.size(); ++i) {
+        const qsizetype found = path.indexOf(pieces[i], at);
+        if (found < 0) return false;
+        at = found + pieces[i].size();
+    }
+    const QString& last = pieces.back();
+    if (!line.anchored) return path.indexOf(last, at) >= 0;
+    return path.size() - last.size() >= at && path.endsWith(last);
 }
 
 bool RobotsTxt::allows(const QString& pathAndQuery) const {
@@ -99,10 +107,9 @@ bool RobotsTxt::allows(const QString& pathAndQuery) const {
     qsizetype best = -1;
     bool allowed = true;
     for (const Line& line : mLines) {
-        if (!Matches(line.pattern, pathAndQuery)) continue;
-        const qsizetype length = line.pattern.size();
-        if (length > best || (length == best && line.allow)) {
-            best = length;
+        if (!Matches(line, pathAndQuery)) continue;
+        if (line.length > best || (line.length == best && line.allow)) {
+            best = line.length;
             allowed = line.allow;
         }
     }

@@ -3,6 +3,7 @@
 // the longest matching Allow or Disallow line deciding each path.
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <vector>
 
@@ -25,10 +26,16 @@ public:
     bool allows(const QString& pathAndQuery) const;
 
 private:
+    // A pattern split at its "*"s once, when the file is read: "$" at its end anchors it.
     struct Line {
-        QString pattern;
+        QList<QString> pieces;
+        bool anchored = false;
+        qsizetype length = 0;  // of the pattern as written: the longest match decides
         bool allow = false;
     };
+    void add(const QString& pattern, bool allow);
+    static bool Matches(const Line& line, QStringView path);
+
     std::vector<Line> mLines;
 };
 

@@ -13,7 +13,6 @@
 #include <cstdio>
 
 #include "crawl/Download.h"
-#include "crawl/SpareFiles.h"
 
 namespace {
 
@@ -60,12 +59,20 @@ bool ProcFdLinks() {
 }  // namespace
 
 int PosixRunStorage::createUnnamed(const QString& folder, int* handle) {
+#ifdef O_TMPFILE
     if (!ProcFdLinks()) return EOPNOTSUPP;
-    static SpareFiles spares;
-    const int error = spares.take(folder, handle);
+    const int fd = ::open(Name(folder).constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+        *handle = fd;
+        return 0;
+    }
     // older kernels and file systems without unnamed files answer with one of these
-    if (error == EOPNOTSUPP || error == EISDIR || error == EINVAL) return EOPNOTSUPP;
-    return error;
+    return errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL ? EOPNOTSUPP : errno;
+#else
+    (void)folder;
+    (void)handle;
+    return EOPNOTSUPP;
+#endif
 }
 
 int PosixRunStorage::publish(int handle, const QString& to) {

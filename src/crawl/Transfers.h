@@ -36,29 +36,12 @@ public:
     virtual FetchResult release(int id) = 0;
     // Transfers that run at once, at most.
     virtual int connections() const = 0;
-};
-
-// One fetch through a pool: the body goes to sink, progress is the wait's turn.
-FetchResult FetchThrough(Transfers& transfers, const QString& url, std::int64_t maxBytes,
-                         const Fetcher::Sink& sink, const Fetcher::Progress& progress);
-
-// A pool of one over a fetcher that fetches only when asked: the transfer runs inside wait().
-class SerialTransfers final : public Transfers {
-public:
-    explicit SerialTransfers(Fetcher& fetcher) : mFetcher(fetcher) {}
-    int start(const QString& url, std::int64_t maxBytes, Write write) override;
-    State state(int id) const override;
-    Wait wait(int id, const Turn& turn) override;
-    void resume(int id) override { (void)id; }
-    FetchResult release(int id) override;
-    int connections() const override { return 1; }
-
-private:
-    Fetcher& mFetcher;
-    int mId = 0;
-    QString mUrl;
-    std::int64_t mMaxBytes = 0;
-    Write mWrite;
-    bool mEnded = false;
-    FetchResult mResult;
+    // The pool's waits for hosts that failed or asked to be spared: the tries again so far,
+    // the time they waited, and a host a request waits for now (empty when none).
+    struct Waits {
+        int retries = 0;
+        std::int64_t waitedMs = 0;
+        QString host;
+    };
+    virtual Waits waits() const { return {}; }
 };

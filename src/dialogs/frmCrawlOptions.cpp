@@ -3,8 +3,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -53,6 +56,14 @@ void frmCrawlOptions::BuildControls() {
     form->addRow(QStringLiteral("同時に取得するファイルの数:"), spnConnections);
     form->addRow(QStringLiteral("巡回するページ:"), cboScope);
     form->addRow(QStringLiteral("同じホストへの要求の間隔:"), spnDelay);
+    spnRetries = new QSpinBox(this);
+    spnRetries->setRange(0, CrawlOptions::kMaxRetries);
+    spnRetries->setSuffix(QStringLiteral(" 回"));
+    form->addRow(QStringLiteral("失敗した取得を再び試みる回数:"), spnRetries);
+    txtUserAgent = new QLineEdit(this);
+    txtUserAgent->setPlaceholderText(EffectiveUserAgent(CrawlOptions{}));
+    form->addRow(QStringLiteral("User-Agent:"), txtUserAgent);
+    form->addRow(QStringLiteral("クッキーのファイル:"), BuildCookieRow());
 
     auto* buttons = new QDialogButtonBox(this);
     cmdOK = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
@@ -74,6 +85,25 @@ void frmCrawlOptions::BuildControls() {
     column->addWidget(buttons);
 }
 
+QLayout* frmCrawlOptions::BuildCookieRow() {
+    txtCookieFile = new QLineEdit(this);
+    txtCookieFile->setMinimumWidth(240);
+    cmdCookieFile = new QPushButton(QStringLiteral("参照…"), this);
+    connect(cmdCookieFile, &QPushButton::clicked, this, &frmCrawlOptions::cmdCookieFile_Click);
+    auto* row = new QHBoxLayout;
+    row->addWidget(txtCookieFile);
+    row->addWidget(cmdCookieFile);
+    return row;
+}
+
+// A cookies file in the format Wget and curl read (cookies.txt).
+void frmCrawlOptions::cmdCookieFile_Click() {
+    const QString chosen = QFileDialog::getOpenFileName(
+        this, QStringLiteral("クッキーのファイル"), txtCookieFile->text(),
+        QStringLiteral("cookies.txt (*.txt);;すべてのファイル (*)"));
+    if (!chosen.isEmpty()) txtCookieFile->setText(chosen);
+}
+
 void frmCrawlOptions::ShowSettings() {
     const CrawlOptions& o = gCrawlOptions;
     spnConnections->setValue(o.connections);
@@ -86,6 +116,9 @@ void frmCrawlOptions::ShowSettings() {
     chkRobots->setChecked(o.robots);
     chkArchive->setChecked(o.archive);
     chkParseHtml->setChecked(o.parseHtml);
+    spnRetries->setValue(o.retries);
+    txtUserAgent->setText(o.userAgent);
+    txtCookieFile->setText(o.cookieFile);
 }
 
 void frmCrawlOptions::cmdOK_Click() {
@@ -99,5 +132,8 @@ void frmCrawlOptions::cmdOK_Click() {
     o.robots = chkRobots->isChecked();
     o.archive = chkArchive->isChecked();
     o.parseHtml = chkParseHtml->isChecked();
+    o.retries = spnRetries->value();
+    o.userAgent = txtUserAgent->text().trimmed();
+    o.cookieFile = txtCookieFile->text().trimmed();
     accept();
 }

@@ -7,6 +7,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLineEdit;
 class QPushButton;
 class QSpinBox;
 
@@ -24,12 +25,18 @@ public:
     QCheckBox* chkRobots = nullptr;
     QCheckBox* chkArchive = nullptr;
     QCheckBox* chkParseHtml = nullptr;
+    QSpinBox* spnRetries = nullptr;
+    QLineEdit* txtUserAgent = nullptr;  // empty: the program's name and version
+    QLineEdit* txtCookieFile = nullptr;
+    QPushButton* cmdCookieFile = nullptr;  // 参照…
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
 
     void cmdOK_Click();
+    void cmdCookieFile_Click();
 
 private:
     void BuildControls();
     void ShowSettings();
+    QLayout* BuildCookieRow();
 };

@@ -16,6 +16,7 @@
 #include "dialogs/frmOption.h"
 #include "core/WindowSystem.h"
 #include "mainwindow/frmMainWindow.h"
+#include "sheet/frmSheet.h"
 #include "viewer/frmViewer.h"
 
 struct frmMainWindow::Dialogs {
@@ -23,6 +24,7 @@ struct frmMainWindow::Dialogs {
     QPointer<QWidget> modal;
     QPointer<frmHelp> help;
     QPointer<frmViewer> viewer;
+    QPointer<frmSheet> sheet;
 };
 
 namespace {
@@ -56,6 +58,7 @@ void frmMainWindow::destroyDialogs() {
     delete mDialogs->modal.data();
     delete mDialogs->help.data();
     delete mDialogs->viewer.data();
+    delete mDialogs->sheet.data();
     delete mDialogs;
     mDialogs = nullptr;
 }
@@ -101,11 +104,20 @@ void frmMainWindow::cmdViewer_Click() {
             const std::optional<StoredFileOrigin> origin = LookUpOrigin(file);
             return origin ? OriginTooltip(*origin) : QString();
         });
+        viewer->setSheetOpener([this](const QString& folder, const QString& file) {
+            menSheet_Click(folder, file);
+        });
     }
     viewer->showNormal();
     viewer->raise();
     viewer->activateWindow();
     viewer->Open();
+}
+
+void frmMainWindow::menSheet_Click(const QString& runFolder, const QString& file) {
+    QPointer<frmSheet>& sheet = dialogs().sheet;
+    if (!sheet) sheet = new frmSheet();
+    sheet->Open(txtDownloadBasePath->text(), runFolder, file);
 }
 
 void frmMainWindow::cmdStart_Click() {

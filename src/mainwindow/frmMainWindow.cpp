@@ -80,6 +80,9 @@ void frmMainWindow::buildControls(QWidget* client) {
         view->setLayoutMode(QListView::Batched);
         view->setBatchSize(kLayoutBatchRows);
         view->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        // a long URL runs past the edge and scrolls, as in a list box; eliding it would shape
+        // every row's text twice at each repaint, and a fast crawl repaints at every pass
+        view->setTextElideMode(Qt::ElideNone);
         view->viewport()->setMouseTracking(true);
     }
 
@@ -131,6 +134,7 @@ void frmMainWindow::buildMenus() {
     QMenu* menFile = menuBar()->addMenu(QStringLiteral("ファイル"));
     menFileOpen = menFile->addAction(QStringLiteral("巡回設定ファイルを開く"));
     menFileSave = menFile->addAction(QStringLiteral("巡回設定ファイルを保存する"));
+    menSheet = menFile->addAction(QStringLiteral("一覧"));
     menFile->addSeparator();
     menFileClose = menFile->addAction(QStringLiteral("閉じる"));
     menOption = menuBar()->addAction(QStringLiteral("設定"));
@@ -141,6 +145,7 @@ void frmMainWindow::buildMenus() {
     connect(menFileOpen, &QAction::triggered, this, &frmMainWindow::menFileOpen_Click);
     connect(menFileSave, &QAction::triggered, this, &frmMainWindow::menFileSave_Click);
     connect(menFileClose, &QAction::triggered, this, &frmMainWindow::cmdClose_Click);
+    connect(menSheet, &QAction::triggered, this, [this] { menSheet_Click(gRunFolder); });
     connect(menOption, &QAction::triggered, this, &frmMainWindow::menOption_Click);
     connect(menHelpInstruct, &QAction::triggered, this, &frmMainWindow::menHelpInstruct_Click);
     connect(menHelpAbout, &QAction::triggered, this, &frmMainWindow::menHelpAbout_Click);

@@ -39,6 +39,7 @@ public:
     QAction* menFileOpen = nullptr;
     QAction* menFileSave = nullptr;
     QAction* menFileClose = nullptr;
+    QAction* menSheet = nullptr;
     QAction* menOption = nullptr;
     QAction* menHelpInstruct = nullptr;
     QAction* menHelpAbout = nullptr;
@@ -59,6 +60,8 @@ public:
     void menFileOpen_Click();
     void menFileSave_Click();
     void menOption_Click();
+    // The contact sheet on a run folder (the latest run when empty), a picture of it chosen.
+    void menSheet_Click(const QString& runFolder = {}, const QString& file = {});
     void menHelpInstruct_Click();
     void menHelpAbout_Click();
 

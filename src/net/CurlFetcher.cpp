@@ -1,21 +1,13 @@
 #include "net/CurlFetcher.h"
 
+#include <QFile>
 #include <QUrl>
 #include <algorithm>
-#include <limits>
 #include <utility>
 
 #include "core/CrawlOptions.h"
 #include "net/TransferJob.h"
 #include "net/TransferThread.h"
-
-namespace {
-
-char HexDigit(int value) {
-    return "0123456789ABCDEF"[value & 0xF];
-}
-
-}  // namespace
 
 QByteArray EncodeUrlForTransfer(const QString& url) {
     const QByteArray text = url.toUtf8();
@@ -23,22 +15,24 @@ QByteArray EncodeUrlForTransfer(const QString& url) {
     wire.reserve(text.size());
     for (const char ch : text) {
         const auto byte = static_cast<unsigned char>(ch);
-        if (byte <= 0x20 || byte >= 0x7F) {
-            wire += '%';
-            wire += HexDigit(byte >> 4);
-            wire += HexDigit(byte);
-        } else {
+        if (byte > 0x20 && byte < 0x7F) {
             wire += ch;
+        } else {
+            wire += '%';
+            wire += "0123456789ABCDEF"[byte >> 4];
+            wire += "0123456789ABCDEF"[byte & 0xF];
         }
     }
     return wire;
 }
 
 CurlFetcher::Options CrawlFetcherOptions(const CrawlOptions& crawl) {
-    CurlFetcher::Options options;
-    options.connections =
-        std::clamp(crawl.connections, CrawlOptions::kMinConnections, CrawlOptions::kMaxConnections);
-    options.delayMs = std::max(0, crawl.delayMs);
+    CurlFetcher::Options options;  // clamped by the fetcher
+    options.connections = crawl.connections;
+    options.delayMs = crawl.delayMs;
+    options.userAgent = EffectiveUserAgent(crawl).toUtf8();
+    options.cookieFile = QFile::encodeName(crawl.cookieFile);
+    options.retries = crawl.retries;
     return options;
 }
 
@@ -48,70 +42,58 @@ struct CurlFetcher::Impl {
     TransferThread thread;
 };
 
-namespace {
-
-CurlFetcher::Options Clamped(CurlFetcher::Options options) {
-    options.connections = std::clamp(options.connections, 1, CrawlOptions::kMaxConnections);
-    options.delayMs = std::max(0, options.delayMs);
-    return options;
-}
-
-}  // namespace
-
 CurlFetcher::CurlFetcher() : CurlFetcher(Options{}) {}
 
-CurlFetcher::CurlFetcher(const Options& options)
-    : mImpl(std::make_unique<Impl>(Clamped(options))) {}
+CurlFetcher::CurlFetcher(const Options& options) {
+    Options clamped = options;
+    clamped.connections = std::clamp(options.connections, 1, CrawlOptions::kMaxConnections);
+    clamped.delayMs = std::max(0, options.delayMs);
+    clamped.retries = std::clamp(options.retries, 0, CrawlOptions::kMaxRetries);
+    mImpl = std::make_unique<Impl>(clamped);
+}
 
 CurlFetcher::~CurlFetcher() = default;
-CurlFetcher::CurlFetcher(CurlFetcher&& other) noexcept = default;
-CurlFetcher& CurlFetcher::operator=(CurlFetcher&& other) noexcept = default;
 
 void CurlFetcher::setFileAllowed(bool allowed) {
-    if (!mImpl) return;
     mImpl->options.allowFile = allowed;
     mImpl->thread.setOptions(mImpl->options);
 }
 
-FetchResult CurlFetcher::fetch(const QString& url, const Fetcher::Sink& sink,
-                               const Fetcher::Progress& progress) {
-    return FetchThrough(*this, url, std::numeric_limits<std::int64_t>::max(), sink, progress);
-}
-
 int CurlFetcher::start(const QString& url, std::int64_t maxBytes, Write write) {
-    if (!mImpl) return 0;  // moved from: nothing is fetched
     auto job = std::make_unique<TransferJob>();
     job->url = url;
-    if (mImpl->options.delayMs > 0) job->host = QUrl(url).host().toLower();
+    if (mImpl->options.delayMs > 0 || mImpl->options.retries > 0)
+        job->host = QUrl(url).host().toLower();
     job->maxBytes = maxBytes;
     job->write = std::move(write);
     return mImpl->thread.add(std::move(job));
 }
 
 Transfers::State CurlFetcher::state(int id) const {
-    return mImpl ? mImpl->thread.state(id) : State::Ended;
+    return mImpl->thread.state(id);
 }
 
 Transfers::Wait CurlFetcher::wait(int id, const Turn& turn) {
     for (;;) {
         if (turn && !turn()) return Wait::Stopped;
         if (state(id) != State::Running) return Wait::Ready;
-        if (mImpl && mImpl->thread.waitChange(mImpl->options.serviceIntervalMs))
+        if (mImpl->thread.waitChange(mImpl->options.serviceIntervalMs))
             return state(id) != State::Running ? Wait::Ready : Wait::Changed;
     }
 }
 
 void CurlFetcher::resume(int id) {
-    if (mImpl) mImpl->thread.resume(id);
+    mImpl->thread.resume(id);
 }
 
 FetchResult CurlFetcher::release(int id) {
-    if (mImpl) return mImpl->thread.release(id);
-    FetchResult failed;
-    failed.error = QStringLiteral("no transfer handle");
-    return failed;
+    return mImpl->thread.release(id);
 }
 
 int CurlFetcher::connections() const {
-    return mImpl ? mImpl->options.connections : 1;
+    return mImpl->options.connections;
+}
+
+Transfers::Waits CurlFetcher::waits() const {
+    return mImpl->thread.waits();
 }

@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <memory>
 
-#include "crawl/Fetcher.h"
 #include "crawl/Transfers.h"
 
 class CurlFetcher final : public Transfers {
@@ -33,6 +32,13 @@ public:
         int connections = 1;
         // Least time between the starts of two requests to one host; 0 is no wait.
         int delayMs = 0;
+        // Sent as the User-Agent; empty: the program's name and version.
+        QByteArray userAgent;
+        // A Netscape cookies file read by libcurl's cookie engine; empty: no cookies.
+        QByteArray cookieFile;
+        // Tries again of a request the network or the server let down (a time-out, 408, 429,
+        // 5xx), after the wait the server asked for or 1 s, 2 s, 4 s ...; 0: one try.
+        int retries = 0;
     };
 
     CurlFetcher();
@@ -40,25 +46,19 @@ public:
     ~CurlFetcher() override;
     CurlFetcher(const CurlFetcher&) = delete;
     CurlFetcher& operator=(const CurlFetcher&) = delete;
-    CurlFetcher(CurlFetcher&& other) noexcept;
-    CurlFetcher& operator=(CurlFetcher&& other) noexcept;
 
     void setFileAllowed(bool allowed);
 
-    // Streams the body of url into sink (on the transfer thread). The URL is sent
-    // percent-encoded where it holds blanks, control or non-ASCII characters. Only a 2xx answer
-    // is a success; nothing of any other answer's body reaches the sink. progress runs at
-    // least every serviceIntervalMs while the transfer waits, so the caller can keep its window
-    // serviced.
-    FetchResult fetch(const QString& url, const Fetcher::Sink& sink,
-                      const Fetcher::Progress& progress);
-
+    // The URL is sent percent-encoded where it holds blanks, control or non-ASCII characters.
+    // Only a 2xx answer is a success; nothing of any other answer's body reaches write. A wait's
+    // turn runs at least every serviceIntervalMs, so the caller can keep its window serviced.
     int start(const QString& url, std::int64_t maxBytes, Write write) override;
     State state(int id) const override;
     Wait wait(int id, const Turn& turn) override;
     void resume(int id) override;
     FetchResult release(int id) override;
     int connections() const override;
+    Waits waits() const override;
 
 private:
     struct Impl;

@@ -37,6 +37,24 @@ FetchCause CauseOf(CURLcode code, long httpStatus) {
     }
 }
 
+// Failures that may pass by themselves: the same request may fare better a moment later.
+bool Passing(CURLcode code) {
+    switch (code) {
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_CONNECT:
+        case CURLE_OPERATION_TIMEDOUT:
+        case CURLE_GOT_NOTHING:
+        case CURLE_SEND_ERROR:
+        case CURLE_RECV_ERROR:
+        case CURLE_PARTIAL_FILE:
+        case CURLE_HTTP2:
+        case CURLE_HTTP2_STREAM:
+            return true;
+        default:
+            return false;
+    }
+}
+
 bool Success(long status) {
     return status == 0 || (status >= 200 && status < 300);  // 0: no HTTP (file:)
 }
@@ -111,7 +129,11 @@ CurlTransfer::State::State(const CurlFetcher::Options& opts) : rules(opts) {
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, rules.lowSpeedSeconds);
     curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(rules.maxBodyBytes));
     curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");  // every encoding libcurl can decode
-    curl_easy_setopt(easy, CURLOPT_USERAGENT, kUserAgent);
+    curl_easy_setopt(easy, CURLOPT_USERAGENT,
+                     rules.userAgent.isEmpty() ? kUserAgent : rules.userAgent.constData());
+    // Read at the first transfer of the handle; never written, as no cookie jar is named.
+    if (!rules.cookieFile.isEmpty())
+        curl_easy_setopt(easy, CURLOPT_COOKIEFILE, rules.cookieFile.constData());
     curl_easy_setopt(easy, CURLOPT_FAILONERROR, 1L);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &State::WriteBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
@@ -228,4 +250,23 @@ FetchResult CurlTransfer::result(bool done, CURLcode code) const {
         result.cause = s.errorStatus ? CauseOf(CURLE_HTTP_RETURNED_ERROR, result.httpStatus)
                                      : CauseOf(code, result.httpStatus);
     return result;
+}
+
+CurlTransfer::Retry CurlTransfer::retry(CURLcode code) const {
+    const State& s = *mState;
+    Retry retry;
+    // A body part-way in its file cannot be taken back: only a try that stored nothing goes again.
+    if (s.received > 0 || s.writeError || s.tooLarge || s.needsRoom) return retry;
+    long status = 0;
+    curl_easy_getinfo(s.easy, CURLINFO_RESPONSE_CODE, &status);
+    if (status >= 400) {
+        retry.may = status == 408 || status == 429 || status >= 500;
+        retry.spare = status == 429 || status == 503;
+        curl_off_t after = 0;  // libcurl turns a date into seconds from now
+        if (curl_easy_getinfo(s.easy, CURLINFO_RETRY_AFTER, &after) == CURLE_OK && after > 0)
+            retry.afterS = after;
+        return retry;
+    }
+    retry.may = Passing(code);
+    return retry;
 }

@@ -39,6 +39,14 @@ public:
     // What the finished (done) or interrupted transfer amounts to, code being libcurl's result.
     FetchResult result(bool done, CURLcode code) const;
 
+    // What a failed transfer says about trying it again.
+    struct Retry {
+        bool may = false;      // a network error, a time-out, 408, 429 or 5xx, and nothing stored
+        long long afterS = 0;  // the answer's Retry-After in seconds (from a date too); 0: none
+        bool spare = false;    // 429 or 503: the host asks to be asked less
+    };
+    Retry retry(CURLcode code) const;
+
 private:
     struct State;
     std::unique_ptr<State> mState;

@@ -24,6 +24,9 @@ struct TransferJob {
     // The transfer thread's own:
     std::optional<CurlTransfer> transfer;
     bool joined = false;  // in the multi handle
+    int tries = 0;        // tries again so far
+    std::int64_t waitedMs = 0;
+    std::chrono::steady_clock::time_point notBefore{};  // a try again waits until then
 
     // Guarded by the thread's lock:
     Transfers::State state = Transfers::State::Running;

@@ -9,6 +9,20 @@ namespace {
 // The thread sleeps in the multi handle's poll until a socket or a timer of libcurl's needs it,
 // or until the run's thread wakes it: this only bounds a sleep nobody asked to end.
 constexpr int kLongestSleepMs = 1000;
+// The longest wait before a try again: a server that asks for more fails the fetch at once.
+constexpr std::int64_t kLongestRetryWaitMs = 5 * 60 * 1000;
+constexpr int kSlowestDelayMs = 10000;  // a host slowed down again and again
+
+// The wait before try number tries + 1 again: the server's, else 1 s, 2 s, 4 s ...; -1 when
+// the server asks for longer than the crawl waits.
+std::int64_t RetryWaitMs(long long afterS, int tries) {
+    if (afterS > 0) return afterS > kLongestRetryWaitMs / 1000 ? -1 : afterS * 1000;
+    return std::min<std::int64_t>(std::int64_t{1000} << std::min(tries, 16), kLongestRetryWaitMs);
+}
+
+int Millis(std::chrono::steady_clock::duration d) {
+    return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(d).count());
+}
 
 template <typename T>
 void Remove(std::vector<T*>& list, const T* item) {
@@ -27,6 +41,9 @@ TransferThread::TransferThread(const CurlFetcher::Options& options)
     curl_multi_setopt(mMulti, CURLMOPT_PIPELINING, static_cast<long>(CURLPIPE_MULTIPLEX));
     // Room for every connection of the pool in the cache: none is closed only to open another.
     curl_multi_setopt(mMulti, CURLMOPT_MAXCONNECTS, 2 * connections);
+    // Every handle is driven by the one thread: the store needs no lock.
+    if (!options.cookieFile.isEmpty() && (mShare = curl_share_init()))
+        curl_share_setopt(mShare, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
     try {
         mThread = std::thread([this] { loop(); });
     } catch (const std::system_error&) {  // every transfer then fails
@@ -45,6 +62,7 @@ TransferThread::~TransferThread() {
     mJobs.clear();
     mIdle.clear();  // before the multi handle they were joined to
     if (mMulti) curl_multi_cleanup(mMulti);
+    if (mShare) curl_share_cleanup(mShare);  // after every handle that used it
 }
 
 void TransferThread::wake() {
@@ -123,6 +141,11 @@ bool TransferThread::waitChange(int waitMs) {
     return changed;
 }
 
+Transfers::Waits TransferThread::waits() {
+    std::lock_guard<std::mutex> lock(mLock);
+    return mWaits;
+}
+
 // Takes the job out of the multi handle with what it amounts to; its handle serves the next.
 FetchResult TransferThread::detach(TransferJob& job, bool done, CURLcode code) {
     FetchResult result;
@@ -163,7 +186,11 @@ CurlTransfer TransferThread::handle() {
             mIdle.clear();
         }
     }
-    if (mIdle.empty()) return CurlTransfer(mHandleOptions);
+    if (mIdle.empty()) {
+        CurlTransfer made(mHandleOptions);
+        if (mShare && made.valid()) curl_easy_setopt(made.easy(), CURLOPT_SHARE, mShare);
+        return made;
+    }
     CurlTransfer reused = std::move(mIdle.back());
     mIdle.pop_back();
     return reused;
@@ -197,24 +224,39 @@ void TransferThread::take() {
         if (job->transfer) job->transfer->resume();
 }
 
+// True when the job may not start yet: its try again waits, or its host's delay has not
+// passed, or its slowed host has its one connection busy. nextMs: the time to look again.
+bool TransferThread::held(const TransferJob& job, Clock::time_point now, int* nextMs) {
+    if (job.notBefore > now) {
+        *nextMs = std::min(*nextMs, Millis(job.notBefore - now) + 1);
+        return true;
+    }
+    const bool slowed = mSlowed.contains(job.host);
+    if (slowed && std::any_of(mJoined.begin(), mJoined.end(),
+                              [&job](const TransferJob* j) { return j->host == job.host; }))
+        return true;  // looked at again when a transfer ends
+    const auto delay = std::chrono::milliseconds(mSlowed.value(job.host, mHandleOptions.delayMs));
+    if (delay.count() <= 0) return false;
+    const auto last = mLastStart.constFind(job.host);
+    if (last == mLastStart.constEnd() || now - *last >= delay) return false;
+    *nextMs = std::min(*nextMs, Millis(*last + delay - now) + 1);
+    return true;
+}
+
 // Starts the waiting jobs whose hosts may be asked again; the milliseconds until the next may.
 int TransferThread::startDue() {
     int nextMs = kLongestSleepMs;
     const Clock::time_point now = Clock::now();
-    const auto delay = std::chrono::milliseconds(mHandleOptions.delayMs);
+    QString waitsFor;  // a host held by a try again or by its slowing down
     for (std::size_t i = 0; i < mWaiting.size();) {
         TransferJob& job = *mWaiting[i];
-        if (mHandleOptions.delayMs > 0) {
-            const auto last = mLastStart.constFind(job.host);
-            if (last != mLastStart.constEnd() && now - *last < delay) {
-                const auto left =
-                    std::chrono::duration_cast<std::chrono::milliseconds>(*last + delay - now);
-                nextMs = std::min(nextMs, static_cast<int>(left.count()) + 1);
-                ++i;
-                continue;
-            }
-            mLastStart.insert(job.host, now);
+        if (held(job, now, &nextMs)) {
+            if (waitsFor.isEmpty() && (job.tries > 0 || mSlowed.contains(job.host)))
+                waitsFor = job.host;
+            ++i;
+            continue;
         }
+        if (!job.host.isEmpty()) mLastStart.insert(job.host, now);
         mWaiting.erase(mWaiting.begin() + static_cast<std::ptrdiff_t>(i));
         job.transfer.emplace(handle());
         if (job.transfer->valid()) {
@@ -231,17 +273,56 @@ int TransferThread::startDue() {
         }
         mJoined.push_back(&job);
     }
+    std::lock_guard<std::mutex> lock(mLock);
+    mWaits.host = waitsFor;
     return nextMs;
 }
 
-// Hands every transfer that ended, or that waits for room, back to the run's thread.
-void TransferThread::collect() {
+// A failed try that may go again goes back among the waiting jobs, to start after its wait as
+// the host's rules allow; the run's thread sees it running all along.
+bool TransferThread::retryLater(TransferJob& job, CURLcode code) {
+    if (job.tries >= mHandleOptions.retries || job.stop.load(std::memory_order_relaxed) ||
+        !job.transfer)
+        return false;
+    const CurlTransfer::Retry retry = job.transfer->retry(code);
+    if (!retry.may) return false;
+    if (retry.spare) slowDown(job.host);
+    const std::int64_t waitMs = RetryWaitMs(retry.afterS, job.tries);
+    if (waitMs < 0) return false;
+    detach(job, false, code);
+    ++job.tries;
+    job.waitedMs += waitMs;
+    job.notBefore = Clock::now() + std::chrono::milliseconds(waitMs);
+    mWaiting.push_back(&job);
+    std::lock_guard<std::mutex> lock(mLock);
+    ++mWaits.retries;
+    mWaits.waitedMs += waitMs;
+    return true;
+}
+
+// The host's least delay doubles (from 1 s, up to 10 s; a longer one stays) and it keeps one
+// connection, for the rest of the run.
+void TransferThread::slowDown(const QString& host) {
+    const int delay = mSlowed.value(host, mHandleOptions.delayMs);
+    mSlowed.insert(host, std::max(delay, std::clamp(2 * delay, 1000, kSlowestDelayMs)));
+}
+
+// Hands every transfer that ended, or that waits for room, back to the run's thread, or sends
+// it again; true when one ended.
+bool TransferThread::collect() {
     int queued = 0;
+    bool ended = false;
     while (CURLMsg* message = curl_multi_info_read(mMulti, &queued)) {
         if (message->msg != CURLMSG_DONE) continue;
         TransferJob* job = nullptr;
         curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &job);
-        if (job) settle(*job, detach(*job, true, message->data.result), false);
+        if (!job) continue;
+        ended = true;
+        if (retryLater(*job, message->data.result)) continue;
+        FetchResult result = detach(*job, true, message->data.result);
+        result.retries = job->tries;
+        result.waitedMs = job->waitedMs;
+        settle(*job, std::move(result), false);
     }
     for (TransferJob* job : mJoined) {
         if (!job->transfer->needsRoom()) continue;
@@ -251,6 +332,7 @@ void TransferThread::collect() {
         ++mChanges;
         mChanged.notify_all();
     }
+    return ended;
 }
 
 void TransferThread::loop() {
@@ -263,8 +345,9 @@ void TransferThread::loop() {
         const int sleepMs = startDue();
         int running = 0;
         curl_multi_perform(mMulti, &running);
-        collect();
-        curl_multi_poll(mMulti, nullptr, 0, sleepMs, nullptr);
+        // A transfer that ended may free a slowed host's one connection for a waiting job.
+        const bool ended = collect();
+        curl_multi_poll(mMulti, nullptr, 0, ended && !mWaiting.empty() ? 0 : sleepMs, nullptr);
     }
     // Whatever is still joined goes with the pool.
     for (TransferJob* job : mJoined) curl_multi_remove_handle(mMulti, job->transfer->easy());

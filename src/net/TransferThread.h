@@ -41,6 +41,7 @@ public:
     FetchResult release(int id);
     // Waits until a transfer ended or waits for room since the last call, or waitMs passed.
     bool waitChange(int waitMs);
+    Transfers::Waits waits();
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -48,13 +49,19 @@ private:
     void loop();
     void take();
     int startDue();
-    void collect();
+    bool collect();
+    bool retryLater(TransferJob& job, CURLcode code);
+    void slowDown(const QString& host);
+    bool held(const TransferJob& job, Clock::time_point now, int* nextMs);
     FetchResult detach(TransferJob& job, bool done, CURLcode code);
     void settle(TransferJob& job, FetchResult result, bool released);
     CurlTransfer handle();
     void wake();
 
     CURLM* mMulti = nullptr;
+    // One cookie store for every handle of the pool: a cookie set by an answer goes with the
+    // requests of every connection. Null without a cookies file.
+    CURLSH* mShare = nullptr;
     std::mutex mLock;
     std::condition_variable mChanged;
     CurlFetcher::Options mOptions;                      // guarded by mLock
@@ -65,6 +72,7 @@ private:
     std::vector<int> mToResume;                         // guarded by mLock
     std::uint64_t mChanges = 0;                         // guarded by mLock
     bool mQuit = false;                                 // guarded by mLock
+    Transfers::Waits mWaits;                            // guarded by mLock
     int mNextId = 0;                                    // the run's thread's own
     std::uint64_t mSeen = 0;                            // the run's thread's own
 
@@ -75,6 +83,9 @@ private:
     std::uint64_t mIdleGeneration = 0;
     CurlFetcher::Options mHandleOptions;
     QHash<QString, Clock::time_point> mLastStart;  // per host
+    // Hosts that answered 429 or 503, with their least delay between requests: one connection
+    // each for the rest of the run.
+    QHash<QString, int> mSlowed;
 
     std::thread mThread;
 };

@@ -5,6 +5,11 @@
 #include <QMovie>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QtPlugin>
+#include <algorithm>
+
+// AVIF pictures are read by the program's own image plugin, linked in.
+Q_IMPORT_PLUGIN(AvifPlugin)
 
 namespace {
 
@@ -12,6 +17,22 @@ namespace {
 constexpr qint64 kMaxAnimationBytes = 64LL * 1024 * 1024;
 // Guards the pixel arithmetic before the decoder's own allocation limit applies.
 constexpr qint64 kMaxPixels = qint64(1) << 31;
+// A drawing (SVG) has no pixels of its own: it is drawn at the size it declares (Qt's default
+// when it declares none), its longer side at most this; a declared size of nothing gets the
+// web's size of an undeclared drawing.
+constexpr int kMaxDrawingSide = 4096;
+constexpr QSize kUndeclaredDrawing(300, 150);
+
+bool IsDrawing(const QByteArray& format) {
+    return format == "svg" || format == "svgz";
+}
+
+QSize DrawingSize(QSize declared) {
+    if (!declared.isValid() || declared.isEmpty()) return kUndeclaredDrawing;
+    if (std::max(declared.width(), declared.height()) <= kMaxDrawingSide) return declared;
+    return declared.scaled(kMaxDrawingSide, kMaxDrawingSide, Qt::KeepAspectRatio)
+        .expandedTo(QSize(1, 1));
+}
 
 }  // namespace
 
@@ -51,7 +72,11 @@ bool ImageBox::LoadPicture(const QString& path) {
     // The crawl names files after their URL; the bytes decide what they are.
     reader.setDecideFormatFromContent(true);
     if (!reader.canRead()) return false;
-    const QSize size = reader.size();
+    QSize size = reader.size();
+    if (IsDrawing(reader.format())) {
+        size = DrawingSize(size);
+        reader.setScaledSize(size);
+    }
     if (size.isValid() &&
         (size.isEmpty() || qint64(size.width()) * qint64(size.height()) > kMaxPixels))
         return false;

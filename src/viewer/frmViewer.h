@@ -37,6 +37,9 @@ public:
     // Where a stored file came from, as the picture's tooltip; empty when nobody knows.
     using OriginLookup = std::function<QString(const QString& file)>;
     void setOriginLookup(OriginLookup lookup) { mOriginLookup = std::move(lookup); }
+    // Opens the contact sheet on the run folder with the picture on show (its context menu, F4).
+    using SheetOpener = std::function<void(const QString& folder, const QString& file)>;
+    void setSheetOpener(SheetOpener opener) { mSheetOpener = std::move(opener); }
 
     // Handlers, named after the controls and events they serve.
     void Form_Load();
@@ -104,6 +107,7 @@ private:
     RunFolderIndex mIndex;
     QPointer<QWidget> mMainWindow;
     OriginLookup mOriginLookup;
+    SheetOpener mSheetOpener;
     QPointer<QWindow> mKeyWindow;  // window whose keys are seen before any control
     bool mLoaded = false;
     bool mPlaced = false;  // centred on the screen at the first show

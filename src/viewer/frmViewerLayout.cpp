@@ -1,4 +1,5 @@
 // The viewer's window: its controls, their places, the resize rules and the scroll bars.
+#include <QAction>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QImageReader>
@@ -14,6 +15,7 @@
 #include <cstdlib>
 
 #include "core/WindowSystem.h"
+#include "core/basGlobal.h"
 #include "viewer/ImageBox.h"
 #include "viewer/frmViewer.h"
 
@@ -187,6 +189,14 @@ void frmViewer::ConnectControls() {
     connect(srbVScroll, &QScrollBar::valueChanged, this, [this] { srbVScroll_Change(); });
     connect(srbHScroll, &QScrollBar::sliderMoved, this, [this] { srbHScroll_Scroll(); });
     connect(srbVScroll, &QScrollBar::sliderMoved, this, [this] { srbVScroll_Scroll(); });
+    // Beside the designed controls, none of which it moves: a context menu entry and a key.
+    auto* sheet = new QAction(QStringLiteral("一覧 [F4]"), this);
+    sheet->setShortcut(Qt::Key_F4);
+    connect(sheet, &QAction::triggered, this, [this] {
+        if (mSheetOpener) mSheetOpener(gRunFolder, mCurrentFile);
+    });
+    addAction(sheet);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 void frmViewer::Form_Resize() {

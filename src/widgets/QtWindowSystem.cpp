@@ -5,6 +5,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 
 namespace {
 
@@ -25,9 +26,50 @@ QString WithLineBreaks(QString text) {
     return text;
 }
 
+constexpr qint64 kRepaintGapMs = 30;
+constexpr char kLastPaint[] = "srLastPaintMs";
+constexpr char kPaintHeld[] = "srPaintHeld";
+
 }  // namespace
 
+// A yield serves a window's input every slice, but a fast crawl changes its lists at every
+// step, and a repaint at every slice took a quarter of the crawl's thread (the lists' text is
+// shaped anew each time). Inside a yield a window repaints at most every kRepaintGapMs; the
+// held repaint is asked for again when the gap is over, so the last state is always shown.
+class QtWindowSystem::PaintPace final : public QObject {
+public:
+    explicit PaintPace(QtWindowSystem& owner) : mOwner(owner) { mClock.start(); }
+
+    bool eventFilter(QObject* target, QEvent* event) override {
+        if (event->type() != QEvent::UpdateRequest || !target->isWidgetType()) return false;
+        const qint64 now = mClock.elapsed();
+        const QVariant last = target->property(kLastPaint);
+        const qint64 wait = last.isValid() ? last.toLongLong() + kRepaintGapMs - now : 0;
+        if (!mOwner.InService() || wait <= 0) {
+            target->setProperty(kLastPaint, now);
+            return false;
+        }
+        if (!target->property(kPaintHeld).toBool()) {
+            target->setProperty(kPaintHeld, true);
+            QTimer::singleShot(wait, target, [target] {
+                target->setProperty(kPaintHeld, false);
+                QCoreApplication::postEvent(target, new QEvent(QEvent::UpdateRequest),
+                                            Qt::LowEventPriority);
+            });
+        }
+        return true;
+    }
+
+private:
+    QtWindowSystem& mOwner;
+    QElapsedTimer mClock;
+};
+
 QtWindowSystem::QtWindowSystem() {
+    if (qApp) {
+        mPaintPace = std::make_unique<PaintPace>(*this);
+        qApp->installEventFilter(mPaintPace.get());
+    }
     QAbstractEventDispatcher* loop = QAbstractEventDispatcher::instance();
     if (!loop) return;
     // Only a pass of the program's own loop over the window system's queue serves the window:

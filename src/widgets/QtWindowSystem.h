@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <memory>
 
 #include "core/WindowSystem.h"
 
@@ -20,6 +21,8 @@ protected:
     void ProcessEvents() override;
 
 private:
+    class PaintPace;
+    std::unique_ptr<PaintPace> mPaintPace;
     QMetaObject::Connection mAboutToBlock;
     QMetaObject::Connection mAwake;
 };

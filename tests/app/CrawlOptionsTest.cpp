@@ -21,18 +21,24 @@ TEST(CrawlOptions, ChangedValuesRoundTripAndOutOfRangeNumbersAreClamped) {
     changed.delayMs = 250;
     changed.robots = true;
     changed.archive = false;
+    changed.retries = 2;
+    changed.userAgent = "Gallery/2 (+mail)";
+    changed.cookieFile = "/home/a b/cookies.txt";
     changed.skipSimilar = true;
     ProfileFile profile;
     WriteCrawlOptions(profile, changed);
     EXPECT_EQ(ReadCrawlOptions(profile), changed);
+    EXPECT_EQ(EffectiveUserAgent(CrawlOptions{}), "SiteRambler/1.0");
 
     profile.setValue("Crawl", "Connections", "99");
     profile.setValue("Crawl", "DelayMs", "-5");
     profile.setValue("Crawl", "Scope", "everywhere");
+    profile.setValue("Crawl", "Retries", "50");
     const CrawlOptions read = ReadCrawlOptions(profile);
     EXPECT_EQ(read.connections, CrawlOptions::kMaxConnections);
     EXPECT_EQ(read.delayMs, 0);
     EXPECT_EQ(read.scope, CrawlScope::All);
+    EXPECT_EQ(read.retries, CrawlOptions::kMaxRetries);
 }
 
 TEST(CrawlOptions, ReadingPagesAsHtmlIsKept) {

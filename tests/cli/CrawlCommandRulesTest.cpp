@@ -4,11 +4,13 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
+#include <map>
 
 #include "LoopbackSite.h"
 #include "QtPrinters.h"
@@ -163,4 +165,124 @@ TEST(CrawlRuleArguments, ParseHtmlOnlyWhenAsked) {
     EXPECT_EQ(ParseCrawlArguments({"--parse-html", "u", "d"}, &error)->parseHtml, true);
     EXPECT_FALSE(ParseCrawlArguments({"u", "d"}, &error)->parseHtml.has_value());
     EXPECT_TRUE(CrawlUsage().contains("--parse-html"));
+}
+
+TEST_F(CommandRulesTest, RetriesWaitForRetryAfterAndTheDefaultTriesOnce) {
+    SiteRoute busy;
+    busy.body = std::string(3000, 'r');
+    busy.contentType = "image/jpeg";
+    busy.failFirst = 1;
+    busy.retryAfter = "1";
+    site.route("/r0.jpg", busy);
+    site.route("/r1.jpg", busy);
+    site.page("/index.html", "<img src=\"r0.jpg\"> <img src=\"r1.jpg\">");
+    QString out;
+    EXPECT_EQ(run({"--retries", "2", site.url("/index.html"), downloads()}, &out), 0);
+    EXPECT_EQ(QDir(downloads() + "/SR0000").entryList(QDir::Files).size(), 3);
+    EXPECT_TRUE(out.contains("2 retries")) << out.toStdString();
+    for (const std::string path : {"/r0.jpg", "/r1.jpg"}) {
+        std::vector<std::chrono::steady_clock::time_point> at;
+        for (const SiteRequest& r : site.requests())
+            if (r.path == path) at.push_back(r.at);
+        ASSERT_EQ(at.size(), 2u) << path;
+        EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(at[1] - at[0]).count(),
+                  1000)
+            << path;
+    }
+    EXPECT_EQ(query("SELECT retries || ' ' || (waited_ms >= 1000) FROM attempts "
+                    "WHERE kind = 'picture'"),
+              QStringList({"1 1", "1 1"}));
+
+    // the designed single try: the pictures fail and their numbers are used up
+    LoopbackSite other;
+    other.route("/r0.jpg", busy);
+    other.page("/index.html", "<img src=\"r0.jpg\">");
+    EXPECT_EQ(run({"--quiet", other.url("/index.html"), downloads()}), 0);
+    EXPECT_EQ(other.count("/r0.jpg"), 1);
+    EXPECT_EQ(QDir(downloads() + "/SR0001").entryList(QDir::Files), QStringList({"000001.html"}));
+}
+
+TEST_F(CommandRulesTest, AStopCutsTheWaitForAHost) {
+    SiteRoute busy;
+    busy.failFirst = 1;
+    busy.retryAfter = "60";
+    site.route("/index.html", busy);
+    QProcess p;
+    start(p, {"--retries", "1", site.url("/index.html"), downloads()});
+    for (int i = 0; i < 1000 && site.count("/index.html") < 1; ++i) QThread::msleep(10);
+    QThread::msleep(300);
+    QElapsedTimer stopping;
+    stopping.start();
+    p.terminate();
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_LT(stopping.elapsed(), 3000);
+    EXPECT_EQ(p.exitCode(), 130);
+    EXPECT_TRUE(p.readAllStandardError().contains("waiting for 127.0.0.1"));
+}
+
+TEST_F(CommandRulesTest, CookiesGoWhereTheirPathAllowsAndTheUserAgentIsTheOneGiven) {
+    SiteRoute secret;
+    secret.needsCookie = "session=opensesame";
+    secret.body = "<a href=\"" + site.base() + "/open.html\">out</a>";
+    site.route("/private/index.html", secret);
+    site.page("/open.html", "no pictures");
+    const QString cookies = dir.filePath("cookies.txt");
+    QFile file(cookies);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(
+        "# Netscape HTTP Cookie File\n127.0.0.1\tFALSE\t/private/\tFALSE\t0\tsession\t"
+        "opensesame\n");
+    file.close();
+    const QString start = site.url("/private/index.html");
+    EXPECT_EQ(
+        run({"--quiet", "--cookies", cookies, "--user-agent", "Gallery/2", start, downloads()}), 0);
+    EXPECT_TRUE(QFile::exists(downloads() + "/SR0000/000001.html"));
+    const std::vector<SiteRequest> requests = site.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].userAgent, "Gallery/2");
+    EXPECT_EQ(requests[1].path, "/open.html");
+    EXPECT_EQ(requests[1].cookie, "");                   // outside the cookie's path
+    EXPECT_EQ(run({"--quiet", start, downloads()}), 8);  // refused without it
+    EXPECT_EQ(run({"--quiet", "--cookies", dir.filePath("none.txt"), start, downloads()}), 1);
+}
+
+TEST_F(CommandRulesTest, AResumedNoRevisitCrawlFetchesNothingTwice) {
+    slowChain(8);
+    // one connection: what a run fetched ahead and never got to would be asked for again
+    const QStringList rules{"--quiet", "--connections", "1", "--no-revisit"};
+    EXPECT_EQ(run(rules + QStringList{"--max-pages", "3", site.url("/p0.html"), downloads()}), 0);
+    EXPECT_EQ(run(rules + QStringList{"--resume", downloads() + "/SR0000/queue.srs"}), 0);
+    std::map<std::string, int> seen;
+    for (const std::string& path : site.paths()) ++seen[path];
+    for (const auto& [path, times] : seen) EXPECT_EQ(times, 1) << path;
+    for (int i = 0; i < 8; ++i)  // the pictures of the page the first run stopped on too
+        EXPECT_EQ(seen.count("/a" + std::to_string(i) + ".jpg"), 1u) << i;
+    EXPECT_EQ(query("SELECT folder || ':' || ifnull(resumes, '') FROM runs"),
+              QStringList({"SR0000:", "SR0001:SR0000"}));
+}
+
+TEST_F(CommandRulesTest, ABusyHostIsAskedOneAtATimeAndALongRetryAfterFailsAtOnce) {
+    SiteRoute busy;
+    busy.failFirst = 1;  // 429 without Retry-After: tried again after 1 s
+    busy.body = "<img src=\"i0.jpg\"> <img src=\"i1.jpg\"> <img src=\"late.jpg\">";
+    site.route("/index.html", busy);
+    for (const std::string name : {"/i0.jpg", "/i1.jpg"})
+        site.page(name, std::string(3000, 'i'), "image/jpeg");
+    SiteRoute late = busy;
+    late.body = std::string(3000, 'l');
+    late.retryAfter = "301";
+    site.route("/late.jpg", late);
+    QElapsedTimer crawl;
+    crawl.start();
+    EXPECT_EQ(run({"--quiet", "--retries", "3", site.url("/index.html"), downloads()}), 0);
+    EXPECT_LT(crawl.elapsed(), 20000);
+    EXPECT_EQ(site.count("/late.jpg"), 1);
+    EXPECT_EQ(QDir(downloads() + "/SR0000").entryList(QDir::Files).size(), 3);
+    const std::vector<SiteRequest> requests = site.requests();
+    ASSERT_EQ(requests.size(), 5u);
+    for (size_t i = 1; i < requests.size(); ++i) {
+        const auto gap = std::chrono::duration_cast<std::chrono::milliseconds>(requests[i].at -
+                                                                               requests[i - 1].at);
+        EXPECT_GE(gap.count(), 950) << requests[i].path;  // jitter of the noted arrivals
+    }
 }

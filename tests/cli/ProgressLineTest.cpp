@@ -122,3 +122,22 @@ TEST(ProgressDisplay, TerminalRedrawsOneLineInPlaceAtMostTenTimesASecond) {
     EXPECT_EQ(text.back(), '\n');
     std::fclose(out);
 }
+
+TEST(ProgressLine, WaitsComeLastAndABeginningWaitIsToldAtOnce) {
+    ProgressFigures f = Sample();
+    f.retries = 2;
+    f.waitedMs = 3500;
+    f.waitingFor = "example.org";
+    EXPECT_TRUE(FormatProgress(f).startsWith(FormatProgress(Sample())));
+    EXPECT_TRUE(
+        FormatProgress(f).endsWith(", 2 retries after 3.5 s of waits, waiting for "
+                                   "example.org"));
+    EXPECT_TRUE(FormatProgress(f, 40).startsWith("waiting for example.org: "));
+    EXPECT_LE(FormatProgress(f, 40).size(), 39);
+    std::FILE* out = std::tmpfile();
+    ProgressDisplay display(out, false);
+    EXPECT_TRUE(display.update(Sample(), 0));
+    EXPECT_TRUE(display.update(f, 10));  // not five seconds later
+    EXPECT_FALSE(display.update(f, 20));
+    std::fclose(out);
+}

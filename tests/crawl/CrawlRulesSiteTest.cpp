@@ -19,18 +19,23 @@ protected:
     }
 };
 
-// Counts what the crawl fetched, for sites that no server serves.
-class CountingFetcher final : public Fetcher {
+// Counts what the crawl requested, for sites that no server serves.
+class CountingPool final : public Transfers {
 public:
-    explicit CountingFetcher(CurlFetcher& inner) : mInner(inner) {}
-    FetchResult fetch(const QString& url, const Sink& sink, const Progress& progress) override {
+    explicit CountingPool(Transfers& inner) : mInner(inner) {}
+    int start(const QString& url, std::int64_t maxBytes, Write write) override {
         urls << url;
-        return mInner.fetch(url, sink, progress);
+        return mInner.start(url, maxBytes, std::move(write));
     }
+    State state(int id) const override { return mInner.state(id); }
+    Wait wait(int id, const Turn& turn) override { return mInner.wait(id, turn); }
+    void resume(int id) override { mInner.resume(id); }
+    FetchResult release(int id) override { return mInner.release(id); }
+    int connections() const override { return mInner.connections(); }
     QStringList urls;
 
 private:
-    CurlFetcher& mInner;
+    Transfers& mInner;
 };
 
 }  // namespace
@@ -64,7 +69,7 @@ TEST_F(RulesSiteTest, NoRevisitEndsADocumentationSiteFetchingEachUrlOnce) {
 }
 
 TEST_F(RulesSiteTest, NoRevisitEndsTheDemoSite) {
-    CountingFetcher counting(fetcher);
+    CountingPool counting(fetcher);
     host.url = "file://" SR_BINARY_DIR "/demo/index.html";
     windows.answer(IDYES);
     fetcher.setFileAllowed(true);

@@ -2,6 +2,13 @@
 #include "CrawlFixture.h"
 #include "FaultyStorage.h"
 
+#include <QThreadPool>
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "crawl/BodyFile.h"
+
 namespace {
 
 using Op = FaultyStorage::Op;
@@ -75,3 +82,34 @@ TEST_F(RunStorageTest, AVanishedDownloadFolderIsTheOneNamed) {
 }
 
 }  // namespace
+
+namespace {
+// Unnamed files that are only counted: which thread closed the last one.
+struct CountingStorage final : RunStorage {
+    std::atomic<std::thread::id> closedOn;
+    int createTemporary(const QString&, QString*, int*) override { return EOPNOTSUPP; }
+    int createUnnamed(const QString&, int* handle) override { return *handle = 7, 0; }
+    int write(int, const char*, std::size_t) override { return 0; }
+    int close(int) override { return closedOn = std::this_thread::get_id(), 0; }
+    int rename(const QString&, const QString&, bool) override { return 0; }
+    int remove(const QString&) override { return 0; }
+    int makeFolder(const QString&) override { return 0; }
+};
+}  // namespace
+
+// A large body dropped without a name is closed away from the run's thread (the file system
+// frees its blocks then), a small one at once.
+TEST(BodyFile, ALargeDroppedBodyIsClosedOnAnotherThread) {
+    CountingStorage storage;
+    const std::vector<char> chunk(1 << 20);
+    for (const int chunks : {1, 8}) {
+        storage.closedOn = std::thread::id();
+        {
+            BodyFile body(storage, false);
+            ASSERT_EQ(body.create(QStringLiteral("/nowhere")), 0);
+            for (int i = 0; i < chunks; ++i) ASSERT_EQ(body.write(chunk.data(), chunk.size()), 0);
+        }
+        QThreadPool::globalInstance()->waitForDone();
+        EXPECT_EQ(storage.closedOn == std::this_thread::get_id(), chunks == 1) << chunks;
+    }
+}

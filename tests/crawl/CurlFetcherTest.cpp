@@ -1,12 +1,13 @@
 // The libcurl transfer against a web site served on 127.0.0.1: bodies arrive unchanged and
 // decoded, error statuses and broken transfers are failures that deliver nothing, file: stays
 // shut unless allowed, and the caller gets its turns while a transfer waits. Each case runs with
-// the one-at-a-time fetcher and with the pool, whose transfers run on a thread of their own.
+// a pool of one and with a pool of several; either runs its transfers on a thread of its own.
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cerrno>
 #include <chrono>
 #include <string>
 
@@ -155,24 +156,24 @@ TEST_P(CurlFetcherTest, BlanksAndNonAsciiGoPercentEncoded) {
     EXPECT_EQ(site.requests().back().target, "/a%20b/%C3%BC.jpg");
 }
 
-TEST_P(CurlFetcherTest, OneHandleKeepsItsConnectionAcrossFetchesAndMoves) {
+TEST_P(CurlFetcherTest, OneHandleKeepsItsConnectionAcrossFetches) {
     site.page("/1.jpg", "one", "image/jpeg");
     site.page("/2.jpg", "two", "image/jpeg");
     EXPECT_EQ(Get(fetcher, site.url("/1.jpg")).body, "one");
-    CurlFetcher moved(std::move(fetcher));
-    EXPECT_EQ(Get(moved, site.url("/2.jpg")).body, "two");
+    EXPECT_EQ(Get(fetcher, site.url("/2.jpg")).body, "two");
     const auto requests = site.requests();
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[0].remotePort, requests[1].remotePort);  // the same connection
-    EXPECT_EQ(Get(fetcher, site.url("/1.jpg")).result.outcome, FetchOutcome::Failed);
 }
 
-TEST_P(CurlFetcherTest, ASinkThatRefusesStopsTheTransfer) {
+TEST_P(CurlFetcherTest, AWriteThatFailsStopsTheTransferWithItsError) {
     site.page("/big.jpg", std::string(1 << 20, 'b'), "image/jpeg");
     int calls = 0;
-    const FetchResult r = fetcher.fetch(site.url("/big.jpg"),
-                                        [&](const char*, std::size_t) { return ++calls < 2; }, {});
+    const FetchResult r = FetchWith(fetcher, site.url("/big.jpg"), [&](const char*, std::size_t) {
+        return ++calls < 2 ? 0 : EIO;
+    });
     EXPECT_EQ(r.outcome, FetchOutcome::Failed);
+    EXPECT_EQ(r.storageError, EIO);
     EXPECT_EQ(calls, 2);
 }
 

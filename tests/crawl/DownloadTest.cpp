@@ -9,16 +9,13 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <cerrno>
-#include <chrono>
 #include <functional>
 #include <limits>
-#include <thread>
 
 #include "QtPrinters.h"
 #include "core/basGlobal.h"
 #include "crawl/Download.h"
 #include "crawl/FileDigest.h"
-#include "crawl/SpareFiles.h"
 
 namespace {
 
@@ -240,9 +237,9 @@ TEST_F(DownloadTest, SizeAndDigestWorkedOutWhileWritingMatchTheStoredFile) {
     EXPECT_EQ(entries(), QStringList{"000001.jpg"});
 }
 
-// Files are made ahead without names; a run folder that goes meanwhile still ends the next
-// download in a storage fault, never in a success.
-TEST_F(DownloadTest, RunFolderGoneAfterFilesWereMadeAheadIsAStorageFault) {
+// A run folder that goes between two downloads ends the next one in a storage fault, never in
+// a success.
+TEST_F(DownloadTest, RunFolderGoneBetweenDownloadsIsAStorageFault) {
     ASSERT_FALSE(get("http://h/1.jpg").isEmpty());
     ASSERT_FALSE(get("http://h/2.jpg").isEmpty());
     EXPECT_EQ(entries(), QStringList({"000001.jpg", "000002.jpg"}));
@@ -264,32 +261,4 @@ TEST_F(DownloadTest, ABodyTheFetcherCouldNotHoldIsAStorageFault) {
     StorageFault none;
     EXPECT_TRUE(DownloadFile("http://h/2.jpg", fetcher, {}, &none).isEmpty());
     EXPECT_FALSE(none);
-}
-
-TEST(SpareFilesTest, StockFillsWithoutNamesAndGoesWithItsFolderOrWhenNotTaken) {
-    QTemporaryDir dir;
-    SpareFiles spares(std::chrono::milliseconds(300));
-    int fd = -1;
-    ASSERT_EQ(spares.take(dir.path(), &fd), 0);
-    ::close(fd);
-    for (int i = 0; i < 500 && spares.ready() < 8; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(spares.ready(), 8);
-    EXPECT_TRUE(
-        QDir(dir.path())
-            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)
-            .isEmpty());
-    // another folder: the stock goes, and none is made for a folder that cannot hold files
-    EXPECT_EQ(spares.take(dir.filePath("gone"), &fd), ENOENT);
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(spares.ready(), 0);
-
-    ASSERT_EQ(spares.take(dir.path(), &fd), 0);
-    ::close(fd);
-    for (int i = 0; i < 20 && spares.ready() < 8; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_GT(spares.ready(), 0);
-    for (int i = 0; i < 500 && spares.ready() > 0; ++i)  // none taken: the stock goes
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    EXPECT_EQ(spares.ready(), 0);
 }

@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "core/AppPaths.h"
+#include "core/CrawlOptions.h"
 #include "core/basGlobal.h"
 #include "dialogs/frmAbout.h"
 #include "dialogs/frmHelp.h"
@@ -37,14 +38,17 @@ int main(int argc, char** argv) {
     MainWindowParts parts;
     parts.window = &main;
 
+    gCrawlOptions.parseHtml = true;  // the documentation shows pages read as HTML
     auto* options = new frmOption(parts, &main);
     options->show();
     QApplication::processEvents();
     bool ok = options->grab().save(out.filePath(QStringLiteral("options.png")));
     options->cmdCrawlOptions->click();
     QApplication::processEvents();
-    if (auto* details = options->findChild<QWidget*>(QStringLiteral("frmCrawlOptions")))
+    if (auto* details = options->findChild<QWidget*>(QStringLiteral("frmCrawlOptions"))) {
+        details->setFocus();  // no caret in the first field
         ok = details->grab().save(out.filePath(QStringLiteral("crawl_options.png"))) && ok;
+    }
 
     auto* about = new frmAbout(parts, &main);
     about->show();

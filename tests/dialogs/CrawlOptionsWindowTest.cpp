@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
@@ -91,8 +92,15 @@ TEST_F(CrawlOptionsWindow, ShowsTheSettingsOkTakesThemCancelDropsThem) {
     details->spnConnections->setValue(1);
     details->chkRobots->setChecked(true);
     details->chkArchive->setChecked(false);
+    details->spnRetries->setValue(3);
+    details->txtUserAgent->setText(" Gallery/2 ");
+    details->txtCookieFile->setText("/tmp/cookies.txt");
+    EXPECT_EQ(details->cmdCookieFile->text(), "参照…");
     QTest::mouseClick(details->cmdOK, Qt::LeftButton);
     CrawlOptions expected;
+    expected.retries = 3;
+    expected.userAgent = "Gallery/2";
+    expected.cookieFile = "/tmp/cookies.txt";
     expected.connections = 1;
     expected.noRevisit = true;
     expected.scope = CrawlScope::Host;

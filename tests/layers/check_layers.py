@@ -14,10 +14,14 @@ ALLOWED = {
     "dialoglogic": {"core"},
     "net": {"crawl", "core"},
     "archive": {"crawl", "look", "core"},
+    "sheetlogic": {"viewindex", "archive", "crawl", "look", "core"},
     "widgets": {"core"},
+    "avifimage": set(),
     "dialogs": {"widgets", "dialoglogic", "core"},
     "viewer": {"widgets", "viewindex", "core"},
-    "mainwindow": {"dialogs", "viewer", "widgets", "net", "archive", "crawl", "look", "core"},
+    "sheet": {"widgets", "sheetlogic", "archive", "core"},
+    "mainwindow": {"dialogs", "viewer", "sheet", "widgets", "net", "archive", "crawl", "look",
+                   "core"},
     "cli": {"net", "archive", "crawl", "look", "core"},
     "app": {"mainwindow", "widgets", "core"},
 }
@@ -25,6 +29,7 @@ ALLOWED = {
 PUBLIC = {
     "dialogs": re.compile(r"frm\w+\.h$"),
     "viewer": re.compile(r"frmViewer\.h$"),
+    "sheet": re.compile(r"frmSheet\.h$"),
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
 

@@ -2,6 +2,8 @@
 """A loopback web server for the window-responsiveness phases.
 
   /big.html     one line of about 5 MB: 7,000 links and 7,000 pictures (the pictures are slow)
+  /today.html   about 5 MB of today's markup (srcset, <picture>, lazy attributes, CSS
+                backgrounds, pages without extensions) whose pictures are all slow
   /slow/N.jpg   4 KB of picture, 256 bytes every 50 ms
   /bomb.html    a gzip-encoded page that unpacks to 1 GB
   /stall.html   headers and a few bytes, then nothing more
@@ -28,6 +30,24 @@ def big_page():
     line = "".join(parts)
     pad = 5_000_000 - len(line)
     return (line + "x" * max(pad, 0) + "</body></html>\n").encode()
+
+
+def today_page():
+    parts = ["<!DOCTYPE html><html><head><style>.hero{background:url(/slow/hero.jpg)}</style>"
+             '<meta property="og:image" content="/slow/og.jpg"></head><body>']
+    i = size = 0
+    while size < 5_000_000:
+        parts.append(
+            f'<figure><picture><source type="image/webp" srcset="/slow/{i}-s.webp 1x, '
+            f'/slow/{i}-l.webp 2x"><img src="/slow/{i}.jpg" srcset="/slow/{i}-400.jpg 400w, '
+            f'/slow/{i}-1600.jpg 1600w" loading="lazy" alt="picture {i}"></picture>'
+            f'<img data-src="/slow/{i}-lazy.jpg" src="/slow/blank.gif">'
+            f'<div style="background-image:url(\'/slow/{i}-bg.png\')"></div>'
+            f'<figcaption><a href="/post/{i}/">post {i}</a> &amp; '
+            f'<a href="/gallery?page={i}">more</a></figcaption></figure>\n')
+        size += len(parts[-1])
+        i += 1
+    return ("".join(parts) + "</body></html>\n").encode()
 
 
 def bomb():
@@ -80,6 +100,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         p = self.path
         if p == "/big.html":
             self.send_body(PAGES["big"])
+        elif p == "/today.html":
+            self.send_body(PAGES["today"])
         elif p.startswith("/slow/"):
             self.send_response(200)
             self.send_header("Content-Type", "image/jpeg")
@@ -126,6 +148,7 @@ class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
 
 def main():
     PAGES["big"] = big_page()
+    PAGES["today"] = today_page()
     PAGES["bomb"] = bomb()
     PAGES["links"] = links_page()
     server = Server(("127.0.0.1", 0), Handler)

@@ -13,8 +13,8 @@ limit=500
 if [ "${1:-}" = "--limit" ]; then limit=$2; shift 2; fi
 phases=("$@")
 [ ${#phases[@]} -gt 0 ] ||
-  phases=(scan slowpics bomb stall linklist savefile openfile viewer chooser manual cycle1 cycle6 small
-          demo)
+  phases=(scan slowpics parsehtml bomb stall linklist savefile openfile viewer chooser manual cycle1
+          cycle6 small demo sheet)
 py=/usr/bin/python3
 for tool in Xvfb xdotool "$py"; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }

@@ -20,6 +20,19 @@ phase_slowpics() {
   probe_stop
 }
 
+# A 5 MB page of today's markup read as HTML (ParseHtml=1): its parse and scan, up to the first
+# picture it asks for.
+phase_parsehtml() {
+  start_app "$base/today.html" '[Option]\nHTMLAutoDelete=1\nPictAutoDelete=0\n[Crawl]\nParseHtml=1\n'
+  probe_start "$main"
+  start_crawl
+  wait_log '/slow/' 120 || fail "the page read as HTML did not end"
+  probe_stop
+  # a picture only the HTML reading finds: a largest candidate, or the unquoted CSS one
+  wait_log '/slow/\([0-9]*-1600\.jpg\|[0-9]*-l\.webp\|hero\.jpg\)' 30 ||
+    fail "the page was not read as HTML"
+}
+
 # Ends a crawl with the cancel key and takes the closing box away.
 cancel_crawl() {
   key "$main" F2
@@ -135,6 +148,34 @@ phase_manual() {
   key "$help" End; sleep 1; key "$help" Prior Prior Home; sleep 1
   probe_stop
   rm -f "$work/bin/ReadMe.txt"
+}
+
+# The contact sheet (File menu, third entry) filling with a run of 100,000 pictures, then jumping
+# to its end and paging back while the thumbnails there are made. Thumbnails go to a cache of
+# the test's own.
+phase_sheet() {
+  rm -rf "$work/dl" && mkdir -p "$work/dl/SR0000"
+  "$py" - "$work/dl/SR0000" <<'PY'
+import struct, sys, zlib
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+rows = b"".join(b"\0" + bytes([200, 120, 40]) * 8 for _ in range(8))  # 8 x 8, one colour
+png = (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 8, 8, 8, 2, 0, 0, 0)) +
+       chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+for i in range(1, 100001):
+    with open(f"{sys.argv[1]}/{i:06d}.png", "wb") as f:
+        f.write(png)
+PY
+  XDG_CACHE_HOME="$work/cache" start_app "$base/tiny.html"
+  probe_start "$main"
+  key "$main" alt; sleep 0.3; xdotool key Down Down Down Return
+  local sheet; sheet=$(wait_window '一覧' 300) || fail "the contact sheet did not open"
+  probe_stop
+  probe_start "$main" "$sheet"
+  sleep 3
+  key "$sheet" End; sleep 1; key "$sheet" Prior Prior Prior; sleep 1; key "$sheet" Home; sleep 1
+  probe_stop
+  [ -n "$(ls "$work/cache/thumbnails/normal" 2>/dev/null)" ] || fail "the contact sheet made no thumbnails"
 }
 
 # Fast sites, crawled with the designed settings until F2: small pages in a cycle answered at

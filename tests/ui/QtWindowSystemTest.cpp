@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -117,4 +118,36 @@ TEST(QtWindowSystem, EventsSentByTheWorkItselfDoNotStandInForAService) {
     }
     EXPECT_TRUE(ran);
     EXPECT_LT(ws.LongestGapMs(), 500);
+}
+
+namespace {
+struct PaintedLabel : QLabel {
+    QString painted;
+    int paints = 0;
+    void paintEvent(QPaintEvent* e) override {
+        painted = text();
+        ++paints;
+        QLabel::paintEvent(e);
+    }
+};
+}  // namespace
+
+// A fast crawl changes the window at every step: inside yields it repaints at a pace, and the
+// repaint held back is not lost, so the last change shows once the work stops.
+TEST(QtWindowSystem, RepaintsInsideYieldsArePacedAndTheLastStateIsShown) {
+    QtWindowSystem ws;
+    PaintedLabel label;
+    label.show();
+    ws.YieldNow();
+    QElapsedTimer clock;
+    clock.start();
+    label.paints = 0;
+    int step = 0;
+    while (clock.elapsed() < 300) {
+        label.setText(QString::number(++step));
+        ws.Yield();
+    }
+    EXPECT_LE(label.paints, 300 / 30 + 2);
+    QTest::qWaitFor([&] { return label.painted == label.text(); }, 1000);
+    EXPECT_EQ(label.painted, label.text());
 }

@@ -130,6 +130,46 @@ TEST_F(Pictures, APictureOfTwentyThousandPixelsScrollsToItsFarCorner) {
     EXPECT_FALSE(v.grab().isNull());  // paints only what shows
 }
 
+// Today's formats, each under its own extension, are shown like the others; a drawing at the
+// size it declares, kept to a sensible size when it declares a huge one or none.
+TEST_F(Pictures, WebpAvifSvgAndBmpAreShownAtTheirSize) {
+    QImage webp(20, 10, QImage::Format_RGB32);
+    webp.fill(Qt::green);
+    ASSERT_TRUE(webp.save(PathOf(QStringLiteral("000001.webp")), "WEBP"));
+    QFile avif(QStringLiteral(SR_SOURCE_DIR "/tests/viewer/data/red-7x5.avif"));
+    ASSERT_TRUE(avif.open(QIODevice::ReadOnly));
+    WriteBytes(QStringLiteral("000002.avif"), avif.readAll());
+    const QByteArray svg = "<svg xmlns='http://www.w3.org/2000/svg' ";
+    const QByteArray rect = "<rect width='2' height='1' fill='blue'/></svg>";
+    WriteBytes(QStringLiteral("000003.svg"),
+               svg + "width='64' height='32' viewBox='0 0 2 1'>" + rect);
+    WriteBytes(QStringLiteral("000004.svg"),
+               svg + "width='100000' height='50000' viewBox='0 0 2 1'>" + rect);
+    WriteBytes(QStringLiteral("000005.svg"),
+               svg + "><rect width='100' height='100' fill='blue'/></svg>");  // no size: Qt's
+    QImage bmp(9, 4, QImage::Format_RGB32);  // a BMP under its name, not a PNG
+    bmp.fill(Qt::red);
+    ASSERT_TRUE(bmp.save(PathOf(QStringLiteral("000006.bmp")), "BMP"));
+    const QSize sizes[] = {{20, 10}, {7, 5}, {64, 32}, {4096, 2048}, {100, 100}, {9, 4}};
+    const QColor colours[] = {Qt::green, Qt::red, Qt::blue, Qt::blue, Qt::blue, Qt::red};
+    frmViewer& v = OpenViewer();
+    for (int n = 1; n <= 6; ++n) {
+        if (n > 1) v.cmdControll_Click(2);
+        ASSERT_EQ(v.mCurrentNo, n);
+        ASSERT_TRUE(v.imgViewer->HasPicture()) << n;
+        EXPECT_EQ(v.imgViewer->size(), sizes[n - 1]) << n;
+        const QColor centre = v.imgViewer->CurrentImage().pixelColor(sizes[n - 1].width() / 2,
+                                                                     sizes[n - 1].height() / 2);
+        const QColor want = colours[n - 1];
+        // AVIF is lossy: near the colour is enough.
+        EXPECT_LT(std::abs(centre.red() - want.red()) + std::abs(centre.green() - want.green()) +
+                      std::abs(centre.blue() - want.blue()),
+                  40)
+            << n << " " << centre.name().toStdString();
+        EXPECT_EQ(v.lblComment->text(), QString()) << n;
+    }
+}
+
 }  // namespace
 
 TEST_F(Pictures, TheOriginIsTheTooltipOfThePictureAndTheCaptionStays) {

@@ -2,7 +2,10 @@
 // Fetching one URL into memory, for the transfer's tests.
 
 #include <QString>
+#include <cstdint>
+#include <limits>
 #include <string>
+#include <utility>
 
 #include "net/CurlFetcher.h"
 
@@ -23,16 +26,24 @@ struct Fetched {
     int sinkCalls = 0;
 };
 
-inline Fetched Get(CurlFetcher& fetcher, const QString& url,
-                   const Fetcher::Progress& progress = {}) {
+// One request through the pool, waited for as the crawl waits.
+inline FetchResult FetchWith(Transfers& pool, const QString& url, Transfers::Write write,
+                             const Transfers::Turn& turn = {}) {
+    const int id = pool.start(url, std::numeric_limits<std::int64_t>::max(), std::move(write));
+    while (pool.wait(id, turn) == Transfers::Wait::Changed) {
+    }
+    return pool.release(id);
+}
+
+inline Fetched Get(Transfers& pool, const QString& url, const Transfers::Turn& turn = {}) {
     Fetched f;
-    f.result = fetcher.fetch(
-        url,
+    f.result = FetchWith(
+        pool, url,
         [&f](const char* data, std::size_t size) {
             ++f.sinkCalls;
             f.body.append(data, size);
-            return true;
+            return 0;
         },
-        progress);
+        turn);
     return f;
 }

@@ -82,14 +82,21 @@ void LoopbackSite::answer(const httplib::Request& request, httplib::Response& re
         std::lock_guard lock(mMutex);
         mRequests.push_back({request.path, request.target, request.get_header_value("User-Agent"),
                              request.get_header_value("Accept-Encoding"), request.remote_port,
-                             std::chrono::steady_clock::now(), request.get_header_value("Host")});
+                             std::chrono::steady_clock::now(), request.get_header_value("Host"),
+                             request.get_header_value("Cookie")});
         const auto it = mRoutes.find(request.path);
         if (it != mRoutes.end()) {
             route = it->second;
             found = true;
         }
-        if (found && mAnswered[request.path]++ < route.failFirst) route.status = 429;
+        if (found && mAnswered[request.path]++ < route.failFirst) {
+            route.status = 429;
+            if (!route.retryAfter.empty()) response.set_header("Retry-After", route.retryAfter);
+        }
     }
+    if (found && !route.needsCookie.empty() &&
+        request.get_header_value("Cookie").find(route.needsCookie) == std::string::npos)
+        route.status = 403;
     if (!found) {
         response.status = 404;
         response.set_content("<html>not found</html>", "text/html");

@@ -22,6 +22,8 @@ struct SiteRoute {
     int delayMs = 0;              // wait this long before answering
     bool stall = false;           // send the body, then keep the connection silent
     int failFirst = 0;            // answer this many requests with 429 before the body
+    std::string retryAfter;       // sent with those 429 answers
+    std::string needsCookie;      // answer 403 unless the Cookie header holds this
 };
 
 struct SiteRequest {
@@ -32,6 +34,7 @@ struct SiteRequest {
     int remotePort = 0;
     std::chrono::steady_clock::time_point at{};  // when the request arrived
     std::string host;                            // the Host header
+    std::string cookie;                          // the Cookie header
 };
 
 class LoopbackSite {

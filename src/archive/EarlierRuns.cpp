@@ -1,0 +1,65 @@
+#include "archive/EarlierRuns.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include "crawl/CrawlRules.h"
+
+namespace {
+
+constexpr int kRunsResumed = 1000;  // a chain of resumed runs is followed this far back
+
+// The run that saved the queue: the run folder it lies in or is named after, else the latest
+// run that did not complete and fetched the queue's first page (a saved queue starts with the
+// page its run stopped on); -1 when none.
+std::int64_t EarlierRunId(SqliteDb& db, const QString& firstPage, const QString& queueFile) {
+    const QFileInfo file(queueFile);
+    const QRegularExpression inFolder(QStringLiteral("^SR\\d{4}$"));
+    const QRegularExpression named(QStringLiteral("^siterambler-queue-(SR\\d{4})"));
+    QString folder = file.absoluteDir().dirName();
+    if (!inFolder.match(folder).hasMatch()) folder = named.match(file.fileName()).captured(1);
+    if (!folder.isEmpty()) {
+        SqliteDb::Statement s =
+            db.prepare("SELECT id FROM runs WHERE folder = ? ORDER BY id DESC LIMIT 1");
+        s.bind(1, folder);
+        if (s.next()) return s.number(0);
+    }
+    SqliteDb::Statement s = db.prepare(
+        "SELECT r.id FROM runs r WHERE (r.outcome IS NULL OR r.outcome <> 'completed') AND "
+        "EXISTS (SELECT 1 FROM attempts a WHERE a.run = r.id AND a.url_key = ?) "
+        "ORDER BY r.id DESC LIMIT 1");
+    s.bind(1, UrlKey(firstPage));
+    return s.next() ? s.number(0) : -1;
+}
+
+}  // namespace
+
+// What that run and the runs it resumed in turn fetched.
+EarlierRun FindEarlierRun(SqliteDb& db, const QString& firstPage, const QString& queueFile) {
+    EarlierRun earlier;
+    std::int64_t id = EarlierRunId(db, firstPage, queueFile);
+    for (int runs = 0; id >= 0 && runs < kRunsResumed; ++runs) {
+        SqliteDb::Statement run = db.prepare("SELECT folder FROM runs WHERE id = ?");
+        run.bind(1, id);
+        if (!run.next()) break;
+        const QString folder = run.text(0);
+        if (earlier.folder.isEmpty()) earlier.folder = folder;
+        SqliteDb::Statement s =
+            db.prepare("SELECT url_key, kind, file_name FROM attempts WHERE run = ?");
+        s.bind(1, id);
+        while (s.next()) {
+            earlier.keys.insert(s.text(0));
+            if (s.text(1) == QLatin1String("page") && !s.text(2).isEmpty() &&
+                !earlier.pages.contains(s.text(0)))  // the latest copy
+                earlier.pages.insert(s.text(0), folder + u'/' + s.text(2));
+        }
+        // the run it resumed, in turn (an archive of an older version does not know)
+        SqliteDb::Statement before = db.prepare(
+            "SELECT b.id FROM runs r JOIN runs b ON b.folder = r.resumes AND b.id < r.id "
+            "WHERE r.id = ? ORDER BY b.id DESC LIMIT 1");
+        before.bind(1, id);
+        id = before.next() ? before.number(0) : -1;
+    }
+    return earlier;
+}
