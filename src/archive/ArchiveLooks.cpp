@@ -42,16 +42,6 @@ std::vector<KeptLook> ReadKeptLooks(SqliteDb& db, std::int64_t exceptRun) {
     return looks;
 }
 
-void AddMissingLooks(std::vector<CrawlAttempt>& rows, const QString& runFolder,
-                     std::chrono::steady_clock::time_point deadline) {
-    const QDir folder(runFolder);
-    for (CrawlAttempt& a : rows) {
-        if (a.page || a.outcome != AttemptOutcome::Kept || a.look || a.fileName.isEmpty()) continue;
-        if (std::chrono::steady_clock::now() > deadline) return;
-        a.look = LookOfPicture(folder.filePath(a.fileName));
-    }
-}
-
 std::int64_t StoredHash(std::uint64_t hash) {
     std::int64_t stored;
     std::memcpy(&stored, &hash, sizeof stored);

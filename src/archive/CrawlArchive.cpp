@@ -58,19 +58,14 @@ QString CrawlArchive::PathIn(const QString& downloadFolder) {
 
 CrawlArchive::CrawlArchive(const QString& downloadFolder, bool record, Warn warn,
                            qint64 endPatienceMs)
-    : mRecord(record),
-      mDownloadFolder(downloadFolder),
-      mWarn(std::move(warn)),
-      mEndPatienceMs(endPatienceMs) {
+    : mRecord(record), mWarn(std::move(warn)), mEndPatienceMs(endPatienceMs) {
     mThread = std::make_unique<TaskThread>([this] { return writeWhenDue(); });
     mThread->post([this, path = PathIn(downloadFolder)] { open(path); });
-    mLooks = std::make_unique<TaskThread>();
 }
 
 CrawlArchive::~CrawlArchive() {
     handOver();
-    postAfterRows([this] { close(); });
-    mLooks.reset();   // hands every batch on
+    mThread->post([this] { close(); });
     mThread.reset();  // runs what was handed over, then ends
     tellWarnings();
 }
@@ -78,8 +73,7 @@ CrawlArchive::~CrawlArchive() {
 // ---- the crawl's thread
 
 void CrawlArchive::beginRun(const CrawlRunInfo& run) {
-    mRunFolder = QDir(mDownloadFolder).filePath(run.runFolder);
-    postAfterRows([this, run, started = Now()] {
+    mThread->post([this, run, started = Now()] {
         mRun = run;
         mStarted = started;
         if (mRecord && mDb.isOpen()) insertRun();
@@ -107,21 +101,12 @@ void CrawlArchive::handOverWhenDue() {
 void CrawlArchive::handOver() {
     mSinceHandOver.start();
     if (mBatch.empty()) return;
-    const auto deadline = std::chrono::steady_clock::now() + kLookPatience;
-    mLooks->post([this, rows = std::exchange(mBatch, {}), folder = mRunFolder, deadline]() mutable {
-        AddMissingLooks(rows, folder, deadline);
-        mThread->post([this, rows = std::move(rows)]() mutable { take(std::move(rows)); });
-    });
-}
-
-// Runs task on the archive's thread after the batches handed over before it.
-void CrawlArchive::postAfterRows(std::function<void()> task) {
-    mLooks->post([this, task = std::move(task)] { mThread->post(task); });
+    mThread->post([this, rows = std::exchange(mBatch, {})]() mutable { take(std::move(rows)); });
 }
 
 void CrawlArchive::endRun(const QString& how) {
     handOver();
-    postAfterRows([this, how] {
+    mThread->post([this, how] {
         finishRun(how);
         close();
     });
@@ -169,7 +154,6 @@ std::vector<KeptLook> CrawlArchive::keptLooks() {
 
 void CrawlArchive::settle() {
     handOverWhenDue();
-    mLooks->settle();
     mThread->call([this] { writeWhenDue(); });
     tellWarnings();
 }

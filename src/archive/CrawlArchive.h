@@ -46,9 +46,6 @@ public:
 
     // Longest time a recorded row waits for its commit while the crawl goes on.
     static constexpr qint64 kCommitMs = 200;
-    // Longest time rows wait for the looks of their pictures: a crawl faster than the decoding
-    // is neither held up nor made to wait at its end; the looks it had no time for are left out.
-    static constexpr std::chrono::milliseconds kLookPatience{500};
 
     static QString FileName() { return QStringLiteral("siterambler-archive.sqlite"); }
     static QString PathIn(const QString& downloadFolder);
@@ -72,7 +69,6 @@ private:
     void handOver();
     void handOverWhenDue();
     void tellWarnings();
-    void postAfterRows(std::function<void()> task);
 
     // On the archive's thread.
     void open(const QString& path);
@@ -92,8 +88,6 @@ private:
     void warn(const QString& message);
 
     const bool mRecord;
-    const QString mDownloadFolder;
-    QString mRunFolder;  // the run's folder, where its pictures are
     Warn mWarn;
     const qint64 mEndPatienceMs;
     // Rows of the crawl's thread, handed over a batch at a time: a wake of the archive's thread
@@ -120,10 +114,7 @@ private:
     QElapsedTimer mSinceFailure;
     SqliteDb::Statement mInsert;  // compiled once per run
 
-    std::unique_ptr<TaskThread> mThread;  // it ends before what it works on goes
-    // The looks of kept pictures are worked out here, each batch before it goes on to mThread:
-    // the questions of SkipKnown do not wait behind the decoding.
-    std::unique_ptr<TaskThread> mLooks;  // last: it hands its work to mThread
+    std::unique_ptr<TaskThread> mThread;  // last: it ends before what it works on goes
 };
 
 // What the archive of its download folder knows of a stored file.
