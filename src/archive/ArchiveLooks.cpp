@@ -5,29 +5,6 @@
 
 #include "archive/SqliteDb.h"
 
-namespace {
-
-bool HasColumn(SqliteDb& db, const char* name) {
-    SqliteDb::Statement s = db.prepare("SELECT name FROM pragma_table_info('attempts')");
-    while (s.next())
-        if (s.text(0) == QLatin1String(name)) return true;
-    return false;
-}
-
-}  // namespace
-
-bool AddLookColumns(SqliteDb& db) {
-    static const char* const kColumns[][2] = {
-        {"look", "ALTER TABLE attempts ADD COLUMN look INTEGER"},
-        {"pixels", "ALTER TABLE attempts ADD COLUMN pixels INTEGER"},
-        {"resembles", "ALTER TABLE attempts ADD COLUMN resembles TEXT"},
-    };
-    for (const auto& [name, sql] : kColumns) {
-        if (!HasColumn(db, name) && !db.exec(sql) && !HasColumn(db, name)) return false;
-    }
-    return true;
-}
-
 std::vector<KeptLook> ReadKeptLooks(SqliteDb& db, std::int64_t exceptRun) {
     std::vector<KeptLook> looks;
     SqliteDb::Statement s = db.prepare(

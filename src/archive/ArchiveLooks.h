@@ -12,10 +12,6 @@
 
 class SqliteDb;
 
-// Adds the columns an older archive lacks. Another program may add them meanwhile: what
-// counts is that they are there afterwards.
-bool AddLookColumns(SqliteDb& db);
-
 // The looks of the pictures kept by every run but exceptRun; none from an archive without the
 // columns.
 std::vector<KeptLook> ReadKeptLooks(SqliteDb& db, std::int64_t exceptRun);

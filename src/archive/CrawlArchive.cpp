@@ -197,7 +197,7 @@ bool CrawlArchive::prepare() {
 bool CrawlArchive::createSchema() {
     // Every statement of it may run again at any time: a second program creating it meanwhile
     // changes nothing.
-    return mDb.exec(kSchema) && addColumns() && AddLookColumns(mDb);
+    return mDb.exec(kSchema) && addColumns();
 }
 
 // Columns an archive written by an older version lacks; each is added once.
@@ -206,14 +206,21 @@ bool CrawlArchive::addColumns() {
         {"attempts", "retries", "INTEGER NOT NULL DEFAULT 0"},
         {"attempts", "waited_ms", "INTEGER NOT NULL DEFAULT 0"},
         {"runs", "resumes", "TEXT"},
+        {"attempts", "look", "INTEGER"},
+        {"attempts", "pixels", "INTEGER"},
+        {"attempts", "resembles", "TEXT"},
     };
-    for (const auto& column : kColumns) {
+    const auto has = [this](const char* table, const char* column) {
         SqliteDb::Statement s = mDb.prepare("SELECT 1 FROM pragma_table_info(?) WHERE name = ?");
-        s.bind(1, QString::fromLatin1(column[0])).bind(2, QString::fromLatin1(column[1]));
-        if (s.next()) continue;
+        s.bind(1, QString::fromLatin1(table)).bind(2, QString::fromLatin1(column));
+        return s.next();
+    };
+    for (const auto& [table, column, type] : kColumns) {
+        if (has(table, column)) continue;
         const QByteArray alter =
-            QByteArray("ALTER TABLE ") + column[0] + " ADD COLUMN " + column[1] + ' ' + column[2];
-        if (!mDb.exec(alter.constData())) return false;
+            QByteArray("ALTER TABLE ") + table + " ADD COLUMN " + column + ' ' + type;
+        // another program may have added it meanwhile
+        if (!mDb.exec(alter.constData()) && !has(table, column)) return false;
     }
     return true;
 }
