@@ -26,13 +26,27 @@ bool WholeNumber(const QString& value, int low, int high, int* number) {
     return true;
 }
 
+// The value of args[i] as a whole number from low to high; what is wanted goes into the error.
+bool TakeNumber(const QStringList& args, qsizetype& i, int low, int high, const QString& wanted,
+                std::optional<int>* number, QString* error) {
+    const QString name = args[i].section(QLatin1Char('='), 0, 0);
+    QString value;
+    int n = 0;
+    if (!TakeValue(args, i, &value, error)) return false;
+    if (!WholeNumber(value, low, high, &n)) {
+        *error = name + QStringLiteral(" wants ") + wanted;
+        return false;
+    }
+    *number = n;
+    return true;
+}
+
 // The crawl rules. False when args[i] is none of them (error stays empty) or is wrong (error
 // set); true when it was taken.
 bool TakeRuleOption(const QStringList& args, qsizetype& i, CrawlCommandOptions& o, QString* error) {
     const QString& arg = args[i];
     const QString name = arg.section(QLatin1Char('='), 0, 0);
     QString value;
-    int number = 0;
     if (arg == "--no-revisit") {
         o.noRevisit = true;
     } else if (arg == "--skip-known") {
@@ -54,31 +68,19 @@ bool TakeRuleOption(const QStringList& args, qsizetype& i, CrawlCommandOptions& 
         }
         o.scope = ScopeName(scope);
     } else if (name == "--delay") {
-        if (!TakeValue(args, i, &value, error)) return false;
-        if (!WholeNumber(value, 0, CrawlOptions::kMaxDelayMs, &number)) {
-            *error = QStringLiteral("--delay wants milliseconds from 0 to %1")
-                         .arg(CrawlOptions::kMaxDelayMs);
-            return false;
-        }
-        o.delayMs = number;
+        const int most = CrawlOptions::kMaxDelayMs;
+        return TakeNumber(args, i, 0, most, QStringLiteral("milliseconds from 0 to %1").arg(most),
+                          &o.delayMs, error);
     } else if (name == "--connections") {
-        if (!TakeValue(args, i, &value, error)) return false;
-        if (!WholeNumber(value, CrawlOptions::kMinConnections, CrawlOptions::kMaxConnections,
-                         &number)) {
-            *error = QStringLiteral("--connections wants a whole number from %1 to %2")
-                         .arg(CrawlOptions::kMinConnections)
-                         .arg(CrawlOptions::kMaxConnections);
-            return false;
-        }
-        o.connections = number;
+        const int least = CrawlOptions::kMinConnections, most = CrawlOptions::kMaxConnections;
+        return TakeNumber(args, i, least, most,
+                          QStringLiteral("a whole number from %1 to %2").arg(least).arg(most),
+                          &o.connections, error);
     } else if (name == "--retries") {
-        if (!TakeValue(args, i, &value, error)) return false;
-        if (!WholeNumber(value, 0, CrawlOptions::kMaxRetries, &number)) {
-            *error = QStringLiteral("--retries wants a whole number from 0 to %1")
-                         .arg(CrawlOptions::kMaxRetries);
-            return false;
-        }
-        o.retries = number;
+        const int most = CrawlOptions::kMaxRetries;
+        return TakeNumber(args, i, 0, most,
+                          QStringLiteral("a whole number from 0 to %1").arg(most), &o.retries,
+                          error);
     } else if (name == "--user-agent") {
         if (!TakeValue(args, i, &value, error)) return false;
         o.userAgent = value;
