@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QSet>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -14,11 +15,10 @@
 #include "core/CrawlOptions.h"
 #include "core/SteadyHash.h"
 #include "crawl/CrawlJournal.h"
+#include "crawl/CrawlRules.h"
 #include "crawl/Download.h"
 #include "crawl/Fetcher.h"
 #include "look/LookAlikes.h"
-
-class BodyFile;
 
 class CrawlRecorder {
 public:
@@ -37,9 +37,14 @@ public:
         return mJournal ? mJournal->earlierRun(firstPage, queueFile) : EarlierRun{};
     }
     void endRun(const QString& how);
-    // NoRevisit: a fetch made ahead that the run stopped before, kept for the run that resumes
-    // its queue (read and written off the caller's thread); and one kept by an earlier run.
-    void keepAhead(const QString& url, const FetchResult& result, std::unique_ptr<BodyFile> body);
+    // NoRevisit: a fetch the run made and stopped before it was through with, kept for the run
+    // that resumes its queue (body is read off the caller's thread); and one kept by an earlier
+    // run. Bodies of up to kKeptMost are kept: a larger one is asked for again.
+    static constexpr std::int64_t kKeptMost = 16 << 20;
+    void keepAhead(const QString& url, const FetchResult& result,
+                   std::function<std::optional<QByteArray>()> body) {
+        if (mJournal) mJournal->keepAhead({UrlKey(url), result, std::move(body)});
+    }
     std::optional<KeptFetch> keptAhead(std::int64_t id) {
         return mJournal ? mJournal->keptAhead(id) : std::nullopt;
     }

@@ -1,6 +1,7 @@
 #include "crawl/CrawlRun.h"
 
 #include <QDir>
+#include <QFile>
 #include <cerrno>
 #include <limits>
 #include <optional>
@@ -173,6 +174,8 @@ private:
     bool scanStoredPage(const QString& path, const QString& pageUrl, CrawlAttempt& attempt);
     bool scanPage(const QString& path, const QString& pageUrl);
     QString earlierCopy(const QString& pageUrl) const;
+    void holdOpenPage(const QString& path, const QString& pageUrl);
+    void keepForResume();
     std::optional<KeptFetch> keptAhead(const QString& url);
     bool rescan(const QString& pageUrl, const QString& copy);
     bool deleteScannedPage(const QString& path, CrawlAttempt& attempt);
@@ -204,8 +207,14 @@ private:
     bool mAtStart = true;  // no page fetched yet
     QString mStartUrl;
     EarlierRun mEarlier;  // what the runs this one resumes fetched
-    KeptTransfers mKept;  // the pool, and what those runs fetched ahead and kept
-    FetchAhead mAhead;    // last: it goes first, with every transfer it holds
+    struct OpenPage {
+        QString url;
+        FetchResult result;
+        QByteArray body;
+    };
+    std::optional<OpenPage> mOpenPage;  // see holdOpenPage
+    KeptTransfers mKept;                // the pool, and what those runs fetched ahead and kept
+    FetchAhead mAhead;                  // last: it goes first, with every transfer it holds
 
     void closeRecord(const QString& how) {
         if (!std::exchange(mRecordClosed, true)) mRecorder.endRun(how);
@@ -236,7 +245,19 @@ QString CrawlRunner::download(const QString& url, bool page) {
 // False when the stored page cannot be opened: the page is then passed over like a failed fetch.
 bool CrawlRunner::scanStoredPage(const QString& path, const QString& pageUrl,
                                  CrawlAttempt& attempt) {
-    return scanPage(path, pageUrl) && deleteScannedPage(path, attempt);
+    if (!scanPage(path, pageUrl)) return false;
+    holdOpenPage(path, pageUrl);
+    return deleteScannedPage(path, attempt);
+}
+
+// NoRevisit, with stored pages deleted: the page whose pictures come next, held while it is the
+// first in the queue, for a stop before it leaves it (keepForResume).
+void CrawlRunner::holdOpenPage(const QString& path, const QString& pageUrl) {
+    mOpenPage.reset();
+    if (!mRules.fetchesOnce() || gHTMLAutoDelete != u"0") return;  // "0": pages are deleted
+    QFile file(path);
+    if (file.size() > CrawlRecorder::kKeptMost || !file.open(QIODevice::ReadOnly)) return;
+    mOpenPage = OpenPage{pageUrl, mAhead.last(), file.readAll()};
 }
 
 bool CrawlRunner::scanPage(const QString& path, const QString& pageUrl) {
@@ -417,6 +438,7 @@ bool CrawlRunner::storePicture(const QString& url, const QString& path) {
 void CrawlRunner::work() {
     UrlQueue& links = mHost.lstLink();
     while (links.count() > 0) {
+        mOpenPage.reset();  // the page before is through
         links.setSelectedIndex(0);
         const QString pageUrl = links.selectedText();
         if (mayTake(pageUrl, true)) {
@@ -467,14 +489,24 @@ QString CrawlRunner::outcome() const {
                                   : QStringLiteral("cancelled");
 }
 
+// A stopped run may be resumed: the page it was on, whose stored copy is gone, and what it
+// fetched ahead are kept, so that the server is not asked for them again.
+void CrawlRunner::keepForResume() {
+    constexpr std::int64_t kLimitGraceMs = 5000;  // a user's stop cuts them at once
+    if (mHost.stoppedByLimit()) mAhead.finishHeld([] { return TransferTurn(true); }, kLimitGraceMs);
+    if (mOpenPage)
+        mRecorder.keepAhead(mOpenPage->url, mOpenPage->result,
+                            [body = mOpenPage->body] { return std::optional(body); });
+    mAhead.setAside(
+        [this](const QString& url, const FetchResult& result, std::unique_ptr<BodyFile> body) {
+            std::shared_ptr<BodyFile> file = std::move(body);
+            mRecorder.keepAhead(url, result,
+                                [file] { return file->contents(CrawlRecorder::kKeptMost); });
+        });
+}
+
 void CrawlRunner::finish() {
-    // A stopped run may be resumed: what it fetched ahead is kept, so that the server is not
-    // asked for it again.
-    if (mRules.fetchesOnce() && outcome() != QStringLiteral("completed"))
-        mAhead.setAside(
-            [this](const QString& url, const FetchResult& result, std::unique_ptr<BodyFile> body) {
-                mRecorder.keepAhead(url, result, std::move(body));
-            });
+    if (mRules.fetchesOnce() && outcome() != QStringLiteral("completed")) keepForResume();
     mAhead.dropAll();  // nothing goes on while the closing message is shown
     closeRecord(outcome());
     if (mEnd.storageFault) ShowStorageFault(mEnd.storageFault);

@@ -1,5 +1,6 @@
 #include "crawl/FetchAhead.h"
 
+#include <QElapsedTimer>
 #include <algorithm>
 #include <limits>
 #include <optional>
@@ -45,6 +46,16 @@ FetchAhead::~FetchAhead() {
 
 void FetchAhead::dropAll() {
     while (!mHeld.empty()) drop(mHeld.size() - 1);
+}
+
+void FetchAhead::finishHeld(const Fetcher::Progress& turn, std::int64_t mostMs) {
+    QElapsedTimer clock;
+    clock.start();
+    const Fetcher::Progress bounded = [&] { return clock.elapsed() < mostMs && turn(); };
+    for (const auto& held : mHeld)
+        while (mTransfers.state(held->id) == Transfers::State::Running &&
+               mTransfers.wait(held->id, bounded) == Transfers::Wait::Changed) {
+        }
 }
 
 void FetchAhead::setAside(const Keep& keep) {

@@ -60,6 +60,9 @@ public:
     void rulesChanged();
     // Lets every transfer held ahead go.
     void dropAll();
+    // The run stops at a limit: the transfers held ahead that still run may end, for up to
+    // mostMs while turn lets them, so that what they asked for need not be asked for again.
+    void finishHeld(const Fetcher::Progress& turn, std::int64_t mostMs);
     // The run stops: each transfer held ahead that ended, failed or not, goes to keep with its
     // answer and body; then every one goes.
     using Keep = std::function<void(const QString& url, const FetchResult& result,

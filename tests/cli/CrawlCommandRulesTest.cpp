@@ -247,32 +247,51 @@ TEST_F(CommandRulesTest, CookiesGoWhereTheirPathAllowsAndTheUserAgentIsTheOneGiv
     EXPECT_EQ(run({"--quiet", "--cookies", dir.filePath("none.txt"), start, downloads()}), 1);
 }
 
+// Asked for per path, across every run so far.
+std::map<std::string, int> Seen(const LoopbackSite& site) {
+    std::map<std::string, int> seen;
+    for (const std::string& path : site.paths()) ++seen[path];
+    return seen;
+}
+
 TEST_F(CommandRulesTest, AResumedNoRevisitCrawlFetchesNothingTwice) {
     slowChain(8);
     std::string index;
     for (int i = 1; i < 8; ++i) index += "<a href=\"p" + std::to_string(i) + ".html\">p</a>";
     site.page("/index.html", index);
+    QFile init(dir.filePath("Init.dat"));  // pages deleted: the one stopped on has no copy
+    ASSERT_TRUE(init.open(QIODevice::WriteOnly));
+    init.write("[Option]\nHTMLAutoDelete=0\nPictAutoDelete=1\n");
+    init.close();
+    // six connections: what the run fetched ahead and never got to is kept for the resume
+    const QStringList rules{"--quiet", "--no-revisit"};
+    EXPECT_EQ(run(rules + QStringList{"--max-pages", "3", site.url("/index.html"), downloads()}),
+              0);
+    EXPECT_EQ(run(rules + QStringList{"--resume", downloads() + "/SR0000/queue.srs"}), 0);
+    for (const auto& [path, times] : Seen(site)) EXPECT_EQ(times, 1) << path;
+    for (int i = 1; i < 8; ++i) EXPECT_EQ(Seen(site).count("/b" + std::to_string(i) + ".png"), 1u);
+    EXPECT_EQ(query("SELECT folder || ':' || ifnull(resumes, '') FROM runs"),
+              QStringList({"SR0000:", "SR0001:SR0000"}));
+    EXPECT_EQ(query("SELECT count(*) FROM ahead"), QStringList({"0"}));  // each taken once
+
+    // A stop cuts the transfer under way: only that page is asked for again.
     SiteRoute held;  // the run waits for it while the pages after it are fetched ahead
     held.delayMs = 2000;
-    held.body = "<img src=\"a3.jpg\">";
-    site.route("/p3.html", held);
-    const QStringList rules{"--quiet", "--no-revisit"};
+    held.body = "<img src=\"c.jpg\">";
+    LoopbackSite other;
+    other.route("/p3.html", held);
+    other.page("/index.html", index);
+    for (const int i : {1, 2, 4, 5, 6, 7}) other.page("/p" + std::to_string(i) + ".html", "p");
     QProcess first;
-    start(first, rules + QStringList{site.url("/index.html"), downloads()});
-    for (int i = 0; i < 1000 && site.count("/p3.html") == 0; ++i) QThread::msleep(10);
+    start(first, rules + QStringList{other.url("/index.html"), downloads()});
+    for (int i = 0; i < 1000 && other.count("/p3.html") == 0; ++i) QThread::msleep(10);
     QThread::msleep(600);
     ::kill(first.processId(), SIGINT);
     ASSERT_TRUE(first.waitForFinished(30000));
     ASSERT_EQ(first.exitCode(), 130);
-    EXPECT_EQ(run(rules + QStringList{"--resume", downloads() + "/SR0000/queue.srs"}), 0);
-    std::map<std::string, int> seen;
-    for (const std::string& path : site.paths()) ++seen[path];
-    for (const auto& [path, times] : seen)  // the page the stop cut is asked for once more
+    EXPECT_EQ(run(rules + QStringList{"--resume", downloads() + "/SR0002/queue.srs"}), 0);
+    for (const auto& [path, times] : Seen(other))
         EXPECT_EQ(times, path == "/p3.html" ? 2 : 1) << path;
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(seen.count("/a" + std::to_string(i) + ".jpg"), 1u) << i;
-    EXPECT_EQ(query("SELECT folder || ':' || ifnull(resumes, '') FROM runs"),
-              QStringList({"SR0000:", "SR0001:SR0000"}));
-    EXPECT_EQ(query("SELECT count(*) FROM ahead"), QStringList({"0"}));  // each taken once
 }
 
 TEST_F(CommandRulesTest, ABusyHostIsAskedOneAtATimeAndALongRetryAfterFailsAtOnce) {
