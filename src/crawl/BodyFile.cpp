@@ -60,6 +60,14 @@ int BodyFile::write(const char* data, std::size_t size) {
     return 0;
 }
 
+int BodyFile::rewind() {
+    if (mBroken) return mBroken;
+    if (const int error = mStorage.truncate(mHandle, 0)) return error;
+    mSize = 0;
+    if (mDigest) mDigest = std::make_unique<Sha256>();
+    return 0;
+}
+
 int BodyFile::finish() {
     return mUnnamed ? 0 : close();
 }

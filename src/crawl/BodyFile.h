@@ -28,6 +28,8 @@ public:
     // Writes all of the bytes, or none: a write that failed part-way is taken back, so that the
     // same bytes can be written again once there is room.
     int write(const char* data, std::size_t size);
+    // Takes back every byte written: a try that broke part-way starts over. 0 or errno.
+    int rewind();
     // Ends the writing; an unnamed file stays open until it has its name.
     int finish();
     // Gives the body the name path; EEXIST when that name was taken meanwhile.

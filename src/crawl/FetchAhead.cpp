@@ -219,6 +219,10 @@ std::unique_ptr<FetchAhead::Held> FetchAhead::begin(const QString& url, bool pag
     if ((*error = held->body->create(gRunFolder))) return nullptr;
     Held* raw = held.get();
     held->id = mTransfers.start(url, kWholeBody, [raw](const char* data, std::size_t size) {
+        if (!data) {  // a try again from the beginning
+            raw->head.clear();
+            return raw->body->rewind();
+        }
         const int written = raw->body->write(data, size);
         if (written == 0 && raw->page && raw->head.size() < kPreviewBytes)
             raw->head.append(data, std::min<qsizetype>(static_cast<qsizetype>(size),
@@ -290,6 +294,7 @@ FetchedBody FetchAhead::fetch(const QString& url, bool page, bool digest,
 FetchResult FetchAhead::fetchSmall(const QString& url, std::int64_t maxBytes, QByteArray* body,
                                    const Fetcher::Progress& progress) {
     const int id = mTransfers.start(url, maxBytes, [body](const char* data, std::size_t size) {
+        if (!data) body->clear();  // a try again from the beginning
         body->append(data, static_cast<qsizetype>(size));
         return 0;
     });

@@ -252,11 +252,22 @@ FetchResult CurlTransfer::result(bool done, CURLcode code) const {
     return result;
 }
 
+bool CurlTransfer::startOver() {
+    State& s = *mState;
+    if (s.received == 0) return true;
+    int error = EIO;
+    try {  // nothing may unwind through the transfer thread
+        if (s.write && *s.write) error = (*s.write)(nullptr, 0);
+    } catch (...) {
+    }
+    if (error == 0) s.received = 0;
+    return error == 0;
+}
+
 CurlTransfer::Retry CurlTransfer::retry(CURLcode code) const {
     const State& s = *mState;
     Retry retry;
-    // A body part-way in its file cannot be taken back: only a try that stored nothing goes again.
-    if (s.received > 0 || s.writeError || s.tooLarge || s.needsRoom) return retry;
+    if (s.writeError || s.tooLarge || s.needsRoom) return retry;  // this machine's, not the net's
     long status = 0;
     curl_easy_getinfo(s.easy, CURLINFO_RESPONSE_CODE, &status);
     if (status >= 400) {

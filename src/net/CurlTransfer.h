@@ -41,11 +41,14 @@ public:
 
     // What a failed transfer says about trying it again.
     struct Retry {
-        bool may = false;      // a network error, a time-out, 408, 429 or 5xx, and nothing stored
+        bool may = false;      // a network error, a time-out, 408, 429 or 5xx
         long long afterS = 0;  // the answer's Retry-After in seconds (from a date too); 0: none
         bool spare = false;    // 429 or 503: the host asks to be asked less
     };
     Retry retry(CURLcode code) const;
+    // Takes back what a try that broke part-way stored, so that it may go again; false when that
+    // could not be done.
+    bool startOver();
 
 private:
     struct State;

@@ -288,7 +288,7 @@ bool TransferThread::retryLater(TransferJob& job, CURLcode code) {
     if (!retry.may) return false;
     if (retry.spare) slowDown(job.host);
     const std::int64_t waitMs = RetryWaitMs(retry.afterS, job.tries);
-    if (waitMs < 0) return false;
+    if (waitMs < 0 || !job.transfer->startOver()) return false;
     detach(job, false, code);
     ++job.tries;
     job.waitedMs += waitMs;

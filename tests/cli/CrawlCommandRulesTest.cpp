@@ -176,11 +176,19 @@ TEST_F(CommandRulesTest, RetriesWaitForRetryAfterAndTheDefaultTriesOnce) {
     busy.retryAfter = "1";
     site.route("/r0.jpg", busy);
     site.route("/r1.jpg", busy);
-    site.page("/index.html", "<img src=\"r0.jpg\"> <img src=\"r1.jpg\">");
+    SiteRoute broken;  // hangs up half-way through its body: the try again starts over
+    broken.body = std::string(400000, 'b') + "end";
+    broken.contentType = "image/jpeg";
+    broken.breakFirst = 1;
+    site.route("/r2.jpg", broken);
+    site.page("/index.html", "<img src=\"r0.jpg\"> <img src=\"r1.jpg\"> <img src=\"r2.jpg\">");
     QString out;
     EXPECT_EQ(run({"--retries", "2", site.url("/index.html"), downloads()}, &out), 0);
-    EXPECT_EQ(QDir(downloads() + "/SR0000").entryList(QDir::Files).size(), 3);
-    EXPECT_TRUE(out.contains("2 retries")) << out.toStdString();
+    EXPECT_EQ(QDir(downloads() + "/SR0000").entryList(QDir::Files).size(), 4);
+    EXPECT_TRUE(out.contains("3 retries")) << out.toStdString();
+    QFile whole(downloads() + "/SR0000/000004.jpg");
+    ASSERT_TRUE(whole.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(whole.readAll() == QByteArray::fromStdString(broken.body));
     for (const std::string path : {"/r0.jpg", "/r1.jpg"}) {
         std::vector<std::chrono::steady_clock::time_point> at;
         for (const SiteRequest& r : site.requests())
@@ -192,7 +200,7 @@ TEST_F(CommandRulesTest, RetriesWaitForRetryAfterAndTheDefaultTriesOnce) {
     }
     EXPECT_EQ(query("SELECT retries || ' ' || (waited_ms >= 1000) FROM attempts "
                     "WHERE kind = 'picture'"),
-              QStringList({"1 1", "1 1"}));
+              QStringList({"1 1", "1 1", "1 1"}));
 
     // the designed single try: the pictures fail and their numbers are used up
     LoopbackSite other;

@@ -78,6 +78,7 @@ int LoopbackSite::count(const std::string& path) const {
 void LoopbackSite::answer(const httplib::Request& request, httplib::Response& response) {
     SiteRoute route;
     bool found = false;
+    int answered = 0;  // requests of the path before this one
     {
         std::lock_guard lock(mMutex);
         mRequests.push_back({request.path, request.target, request.get_header_value("User-Agent"),
@@ -89,7 +90,8 @@ void LoopbackSite::answer(const httplib::Request& request, httplib::Response& re
             route = it->second;
             found = true;
         }
-        if (found && mAnswered[request.path]++ < route.failFirst) {
+        if (found) answered = mAnswered[request.path]++;
+        if (found && answered < route.failFirst) {
             route.status = 429;
             if (!route.retryAfter.empty()) response.set_header("Retry-After", route.retryAfter);
         }
@@ -111,6 +113,15 @@ void LoopbackSite::answer(const httplib::Request& request, httplib::Response& re
     response.status = route.status;
     if (!route.contentEncoding.empty())
         response.set_header("Content-Encoding", route.contentEncoding);
+    if (answered < route.breakFirst) {
+        const std::string body = route.body;
+        response.set_content_provider(body.size(), route.contentType,
+                                      [body](std::size_t, std::size_t, httplib::DataSink& sink) {
+                                          sink.write(body.data(), body.size() / 2);
+                                          return false;
+                                      });
+        return;
+    }
     if (route.stall) {
         const std::string body = route.body;
         response.set_content_provider(

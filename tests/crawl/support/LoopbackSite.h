@@ -24,6 +24,7 @@ struct SiteRoute {
     int failFirst = 0;            // answer this many requests with 429 before the body
     std::string retryAfter;       // sent with those 429 answers
     std::string needsCookie;      // answer 403 unless the Cookie header holds this
+    int breakFirst = 0;           // to this many requests, send half the body and hang up
 };
 
 struct SiteRequest {
