@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <cerrno>
 #include <limits>
 #include <optional>
@@ -69,6 +70,14 @@ bool CheckInputs(CrawlHost& host) {
                                    "正しいパスを指定してください。"),
                     QStringLiteral("パスエラー"), kWarningStyle);
         host.focusDownloadBox();
+        return false;
+    }
+    // the transfers would go on without the cookies and say nothing: a login page is no gallery
+    const QString& cookies = gCrawlOptions.cookieFile;
+    if (!cookies.isEmpty() && !QFileInfo(cookies).isReadable()) {
+        ws().MsgBox(QStringLiteral("クッキーのファイル「") + cookies +
+                        QStringLiteral("」を読み込めません。巡回の詳細設定を確認してください。"),
+                    inputError, kWarningStyle);
         return false;
     }
     return true;

@@ -1,6 +1,7 @@
 // The start button's work: input checks, the run folder, the confirmation, the queues and their
 // selected entries, cancellation, the end of the program inside a run, captions and messages.
 #include "CrawlFixture.h"
+#include "core/CrawlOptions.h"
 
 namespace {
 
@@ -42,7 +43,14 @@ TEST_F(RunInputTest, EachMissingInputHasItsBoxAndFocus) {
     EXPECT_EQ(lastBox().style, kWarning);
     EXPECT_EQ(host.downloadFocus, 2);
 
-    EXPECT_EQ(windows.shown().size(), 3u);
+    host.folder = downloads.path();  // a cookies file that cannot be read starts nothing
+    gCrawlOptions.cookieFile = downloads.filePath("none.txt");
+    RunCrawl(host, fetcher);
+    gCrawlOptions.cookieFile.clear();
+    EXPECT_TRUE(lastBox().text.startsWith("クッキーのファイル「" + downloads.filePath("none.txt")));
+    EXPECT_EQ(lastBox().style, kWarning);
+
+    EXPECT_EQ(windows.shown().size(), 4u);
     EXPECT_TRUE(host.controlStates.empty());
     EXPECT_TRUE(gRunFolder.isEmpty());
     EXPECT_EQ(host.urlFocus, 1);
