@@ -6,8 +6,8 @@
 #include <thread>
 #include <utility>
 
-#include "archive/EarlierRuns.h"
 #include "archive/ArchiveLooks.h"
+#include "archive/EarlierRuns.h"
 #include "archive/TaskThread.h"
 
 namespace {
@@ -145,9 +145,16 @@ EarlierRun CrawlArchive::earlierRun(const QString& firstPage, const QString& que
     return earlier;
 }
 
-std::vector<KeptLook> CrawlArchive::keptLooks() {
-    std::vector<KeptLook> looks = mThread->call(
-        [this] { return mDb.isOpen() ? ReadKeptLooks(mDb, mRunId) : std::vector<KeptLook>(); });
+std::vector<KeptLook> CrawlArchive::keptLooks(const std::function<bool()>& turn) {
+    auto [looks, earlier] = mThread->call([this] {
+        return std::pair(ReadKeptLooks(mDb, mRunId), std::make_shared<EarlierLooks>(mDb, mRunId));
+    });
+    earlier->waitAndAdd(turn, looks);
+    // Stored after the pictures still being decoded at a stop: the archive's thread waits, not
+    // the crawl.
+    mThread->post([this, earlier] {
+        if (mRecord && prepare()) earlier->store(mDb);
+    });
     tellWarnings();
     return looks;
 }

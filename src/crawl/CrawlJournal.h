@@ -7,6 +7,7 @@
 #include <QSet>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -83,6 +84,10 @@ public:
         Q_UNUSED(queueFile);
         return {};
     }
-    // SkipSimilar: the looks of the pictures earlier runs into this download folder kept.
-    virtual std::vector<KeptLook> keptLooks() { return {}; }
+    // SkipSimilar: the looks of the pictures earlier runs into this download folder kept; those
+    // it lacks are worked out meanwhile, calling turn every few milliseconds: false stops that.
+    virtual std::vector<KeptLook> keptLooks(const std::function<bool()>& turn) {
+        Q_UNUSED(turn);
+        return {};
+    }
 };

@@ -87,7 +87,34 @@ TEST_F(SkipSimilarTest, CopiesGoLargerLookAlikesStayAndWithoutItEveryPictureStay
                    "'picture'"),
               QStringList({"kept 0", "kept 0", "kept 0", "kept 0"}));
     const QString p = gRunFolder + "/";
-    EXPECT_EQ(GroupRunLookAlikes(gRunFolder),
-              (std::vector<std::vector<QString>>{
-                  {p + "000010.png", p + "000011.png", p + "000012.jpg"}}));
+    const std::vector<std::vector<QString>> groups{
+        {p + "000010.png", p + "000011.png", p + "000012.jpg"}};
+    EXPECT_EQ(GroupRunLookAlikes(gRunFolder), groups);
+    // The grouping stored the looks it worked out: the next one decodes nothing, so pictures
+    // that cannot be decoded any more still group as before.
+    EXPECT_EQ(rows("SELECT outcome, look IS NOT NULL FROM attempts WHERE run = 3 AND kind = "
+                   "'picture'"),
+              QStringList({"kept 1", "kept 1", "kept 1", "kept 1"}));
+    for (const QString& name : stored()) {
+        QFile file(p + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    }
+    EXPECT_EQ(GroupRunLookAlikes(gRunFolder), groups);
+}
+
+TEST_F(SkipSimilarTest, EarlierRunsWithoutLooksGetThemWhenTheRuleFirstNeedsThem) {
+    pictures("big.png");
+    crawl(site.url("/index.html"));
+    EXPECT_EQ(stored(), QStringList({"000001.html", "000002.png"}));
+    EXPECT_EQ(rows("SELECT outcome, look IS NULL FROM attempts WHERE kind = 'picture'"),
+              QStringList({"kept 1"}));
+
+    gCrawlOptions.skipSimilar = true;
+    pictures("small.png");
+    crawl(site.url("/index.html"));
+    EXPECT_EQ(stored(), QStringList({"000003.html"}));
+    EXPECT_EQ(rows("SELECT outcome, resembles FROM attempts WHERE run = 2 AND kind = 'picture'"),
+              QStringList({"deleted-similar SR0000/000002.png"}));
+    EXPECT_EQ(rows("SELECT file_name, pixels FROM attempts WHERE run = 1 AND look IS NOT NULL"),
+              QStringList({"000002.png 120000"}));
 }
