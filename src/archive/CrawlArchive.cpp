@@ -146,8 +146,10 @@ EarlierRun CrawlArchive::earlierRun(const QString& firstPage, const QString& que
 }
 
 std::vector<KeptLook> CrawlArchive::keptLooks(const std::function<bool()>& turn) {
-    auto [looks, earlier] = mThread->call([this] {
-        return std::pair(ReadKeptLooks(mDb, mRunId), std::make_shared<EarlierLooks>(mDb, mRunId));
+    std::vector<KeptLook> looks;
+    const auto earlier = mThread->call([this, &looks] {
+        looks = ReadKeptLooks(mDb, mRunId);
+        return std::make_shared<EarlierLooks>(mDb, mRunId);
     });
     earlier->waitAndAdd(turn, looks);
     // Stored after the pictures still being decoded at a stop: the archive's thread waits, not
