@@ -6,8 +6,8 @@
 #include <thread>
 #include <utility>
 
-#include "archive/ArchiveLooks.h"
 #include "archive/EarlierRuns.h"
+#include "archive/ArchiveLooks.h"
 #include "archive/TaskThread.h"
 
 namespace {
