@@ -6,8 +6,9 @@
 #include <thread>
 #include <utility>
 
-#include "archive/EarlierRuns.h"
+#include "archive/AheadFetches.h"
 #include "archive/ArchiveLooks.h"
+#include "archive/EarlierRuns.h"
 #include "archive/TaskThread.h"
 
 namespace {
@@ -43,6 +44,16 @@ CREATE TABLE IF NOT EXISTS attempts(
 CREATE INDEX IF NOT EXISTS attempts_by_url ON attempts(url_key);
 CREATE INDEX IF NOT EXISTS attempts_by_hash ON attempts(sha256);
 CREATE INDEX IF NOT EXISTS attempts_by_file ON attempts(run, file_name);
+CREATE TABLE IF NOT EXISTS ahead(
+    id INTEGER PRIMARY KEY,
+    run INTEGER NOT NULL REFERENCES runs(id),
+    url_key TEXT NOT NULL,
+    ok INTEGER NOT NULL,
+    http_status INTEGER,
+    cause INTEGER,
+    why TEXT,
+    content_type TEXT,
+    body BLOB);
 PRAGMA user_version = 1;
 )sql";
 
@@ -143,6 +154,24 @@ EarlierRun CrawlArchive::earlierRun(const QString& firstPage, const QString& que
         [&] { return mDb.isOpen() ? FindEarlierRun(mDb, firstPage, queueFile) : EarlierRun{}; });
     tellWarnings();
     return earlier;
+}
+
+// Written at once, on its own: it comes only at the stop, after the run's last rows.
+void CrawlArchive::keepAhead(AheadFetch fetch) {
+    if (!mRecord) return;
+    handOver();
+    mThread->post([this, fetch = std::move(fetch)] {
+        if (!mDb.isOpen() || !mRun || !flush()) return;
+        const std::optional<QByteArray> body = fetch.body();
+        if (body && !InsertAheadFetch(mDb, mRunId, fetch, *body)) fail("cannot be written");
+    });
+}
+
+std::optional<KeptFetch> CrawlArchive::keptAhead(std::int64_t id) {
+    std::optional<KeptFetch> kept = mThread->call(
+        [this, id] { return mDb.isOpen() ? TakeAheadFetch(mDb, id, mRecord) : std::nullopt; });
+    tellWarnings();
+    return kept;
 }
 
 std::vector<KeptLook> CrawlArchive::keptLooks(const std::function<bool()>& turn) {

@@ -60,6 +60,8 @@ public:
     bool knownPictureHash(const QByteArray& sha256) override;
     EarlierRun earlierRun(const QString& firstPage, const QString& queueFile) override;
     std::vector<KeptLook> keptLooks(const std::function<bool()>& turn) override;
+    void keepAhead(AheadFetch fetch) override;
+    std::optional<KeptFetch> keptAhead(std::int64_t id) override;
 
     // Waits until what was handed over is written, as far as it is due.
     void settle();

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include "archive/AheadFetches.h"
 #include "crawl/CrawlRules.h"
 
 namespace {
@@ -54,6 +55,7 @@ EarlierRun FindEarlierRun(SqliteDb& db, const QString& firstPage, const QString&
                 !earlier.pages.contains(s.text(0)))  // the latest copy
                 earlier.pages.insert(s.text(0), folder + u'/' + s.text(2));
         }
+        ReadAheadFetches(db, id, &earlier.ahead);
         // the run it resumed, in turn (an archive of an older version does not know)
         SqliteDb::Statement before = db.prepare(
             "SELECT b.id FROM runs r JOIN runs b ON b.folder = r.resumes AND b.id < r.id "

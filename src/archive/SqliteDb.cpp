@@ -39,6 +39,14 @@ SqliteDb::Statement& SqliteDb::Statement::bind(int index, std::int64_t number) {
     return *this;
 }
 
+SqliteDb::Statement& SqliteDb::Statement::bindBlob(int index, const QByteArray& bytes) {
+    if (mStmt)
+        mFailed = mFailed ||
+                  sqlite3_bind_blob64(mStmt, index, bytes.constData(), sqlite3_uint64(bytes.size()),
+                                      SQLITE_TRANSIENT) != SQLITE_OK;
+    return *this;
+}
+
 bool SqliteDb::Statement::next() {
     return mStmt && !mFailed && sqlite3_step(mStmt) == SQLITE_ROW;
 }
@@ -62,6 +70,11 @@ QString SqliteDb::Statement::text(int column) const {
     const auto* data = reinterpret_cast<const char*>(sqlite3_column_text(mStmt, column));
     if (!data) return QString();
     return QString::fromUtf8(data, sqlite3_column_bytes(mStmt, column));
+}
+
+QByteArray SqliteDb::Statement::blob(int column) const {
+    const auto* data = static_cast<const char*>(sqlite3_column_blob(mStmt, column));
+    return QByteArray(data ? data : "", data ? sqlite3_column_bytes(mStmt, column) : 0);
 }
 
 std::int64_t SqliteDb::Statement::number(int column) const {

@@ -24,6 +24,7 @@ public:
         // Parameters count from 1. A null QString binds NULL.
         Statement& bind(int index, const QString& text);
         Statement& bind(int index, std::int64_t number);
+        Statement& bindBlob(int index, const QByteArray& bytes);
         // Steps once: true while a row is there to read.
         bool next();
         // Steps to the end: true when the statement completed.
@@ -32,6 +33,7 @@ public:
         void reset();
         QString text(int column) const;
         std::int64_t number(int column) const;
+        QByteArray blob(int column) const;
 
     private:
         friend class SqliteDb;

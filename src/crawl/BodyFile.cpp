@@ -1,5 +1,8 @@
 #include "crawl/BodyFile.h"
 
+#include <unistd.h>
+
+#include <QFile>
 #include <cerrno>
 #include <utility>
 
@@ -72,6 +75,24 @@ int BodyFile::publish(const QString& path) {
     const int closeError = close();
     if (closeError) mStorage.remove(path);
     return closeError;
+}
+
+std::optional<QByteArray> BodyFile::contents(std::int64_t most) const {
+    if (mSize > most) return std::nullopt;
+    if (mHandle < 0) {  // a hidden file, closed once finished
+        QFile file(mPath);
+        if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+        QByteArray bytes = file.read(mSize + 1);
+        return bytes.size() == mSize ? std::optional(bytes) : std::nullopt;
+    }
+    QByteArray bytes(qsizetype(mSize), Qt::Uninitialized);
+    for (std::int64_t done = 0; done < mSize;) {
+        const ssize_t got = ::pread(mHandle, bytes.data() + done, std::size_t(mSize - done), done);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return std::nullopt;
+        done += got;
+    }
+    return bytes;
 }
 
 QByteArray BodyFile::sha256() {

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "crawl/RunStorage.h"
 
@@ -33,6 +34,9 @@ public:
     int publish(const QString& path);
 
     std::int64_t size() const { return mSize; }
+    // The bytes written, read back once the writing ended; nothing when there are more than most
+    // or they cannot be read.
+    std::optional<QByteArray> contents(std::int64_t most) const;
     // The raw digest of the bytes written; empty when not asked for.
     QByteArray sha256();
 

@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+#include "crawl/Fetcher.h"
 #include "look/PictureLook.h"
 
 enum class AttemptOutcome { Kept, DeletedSmall, DeletedPage, DeletedKnown, DeletedSimilar, Failed };
@@ -58,6 +59,21 @@ struct EarlierRun {
     QString folder;                 // of the run that saved the queue; empty when none is known
     QSet<QString> keys;             // URL keys of every fetch
     QHash<QString, QString> pages;  // page URL key -> its stored copy, "SR0003/000012.html"
+    QHash<QString, std::int64_t> ahead;  // URL key -> a fetch made ahead and kept, for keptAhead
+};
+
+// A fetch a stopped run made ahead of its entry and never got to: its answer, and its body read
+// where the record writes it (nothing when it could not be read).
+struct AheadFetch {
+    QString urlKey;
+    FetchResult result;
+    std::function<std::optional<QByteArray>()> body;
+};
+
+// Such a fetch as kept.
+struct KeptFetch {
+    FetchResult result;
+    QByteArray body;
 };
 
 class CrawlJournal {
@@ -83,6 +99,13 @@ public:
         Q_UNUSED(firstPage);
         Q_UNUSED(queueFile);
         return {};
+    }
+    // NoRevisit: a fetch made ahead that this run stopped before, kept for the run that resumes
+    // its queue; and such a fetch of an earlier run (EarlierRun::ahead), once.
+    virtual void keepAhead(AheadFetch fetch) { Q_UNUSED(fetch); }
+    virtual std::optional<KeptFetch> keptAhead(std::int64_t id) {
+        Q_UNUSED(id);
+        return std::nullopt;
     }
     // SkipSimilar: the looks of the pictures earlier runs into this download folder kept; those
     // it lacks are worked out meanwhile, calling turn every few milliseconds: false stops that.

@@ -9,6 +9,7 @@
 
 #include "core/WindowSystem.h"
 #include "core/basGlobal.h"
+#include "crawl/BodyFile.h"
 #include "crawl/CrawlRules.h"
 #include "crawl/FileDigest.h"
 #include "crawl/RunStorage.h"
@@ -61,6 +62,14 @@ void CrawlRecorder::beginRun(const QString& runFolder, const QString& startUrl,
 
 void CrawlRecorder::endRun(const QString& how) {
     if (mJournal) mJournal->endRun(how);
+}
+
+void CrawlRecorder::keepAhead(const QString& url, const FetchResult& result,
+                              std::unique_ptr<BodyFile> body) {
+    constexpr std::int64_t kKeptMost = 16 << 20;  // a larger body is asked for again
+    if (!mJournal) return;
+    std::shared_ptr<BodyFile> file = std::move(body);
+    mJournal->keepAhead({UrlKey(url), result, [file] { return file->contents(kKeptMost); }});
 }
 
 bool CrawlRecorder::knownPicture(const QString& url) {

@@ -8,6 +8,7 @@
 #include <QSet>
 #include <QString>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "core/CrawlOptions.h"
@@ -16,6 +17,8 @@
 #include "crawl/Download.h"
 #include "crawl/Fetcher.h"
 #include "look/LookAlikes.h"
+
+class BodyFile;
 
 class CrawlRecorder {
 public:
@@ -34,6 +37,12 @@ public:
         return mJournal ? mJournal->earlierRun(firstPage, queueFile) : EarlierRun{};
     }
     void endRun(const QString& how);
+    // NoRevisit: a fetch made ahead that the run stopped before, kept for the run that resumes
+    // its queue (read and written off the caller's thread); and one kept by an earlier run.
+    void keepAhead(const QString& url, const FetchResult& result, std::unique_ptr<BodyFile> body);
+    std::optional<KeptFetch> keptAhead(std::int64_t id) {
+        return mJournal ? mJournal->keptAhead(id) : std::nullopt;
+    }
 
     // SkipKnown: true when an earlier run into this download folder kept this picture URL.
     bool knownPicture(const QString& url);

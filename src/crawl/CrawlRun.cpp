@@ -10,6 +10,7 @@
 #include "core/UrlQueue.h"
 #include "core/WindowSystem.h"
 #include "core/basGlobal.h"
+#include "crawl/BodyFile.h"
 #include "crawl/CrawlHost.h"
 #include "crawl/CrawlRecorder.h"
 #include "crawl/CrawlRules.h"
@@ -18,6 +19,7 @@
 #include "crawl/FetchCauseText.h"
 #include "crawl/Fetcher.h"
 #include "crawl/HtmlPageScan.h"
+#include "crawl/KeptTransfers.h"
 #include "crawl/PageLines.h"
 #include "crawl/PageScanner.h"
 #include "crawl/Transfers.h"
@@ -136,13 +138,13 @@ public:
           mTransfers(transfers),
           mScanner(host.lstLink(), host.lstImage(), [&host] { host.AnimateIcon(); }),
           mRules(gCrawlOptions, startUrl),
-          mRecorder(gCrawlOptions.archive || gCrawlOptions.skipKnown ||
-                            gCrawlOptions.skipSimilar ||
+          mRecorder(gCrawlOptions.archive || gCrawlOptions.skipKnown || gCrawlOptions.skipSimilar ||
                             (gCrawlOptions.noRevisit && !resumeFile.isEmpty())
                         ? host.openJournal(host.downloadText(), gCrawlOptions.archive)
                         : nullptr,
                     gCrawlOptions),
-          mAhead(transfers, host.lstLink(), host.lstImage(), aheadRules(IsFileUrl(startUrl))) {
+          mKept(transfers, [this](const QString& url) { return keptAhead(url); }),
+          mAhead(mKept, host.lstLink(), host.lstImage(), aheadRules(IsFileUrl(startUrl))) {
         if (mRules.filters() || mRecorder.wantsOrigins())
             mScanFilter = [this](const QString& url, bool page) { return admit(url, page); };
         mScanner.setFilter(mScanFilter);
@@ -171,6 +173,7 @@ private:
     bool scanStoredPage(const QString& path, const QString& pageUrl, CrawlAttempt& attempt);
     bool scanPage(const QString& path, const QString& pageUrl);
     QString earlierCopy(const QString& pageUrl) const;
+    std::optional<KeptFetch> keptAhead(const QString& url);
     bool rescan(const QString& pageUrl, const QString& copy);
     bool deleteScannedPage(const QString& path, CrawlAttempt& attempt);
     void countPicture();
@@ -201,6 +204,7 @@ private:
     bool mAtStart = true;  // no page fetched yet
     QString mStartUrl;
     EarlierRun mEarlier;  // what the runs this one resumes fetched
+    KeptTransfers mKept;  // the pool, and what those runs fetched ahead and kept
     FetchAhead mAhead;    // last: it goes first, with every transfer it holds
 
     void closeRecord(const QString& how) {
@@ -263,6 +267,16 @@ QString CrawlRunner::earlierCopy(const QString& pageUrl) const {
     if (copy.isEmpty()) return {};
     const QString path = QDir(mHost.downloadText()).filePath(copy);
     return EntryExists(path) ? path : QString();
+}
+
+// What a run this one resumes fetched ahead and kept, in place of a request; taken once.
+std::optional<KeptFetch> CrawlRunner::keptAhead(const QString& url) {
+    if (mEarlier.ahead.isEmpty()) return std::nullopt;
+    const auto kept = mEarlier.ahead.constFind(UrlKey(url));
+    if (kept == mEarlier.ahead.constEnd()) return std::nullopt;
+    const std::int64_t id = *kept;
+    mEarlier.ahead.erase(kept);
+    return mRecorder.keptAhead(id);
 }
 
 // The page the resumed run stopped on is not fetched again: its stored copy is scanned, so that
@@ -454,6 +468,13 @@ QString CrawlRunner::outcome() const {
 }
 
 void CrawlRunner::finish() {
+    // A stopped run may be resumed: what it fetched ahead is kept, so that the server is not
+    // asked for it again.
+    if (mRules.fetchesOnce() && outcome() != QStringLiteral("completed"))
+        mAhead.setAside(
+            [this](const QString& url, const FetchResult& result, std::unique_ptr<BodyFile> body) {
+                mRecorder.keepAhead(url, result, std::move(body));
+            });
     mAhead.dropAll();  // nothing goes on while the closing message is shown
     closeRecord(outcome());
     if (mEnd.storageFault) ShowStorageFault(mEnd.storageFault);

@@ -47,6 +47,18 @@ void FetchAhead::dropAll() {
     while (!mHeld.empty()) drop(mHeld.size() - 1);
 }
 
+void FetchAhead::setAside(const Keep& keep) {
+    for (std::size_t i = mHeld.size(); i-- > 0;) {
+        Held& held = *mHeld[i];
+        if (mTransfers.state(held.id) != Transfers::State::Ended) continue;
+        const FetchResult result = mTransfers.release(held.id);
+        if (result.outcome != FetchOutcome::Aborted && held.body->finish() == 0)
+            keep(held.url, result, std::move(held.body));
+        mHeld.erase(mHeld.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+    dropAll();
+}
+
 void FetchAhead::drop(std::size_t index) {
     const Held& held = *mHeld[index];
     mTransfers.release(held.id);

@@ -25,6 +25,7 @@
 #include "crawl/PagePreview.h"
 #include "crawl/Transfers.h"
 
+class BodyFile;
 class UrlQueue;
 
 class FetchAhead {
@@ -59,6 +60,11 @@ public:
     void rulesChanged();
     // Lets every transfer held ahead go.
     void dropAll();
+    // The run stops: each transfer held ahead that ended, failed or not, goes to keep with its
+    // answer and body; then every one goes.
+    using Keep = std::function<void(const QString& url, const FetchResult& result,
+                                    std::unique_ptr<BodyFile> body)>;
+    void setAside(const Keep& keep);
     // The result of the latest fetch, for the crawl's record.
     const FetchResult& last() const { return mLast; }
     // Transfers started ahead and not yet taken (for tests).

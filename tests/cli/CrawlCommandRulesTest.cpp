@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
+#include <csignal>
 #include <map>
 
 #include "LoopbackSite.h"
@@ -248,17 +249,30 @@ TEST_F(CommandRulesTest, CookiesGoWhereTheirPathAllowsAndTheUserAgentIsTheOneGiv
 
 TEST_F(CommandRulesTest, AResumedNoRevisitCrawlFetchesNothingTwice) {
     slowChain(8);
-    // one connection: what a run fetched ahead and never got to would be asked for again
-    const QStringList rules{"--quiet", "--connections", "1", "--no-revisit"};
-    EXPECT_EQ(run(rules + QStringList{"--max-pages", "3", site.url("/p0.html"), downloads()}), 0);
+    std::string index;
+    for (int i = 1; i < 8; ++i) index += "<a href=\"p" + std::to_string(i) + ".html\">p</a>";
+    site.page("/index.html", index);
+    SiteRoute held;  // the run waits for it while the pages after it are fetched ahead
+    held.delayMs = 2000;
+    held.body = "<img src=\"a3.jpg\">";
+    site.route("/p3.html", held);
+    const QStringList rules{"--quiet", "--no-revisit"};
+    QProcess first;
+    start(first, rules + QStringList{site.url("/index.html"), downloads()});
+    for (int i = 0; i < 1000 && site.count("/p3.html") == 0; ++i) QThread::msleep(10);
+    QThread::msleep(600);
+    ::kill(first.processId(), SIGINT);
+    ASSERT_TRUE(first.waitForFinished(30000));
+    ASSERT_EQ(first.exitCode(), 130);
     EXPECT_EQ(run(rules + QStringList{"--resume", downloads() + "/SR0000/queue.srs"}), 0);
     std::map<std::string, int> seen;
     for (const std::string& path : site.paths()) ++seen[path];
-    for (const auto& [path, times] : seen) EXPECT_EQ(times, 1) << path;
-    for (int i = 0; i < 8; ++i)  // the pictures of the page the first run stopped on too
-        EXPECT_EQ(seen.count("/a" + std::to_string(i) + ".jpg"), 1u) << i;
+    for (const auto& [path, times] : seen)  // the page the stop cut is asked for once more
+        EXPECT_EQ(times, path == "/p3.html" ? 2 : 1) << path;
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(seen.count("/a" + std::to_string(i) + ".jpg"), 1u) << i;
     EXPECT_EQ(query("SELECT folder || ':' || ifnull(resumes, '') FROM runs"),
               QStringList({"SR0000:", "SR0001:SR0000"}));
+    EXPECT_EQ(query("SELECT count(*) FROM ahead"), QStringList({"0"}));  // each taken once
 }
 
 TEST_F(CommandRulesTest, ABusyHostIsAskedOneAtATimeAndALongRetryAfterFailsAtOnce) {
