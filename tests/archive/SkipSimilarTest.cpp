@@ -115,18 +115,47 @@ TEST_F(SkipSimilarTest, CopiesGoLargerLookAlikesStayAndWithoutItEveryPictureStay
 }
 
 TEST_F(SkipSimilarTest, EarlierRunsWithoutLooksGetThemWhenTheRuleFirstNeedsThem) {
-    pictures("big.png");
+    site.page("/broken.png", Bytes(5000), "image/png");
+    pictures("big.png broken.png");
     crawl(site.url("/index.html"));
-    EXPECT_EQ(stored(), QStringList({"000001.html", "000002.png"}));
+    EXPECT_EQ(stored(), QStringList({"000001.html", "000002.png", "000003.png"}));
     EXPECT_EQ(rows("SELECT outcome, look IS NULL FROM attempts WHERE kind = 'picture'"),
-              QStringList({"kept 1"}));
+              QStringList({"kept 1", "kept 1"}));
 
     gCrawlOptions.skipSimilar = true;
     pictures("small.png");
     crawl(site.url("/index.html"));
-    EXPECT_EQ(stored(), QStringList({"000003.html"}));
+    EXPECT_EQ(stored(), QStringList({"000004.html"}));
     EXPECT_EQ(rows("SELECT outcome, resembles FROM attempts WHERE run = 2 AND kind = 'picture'"),
               QStringList({"deleted-similar SR0000/000002.png"}));
-    EXPECT_EQ(rows("SELECT file_name, pixels FROM attempts WHERE run = 1 AND look IS NOT NULL"),
-              QStringList({"000002.png 120000"}));
+    // The picture that cannot be decoded is marked so, not to be tried again.
+    EXPECT_EQ(rows("SELECT file_name, pixels || ' ' || (look IS NOT NULL) FROM attempts WHERE "
+                   "run = 1 AND kind = 'picture'"),
+              QStringList({"000002.png 120000 1", "000003.png 0 0"}));
+}
+
+// A stop cuts the working out of the earlier looks short at once; those worked out by then are
+// stored all the same.
+TEST_F(SkipSimilarTest, AStopCutsTheEarlierLooksShortAndWhatWasWorkedOutIsStored) {
+    site.page("/huge.png", Encoded(Scene(3, 2000, 1500), "PNG"), "image/png");
+    pictures("huge.png");
+    crawl(site.url("/index.html"));
+    SqliteDb db;
+    ASSERT_TRUE(db.open(CrawlArchive::PathIn(host.folder), true, 100));
+    ASSERT_TRUE(db.exec(  // 400 rows of that picture, each to be decoded
+        "INSERT INTO attempts(run, number, file_name, url, url_key, kind, outcome) "
+        "SELECT run, number, file_name, url, url_key, kind, outcome FROM attempts, "
+        "(WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 399) "
+        "SELECT i FROM n) WHERE kind = 'picture'"));
+    QElapsedTimer waited;
+    {
+        CrawlArchive archive(host.folder, true, CrawlArchive::Warn());
+        waited.start();
+        EXPECT_TRUE(archive.keptLooks([&] { return waited.elapsed() < 200; }).empty());
+        EXPECT_LT(waited.elapsed(), 700);  // all of them take seconds
+    }
+    const QStringList looks = rows("SELECT count(*), 0 FROM attempts WHERE look IS NOT NULL");
+    ASSERT_EQ(looks.size(), 1);
+    EXPECT_GE(looks[0].section(' ', 0, 0).toInt(), 1);
+    EXPECT_LT(looks[0].section(' ', 0, 0).toInt(), 400);
 }
