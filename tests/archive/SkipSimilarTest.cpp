@@ -154,8 +154,8 @@ TEST_F(SkipSimilarTest, AStopCutsTheEarlierLooksShortAndWhatWasWorkedOutIsStored
         EXPECT_TRUE(archive.keptLooks([&] { return waited.elapsed() < 200; }).empty());
         EXPECT_LT(waited.elapsed(), 700);  // all of them take seconds
     }
-    const QStringList looks = rows("SELECT count(*), 0 FROM attempts WHERE look IS NOT NULL");
-    ASSERT_EQ(looks.size(), 1);
-    EXPECT_GE(looks[0].section(' ', 0, 0).toInt(), 1);
-    EXPECT_LT(looks[0].section(' ', 0, 0).toInt(), 400);
+    const int stored =
+        rows("SELECT count(*), '' FROM attempts WHERE look IS NOT NULL").value(0).trimmed().toInt();
+    EXPECT_GE(stored, 1);
+    EXPECT_LT(stored, 400);
 }
