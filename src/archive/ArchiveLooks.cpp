@@ -1,9 +1,27 @@
 #include "archive/ArchiveLooks.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <algorithm>
 #include <cstring>
+#include <thread>
 
 #include "archive/SqliteDb.h"
+
+namespace {
+
+// Rows per commit while looks are stored: a few milliseconds of holding the lock, well within
+// the wait of a crawl's writer.
+constexpr std::size_t kLooksPerCommit = 256;
+constexpr auto kTurn = std::chrono::milliseconds(10);
+
+// The folder the archive's file lies in: the download folder.
+QString DownloadFolder(SqliteDb& db) {
+    SqliteDb::Statement s = db.prepare("SELECT file FROM pragma_database_list WHERE name = 'main'");
+    return s.next() ? QFileInfo(s.text(0)).path() : QString();
+}
+
+}  // namespace
 
 std::vector<KeptLook> ReadKeptLooks(SqliteDb& db, std::int64_t exceptRun) {
     std::vector<KeptLook> looks;
@@ -17,6 +35,96 @@ std::vector<KeptLook> ReadKeptLooks(SqliteDb& db, std::int64_t exceptRun) {
             {s.text(0) + u'/' + s.text(1), PictureLook{HashOfStored(s.number(2)), s.number(3)}});
     }
     return looks;
+}
+
+bool StoreLooks(SqliteDb& db, const std::vector<RowLook>& looks) {
+    SqliteDb::Statement s =
+        db.prepare("UPDATE attempts SET look = ?, pixels = ? WHERE id = ? AND pixels IS NULL");
+    if (!s.valid()) return false;
+    for (std::size_t i = 0; i < looks.size();) {
+        if (!db.exec("BEGIN IMMEDIATE")) return false;
+        for (const std::size_t end = std::min(looks.size(), i + kLooksPerCommit); i < end; ++i) {
+            const PictureLook& look = looks[i].look;
+            if (look.pixels > 0)
+                s.bind(1, StoredHash(look.hash));
+            else
+                s.bind(1, QString());
+            s.bind(2, look.pixels).bind(3, looks[i].row);
+            const bool written = s.run();
+            s.reset();
+            if (!written) {
+                db.exec("ROLLBACK");
+                return false;
+            }
+        }
+        if (!db.exec("COMMIT")) {
+            db.exec("ROLLBACK");
+            return false;
+        }
+    }
+    return true;
+}
+
+std::vector<std::optional<PictureLook>> WorkOutLooks(const QStringList& paths,
+                                                     const std::atomic<bool>* stop) {
+    std::vector<std::optional<PictureLook>> looks(paths.size());
+    std::atomic<qsizetype> next{0};
+    const auto work = [&] {
+        for (qsizetype i; (i = next++) < paths.size();) {
+            if (stop && stop->load(std::memory_order_relaxed)) return;
+            looks[i] = LookOfPicture(paths[i]);
+            if (!looks[i] && QFileInfo::exists(paths[i])) looks[i] = PictureLook{};
+        }
+    };
+    const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+    std::vector<std::jthread> workers;
+    for (unsigned t = 1; t < threads && t < paths.size(); ++t) workers.emplace_back(work);
+    work();
+    return looks;
+}
+
+EarlierLooks::EarlierLooks(SqliteDb& db, std::int64_t exceptRun) {
+    SqliteDb::Statement s = db.prepare(
+        "SELECT a.id, r.folder, a.file_name FROM attempts a JOIN runs r ON a.run = r.id "
+        "WHERE a.kind = 'picture' AND a.outcome = 'kept' AND a.pixels IS NULL "
+        "AND a.file_name IS NOT NULL AND a.run <> ?");
+    s.bind(1, exceptRun);
+    while (s.next()) {
+        mRows.push_back(s.number(0));
+        mPictures << s.text(1) + u'/' + s.text(2);
+    }
+    if (mRows.empty()) return;
+    const QDir downloads(DownloadFolder(db));
+    QStringList paths;
+    for (const QString& picture : mPictures) paths << downloads.filePath(picture);
+    mDone = std::async(std::launch::async, [this, paths] { mLooks = WorkOutLooks(paths, &mStop); });
+}
+
+EarlierLooks::~EarlierLooks() {
+    mStop = true;
+    if (mDone.valid()) mDone.wait();
+}
+
+void EarlierLooks::waitAndAdd(const std::function<bool()>& turn, std::vector<KeptLook>& looks) {
+    if (!mDone.valid()) return;
+    while (mDone.wait_for(kTurn) != std::future_status::ready) {
+        if (!turn()) {
+            mStop = true;
+            return;
+        }
+    }
+    for (std::size_t i = 0; i < mLooks.size(); ++i)
+        if (mLooks[i] && mLooks[i]->pixels > 0)
+            looks.push_back({mPictures[qsizetype(i)], *mLooks[i]});
+}
+
+bool EarlierLooks::store(SqliteDb& db) {
+    if (!mDone.valid()) return true;
+    mDone.wait();
+    std::vector<RowLook> worked;
+    for (std::size_t i = 0; i < mLooks.size(); ++i)
+        if (mLooks[i]) worked.push_back({mRows[i], *mLooks[i]});
+    return StoreLooks(db, worked);
 }
 
 std::int64_t StoredHash(std::uint64_t hash) {

@@ -174,9 +174,18 @@ std::optional<KeptFetch> CrawlArchive::keptAhead(std::int64_t id) {
     return kept;
 }
 
-std::vector<KeptLook> CrawlArchive::keptLooks() {
-    std::vector<KeptLook> looks = mThread->call(
-        [this] { return mDb.isOpen() ? ReadKeptLooks(mDb, mRunId) : std::vector<KeptLook>(); });
+std::vector<KeptLook> CrawlArchive::keptLooks(const std::function<bool()>& turn) {
+    std::vector<KeptLook> looks;
+    const auto earlier = mThread->call([this, &looks] {
+        looks = ReadKeptLooks(mDb, mRunId);
+        return std::make_shared<EarlierLooks>(mDb, mRunId);
+    });
+    earlier->waitAndAdd(turn, looks);
+    // Stored after the pictures still being decoded at a stop: the archive's thread waits, not
+    // the crawl.
+    mThread->post([this, earlier] {
+        if (mRecord && prepare()) earlier->store(mDb);
+    });
     tellWarnings();
     return looks;
 }

@@ -59,7 +59,7 @@ public:
     bool knownPictureUrl(const QString& urlKey) override;
     bool knownPictureHash(const QByteArray& sha256) override;
     EarlierRun earlierRun(const QString& firstPage, const QString& queueFile) override;
-    std::vector<KeptLook> keptLooks() override;
+    std::vector<KeptLook> keptLooks(const std::function<bool()>& turn) override;
     void keepAhead(AheadFetch fetch) override;
     std::optional<KeptFetch> keptAhead(std::int64_t id) override;
 

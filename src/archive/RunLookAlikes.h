@@ -11,7 +11,9 @@
 // other are in no group; files that are not pictures in none either.
 // The looks come from the download folder's crawl archive where it knows them, and are worked
 // out from the files on threads of their own where it does not: that takes a while for a large
-// folder, so call it off the window's thread. stop, when given and set, ends it early with no
-// groups.
+// folder, so call it off the window's thread. Those worked out are stored in the archive, so
+// the next grouping and a SkipSimilar crawl find them there; a missing, locked or read-only
+// archive just does not get them. stop, when given and set, ends it early with no groups (what
+// was worked out by then is stored all the same).
 std::vector<std::vector<QString>> GroupRunLookAlikes(const QString& runFolder,
                                                      const std::atomic<bool>* stop = nullptr);

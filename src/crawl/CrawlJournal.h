@@ -107,6 +107,10 @@ public:
         Q_UNUSED(id);
         return std::nullopt;
     }
-    // SkipSimilar: the looks of the pictures earlier runs into this download folder kept.
-    virtual std::vector<KeptLook> keptLooks() { return {}; }
+    // SkipSimilar: the looks of the pictures earlier runs into this download folder kept; those
+    // it lacks are worked out meanwhile, calling turn every few milliseconds: false stops that.
+    virtual std::vector<KeptLook> keptLooks(const std::function<bool()>& turn) {
+        Q_UNUSED(turn);
+        return {};
+    }
 };

@@ -148,7 +148,10 @@ bool CrawlRecorder::dropIfSimilar(CrawlAttempt& a, const QString& path, int* rem
 // The nearest picture kept before that looks like look and is at least as large.
 const KeptLook* CrawlRecorder::lookAlike(const PictureLook& look) {
     if (!std::exchange(mLooksRead, true) && mJournal) {
-        mKeptLooks = mJournal->keptLooks();
+        // Earlier runs' pictures may have no look yet (a crawl without the rule works none out):
+        // theirs are worked out now, while the window is serviced; a stop cuts that short.
+        mKeptLooks =
+            mJournal->keptLooks([] { return ws().YieldNoThrow() && gCancelRequested != -1; });
         for (std::size_t i = 0; i < mKeptLooks.size(); ++i)
             mLookIndex.add(mKeptLooks[i].look.hash, int(i));
     }

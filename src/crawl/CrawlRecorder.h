@@ -68,7 +68,8 @@ public:
     // SkipSimilar: deletes a kept picture that looks like one kept before, in this run or an
     // earlier one, with at least as many pixels (a larger look-alike is kept). Its look is
     // worked out off the caller's thread, which yields through ws() meanwhile (it may throw
-    // ProgramEnding). As dropIfKnown otherwise.
+    // ProgramEnding); so are, at the first picture, those of the earlier runs' pictures that the
+    // record lacks. As dropIfKnown otherwise.
     bool dropIfSimilar(CrawlAttempt& attempt, const QString& path, int* removeError = nullptr);
     void record(const CrawlAttempt& attempt);
     // Lets the record write what it holds back; cheap enough for every turn of a transfer.
