@@ -46,8 +46,10 @@ EarlierRun FindEarlierRun(SqliteDb& db, const QString& firstPage, const QString&
         if (!run.next()) break;
         const QString folder = run.text(0);
         if (earlier.folder.isEmpty()) earlier.folder = folder;
-        SqliteDb::Statement s =
-            db.prepare("SELECT url_key, kind, file_name FROM attempts WHERE run = ?");
+        // a transfer the stop cut was not fetched: it comes again
+        SqliteDb::Statement s = db.prepare(
+            "SELECT url_key, kind, file_name FROM attempts WHERE run = ? AND "
+            "why IS NOT 'aborted'");
         s.bind(1, id);
         while (s.next()) {
             earlier.keys.insert(s.text(0));

@@ -27,6 +27,14 @@ public:
     bool knownPictureHash(const QByteArray& sha256) override {
         return mArchive->knownPictureHash(sha256);
     }
+    EarlierRun earlierRun(const QString& firstPage, const QString& queueFile) override {
+        return mArchive->earlierRun(firstPage, queueFile);
+    }
+    std::vector<KeptLook> keptLooks(const std::function<bool()>& turn) override {
+        return mArchive->keptLooks(turn);
+    }
+    void keepAhead(AheadFetch fetch) override { mArchive->keepAhead(std::move(fetch)); }
+    std::optional<KeptFetch> keptAhead(std::int64_t id) override { return mArchive->keptAhead(id); }
 
 private:
     std::unique_ptr<CrawlArchive> mArchive;

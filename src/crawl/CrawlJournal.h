@@ -76,6 +76,7 @@ struct KeptFetch {
     QByteArray body;
 };
 
+// Every call is pure: a journal that wraps another (the window's, ended aside) must pass each on.
 class CrawlJournal {
 public:
     virtual ~CrawlJournal() = default;
@@ -83,7 +84,7 @@ public:
     virtual void beginRun(const CrawlRunInfo& run) = 0;
     virtual void record(const CrawlAttempt& attempt) = 0;
     // Called often while the run waits or scans: rows held back are written when due.
-    virtual void tick() {}
+    virtual void tick() = 0;
     // how: "completed", "cancelled", "stopped by limit", "start page failed", "storage failure"
     // or "ended" (the program ended during the crawl).
     virtual void endRun(const QString& how) = 0;
@@ -95,22 +96,12 @@ public:
     // on): the earlier run that saved it, found by the run folder the file lies in or is named
     // after (siterambler-queue-SR0003.srs), else the latest run that did not complete and
     // fetched firstPage.
-    virtual EarlierRun earlierRun(const QString& firstPage, const QString& queueFile) {
-        Q_UNUSED(firstPage);
-        Q_UNUSED(queueFile);
-        return {};
-    }
+    virtual EarlierRun earlierRun(const QString& firstPage, const QString& queueFile) = 0;
     // NoRevisit: a fetch made ahead that this run stopped before, kept for the run that resumes
     // its queue; and such a fetch of an earlier run (EarlierRun::ahead), once.
-    virtual void keepAhead(AheadFetch fetch) { Q_UNUSED(fetch); }
-    virtual std::optional<KeptFetch> keptAhead(std::int64_t id) {
-        Q_UNUSED(id);
-        return std::nullopt;
-    }
+    virtual void keepAhead(AheadFetch fetch) = 0;
+    virtual std::optional<KeptFetch> keptAhead(std::int64_t id) = 0;
     // SkipSimilar: the looks of the pictures earlier runs into this download folder kept; those
     // it lacks are worked out meanwhile, calling turn every few milliseconds: false stops that.
-    virtual std::vector<KeptLook> keptLooks(const std::function<bool()>& turn) {
-        Q_UNUSED(turn);
-        return {};
-    }
+    virtual std::vector<KeptLook> keptLooks(const std::function<bool()>& turn) = 0;
 };

@@ -233,7 +233,9 @@ std::unique_ptr<FetchAhead::Held> FetchAhead::begin(const QString& url, bool pag
     return held;
 }
 
-FetchResult FetchAhead::await(int id, const Fetcher::Progress& progress) {
+// heldOn: set when a stop came with the answer all here; it is then not let go, so that a stop
+// may keep it (setAside).
+FetchResult FetchAhead::await(int id, const Fetcher::Progress& progress, bool* heldOn) {
     // A body that found the disk full while it was held ahead tries again as it is: the room
     // may have been given back since. Then only a drop of the bodies held ahead makes it try
     // again; nothing more starts ahead until it is through.
@@ -241,7 +243,9 @@ FetchResult FetchAhead::await(int id, const Fetcher::Progress& progress) {
     for (;;) {
         const Transfers::Wait waited = mTransfers.wait(id, progress);
         if (waited == Transfers::Wait::Stopped) {
-            FetchResult result = mTransfers.release(id);
+            const bool ended = heldOn && mTransfers.state(id) == Transfers::State::Ended;
+            if (heldOn) *heldOn = ended;
+            FetchResult result = ended ? FetchResult() : mTransfers.release(id);
             result.outcome = FetchOutcome::Aborted;
             result.storageError = 0;  // a cancel, whatever the disk said
             result.error = QStringLiteral("aborted");
@@ -282,10 +286,14 @@ FetchedBody FetchAhead::fetch(const QString& url, bool page, bool digest,
     }
     if (held) {
         mCurrent = url;
-        fetched.result = await(held->id, progress);
+        bool heldOn = false;
+        fetched.result = await(held->id, progress, &heldOn);
         mCurrent.clear();
         mRoomShort = false;
-        fetched.body = std::move(held->body);
+        if (heldOn)
+            mHeld.push_back(std::move(held));
+        else
+            fetched.body = std::move(held->body);
     }
     mLast = fetched.result;
     return fetched;

@@ -86,7 +86,7 @@ private:
     bool takes(const QString& url, bool page);
     const PagePreview::Pictures* picturesOf(const QString& pageUrl);
     std::unique_ptr<Held> begin(const QString& url, bool page, bool digest, int* error);
-    FetchResult await(int id, const Fetcher::Progress& progress);
+    FetchResult await(int id, const Fetcher::Progress& progress, bool* heldOn = nullptr);
     void drop(std::size_t index);
     QString onceKey(const QString& url) const { return mRules.onceKey ? mRules.onceKey(url) : url; }
 

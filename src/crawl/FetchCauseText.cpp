@@ -4,7 +4,8 @@ QString FetchCauseText(const FetchResult& result) {
     const QString status = QStringLiteral("（HTTP %1）").arg(result.httpStatus);
     switch (result.cause) {
         case FetchCause::NotFound:
-            return QStringLiteral("ページが見つかりません") + (result.httpStatus ? status : QString());
+            return QStringLiteral("ページが見つかりません") +
+                   (result.httpStatus ? status : QString());
         case FetchCause::ServerError:
             return QStringLiteral("サーバーがエラーを返しました") + status;
         case FetchCause::Refused:
@@ -21,4 +22,3 @@ QString FetchCauseText(const FetchResult& result) {
             return QStringLiteral("通信に失敗しました");
     }
 }
-

@@ -88,6 +88,7 @@ void frmFileOpen2::cmdOK_Click() {
         mParts.lstLink->showPending();
         mBusy = false;
     }
+    if (mParts.loadedQueue) *mParts.loadedQueue = source;
     cmdClose_Click();
 }
 

@@ -2,20 +2,22 @@
 // again however they close; the manual and the viewer leave it usable.
 #include <QLineEdit>
 #include <QPointer>
+#include <utility>
 
 #include "archive/CrawlArchive.h"
 #include "archive/EndedAside.h"
 #include "core/CrawlOptions.h"
+#include "core/UrlQueue.h"
+#include "core/WindowSystem.h"
 #include "crawl/CrawlRun.h"
-#include "net/CurlFetcher.h"
-#include "dialogs/frmFileOpen2.h"
-#include "dialogs/frmFileOpen3.h"
 #include "dialogs/frmAbout.h"
 #include "dialogs/frmFileOpen.h"
+#include "dialogs/frmFileOpen2.h"
+#include "dialogs/frmFileOpen3.h"
 #include "dialogs/frmHelp.h"
 #include "dialogs/frmOption.h"
-#include "core/WindowSystem.h"
 #include "mainwindow/frmMainWindow.h"
+#include "net/CurlFetcher.h"
 #include "sheet/frmSheet.h"
 #include "viewer/frmViewer.h"
 
@@ -63,7 +65,9 @@ void frmMainWindow::destroyDialogs() {
     mDialogs = nullptr;
 }
 
-void frmMainWindow::cmdOpen_Click() { OpenDisablingDialog<frmFileOpen>(*this, dialogs().modal); }
+void frmMainWindow::cmdOpen_Click() {
+    OpenDisablingDialog<frmFileOpen>(*this, dialogs().modal);
+}
 
 void frmMainWindow::menFileOpen_Click() {
     OpenDisablingDialog<frmFileOpen2>(*this, dialogs().modal);
@@ -73,7 +77,9 @@ void frmMainWindow::menFileSave_Click() {
     OpenDisablingDialog<frmFileOpen3>(*this, dialogs().modal);
 }
 
-void frmMainWindow::menOption_Click() { OpenDisablingDialog<frmOption>(*this, dialogs().modal); }
+void frmMainWindow::menOption_Click() {
+    OpenDisablingDialog<frmOption>(*this, dialogs().modal);
+}
 
 void frmMainWindow::menHelpAbout_Click() {
     OpenDisablingDialog<frmAbout>(*this, dialogs().modal);
@@ -104,9 +110,8 @@ void frmMainWindow::cmdViewer_Click() {
             const std::optional<StoredFileOrigin> origin = LookUpOrigin(file);
             return origin ? OriginTooltip(*origin) : QString();
         });
-        viewer->setSheetOpener([this](const QString& folder, const QString& file) {
-            menSheet_Click(folder, file);
-        });
+        viewer->setSheetOpener(
+            [this](const QString& folder, const QString& file) { menSheet_Click(folder, file); });
     }
     viewer->showNormal();
     viewer->raise();
@@ -123,7 +128,14 @@ void frmMainWindow::menSheet_Click(const QString& runFolder, const QString& file
 void frmMainWindow::cmdStart_Click() {
     CurlFetcher fetcher(CrawlFetcherOptions(gCrawlOptions));
     fetcher.setFileAllowed(IsFileUrl(txtURLBasePath->text()));
-    RunCrawl(*this, fetcher);
+    // NoRevisit: a crawl from a crawl settings file just read goes on with its queue and
+    // remembers what the run that saved it fetched; otherwise it starts from the start URL alone.
+    const QString loaded = std::exchange(mLoadedQueue, {});
+    if (!gCrawlOptions.noRevisit || loaded.isEmpty()) {
+        RunCrawl(*this, fetcher);
+        return;
+    }
+    RunCrawl(*this, fetcher, mLinks->entries(), loaded);
 }
 
 std::unique_ptr<CrawlJournal> frmMainWindow::openJournal(const QString& folder, bool record) {

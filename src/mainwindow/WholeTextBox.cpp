@@ -7,8 +7,8 @@
 void WholeTextBox::focusInEvent(QFocusEvent* event) {
     QLineEdit::focusInEvent(event);
     selectAll();
-    mSwallowFocusPress = event->reason() == Qt::MouseFocusReason ||
-                         event->reason() == Qt::ActiveWindowFocusReason;
+    mSwallowFocusPress =
+        event->reason() == Qt::MouseFocusReason || event->reason() == Qt::ActiveWindowFocusReason;
     mFocusClock.start();
 }
 

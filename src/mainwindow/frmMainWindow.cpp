@@ -14,12 +14,12 @@
 
 #include "core/AppPaths.h"
 #include "core/Settings.h"
-#include "core/basGlobal.h"
-#include "widgets/Icons.h"
-#include "widgets/Twips.h"
 #include "core/UrlQueue.h"
 #include "core/WindowSystem.h"
+#include "core/basGlobal.h"
 #include "mainwindow/WholeTextBox.h"
+#include "widgets/Icons.h"
+#include "widgets/Twips.h"
 
 namespace {
 
@@ -112,8 +112,9 @@ void frmMainWindow::buildControls(QWidget* client) {
         lblTitle[i] = new QLabel(titles[i], client);
         lblTitle[i]->setGeometry(titleAt[i]);
     }
-    cmdOpen = button(QStringLiteral("…"), QStringLiteral("ダウンロード先のディレクトリを指定します。"),
-                     TwipsRect(8760, 1200, 375, 280));
+    cmdOpen =
+        button(QStringLiteral("…"), QStringLiteral("ダウンロード先のディレクトリを指定します。"),
+               TwipsRect(8760, 1200, 375, 280));
     cmdCancel->setEnabled(false);
     cmdViewer->setEnabled(false);
 
@@ -122,6 +123,7 @@ void frmMainWindow::buildControls(QWidget* client) {
     for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
     connect(cmdStart, &QPushButton::clicked, this, &frmMainWindow::cmdStart_Click);
+    connect(txtURLBasePath, &QLineEdit::textEdited, this, [this] { mLoadedQueue.clear(); });
     connect(cmdCancel, &QPushButton::clicked, this, &frmMainWindow::cmdCancel_Click);
     connect(cmdViewer, &QPushButton::clicked, this, &frmMainWindow::cmdViewer_Click);
     connect(cmdClose, &QPushButton::clicked, this, &frmMainWindow::cmdClose_Click);
@@ -154,13 +156,13 @@ void frmMainWindow::buildMenus() {
 void frmMainWindow::Form_Load() {
     setWindowTitle(kTitle);
     if (!gURLBasePath.isEmpty()) txtURLBasePath->setText(gURLBasePath);
-    txtDownloadBasePath->setText(gDownloadBasePath.isEmpty()
-                                     ? CurrentAppPaths().defaultDownloadFolder
-                                     : gDownloadBasePath);
+    txtDownloadBasePath->setText(
+        gDownloadBasePath.isEmpty() ? CurrentAppPaths().defaultDownloadFolder : gDownloadBasePath);
 }
 
 MainWindowParts frmMainWindow::parts() {
-    return MainWindowParts{this, txtURLBasePath, txtDownloadBasePath, mLinks, mImages};
+    return MainWindowParts{this,   txtURLBasePath, txtDownloadBasePath,
+                           mLinks, mImages,        &mLoadedQueue};
 }
 
 // ---- keys and pointer ----
@@ -235,7 +237,9 @@ void frmMainWindow::editEntry(UrlQueue& queue, const QString& prompt) {
     queue.setEntry(queue.selectedIndex(), answer);  // no selection: nothing changes
 }
 
-void frmMainWindow::lstLink_DblClick() { editEntry(*mLinks, QStringLiteral("リンク")); }
+void frmMainWindow::lstLink_DblClick() {
+    editEntry(*mLinks, QStringLiteral("リンク"));
+}
 
 void frmMainWindow::lstImage_DblClick() {
     editEntry(*mImages, QStringLiteral("イメージ"));
@@ -248,10 +252,18 @@ std::int16_t frmMainWindow::IsListed(const QString& listName, const QString& tex
 
 // ---- crawl host ----
 
-QString frmMainWindow::urlText() const { return txtURLBasePath->text(); }
-QString frmMainWindow::downloadText() const { return txtDownloadBasePath->text(); }
-void frmMainWindow::focusUrlBox() { txtURLBasePath->setFocus(); }
-void frmMainWindow::focusDownloadBox() { txtDownloadBasePath->setFocus(); }
+QString frmMainWindow::urlText() const {
+    return txtURLBasePath->text();
+}
+QString frmMainWindow::downloadText() const {
+    return txtDownloadBasePath->text();
+}
+void frmMainWindow::focusUrlBox() {
+    txtURLBasePath->setFocus();
+}
+void frmMainWindow::focusDownloadBox() {
+    txtDownloadBasePath->setFocus();
+}
 // A crawl counts every picture kept in the caption, thousands a second on a fast site: the
 // window system hears of it at most once a slice, and always of the last count.
 void frmMainWindow::setCaption(const QString& caption) {
@@ -283,7 +295,9 @@ void frmMainWindow::AnimateIcon() {
     if (!mIconClock.isValid() || mIconClock.elapsed() >= kIconRefreshMs) applyIcon(mIconFrame);
 }
 
-void frmMainWindow::showRestingIcon() { applyIcon(5); }
+void frmMainWindow::showRestingIcon() {
+    applyIcon(5);
+}
 
 void frmMainWindow::setCrawlControls(bool running) {
     mCrawling = running;
@@ -307,10 +321,9 @@ void frmMainWindow::cmdCancel_Click() {
 void frmMainWindow::cmdClose_Click() {
     if (ws().Ending()) return;
     if (!cmdStart->isEnabled()) {
-        const int answer =
-            ws().MsgBox(QStringLiteral("現在巡回中です。終了してもよろしいですか？"),
-                        QStringLiteral("終了の確認"),
-                        MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2);
+        const int answer = ws().MsgBox(QStringLiteral("現在巡回中です。終了してもよろしいですか？"),
+                                       QStringLiteral("終了の確認"),
+                                       MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2);
         if (answer != IDYES) return;
     }
     SaveSettings(txtURLBasePath->text(), txtDownloadBasePath->text());

@@ -107,6 +107,8 @@ private:
     QElapsedTimer mIconClock;
     int mShownIcon = -1;
     QString mCaption;  // the caption as the crawl last set it
+    // The crawl settings file read last, until the start URL is typed over or a crawl starts.
+    QString mLoadedQueue;
     QElapsedTimer mCaptionClock;
     bool mCaptionQueued = false;
     bool mCrawling = false;

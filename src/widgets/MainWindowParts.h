@@ -3,6 +3,7 @@
 // the whole window.
 
 class QLineEdit;
+class QString;
 class QWidget;
 class UrlQueue;
 
@@ -12,4 +13,5 @@ struct MainWindowParts {
     QLineEdit* txtDownloadBasePath = nullptr;
     UrlQueue* lstLink = nullptr;
     UrlQueue* lstImage = nullptr;
+    QString* loadedQueue = nullptr;  // the crawl settings file read into the window last
 };

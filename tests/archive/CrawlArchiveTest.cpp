@@ -167,6 +167,12 @@ TEST_F(ArchiveTest, RowsRecordedInQuickSuccessionAreCommittedByTheNextDueTick) {
     archive.settle();
     EXPECT_EQ(rows(), 4);
     EXPECT_EQ(column("SELECT outcome FROM runs"), QStringList{"completed"});
+    // the window's journal passes every question on: a crawl resumed there remembers
+    auto again = EndedAside(std::make_unique<CrawlArchive>(downloads.path(), true, nullptr));
+    const EarlierRun earlier =
+        again->earlierRun("http://127.0.0.1/", downloads.filePath("SR0000/queue.srs"));
+    EXPECT_EQ(earlier.folder, "SR0000");
+    EXPECT_TRUE(earlier.keys.contains("http://127.0.0.1/a.jpg"));
 }
 
 // The archive's file is written on a thread of its own; what goes wrong there is told on the

@@ -282,24 +282,27 @@ TEST_F(CommandRulesTest, AResumedNoRevisitCrawlFetchesNothingTwice) {
               QStringList({"SR0000:", "SR0001:SR0000"}));
     EXPECT_EQ(query("SELECT count(*) FROM ahead"), QStringList({"0"}));  // each taken once
 
-    // A stop cuts the transfer under way: only that page is asked for again.
+    // A stop cuts the transfer under way: only that picture is asked for again, and stored.
     SiteRoute held;  // the run waits for it while the pages after it are fetched ahead
     held.delayMs = 2000;
-    held.body = "<img src=\"c.jpg\">";
+    held.body = std::string(3000, 'c');
+    held.contentType = "image/jpeg";
     LoopbackSite other;
-    other.route("/p3.html", held);
+    other.route("/c.jpg", held);
     other.page("/index.html", index);
+    other.page("/p3.html", "<img src=\"c.jpg\">");
     for (const int i : {1, 2, 4, 5, 6, 7}) other.page("/p" + std::to_string(i) + ".html", "p");
     QProcess first;
     start(first, rules + QStringList{other.url("/index.html"), downloads()});
-    for (int i = 0; i < 1000 && other.count("/p3.html") == 0; ++i) QThread::msleep(10);
+    for (int i = 0; i < 1000 && other.count("/c.jpg") == 0; ++i) QThread::msleep(10);
     QThread::msleep(600);
     ::kill(first.processId(), SIGINT);
     ASSERT_TRUE(first.waitForFinished(30000));
     ASSERT_EQ(first.exitCode(), 130);
     EXPECT_EQ(run(rules + QStringList{"--resume", downloads() + "/SR0002/queue.srs"}), 0);
     for (const auto& [path, times] : Seen(other))
-        EXPECT_EQ(times, path == "/p3.html" ? 2 : 1) << path;
+        EXPECT_EQ(times, path == "/c.jpg" ? 2 : 1) << path;
+    EXPECT_EQ(QDir(downloads() + "/SR0003").entryList({"*.jpg"}, QDir::Files).size(), 1);
 }
 
 TEST_F(CommandRulesTest, ABusyHostIsAskedOneAtATimeAndALongRetryAfterFailsAtOnce) {

@@ -13,11 +13,14 @@
 #include "QtPrinters.h"
 #include "ScriptedWindowSystem.h"
 #include "StorageScenarios.h"
+#include "archive/EndedAside.h"
 #include "core/AppPaths.h"
 #include "core/CrawlOptions.h"
+#include "core/CrawlSettingsFile.h"
 #include "core/ProfileFile.h"
 #include "core/UrlQueue.h"
 #include "core/basGlobal.h"
+#include "dialogs/frmFileOpen2.h"
 #include "mainwindow/frmMainWindow.h"
 
 namespace {
@@ -50,8 +53,7 @@ protected:
     void TearDown() override { ResetGlobals(); }
     QString downloads() const { return dir.filePath("dl"); }
     QStringList runFiles() const {
-        return QDir(downloads() + "/SR0000")
-            .entryList(QDir::Files | QDir::Hidden, QDir::Name);
+        return QDir(downloads() + "/SR0000").entryList(QDir::Files | QDir::Hidden, QDir::Name);
     }
 
     QTemporaryDir dir;
@@ -95,10 +97,43 @@ TEST_F(MainWindowCrawlTest, F1RunsACrawlThatF2CancelsWithTheQueueKept) {
     EXPECT_EQ(gCancelRequested, 0);
 }
 
+// NoRevisit: a crawl from a queue read from a file goes on with it and remembers what the run
+// that saved it fetched.
+TEST_F(MainWindowCrawlTest, ACrawlFromALoadedQueueGoesOnWhereTheStoppedOneEnded) {
+    gCrawlOptions.noRevisit = true;
+    ws.answer(IDYES);
+    bool cancelled = false;
+    ws.onYield = [&] {
+        if (ws.yields() > 200000) gCancelRequested = -1;  // a failing test must still end
+        if (!cancelled && w->lstLink().entry(0) == site.url("/b.html")) {
+            QTest::keyClick(w->txtURLBasePath, Qt::Key_F2);
+            cancelled = true;
+        }
+    };
+    QTest::keyClick(w->txtURLBasePath, Qt::Key_F1);
+    ASSERT_TRUE(cancelled);
+    WaitForArchivesEndingAside();
+    ASSERT_TRUE(SaveCrawlSettingsFile(downloads() + "/SR0000/queue.srs", downloads(),
+                                      w->txtURLBasePath->text(), w->lstLink().entries(),
+                                      CrawlFileLayout::Resume));
+    w->txtURLBasePath->setText("http://elsewhere/");
+    auto* open = new frmFileOpen2(w->parts());
+    ASSERT_TRUE(open->dirDirectry->setPath(downloads() + "/SR0000"));
+    open->filFile->findItems("queue.srs", Qt::MatchExactly).value(0)->setSelected(true);
+    QTest::mouseClick(open->cmdOK, Qt::LeftButton);
+    ws.onYield = {};
+    ws.answer(IDYES);
+    QTest::keyClick(w->txtURLBasePath, Qt::Key_F1);
+    for (const std::string path : {"/a.html", "/1.jpg", "/2.jpg"})
+        EXPECT_EQ(site.count(path), 1) << path;
+    // 3.jpg may have been under way at the stop, and asked for once more
+    EXPECT_EQ(QDir(downloads() + "/SR0001").entryList({"*.jpg"}, QDir::Files).size(), 1);
+}
+
 TEST_F(MainWindowCrawlTest, EscapeInsideACrawlSavesAndEndsWithoutAnotherStep) {
     gCrawlOptions.connections = 1;  // the requests counted are those of one transfer at a time
-    ws.answer(IDYES);  // start
-    ws.answer(IDYES);  // quit during the crawl
+    ws.answer(IDYES);               // start
+    ws.answer(IDYES);               // quit during the crawl
     int requestsAtEnd = -1;
     ws.onYield = [&] {
         if (requestsAtEnd < 0 && site.count("/1.jpg") > 0) {
