@@ -49,7 +49,8 @@ delay_port=$(awk '/^port / {print $2}' "$work/delay.out")
 contenders=(sr1 sr6 wget wget2)
 declare -A label=([sr1]="siterambler-crawl, 1 connection" [sr6]="siterambler-crawl, 6 connections"
                   [wget]="wget -r" [wget2]="wget2 (5 threads)")
-if "$crawl" --help 2>&1 | grep -q -- '--connections'; then
+# read whole first: grep -q would close the pipe early, and pipefail count that as no match
+if grep -q -- '--connections' <<<"$("$crawl" --help 2>&1)"; then
   one=(--connections 1); six=(--connections 6)
 else
   one=(); six=()
