@@ -12,6 +12,13 @@ bool InsertAheadFetch(SqliteDb& db, std::int64_t run, const AheadFetch& fetch,
     return s.run();
 }
 
+void PruneAheadFetches(SqliteDb& db, std::int64_t most) {
+    SqliteDb::Statement s = db.prepare(
+        "DELETE FROM ahead WHERE id IN (SELECT id FROM (SELECT id, SUM(length(body)) OVER "
+        "(ORDER BY id DESC) AS held FROM ahead) WHERE held > ?)");
+    s.bind(1, most).run();
+}
+
 void ReadAheadFetches(SqliteDb& db, std::int64_t run, QHash<QString, std::int64_t>* keys) {
     SqliteDb::Statement s = db.prepare("SELECT id, url_key FROM ahead WHERE run = ?");
     s.bind(1, run);

@@ -14,6 +14,9 @@
 // False when it could not be written.
 bool InsertAheadFetch(SqliteDb& db, std::int64_t run, const AheadFetch& fetch,
                       const QByteArray& body);
+// Lets the oldest fetches go while all of them together hold more than most bytes: a stopped
+// run that is never resumed leaves its own behind.
+void PruneAheadFetches(SqliteDb& db, std::int64_t most);
 // The fetches run kept, by URL key, into keys where they are not there yet.
 void ReadAheadFetches(SqliteDb& db, std::int64_t run, QHash<QString, std::int64_t>* keys);
 // The fetch of row id, removed from the table when the archive is writable.

@@ -16,7 +16,8 @@ namespace {
 constexpr int kBusyTimeoutMs = 100;  // a second writer waits this long, then is a warning
 constexpr qint64 kRetryMs = 2000;    // after a failed write, the next try
 constexpr size_t kMaxPending = 100000;
-constexpr auto kEndRetry = std::chrono::milliseconds(100);  // while the run's end waits
+constexpr auto kEndRetry = std::chrono::milliseconds(100);         // while the run's end waits
+constexpr std::int64_t kAheadMostBytes = std::int64_t{256} << 20;  // fetches kept for resumes
 
 const char* const kSchema = R"sql(
 CREATE TABLE IF NOT EXISTS runs(
@@ -164,6 +165,7 @@ void CrawlArchive::keepAhead(AheadFetch fetch) {
         if (!mDb.isOpen() || !mRun || !flush()) return;
         const std::optional<QByteArray> body = fetch.body();
         if (body && !InsertAheadFetch(mDb, mRunId, fetch, *body)) fail("cannot be written");
+        PruneAheadFetches(mDb, kAheadMostBytes);
     });
 }
 

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "../crawl/support/CrawlFixture.h"
+#include "archive/AheadFetches.h"
 #include "archive/CrawlArchive.h"
 #include "archive/EndedAside.h"
 #include "core/CrawlOptions.h"
@@ -280,4 +281,28 @@ TEST_F(ArchiveTest, AnArchiveEndedAsideNeverHoldsItsCaller) {
     WaitForArchivesEndingAside();
     EXPECT_EQ(column("SELECT count(*) FROM attempts"), QStringList{"1"});
     EXPECT_EQ(column("SELECT outcome FROM runs"), QStringList{"completed"});
+}
+
+// What stopped runs fetched ahead is taken once, and the oldest go when they hold too much.
+TEST(AheadFetches, AreTakenOnceAndTheOldestGoWhenTheyHoldTooMuch) {
+    QTemporaryDir dir;
+    { CrawlArchive create(dir.path(), true, {}); }
+    SqliteDb db;
+    ASSERT_TRUE(db.open(CrawlArchive::PathIn(dir.path()), true, 100));
+    FetchResult ok;
+    ok.outcome = FetchOutcome::Ok;
+    ok.httpStatus = 200;
+    ok.contentType = "image/png";
+    for (const char* key : {"k0", "k1", "k2"})
+        ASSERT_TRUE(InsertAheadFetch(db, 1, {key, ok, {}}, QByteArray(1000, key[1])));
+    PruneAheadFetches(db, 2500);
+    QHash<QString, std::int64_t> kept;
+    ReadAheadFetches(db, 1, &kept);
+    EXPECT_EQ(QSet<QString>(kept.keyBegin(), kept.keyEnd()), QSet<QString>({"k1", "k2"}));
+    const std::optional<KeptFetch> taken = TakeAheadFetch(db, kept.value("k2"), true);
+    ASSERT_TRUE(taken);
+    EXPECT_EQ(taken->body, QByteArray(1000, '2'));
+    EXPECT_EQ(taken->result.contentType, "image/png");
+    EXPECT_EQ(taken->result.outcome, FetchOutcome::Ok);
+    EXPECT_FALSE(TakeAheadFetch(db, kept.value("k2"), true));
 }
