@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <utility>
 
+#include "archive/EndedAside.h"
 #include "core/AppPaths.h"
 #include "core/Settings.h"
 #include "core/UrlQueue.h"
@@ -57,6 +58,9 @@ frmMainWindow::frmMainWindow(QWidget* parent) : QMainWindow(parent) {
 frmMainWindow::~frmMainWindow() {
     qApp->removeEventFilter(this);
     destroyDialogs();
+    // The records of the crawls end before the folders they write to and the program's last
+    // globals go; every window is hidden by now, so nobody sees the wait.
+    WaitForArchivesEndingAside();
 }
 
 void frmMainWindow::buildControls(QWidget* client) {

@@ -8,11 +8,14 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <thread>
 
 #include "LoopbackSite.h"
 #include "QtPrinters.h"
 #include "ScriptedWindowSystem.h"
 #include "StorageScenarios.h"
+#include "archive/CrawlArchive.h"
 #include "archive/EndedAside.h"
 #include "core/AppPaths.h"
 #include "core/CrawlOptions.h"
@@ -128,6 +131,24 @@ TEST_F(MainWindowCrawlTest, ACrawlFromALoadedQueueGoesOnWhereTheStoppedOneEnded)
         EXPECT_EQ(site.count(path), 1) << path;
     // 3.jpg may have been under way at the stop, and asked for once more
     EXPECT_EQ(QDir(downloads() + "/SR0001").entryList({"*.jpg"}, QDir::Files).size(), 1);
+}
+
+// The window goes only once the record of its crawl is written, even past a lock held elsewhere.
+TEST_F(MainWindowCrawlTest, TheWindowGoesOnceItsCrawlRecordIsWritten) {
+    gCrawlOptions.noRevisit = true;
+    { CrawlArchive create(downloads(), true, {}); }
+    SqliteDb other;
+    ASSERT_TRUE(other.open(CrawlArchive::PathIn(downloads()), true, 0));
+    ASSERT_TRUE(other.exec("BEGIN IMMEDIATE"));
+    ws.answer(IDYES);
+    QTest::keyClick(w->txtURLBasePath, Qt::Key_F1);
+    std::thread release([&other] {
+        QThread::msleep(300);
+        other.exec("COMMIT");
+    });
+    w.reset();
+    release.join();
+    EXPECT_TRUE(LookUpOrigin(downloads() + "/SR0000/000002.jpg"));
 }
 
 TEST_F(MainWindowCrawlTest, EscapeInsideACrawlSavesAndEndsWithoutAnotherStep) {
