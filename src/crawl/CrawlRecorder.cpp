@@ -126,18 +126,14 @@ bool CrawlRecorder::drop(CrawlAttempt& a, const QString& path, int* removeError,
 bool CrawlRecorder::dropIfSimilar(CrawlAttempt& a, const QString& path, int* removeError) {
     if (removeError) *removeError = 0;
     if (!mOptions.skipSimilar || a.page || path.isEmpty()) return false;
-    // Most pictures of a page decode in a millisecond or two, less than a thread of their own
-    // costs; a large one takes a while, and the window is serviced meanwhile.
-    constexpr std::int64_t kDecodedHere = 512 * 1024;
-    bool later = false;
-    a.look = QuickLookOfPicture(path, kDecodedHere, &later);
-    if (later) {
-        std::future<std::optional<PictureLook>> worked =
-            std::async(std::launch::async, [path] { return LookOfPicture(path); });
-        while (worked.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
-            ws().Yield();
-        a.look = worked.get();
-    }
+    // A file no format reads has no look: no thread is started for it.
+    if (!LookReadable(path)) return false;  // kept, like any other
+    // Decoding a large picture takes a while: the window is serviced meanwhile.
+    std::future<std::optional<PictureLook>> worked =
+        std::async(std::launch::async, [path] { return LookOfPicture(path); });
+    while (worked.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
+        ws().Yield();
+    a.look = worked.get();
     if (!a.look) return false;  // not a picture it can decode: kept, like any other
     const KeptLook* like = lookAlike(*a.look);
     if (!like) {

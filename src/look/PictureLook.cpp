@@ -61,24 +61,16 @@ std::uint64_t LookHash(const QImage& picture) {
     return hash;
 }
 
-std::optional<PictureLook> LookOfPicture(const QString& path) {
-    bool later = false;
-    return QuickLookOfPicture(path, -1, &later);
+bool LookReadable(const QString& path) {
+    return QImageReader(path).canRead();
 }
 
-// mostPixels < 0: whatever its size.
-std::optional<PictureLook> QuickLookOfPicture(const QString& path, std::int64_t mostPixels,
-                                              bool* later) {
+std::optional<PictureLook> LookOfPicture(const QString& path) {
     QImageReader reader(path);
     reader.setAutoTransform(false);
     // Asked first: a reader that found no format asks every format again at each question.
     if (!reader.canRead()) return std::nullopt;
     QSize size = reader.size();
-    if (mostPixels >= 0 &&
-        (!size.isValid() || std::int64_t(size.width()) * size.height() > mostPixels)) {
-        *later = true;
-        return std::nullopt;
-    }
     if (size.isValid() && size.width() >= 2 * kDecodeSize.width() &&
         size.height() >= 2 * kDecodeSize.height())
         reader.setScaledSize(kDecodeSize);

@@ -23,10 +23,9 @@ inline constexpr int kLookAlikeBits = 6;
 // Nothing when the file cannot be decoded (or would need more memory than the picture
 // readers allow). Reads the file: keep it off the window's thread.
 std::optional<PictureLook> LookOfPicture(const QString& path);
-// As LookOfPicture, but it decodes only a picture that says it has at most mostPixels: of a
-// larger one, or one that cannot tell before it is decoded, *later is set and nothing decoded.
-std::optional<PictureLook> QuickLookOfPicture(const QString& path, std::int64_t mostPixels,
-                                              bool* later);
+// Whether a picture reader knows the file's format, from its first bytes: only then can its look
+// be worked out. Quick enough for the window's thread.
+bool LookReadable(const QString& path);
 // The hash of pixels already decoded.
 std::uint64_t LookHash(const QImage& image);
 
