@@ -208,6 +208,7 @@ TEST_F(MainWindowCrawlTest, OneF1StartsOneCrawlEvenWhenTheFocusMovedMeanwhile) {
     for (const ShownBox& box : ws.shown()) confirmations += box.title == "巡回の開始の確認";
     EXPECT_EQ(confirmations, 1);
     EXPECT_FALSE(QDir(downloads() + "/SR0001").exists());
+    ASSERT_FALSE(ws.shown().empty());  // a failure, not a crash, when F1 started nothing
     EXPECT_EQ(ws.shown().back().text, "巡回が完了しました。");
 }
 
