@@ -13,7 +13,6 @@ namespace {
 // Rows per commit while looks are stored: a few milliseconds of holding the lock, well within
 // the wait of a crawl's writer.
 constexpr std::size_t kLooksPerCommit = 256;
-constexpr auto kTurn = std::chrono::milliseconds(10);
 
 // The folder the archive's file lies in: the download folder.
 QString DownloadFolder(SqliteDb& db) {
@@ -22,20 +21,6 @@ QString DownloadFolder(SqliteDb& db) {
 }
 
 }  // namespace
-
-std::vector<KeptLook> ReadKeptLooks(SqliteDb& db, std::int64_t exceptRun) {
-    std::vector<KeptLook> looks;
-    SqliteDb::Statement s = db.prepare(
-        "SELECT r.folder, a.file_name, a.look, a.pixels FROM attempts a JOIN runs r "
-        "ON a.run = r.id WHERE a.kind = 'picture' AND a.outcome = 'kept' AND a.look IS NOT NULL "
-        "AND a.run <> ?");
-    s.bind(1, exceptRun);
-    while (s.next()) {
-        looks.push_back(
-            {s.text(0) + u'/' + s.text(1), PictureLook{HashOfStored(s.number(2)), s.number(3)}});
-    }
-    return looks;
-}
 
 bool StoreLooks(SqliteDb& db, const std::vector<RowLook>& looks) {
     SqliteDb::Statement s =
@@ -83,44 +68,41 @@ std::vector<std::optional<PictureLook>> WorkOutLooks(const QStringList& paths,
     return looks;
 }
 
+// One pass over the earlier runs' kept pictures: the looks known, and the rows still without one.
 EarlierLooks::EarlierLooks(SqliteDb& db, std::int64_t exceptRun) {
     SqliteDb::Statement s = db.prepare(
-        "SELECT a.id, r.folder, a.file_name FROM attempts a JOIN runs r ON a.run = r.id "
-        "WHERE a.kind = 'picture' AND a.outcome = 'kept' AND a.pixels IS NULL "
+        "SELECT a.id, r.folder, a.file_name, a.look, a.pixels FROM attempts a JOIN runs r "
+        "ON a.run = r.id WHERE a.kind = 'picture' AND a.outcome = 'kept' "
         "AND a.file_name IS NOT NULL AND a.run <> ?");
     s.bind(1, exceptRun);
     while (s.next()) {
-        mRows.push_back(s.number(0));
-        mPictures << s.text(1) + u'/' + s.text(2);
-    }
-    if (mRows.empty()) return;
-    const QDir downloads(DownloadFolder(db));
-    QStringList paths;
-    for (const QString& picture : mPictures) paths << downloads.filePath(picture);
-    mDone = std::async(std::launch::async, [this, paths] { mLooks = WorkOutLooks(paths, &mStop); });
-}
-
-EarlierLooks::~EarlierLooks() {
-    mStop = true;
-    if (mDone.valid()) mDone.wait();
-}
-
-void EarlierLooks::waitAndAdd(const std::function<bool()>& turn, std::vector<KeptLook>& looks) {
-    if (!mDone.valid()) return;
-    while (mDone.wait_for(kTurn) != std::future_status::ready) {
-        if (!turn()) {
-            mStop = true;
-            return;
+        const QString picture = s.text(1) + u'/' + s.text(2);
+        if (s.text(4).isNull()) {  // pixels not yet known
+            mRows.push_back(s.number(0));
+            mPictures << picture;
+        } else if (!s.text(3).isNull()) {  // 0 pixels and no look: it cannot be decoded
+            mKnown.push_back({picture, PictureLook{HashOfStored(s.number(3)), s.number(4)}});
         }
     }
+    if (!mRows.empty()) mDownloads = DownloadFolder(db);
+}
+
+void EarlierLooks::workOut() {
+    const QDir downloads(mDownloads);
+    QStringList paths;
+    for (const QString& picture : mPictures) paths << downloads.filePath(picture);
+    mLooks = WorkOutLooks(paths, &mStop);
+}
+
+std::vector<KeptLook> EarlierLooks::all() const {
+    std::vector<KeptLook> looks = mKnown;
     for (std::size_t i = 0; i < mLooks.size(); ++i)
         if (mLooks[i] && mLooks[i]->pixels > 0)
             looks.push_back({mPictures[qsizetype(i)], *mLooks[i]});
+    return looks;
 }
 
-bool EarlierLooks::store(SqliteDb& db) {
-    if (!mDone.valid()) return true;
-    mDone.wait();
+bool EarlierLooks::store(SqliteDb& db) const {
     std::vector<RowLook> worked;
     for (std::size_t i = 0; i < mLooks.size(); ++i)
         if (mLooks[i]) worked.push_back({mRows[i], *mLooks[i]});

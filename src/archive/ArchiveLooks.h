@@ -7,20 +7,13 @@
 #include <QString>
 #include <QStringList>
 #include <atomic>
-#include <chrono>
 #include <cstdint>
-#include <functional>
-#include <future>
 #include <optional>
 #include <vector>
 
 #include "crawl/CrawlJournal.h"
 
 class SqliteDb;
-
-// The looks of the pictures kept by every run but exceptRun; none from an archive without the
-// columns.
-std::vector<KeptLook> ReadKeptLooks(SqliteDb& db, std::int64_t exceptRun);
 
 // A row of the archive and the look worked out for its picture (0 pixels: it cannot be decoded).
 struct RowLook {
@@ -38,28 +31,30 @@ bool StoreLooks(SqliteDb& db, const std::vector<RowLook>& looks);
 std::vector<std::optional<PictureLook>> WorkOutLooks(const QStringList& paths,
                                                      const std::atomic<bool>* stop);
 
-// The kept pictures of the earlier runs (every run but exceptRun) whose look the archive lacks,
-// worked out on threads of their own from the moment this is made.
+// The pictures the earlier runs kept (every run but exceptRun), read in one pass: the looks the
+// archive knows, and those it lacks (of files still there) worked out by workOut. None from an
+// archive without the look columns.
 class EarlierLooks {
 public:
     EarlierLooks(SqliteDb& db, std::int64_t exceptRun);
-    // Stops what is still under way and waits for the pictures being decoded.
-    ~EarlierLooks();
-    EarlierLooks(const EarlierLooks&) = delete;
-    EarlierLooks& operator=(const EarlierLooks&) = delete;
 
-    // Calls turn every few milliseconds until every look is worked out, then adds them to
-    // looks. When turn returns false the work stops at once and looks stay as they are.
-    void waitAndAdd(const std::function<bool()>& turn, std::vector<KeptLook>& looks);
-    // What was worked out, after the pictures still being decoded: it waits for them.
-    bool store(SqliteDb& db);
+    const std::vector<KeptLook>& known() const { return mKnown; }
+    bool lacksLooks() const { return !mRows.empty(); }
+    // On the calling thread and the look workers, until done or stopped.
+    void workOut();
+    // From any thread: workOut ends after the pictures being decoded.
+    void stop() { mStop = true; }
+    // After workOut: the known looks and those worked out.
+    std::vector<KeptLook> all() const;
+    bool store(SqliteDb& db) const;
 
 private:
-    std::vector<std::int64_t> mRows;
-    QStringList mPictures;  // "SR0002/000014.jpg", by row
-    std::vector<std::optional<PictureLook>> mLooks;
+    std::vector<KeptLook> mKnown;
+    std::vector<std::int64_t> mRows;                 // without a look
+    QStringList mPictures;                           // "SR0002/000014.jpg", by row
+    QString mDownloads;                              // the folder they are in
+    std::vector<std::optional<PictureLook>> mLooks;  // by row, once worked out
     std::atomic<bool> mStop{false};
-    std::future<void> mDone;  // invalid when there was nothing to work out
 };
 
 // A look as stored: the hash's 64 bits as SQLite's signed integer.

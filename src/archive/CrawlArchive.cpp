@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <future>
 #include <thread>
 #include <utility>
 
@@ -177,19 +178,27 @@ std::optional<KeptFetch> CrawlArchive::keptAhead(std::int64_t id) {
 }
 
 std::vector<KeptLook> CrawlArchive::keptLooks(const std::function<bool()>& turn) {
-    std::vector<KeptLook> looks;
-    const auto earlier = mThread->call([this, &looks] {
-        looks = ReadKeptLooks(mDb, mRunId);
-        return std::make_shared<EarlierLooks>(mDb, mRunId);
-    });
-    earlier->waitAndAdd(turn, looks);
-    // Stored after the pictures still being decoded at a stop: the archive's thread waits, not
-    // the crawl.
-    mThread->post([this, earlier] {
+    const auto earlier =
+        mThread->call([this] { return std::make_shared<EarlierLooks>(mDb, mRunId); });
+    tellWarnings();
+    if (!earlier->lacksLooks()) return earlier->known();
+    // The archive's thread leads the look workers: the crawl writes nothing while it waits for
+    // them, and at a stop the looks worked out by then are stored there, after the pictures
+    // still being decoded.
+    auto worked = std::make_shared<std::promise<void>>();
+    std::future<void> done = worked->get_future();
+    mThread->post([this, earlier, worked] {
+        earlier->workOut();
+        worked->set_value();
         if (mRecord && prepare()) earlier->store(mDb);
     });
-    tellWarnings();
-    return looks;
+    while (done.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
+        if (!turn()) {
+            earlier->stop();
+            return earlier->known();
+        }
+    }
+    return earlier->all();
 }
 
 void CrawlArchive::settle() {

@@ -93,9 +93,13 @@ std::optional<QByteArray> BodyFile::contents(std::int64_t most) const {
         QByteArray bytes = file.read(mSize + 1);
         return bytes.size() == mSize ? std::optional(bytes) : std::nullopt;
     }
-    QByteArray bytes(qsizetype(mSize), Qt::Uninitialized);
-    for (std::int64_t done = 0; done < mSize;) {
-        const ssize_t got = ::pread(mHandle, bytes.data() + done, std::size_t(mSize - done), done);
+    return ReadWhole(mHandle, mSize);
+}
+
+std::optional<QByteArray> ReadWhole(int handle, std::int64_t size) {
+    QByteArray bytes(qsizetype(size), Qt::Uninitialized);
+    for (std::int64_t done = 0; done < size;) {
+        const ssize_t got = ::pread(handle, bytes.data() + done, std::size_t(size - done), done);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) return std::nullopt;
         done += got;

@@ -16,6 +16,9 @@
 
 class Sha256;
 
+// The size bytes of the open file handle from its start; nothing when they cannot all be read.
+std::optional<QByteArray> ReadWhole(int handle, std::int64_t size);
+
 class BodyFile {
 public:
     BodyFile(RunStorage& storage, bool digest);

@@ -1,7 +1,11 @@
 #include "crawl/CrawlRun.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <limits>
 #include <optional>
 #include <utility>
@@ -44,6 +48,18 @@ void RemoveSelectedOrFirst(UrlQueue& queue) {
     const int selected = queue.selectedIndex();
     queue.removeAt(selected >= 0 ? selected : 0);
 }
+
+// A stored page kept open while its name is deleted: read only if the run stops.
+struct OpenCopy {
+    int handle = -1;
+    std::int64_t size = 0;
+    OpenCopy() = default;
+    OpenCopy(const OpenCopy&) = delete;
+    OpenCopy& operator=(const OpenCopy&) = delete;
+    ~OpenCopy() {
+        if (handle >= 0) ::close(handle);
+    }
+};
 
 // One run from the created run folder to the closing message.
 class CrawlRunner {
@@ -125,7 +141,7 @@ private:
     struct OpenPage {
         QString url;
         FetchResult result;
-        QByteArray body;
+        std::shared_ptr<const OpenCopy> copy;
     };
     std::optional<OpenPage> mOpenPage;  // see holdOpenPage
     KeptTransfers mKept;                // the pool, and what those runs fetched ahead and kept
@@ -170,9 +186,12 @@ bool CrawlRunner::scanStoredPage(const QString& path, const QString& pageUrl,
 void CrawlRunner::holdOpenPage(const QString& path, const QString& pageUrl) {
     mOpenPage.reset();
     if (!mRules.fetchesOnce() || gHTMLAutoDelete != u"0") return;  // "0": pages are deleted
-    QFile file(path);
-    if (file.size() > CrawlRecorder::kKeptMost || !file.open(QIODevice::ReadOnly)) return;
-    mOpenPage = OpenPage{pageUrl, mAhead.last(), file.readAll()};
+    // Kept open, not read: only a stop reads it, off this thread.
+    auto copy = std::make_shared<OpenCopy>();
+    copy->size = QFileInfo(path).size();
+    if (copy->size > CrawlRecorder::kKeptMost) return;
+    copy->handle = ::open(QFile::encodeName(path), O_RDONLY | O_CLOEXEC);
+    if (copy->handle >= 0) mOpenPage = OpenPage{pageUrl, mAhead.last(), std::move(copy)};
 }
 
 bool CrawlRunner::scanPage(const QString& path, const QString& pageUrl) {
@@ -410,8 +429,9 @@ void CrawlRunner::keepForResume() {
     constexpr std::int64_t kLimitGraceMs = 5000;  // a user's stop cuts them at once
     if (mHost.stoppedByLimit()) mAhead.finishHeld([] { return TransferTurn(true); }, kLimitGraceMs);
     if (mOpenPage)
-        mRecorder.keepAhead(mOpenPage->url, mOpenPage->result,
-                            [body = mOpenPage->body] { return std::optional(body); });
+        mRecorder.keepAhead(mOpenPage->url, mOpenPage->result, [copy = mOpenPage->copy] {
+            return ReadWhole(copy->handle, copy->size);
+        });
     mAhead.setAside(
         [this](const QString& url, const FetchResult& result, std::unique_ptr<BodyFile> body) {
             std::shared_ptr<BodyFile> file = std::move(body);
