@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
-# Sets up everything on a fresh Debian 12 machine, builds the two programs (not the tests: those
-# are scripts/test.sh's), and starts Site Rambler.
+# Sets up what the program needs on a fresh Debian 12 machine (not the test tooling: that is
+# scripts/test.sh's), builds the two programs, and starts Site Rambler.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-BUILD_TARGETS="siterambler siterambler-crawl" bash scripts/build.sh
+SR_WITH_TESTS=0 BUILD_TARGETS="siterambler siterambler-crawl" bash scripts/build.sh
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
   cat >&2 <<'MSG'
 Site Rambler is built (build/siterambler), but there is no display to show its window on:
