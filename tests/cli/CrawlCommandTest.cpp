@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -208,6 +209,32 @@ TEST_F(CrawlCommandTest, CompletedCrawlStoresNumberedFilesAndExitsZero) {
         << err.toStdString();
     EXPECT_EQ(stored(run0()), QStringList({"000002.jpg", "000005.jpg"}));
     EXPECT_TRUE(err.isEmpty()) << err.toStdString();
+}
+
+// The demo site beside the program ends by itself with the designed settings: every picture
+// kind kept, the one small picture deleted, each page deleted once scanned.
+TEST_F(CrawlCommandTest, TheDemoSiteEndsWithTheDesignedSettings) {
+    writeInit("[Option]\nHTMLAutoDelete=0\nPictAutoDelete=0\nPictAutoDeleteSize=2\n");
+    QString err;
+    EXPECT_EQ(run({"--max-seconds", "30", "file://" SR_BINARY_DIR "/demo/index.html", downloads()},
+                  &err),
+              0)
+        << err.toStdString();
+    EXPECT_FALSE(err.contains("limit reached")) << err.toStdString();
+    QStringList kinds;
+    for (const QString& name : stored(run0())) kinds << QFileInfo(name).suffix();
+    kinds.sort();
+    EXPECT_EQ(kinds, QStringList({"gif", "jpeg", "jpg", "jpg", "png", "png"}));
+    SqliteDb archive;
+    ASSERT_TRUE(archive.openReadOnly(downloads() + "/siterambler-archive.sqlite"));
+    SqliteDb::Statement runs = archive.prepare("SELECT outcome FROM runs");
+    ASSERT_TRUE(runs.next());
+    EXPECT_EQ(runs.text(0), "completed");
+    SqliteDb::Statement outcomes = archive.prepare(
+        "SELECT group_concat(outcome || '=' || n) FROM "
+        "(SELECT outcome, count(*) AS n FROM attempts GROUP BY outcome ORDER BY outcome)");
+    ASSERT_TRUE(outcomes.next());
+    EXPECT_EQ(outcomes.text(0), "deleted-page=5,deleted-small=1,kept=6");
 }
 
 TEST_F(CrawlCommandTest, InputErrorsUseTheWindowTextsAndExitOne) {

@@ -179,8 +179,8 @@ PY
 }
 
 # Fast sites, crawled with the designed settings until F2: small pages in a cycle answered at
-# once, with one and with six connections; the same with every picture deleted as small; the
-# demo site over file:.
+# once, with one and with six connections; the same with every picture deleted as small. The
+# demo site over file: ends by itself.
 readonly designed='[Option]\nHTMLAutoDelete=0\nPictAutoDelete=0\nPictAutoDeleteSize=2\n'
 fast_crawl() {  # start URL, connections
   rm -rf "$work/dl" && mkdir "$work/dl"
@@ -192,7 +192,15 @@ fast_crawl() {  # start URL, connections
 phase_cycle1() { fast_crawl "$base/cycle/0.html" 1; cancel_crawl; }
 phase_cycle6() { fast_crawl "$base/cycle/0.html" 6; cancel_crawl; }
 phase_small() { fast_crawl "$base/tiny/0.html" 6; cancel_crawl; }
-phase_demo() { fast_crawl "file://$demo/index.html" 6; cancel_crawl; }
+phase_demo() {
+  rm -rf "$work/dl" && mkdir "$work/dl"
+  start_app "file://$demo/index.html" "$designed[Crawl]\nConnections=6\n"
+  probe_start "$main"
+  start_crawl
+  local box; box=$(wait_window '^巡回の完了$' 300) || fail "the demo crawl did not end by itself"
+  probe_stop
+  key "$box" Return
+}
 
 # F2 during a fast crawl: the closing box within 2 s, and no file stored once it is shown.
 phase_f2stop() {
