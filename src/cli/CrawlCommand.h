@@ -28,9 +28,14 @@ struct CrawlCommandOptions {
     std::optional<QString> cookieFile;
     std::optional<int> retries;
     std::optional<bool> skipSimilar;
+    std::optional<int> minWidth;
+    std::optional<int> minHeight;
+    std::optional<qint64> limitRate;  // bytes per second
+    std::optional<QString> proxy;
     std::int64_t maxPages = 0;  // 0: no limit
     double maxSeconds = 0;      // 0: no limit
     bool quiet = false;
+    bool stats = false;  // the developer's figures after the summary
     bool help = false;
     bool version = false;
 };

@@ -81,6 +81,21 @@ bool TakeRuleOption(const QStringList& args, qsizetype& i, CrawlCommandOptions& 
         return TakeNumber(args, i, 0, most,
                           QStringLiteral("a whole number from 0 to %1").arg(most), &o.retries,
                           error);
+    } else if (name == "--min-width" || name == "--min-height") {
+        const int most = CrawlOptions::kMaxPixels;
+        return TakeNumber(args, i, 0, most, QStringLiteral("pixels from 0 to %1").arg(most),
+                          name == "--min-width" ? &o.minWidth : &o.minHeight, error);
+    } else if (name == "--limit-rate") {
+        qint64 rate = 0;
+        if (!TakeValue(args, i, &value, error)) return false;
+        if (!ParseRate(value, &rate)) {
+            *error = QStringLiteral("--limit-rate wants bytes per second, as 300, 20k or 1.5m");
+            return false;
+        }
+        o.limitRate = rate;
+    } else if (name == "--proxy") {
+        if (!TakeValue(args, i, &value, error)) return false;
+        o.proxy = value.trimmed();
     } else if (name == "--user-agent") {
         if (!TakeValue(args, i, &value, error)) return false;
         o.userAgent = value;
@@ -146,8 +161,18 @@ QString CrawlUsage() {
         "  --cookies FILE        send the cookies of FILE (Netscape format, as Wget and curl\n"
         "                        read it) where their domains and paths allow; never written\n"
         "  --user-agent TEXT     the User-Agent sent (default: SiteRambler/VERSION)\n"
+        "  --min-width N, --min-height N\n"
+        "                        abandon a picture narrower or lower than N pixels as soon as\n"
+        "                        its first bytes tell its size (its number stays used)\n"
+        "  --limit-rate RATE     bytes per second for all transfers together; k and m for\n"
+        "                        kilobytes and megabytes of 1024 (20k, 1.5m)\n"
+        "  --proxy URL           send every request through this proxy (http://, https://,\n"
+        "                        socks5://, socks5h://); without it http_proxy, https_proxy\n"
+        "                        and no_proxy apply\n"
         "  --origin FILE         print what the crawl archive knows of a stored file\n"
         "  --quiet               no progress output\n"
+        "  --stats               after the summary, the longest time the crawl went without\n"
+        "                        servicing its events (what keeps a window responsive)\n"
         "  --help                show this text\n"
         "  --version             show the version\n"
         "\n"
@@ -176,6 +201,8 @@ std::optional<CrawlCommandOptions> ParseCrawlArguments(const QStringList& args, 
             o.version = true;
         } else if (arg == "--quiet" || arg == "-q") {
             o.quiet = true;
+        } else if (arg == "--stats") {
+            o.stats = true;
         } else if (arg == "--delete-pages") {
             o.htmlAutoDelete = QStringLiteral("0");
         } else if (arg == "--keep-pages") {

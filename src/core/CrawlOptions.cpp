@@ -48,6 +48,28 @@ bool ParseScope(const QString& text, CrawlScope* scope) {
 CrawlOptions ReadCrawlOptions(const ProfileFile& profile) {
     CrawlOptions o;
     o.connections = ReadNumber(profile, QStringLiteral("Connections"), o.connections,
+bool ParseRate(const QString& text, qint64* bytesPerSecond) {
+    QString number = text.trimmed().toLower();
+    double unit = 1;
+    if (number.endsWith(u'k')) unit = 1024;
+    if (number.endsWith(u'm')) unit = 1024.0 * 1024;
+    if (unit > 1) number.chop(1);
+    bool ok = false;
+    const double rate = number.toDouble(&ok) * unit;
+    // at most a terabyte a second: beyond that a limit limits nothing
+    if (!ok || !(rate >= 1) || rate > 1e12) return false;
+    *bytesPerSecond = static_cast<qint64>(rate);
+    return true;
+}
+
+QString RateText(qint64 bytesPerSecond) {
+    if (bytesPerSecond > 0 && bytesPerSecond % (1024 * 1024) == 0)
+        return QString::number(bytesPerSecond / (1024 * 1024)) + u'm';
+    if (bytesPerSecond > 0 && bytesPerSecond % 1024 == 0)
+        return QString::number(bytesPerSecond / 1024) + u'k';
+    return QString::number(bytesPerSecond);
+}
+
                                CrawlOptions::kMinConnections, CrawlOptions::kMaxConnections);
     o.noRevisit = ReadFlag(profile, QStringLiteral("NoRevisit"), o.noRevisit);
     ParseScope(profile.value(kSection, QStringLiteral("Scope")), &o.scope);
@@ -65,11 +87,17 @@ CrawlOptions ReadCrawlOptions(const ProfileFile& profile) {
     return o;
 }
 
+    o.minWidth = ReadNumber(profile, QStringLiteral("MinWidth"), 0, 0, CrawlOptions::kMaxPixels);
+    o.minHeight = ReadNumber(profile, QStringLiteral("MinHeight"), 0, 0, CrawlOptions::kMaxPixels);
+    const QString rate = profile.value(kSection, QStringLiteral("LimitRate"));
+    if (!ParseRate(rate, &o.limitRate)) o.limitRate = 0;  // "0" and an unreadable text alike
+    o.proxy = profile.value(kSection, QStringLiteral("Proxy")).trimmed();
 void WriteCrawlOptions(ProfileFile& profile, const CrawlOptions& o) {
     static const char* const kKeys[] = {"Connections", "NoRevisit", "Scope",
                                         "SkipKnown",   "DelayMs",   "Robots",
                                         "Archive",     "ParseHtml", "SkipSimilar"};
-    static const char* const kSiteKeys[] = {"Retries", "UserAgent", "CookieFile"};
+    static const char* const kSiteKeys[] = {"Retries",   "UserAgent", "CookieFile", "MinWidth",
+                                            "MinHeight", "LimitRate", "Proxy"};
     bool present = false;
     for (const char* key : kKeys) present = present || profile.contains(kSection, key);
     for (const char* key : kSiteKeys) present = present || profile.contains(kSection, key);
@@ -90,6 +118,10 @@ void WriteCrawlOptions(ProfileFile& profile, const CrawlOptions& o) {
 }
 
 QString EffectiveUserAgent(const CrawlOptions& options) {
+    profile.setValue(kSection, QStringLiteral("MinWidth"), QString::number(o.minWidth));
+    profile.setValue(kSection, QStringLiteral("MinHeight"), QString::number(o.minHeight));
+    profile.setValue(kSection, QStringLiteral("LimitRate"), RateText(o.limitRate));
+    profile.setValue(kSection, QStringLiteral("Proxy"), o.proxy);
     if (!options.userAgent.isEmpty()) return options.userAgent;
     // major.minor, as the program has always named itself
     const QString version = QStringLiteral(SR_VERSION_TEXT).section(u'.', 0, 1);

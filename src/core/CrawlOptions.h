@@ -13,6 +13,7 @@ struct CrawlOptions {
     static constexpr int kMaxConnections = 16;
     static constexpr int kMaxDelayMs = 600000;
     static constexpr int kMaxRetries = 10;
+    static constexpr int kMaxPixels = 65535;  // the largest MinWidth and MinHeight
 
     int connections = 6;      // transfers in flight; 1 is the one-at-a-time crawl
     bool noRevisit = false;   // a URL is fetched at most once in a run
@@ -30,6 +31,12 @@ struct CrawlOptions {
     QString userAgent;   // empty: the program's name and version
     QString cookieFile;  // Netscape cookies file sent where its domains allow; never written
 
+    // a picture narrower or lower than this is abandoned as soon as its header tells; 0: any
+    int minWidth = 0;
+    int minHeight = 0;
+    qint64 limitRate = 0;  // bytes per second for all the run's transfers together; 0: no limit
+    QString proxy;         // every request goes through it; empty: as the environment says
+
     bool operator==(const CrawlOptions&) const = default;
 };
 
@@ -38,6 +45,12 @@ extern CrawlOptions gCrawlOptions;
 // "all", "host", "folder"; ParseScope is false for any other text and leaves *scope alone.
 QString ScopeName(CrawlScope scope);
 bool ParseScope(const QString& text, CrawlScope* scope);
+
+// A rate as Wget takes it: bytes per second, "k" for 1024 of them, "m" for 1024 * 1024, a
+// fraction allowed ("2.5k"). False for any other text or a rate under 1 byte per second.
+bool ParseRate(const QString& text, qint64* bytesPerSecond);
+// The rate in that form, as short as it goes: 204800 -> "200k".
+QString RateText(qint64 bytesPerSecond);
 
 // Reads [Crawl]; missing or unreadable values keep their defaults, numbers are clamped.
 CrawlOptions ReadCrawlOptions(const ProfileFile& profile);

@@ -14,9 +14,18 @@
 #include "crawl/Fetcher.h"
 #include "look/PictureLook.h"
 
-enum class AttemptOutcome { Kept, DeletedSmall, DeletedPage, DeletedKnown, DeletedSimilar, Failed };
+enum class AttemptOutcome {
+    Kept,
+    DeletedSmall,
+    DeletedPage,
+    DeletedKnown,
+    DeletedSimilar,
+    Failed,
+    AbandonedDimensions,  // a picture narrower or lower than MinWidth, MinHeight: not stored
+};
 
-// "kept", "deleted-small", "deleted-page", "deleted-known", "deleted-similar", "failed".
+// "kept", "deleted-small", "deleted-page", "deleted-known", "deleted-similar", "failed",
+// "abandoned-dimensions".
 QString AttemptOutcomeName(AttemptOutcome outcome);
 
 // One fetch that used up a sequence number.

@@ -1,6 +1,7 @@
 #include "crawl/CrawlRecorder.h"
 
 #include <QFileInfo>
+#include <QUrl>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -25,11 +26,28 @@ QString AttemptOutcomeName(AttemptOutcome outcome) {
             return QStringLiteral("deleted-known");
         case AttemptOutcome::DeletedSimilar:
             return QStringLiteral("deleted-similar");
+        case AttemptOutcome::AbandonedDimensions:
+            return QStringLiteral("abandoned-dimensions");
         case AttemptOutcome::Failed:
             break;
     }
     return QStringLiteral("failed");
 }
+
+namespace {
+
+// The settings a run opted into that its record names only when they are on.
+QString Opted(const CrawlOptions& o) {
+    QString text;
+    if (o.minWidth > 0) text += QStringLiteral(" MinWidth=%1").arg(o.minWidth);
+    if (o.minHeight > 0) text += QStringLiteral(" MinHeight=%1").arg(o.minHeight);
+    if (o.limitRate > 0) text += QStringLiteral(" LimitRate=") + RateText(o.limitRate);
+    if (!o.proxy.isEmpty())  // a password it holds stays out of the record
+        text += QStringLiteral(" Proxy=") + QUrl(o.proxy).toString(QUrl::RemoveUserInfo);
+    return text;
+}
+
+}  // namespace
 
 QString CrawlSettingsText(const CrawlOptions& o) {
     const auto flag = [](bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); };
@@ -41,7 +59,7 @@ QString CrawlSettingsText(const CrawlOptions& o) {
                .arg(QString::number(o.connections), flag(o.noRevisit), ScopeName(o.scope),
                     flag(o.skipKnown), QString::number(o.delayMs), flag(o.robots), gHTMLAutoDelete,
                     gPictAutoDelete, QString::number(gPictAutoDeleteSize)) +
-           retries + QStringLiteral(" SkipSimilar=") + flag(o.skipSimilar);
+           retries + QStringLiteral(" SkipSimilar=") + flag(o.skipSimilar) + Opted(o);
 }
 
 CrawlRecorder::CrawlRecorder(std::unique_ptr<CrawlJournal> journal, const CrawlOptions& options)
@@ -88,6 +106,7 @@ CrawlAttempt CrawlRecorder::examine(const QString& url, bool page, const QString
     a.waitedMs = result.waitedMs;
     if (path.isEmpty()) {
         a.why = result.error.isEmpty() ? QStringLiteral("not stored") : result.error;
+        if (result.tooFewPixels) a.outcome = AttemptOutcome::AbandonedDimensions;
         return a;
     }
     a.fileName = QFileInfo(path).fileName();

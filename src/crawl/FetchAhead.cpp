@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <algorithm>
+#include <cerrno>
 #include <limits>
 #include <optional>
 
@@ -9,6 +10,7 @@
 #include "core/basGlobal.h"
 #include "crawl/BodyFile.h"
 #include "crawl/CrawlRun.h"
+#include "crawl/PictureSize.h"
 
 namespace {
 
@@ -18,6 +20,9 @@ constexpr std::int64_t kWholeBody = std::numeric_limits<std::int64_t>::max();
 constexpr qsizetype kPreviewBytes = qsizetype{1} << 20;
 constexpr int kPicturesTold = 64;  // more than are ever fetched ahead
 constexpr qsizetype kAnswersKept = 4096;
+
+// What a transfer's write returns for a picture it abandons for its size.
+constexpr int kTooFewPixels = ECANCELED;
 
 // Only web URLs are fetched ahead: file: stays a matter of the run's own checks.
 bool WebUrl(const QString& url) {
@@ -34,7 +39,45 @@ struct FetchAhead::Held {
     std::unique_ptr<BodyFile> body;
     QByteArray head;  // the beginning of a page, written by the transfer, read once it ended
     std::optional<PagePreview::Pictures> told;
+    // A picture whose size is looked for in its first bytes, until they tell it.
+    bool sizeUntold = false;
+    std::optional<PictureSize> tooFew;  // written by the transfer, read once it ended
 };
+
+namespace {
+
+// Whether the next piece of a picture is still wanted: false once its first bytes tell that
+// it is too small (held.tooFew), and from then on.
+bool SizeAllows(FetchAhead::Held& held, const char* data, std::size_t size, int minWidth,
+                int minHeight) {
+    if (!held.sizeUntold) return !held.tooFew;
+    held.head.append(data, static_cast<qsizetype>(
+                               std::min<std::size_t>(size, kMostHeaderBytes - held.head.size())));
+    PictureSize found;
+    const SizeRead read = ReadPictureSize(held.head, &found);
+    if (read == SizeRead::NeedMore && held.head.size() < kMostHeaderBytes) return true;
+    held.sizeUntold = false;
+    held.head = QByteArray();
+    if (read == SizeRead::Found && (found.width < minWidth || found.height < minHeight))
+        held.tooFew = found;
+    return !held.tooFew;
+}
+
+// The result of a picture abandoned for its size says so, and nothing of it is the disk's.
+void TellTooFew(const FetchAhead::Held& held, int minWidth, int minHeight, FetchResult& result) {
+    if (!held.tooFew || result.outcome == FetchOutcome::Aborted) return;
+    result.outcome = FetchOutcome::Failed;
+    result.cause = FetchCause::Other;
+    result.storageError = 0;
+    result.tooFewPixels = true;
+    result.error = QStringLiteral("%1 × %2 pixels, under %3 × %4")
+                       .arg(held.tooFew->width)
+                       .arg(held.tooFew->height)
+                       .arg(minWidth)
+                       .arg(minHeight);
+}
+
+}  // namespace
 
 FetchAhead::FetchAhead(Transfers& transfers, const UrlQueue& links, const UrlQueue& images,
                        Rules rules)
@@ -63,7 +106,8 @@ void FetchAhead::setAside(const Keep& keep) {
         Held& held = *mHeld[i];
         if (mTransfers.state(held.id) != Transfers::State::Ended) continue;
         const FetchResult result = mTransfers.release(held.id);
-        if (result.outcome != FetchOutcome::Aborted && held.body->finish() == 0)
+        // one abandoned for its size is left for a resumed run to abandon again
+        if (result.outcome != FetchOutcome::Aborted && !held.tooFew && held.body->finish() == 0)
             keep(held.url, result, std::move(held.body));
         mHeld.erase(mHeld.begin() + static_cast<std::ptrdiff_t>(i));
     }
@@ -217,12 +261,17 @@ std::unique_ptr<FetchAhead::Held> FetchAhead::begin(const QString& url, bool pag
     held->page = page;
     held->body = std::make_unique<BodyFile>(CurrentRunStorage(), digest);
     if ((*error = held->body->create(gRunFolder))) return nullptr;
+    const bool sized = !page && (mRules.minWidth > 0 || mRules.minHeight > 0);
+    held->sizeUntold = sized;
     Held* raw = held.get();
-    held->id = mTransfers.start(url, kWholeBody, [raw](const char* data, std::size_t size) {
+    const int minWidth = mRules.minWidth, minHeight = mRules.minHeight;
+    held->id = mTransfers.start(url, kWholeBody, [=](const char* data, std::size_t size) {
         if (!data) {  // a try again from the beginning
             raw->head.clear();
+            raw->sizeUntold = sized;
             return raw->body->rewind();
         }
+        if (sized && !SizeAllows(*raw, data, size, minWidth, minHeight)) return kTooFewPixels;
         const int written = raw->body->write(data, size);
         if (written == 0 && raw->page && raw->head.size() < kPreviewBytes)
             raw->head.append(data, std::min<qsizetype>(static_cast<qsizetype>(size),
@@ -288,6 +337,7 @@ FetchedBody FetchAhead::fetch(const QString& url, bool page, bool digest,
         mCurrent = url;
         bool heldOn = false;
         fetched.result = await(held->id, progress, &heldOn);
+        TellTooFew(*held, mRules.minWidth, mRules.minHeight, fetched.result);
         mCurrent.clear();
         mRoomShort = false;
         if (heldOn)

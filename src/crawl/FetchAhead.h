@@ -20,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/CrawlOptions.h"
 #include "crawl/Download.h"
 #include "crawl/Fetcher.h"
 #include "crawl/PagePreview.h"
@@ -42,6 +43,10 @@ public:
         std::function<bool(bool page)> digest;
         bool allowFile = false;     // file: URLs are fetched (the crawl started from one)
         bool tellsPictures = true;  // a page's pictures are told from its body ahead of its scan
+        // A picture narrower or lower than this is abandoned once its first bytes tell its size
+        // (tooFewPixels); 0: any.
+        int minWidth = gCrawlOptions.minWidth;
+        int minHeight = gCrawlOptions.minHeight;
     };
 
     FetchAhead(Transfers& transfers, const UrlQueue& links, const UrlQueue& images, Rules rules);
@@ -73,8 +78,9 @@ public:
     // Transfers started ahead and not yet taken (for tests).
     int held() const { return static_cast<int>(mHeld.size()); }
 
+    struct Held;  // a transfer started for an entry, and what it brought so far
+
 private:
-    struct Held;
     struct Entry {
         QString url;
         bool page = false;

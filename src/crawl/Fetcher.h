@@ -35,6 +35,8 @@ struct FetchResult {
     QString contentType;                   // the answer's Content-Type as sent; empty when none
     int retries = 0;                       // tries again before this answer
     std::int64_t waitedMs = 0;             // the time those tries waited for their host
+    // A picture abandoned for its size in pixels, told by its first bytes (error says it).
+    bool tooFewPixels = false;
 };
 
 class Fetcher {

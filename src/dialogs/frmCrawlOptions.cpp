@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -64,6 +65,8 @@ void frmCrawlOptions::BuildControls() {
     txtUserAgent->setPlaceholderText(EffectiveUserAgent(CrawlOptions{}));
     form->addRow(QStringLiteral("User-Agent:"), txtUserAgent);
     form->addRow(QStringLiteral("クッキーのファイル:"), BuildCookieRow());
+    form->addRow(QStringLiteral("イメージファイルの最小の大きさ:"), BuildPixelsRow());
+    BuildNetworkRows(form);
 
     auto* buttons = new QDialogButtonBox(this);
     cmdOK = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
@@ -96,6 +99,34 @@ QLayout* frmCrawlOptions::BuildCookieRow() {
     return row;
 }
 
+// Width and height, each 0 for any.
+QLayout* frmCrawlOptions::BuildPixelsRow() {
+    auto* row = new QHBoxLayout;
+    for (QSpinBox** box : {&spnMinWidth, &spnMinHeight}) {
+        *box = new QSpinBox(this);
+        (*box)->setRange(0, CrawlOptions::kMaxPixels);
+        (*box)->setSingleStep(10);
+        (*box)->setSpecialValueText(QStringLiteral("指定なし"));
+        (*box)->setSuffix(QStringLiteral(" ピクセル"));
+        row->addWidget(
+            new QLabel(box == &spnMinWidth ? QStringLiteral("幅") : QStringLiteral("高さ"), this));
+        row->addWidget(*box, 1);
+    }
+    return row;
+}
+
+void frmCrawlOptions::BuildNetworkRows(QFormLayout* form) {
+    txtLimitRate = new QLineEdit(this);
+    txtLimitRate->setPlaceholderText(QStringLiteral("制限なし（例: 200k、1.5m バイト毎秒）"));
+    txtLimitRate->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral(R"(\s*(\d+(\.\d*)?|\.\d+)?\s*[kKmM]?\s*)")),
+        txtLimitRate));
+    form->addRow(QStringLiteral("転送速度の上限:"), txtLimitRate);
+    txtProxy = new QLineEdit(this);
+    txtProxy->setPlaceholderText(QStringLiteral("環境変数に従う（例: socks5://127.0.0.1:1080）"));
+    form->addRow(QStringLiteral("プロキシ:"), txtProxy);
+}
+
 // A cookies file in the format Wget and curl read (cookies.txt).
 void frmCrawlOptions::cmdCookieFile_Click() {
     const QString chosen = QFileDialog::getOpenFileName(
@@ -119,6 +150,10 @@ void frmCrawlOptions::ShowSettings() {
     spnRetries->setValue(o.retries);
     txtUserAgent->setText(o.userAgent);
     txtCookieFile->setText(o.cookieFile);
+    spnMinWidth->setValue(o.minWidth);
+    spnMinHeight->setValue(o.minHeight);
+    txtLimitRate->setText(o.limitRate > 0 ? RateText(o.limitRate) : QString());
+    txtProxy->setText(o.proxy);
 }
 
 void frmCrawlOptions::cmdOK_Click() {
@@ -135,5 +170,9 @@ void frmCrawlOptions::cmdOK_Click() {
     o.retries = spnRetries->value();
     o.userAgent = txtUserAgent->text().trimmed();
     o.cookieFile = txtCookieFile->text().trimmed();
+    o.minWidth = spnMinWidth->value();
+    o.minHeight = spnMinHeight->value();
+    if (!ParseRate(txtLimitRate->text(), &o.limitRate)) o.limitRate = 0;  // empty or "0"
+    o.proxy = txtProxy->text().trimmed();
     accept();
 }

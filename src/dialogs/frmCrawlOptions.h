@@ -7,6 +7,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QFormLayout;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;
@@ -29,6 +30,10 @@ public:
     QLineEdit* txtUserAgent = nullptr;  // empty: the program's name and version
     QLineEdit* txtCookieFile = nullptr;
     QPushButton* cmdCookieFile = nullptr;  // 参照…
+    QSpinBox* spnMinWidth = nullptr;  // 0: any
+    QSpinBox* spnMinHeight = nullptr;
+    QLineEdit* txtLimitRate = nullptr;  // as --limit-rate takes it; empty: no limit
+    QLineEdit* txtProxy = nullptr;      // empty: as the environment says
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
 
@@ -39,4 +44,6 @@ private:
     void BuildControls();
     void ShowSettings();
     QLayout* BuildCookieRow();
+    QLayout* BuildPixelsRow();
+    void BuildNetworkRows(QFormLayout* form);
 };

@@ -33,6 +33,8 @@ CurlFetcher::Options CrawlFetcherOptions(const CrawlOptions& crawl) {
     options.userAgent = EffectiveUserAgent(crawl).toUtf8();
     options.cookieFile = QFile::encodeName(crawl.cookieFile);
     options.retries = crawl.retries;
+    options.limitRate = crawl.limitRate;
+    options.proxy = crawl.proxy.toUtf8();
     return options;
 }
 
@@ -49,6 +51,13 @@ CurlFetcher::CurlFetcher(const Options& options) {
     clamped.connections = std::clamp(options.connections, 1, CrawlOptions::kMaxConnections);
     clamped.delayMs = std::max(0, options.delayMs);
     clamped.retries = std::clamp(options.retries, 0, CrawlOptions::kMaxRetries);
+    clamped.limitRate = std::max<std::int64_t>(0, options.limitRate);
+    // Under a low rate shared by every connection, each may well move less than the low speed
+    // that abandons a stalled transfer.
+    if (clamped.limitRate > 0)
+        clamped.lowSpeedBytes =
+            std::clamp<long>(static_cast<long>(clamped.limitRate / (4 * clamped.connections)), 1,
+                             options.lowSpeedBytes);
     mImpl = std::make_unique<Impl>(clamped);
 }
 

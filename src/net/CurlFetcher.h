@@ -39,6 +39,12 @@ public:
         // Tries again of a request the network or the server let down (a time-out, 408, 429,
         // 5xx), after the wait the server asked for or 1 s, 2 s, 4 s ...; 0: one try.
         int retries = 0;
+        // Bytes per second of body for all transfers together; 0: no limit.
+        std::int64_t limitRate = 0;
+        // The proxy every request goes through (no_proxy does not apply), as libcurl takes it:
+        // http://, https://, socks5:// ...; empty: the environment's http_proxy, https_proxy
+        // and no_proxy.
+        QByteArray proxy;
     };
 
     CurlFetcher();

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <mutex>
 
+#include "net/SharedRate.h"
+
 namespace {
 
 constexpr char kUserAgent[] = "SiteRambler/1.0";
@@ -103,6 +105,8 @@ struct CurlTransfer::State {
 
     const Transfers::Write* write = nullptr;
     const std::atomic<bool>* stop = nullptr;
+    SharedRate* rate = nullptr;
+    bool rateHeld = false;  // paused until the rate allows the next piece
     std::int64_t maxBytes = 0;
     std::int64_t received = 0;
     int writeError = 0;
@@ -138,7 +142,12 @@ CurlTransfer::State::State(const CurlFetcher::Options& opts) : rules(opts) {
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &State::WriteBody);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText);
-    if (rules.noProxy) curl_easy_setopt(easy, CURLOPT_PROXY, "");
+    if (!rules.proxy.isEmpty()) {
+        curl_easy_setopt(easy, CURLOPT_PROXY, rules.proxy.constData());
+        curl_easy_setopt(easy, CURLOPT_NOPROXY, "");  // named, so every request goes through it
+    } else if (rules.noProxy) {
+        curl_easy_setopt(easy, CURLOPT_PROXY, "");
+    }
 }
 
 CurlTransfer::State::~State() {
@@ -160,6 +169,10 @@ std::size_t CurlTransfer::State::take(char* data, std::size_t bytes) {
         return 0;
     }
     if (stop && stop->load(std::memory_order_relaxed)) return 0;
+    if (rate && !rate->allows(SharedRate::Clock::now())) {
+        rateHeld = true;  // the same bytes come again once the rate allows
+        return CURL_WRITEFUNC_PAUSE;
+    }
     std::size_t taken = bytes;
     if (bytes > static_cast<std::uint64_t>(maxBytes - received)) {
         tooLarge = true;  // what fits is written: a robots.txt is read that far
@@ -182,6 +195,7 @@ std::size_t CurlTransfer::State::take(char* data, std::size_t bytes) {
     }
     writeError = 0;
     received += static_cast<std::int64_t>(taken);
+    if (rate) rate->spend(taken);
     return tooLarge ? 0 : bytes;
 }
 
@@ -200,17 +214,28 @@ CURL* CurlTransfer::easy() const {
 }
 
 void CurlTransfer::prepare(const QString& url, std::int64_t maxBytes, const Transfers::Write* write,
-                           const std::atomic<bool>* stop) {
+                           const std::atomic<bool>* stop, SharedRate* rate) {
     State& s = *mState;
     s.wireUrl = EncodeUrlForTransfer(url);
     curl_easy_setopt(s.easy, CURLOPT_URL, s.wireUrl.constData());
     s.errorText[0] = '\0';
     s.write = write;
     s.stop = stop;
+    s.rate = rate;
+    s.rateHeld = false;
     s.maxBytes = std::min(maxBytes, s.rules.maxBodyBytes);
     s.received = 0;
     s.writeError = 0;
     s.tooLarge = s.errorStatus = s.needsRoom = false;
+}
+
+bool CurlTransfer::resumeRate() {
+    State& s = *mState;
+    if (!s.rateHeld || s.needsRoom) return true;  // room is made elsewhere
+    if (!s.rate->allows(SharedRate::Clock::now())) return false;
+    s.rateHeld = false;
+    curl_easy_pause(s.easy, CURLPAUSE_CONT);  // may hand the piece over, and be held again
+    return !s.rateHeld;
 }
 
 bool CurlTransfer::needsRoom() const {

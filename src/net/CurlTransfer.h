@@ -15,6 +15,8 @@
 #include "crawl/Transfers.h"
 #include "net/CurlFetcher.h"
 
+class SharedRate;
+
 class CurlTransfer {
 public:
     explicit CurlTransfer(const CurlFetcher::Options& rules);
@@ -28,9 +30,13 @@ public:
     CURL* easy() const;
 
     // Prepares the handle for a new transfer of url; at most maxBytes of its body go to write.
-    // Once stop is set, no more of it is taken. Both must outlive the transfer.
+    // Once stop is set, no more of it is taken. Its pieces draw on rate when there is one. All
+    // three must outlive the transfer.
     void prepare(const QString& url, std::int64_t maxBytes, const Transfers::Write* write,
-                 const std::atomic<bool>* stop);
+                 const std::atomic<bool>* stop, SharedRate* rate = nullptr);
+    // Goes on with a transfer that waits for the rate, once the rate allows; false when it is
+    // still held.
+    bool resumeRate();
     // True once a write found the disk full: the transfer is paused until resumed.
     bool needsRoom() const;
     // Hands the piece that found the disk full over again.

@@ -42,6 +42,7 @@ TransferThread::TransferThread(const CurlFetcher::Options& options)
     // Room for every connection of the pool in the cache: none is closed only to open another.
     curl_multi_setopt(mMulti, CURLMOPT_MAXCONNECTS, 2 * connections);
     // Every handle is driven by the one thread: the store needs no lock.
+    if (options.limitRate > 0) mRate.emplace(options.limitRate);
     if (!options.cookieFile.isEmpty() && (mShare = curl_share_init()))
         curl_share_setopt(mShare, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
     try {
@@ -260,7 +261,8 @@ int TransferThread::startDue() {
         mWaiting.erase(mWaiting.begin() + static_cast<std::ptrdiff_t>(i));
         job.transfer.emplace(handle());
         if (job.transfer->valid()) {
-            job.transfer->prepare(job.url, job.maxBytes, &job.write, &job.stop);
+            job.transfer->prepare(job.url, job.maxBytes, &job.write, &job.stop,
+                                  mRate ? &*mRate : nullptr);
             curl_easy_setopt(job.transfer->easy(), CURLOPT_PRIVATE, static_cast<void*>(&job));
             job.joined = curl_multi_add_handle(mMulti, job.transfer->easy()) == CURLM_OK;
         }
@@ -335,6 +337,19 @@ bool TransferThread::collect() {
     return ended;
 }
 
+// Lets the transfers held for the rate go on as far as it allows, each in its turn first, so
+// that the connections share it; the milliseconds until it allows more, or kLongestSleepMs when
+// none is held.
+int TransferThread::resumeHeld() {
+    if (!mRate || mJoined.empty()) return kLongestSleepMs;
+    bool held = false;
+    const std::size_t count = mJoined.size();
+    const std::size_t first = mRateTurn++ % count;
+    for (std::size_t i = 0; i < count; ++i)
+        held = !mJoined[(first + i) % count]->transfer->resumeRate() || held;
+    return held ? mRate->waitMs(Clock::now()) : kLongestSleepMs;
+}
+
 void TransferThread::loop() {
     for (;;) {
         {
@@ -347,7 +362,9 @@ void TransferThread::loop() {
         curl_multi_perform(mMulti, &running);
         // A transfer that ended may free a slowed host's one connection for a waiting job.
         const bool ended = collect();
-        curl_multi_poll(mMulti, nullptr, 0, ended && !mWaiting.empty() ? 0 : sleepMs, nullptr);
+        const int rateMs = resumeHeld();
+        curl_multi_poll(mMulti, nullptr, 0,
+                        ended && !mWaiting.empty() ? 0 : std::min(sleepMs, rateMs), nullptr);
     }
     // Whatever is still joined goes with the pool.
     for (TransferJob* job : mJoined) curl_multi_remove_handle(mMulti, job->transfer->easy());

@@ -17,10 +17,12 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
 #include "net/CurlFetcher.h"
+#include "net/SharedRate.h"
 #include "net/TransferJob.h"
 
 class TransferThread {
@@ -50,6 +52,7 @@ private:
     void take();
     int startDue();
     bool collect();
+    int resumeHeld();
     bool retryLater(TransferJob& job, CURLcode code);
     void slowDown(const QString& host);
     bool held(const TransferJob& job, Clock::time_point now, int* nextMs);
@@ -86,6 +89,8 @@ private:
     // Hosts that answered 429 or 503, with their least delay between requests: one connection
     // each for the rest of the run.
     QHash<QString, int> mSlowed;
+    std::optional<SharedRate> mRate;  // the crawl's rate limit, shared by every transfer
+    std::size_t mRateTurn = 0;        // the transfer the rate lets go on first next time
 
     std::thread mThread;
 };

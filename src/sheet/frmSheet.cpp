@@ -14,6 +14,7 @@
 #include <QScrollArea>
 #include <QShortcut>
 #include <QSplitter>
+#include <QStyledItemDelegate>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -33,6 +34,25 @@ constexpr int kLayoutBatchRows = 2000;  // thumbnails laid out per pass of the e
 QString Count(qint64 n) {
     return QLocale::c().toString(n);
 }
+
+// Every thumbnail at the bottom of an area of the row's height, centred across, with its caption
+// below: a row's captions stand on one line, as in a file manager.
+class ThumbnailDelegate : public QStyledItemDelegate {
+public:
+    ThumbnailDelegate(const SheetModel& model, QObject* parent)
+        : QStyledItemDelegate(parent), mModel(model) {}
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->decorationSize =
+            QSize(ThumbnailCache::Pixels(ThumbnailCache::Size::Normal), mModel.rowHeight());
+        option->decorationAlignment = Qt::AlignHCenter | Qt::AlignBottom;
+    }
+
+private:
+    const SheetModel& mModel;
+};
 
 QString CleanPath(const QString& path) {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
@@ -83,9 +103,8 @@ void frmSheet::CreateControls() {
     lstSheet->setUniformItemSizes(true);
     lstSheet->setLayoutMode(QListView::Batched);
     lstSheet->setBatchSize(kLayoutBatchRows);
-    const int edge = ThumbnailCache::Pixels(ThumbnailCache::Size::Normal);
-    lstSheet->setIconSize(QSize(edge, edge));
-    lstSheet->setGridSize(QSize(edge + 20, edge + fontMetrics().height() + 16));
+    lstSheet->setItemDelegate(new ThumbnailDelegate(*mModel, lstSheet));
+    FitRows(mModel->rowHeight());
     lstSheet->setSelectionMode(QAbstractItemView::ExtendedSelection);
     lstSheet->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lstSheet->setModel(mModel);
@@ -112,6 +131,13 @@ void frmSheet::CreateControls() {
     mPreviewDelay->setInterval(80);
 }
 
+// Rows as tall as their pictures and a caption, as a file manager lays them out.
+void frmSheet::FitRows(int height) {
+    const int edge = ThumbnailCache::Pixels(ThumbnailCache::Size::Normal);
+    lstSheet->setIconSize(QSize(edge, height));
+    lstSheet->setGridSize(QSize(edge + 20, height + fontMetrics().height() + 16));
+}
+
 void frmSheet::ConnectControls() {
     connect(cboRun, &QComboBox::activated, this, &frmSheet::cboRun_Change);
     connect(cmdFolder, &QPushButton::clicked, this, &frmSheet::cmdFolder_Click);
@@ -121,6 +147,7 @@ void frmSheet::ConnectControls() {
     connect(lstSheet->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &frmSheet::lstSheet_CurrentChanged);
     connect(mPreviewDelay, &QTimer::timeout, this, &frmSheet::RequestPreview);
+    connect(mModel, &SheetModel::rowHeightChanged, this, &frmSheet::FitRows);
     connect(mModel, &SheetModel::filled, this, [this] {
         const int row = mModel->rowOf(mSelect);
         mSelect.clear();

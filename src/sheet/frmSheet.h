@@ -70,6 +70,7 @@ protected:
 
 private:
     void CreateControls();
+    void FitRows(int height);
     void ConnectControls();
     void ShowRuns(std::vector<RunSummary> runs, const QString& runFolder);
     void ShowStatus();

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <algorithm>
+#include <utility>
 
 #include "archive/CrawlArchive.h"
 #include "sheetlogic/OffThread.h"
@@ -50,6 +51,7 @@ void SheetModel::setFolder(const QString& folder) {
     mBroken.clear();
     mLoader->clear();
     mFilling = true;
+    if (std::exchange(mTallest, 0) != 0) Q_EMIT rowHeightChanged(rowHeight());
     endResetModel();
     struct Rows {
         QStringList names;
@@ -185,12 +187,22 @@ void SheetModel::thumbnailReady(const QString& file, const QImage& thumbnail) {
     const QFileInfo info(file);
     if (info.path() != mFolder) return;  // another folder's, asked before the change
     const QString name = info.fileName();
-    if (thumbnail.isNull())
+    if (thumbnail.isNull()) {
         mBroken.insert(name);
-    else
+    } else {
         mIcons.insert(name, new QIcon(QPixmap::fromImage(thumbnail)));
+        if (thumbnail.height() > mTallest) {
+            mTallest =
+                std::min(thumbnail.height(), ThumbnailCache::Pixels(ThumbnailCache::Size::Normal));
+            Q_EMIT rowHeightChanged(mTallest);
+        }
+    }
     if (const int row = rowOf(name); row >= 0) {
         const QModelIndex at = index(row);
         Q_EMIT dataChanged(at, at, {Qt::DecorationRole});
     }
+}
+
+int SheetModel::rowHeight() const {
+    return mTallest > 0 ? mTallest : ThumbnailCache::Pixels(ThumbnailCache::Size::Normal);
 }

@@ -53,8 +53,13 @@ public:
 
     static constexpr int kIconsKept = 600;  // thumbnails held in memory, about 25 MB
 
+    // The height of a row's pictures: the tallest thumbnail's so far, the whole square until
+    // one came, so that no row is taller than the tallest picture it may hold.
+    int rowHeight() const;
+
 Q_SIGNALS:
     void filled(int rows);
+    void rowHeightChanged(int height);
 
 private:
     void thumbnailReady(const QString& file, const QImage& thumbnail);
@@ -73,4 +78,5 @@ private:
     mutable QCache<QString, QIcon> mIcons;
     QSet<QString> mBroken;  // cannot be decoded: not asked for again
     QIcon mPlaceholder;
+    int mTallest = 0;  // of the thumbnails so far
 };

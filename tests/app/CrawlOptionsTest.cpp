@@ -25,9 +25,14 @@ TEST(CrawlOptions, ChangedValuesRoundTripAndOutOfRangeNumbersAreClamped) {
     changed.userAgent = "Gallery/2 (+mail)";
     changed.cookieFile = "/home/a b/cookies.txt";
     changed.skipSimilar = true;
+    changed.minWidth = 200;
+    changed.minHeight = 150;
+    changed.limitRate = 1536;
+    changed.proxy = "socks5h://127.0.0.1:1080";
     ProfileFile profile;
     WriteCrawlOptions(profile, changed);
     EXPECT_EQ(ReadCrawlOptions(profile), changed);
+    EXPECT_EQ(profile.value("Crawl", "LimitRate"), "1536");
     EXPECT_EQ(EffectiveUserAgent(CrawlOptions{}), "SiteRambler/1.0");
 
     profile.setValue("Crawl", "Connections", "99");
@@ -48,4 +53,20 @@ TEST(CrawlOptions, ReadingPagesAsHtmlIsKept) {
     WriteCrawlOptions(profile, changed);
     EXPECT_EQ(profile.value(QStringLiteral("Crawl"), QStringLiteral("ParseHtml")), "1");
     EXPECT_TRUE(ReadCrawlOptions(profile).parseHtml);
+}
+
+// Wget's rates: k and m are 1024 and 1024 * 1024, fractions allowed; nothing else is a rate.
+TEST(CrawlOptions, RatesReadAsWgetReadsThem) {
+    qint64 rate = 0;
+    for (const auto& [text, bytes] : std::initializer_list<std::pair<const char*, qint64>>{
+             {"300", 300}, {"20k", 20480}, {"2.5K", 2560}, {" 1m ", 1048576}, {"0.5m", 524288}}) {
+        ASSERT_TRUE(ParseRate(text, &rate)) << text;
+        EXPECT_EQ(rate, bytes) << text;
+        ASSERT_TRUE(ParseRate(RateText(bytes), &rate));
+        EXPECT_EQ(rate, bytes);
+    }
+    EXPECT_EQ(RateText(20480), "20k");
+    EXPECT_EQ(RateText(3 << 20), "3m");
+    for (const char* bad : {"", "k", "0", "-5k", "0.2", "2g", "1e13", "nan", "2kk"})
+        EXPECT_FALSE(ParseRate(bad, &rate)) << bad;
 }
