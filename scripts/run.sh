@@ -8,7 +8,7 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLAT
   cat >&2 <<'MSG'
 Site Rambler is built (build/siterambler), but there is no display to show its window on:
 neither DISPLAY nor WAYLAND_DISPLAY is set. Start it from a desktop session, or give it a
-virtual X server:
+virtual X server (Debian's xvfb, which scripts/test.sh installs with the test tooling):
 
     xvfb-run -a scripts/run.sh
 MSG
