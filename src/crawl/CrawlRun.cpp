@@ -119,10 +119,6 @@ void CrawlRunner::finish() {
     gCancelRequested = 0;
 }
 
-bool IsFileUrl(const QString& url) {
-    return url.startsWith(QStringLiteral("file:"), Qt::CaseInsensitive);
-}
-
 CrawlEnd RunCrawl(CrawlHost& host, Transfers& transfers, const QStringList& followingLinks,
                   const QString& resumeFile) {
     try {

@@ -128,7 +128,7 @@ bool CrawlRunner::mayTake(const QString& url, bool page) {
     return take;
 }
 
-FetchAhead::Rules CrawlRunner::aheadRules(bool allowFile) {
+FetchAhead::Rules CrawlRunner::aheadRules(const FileUrlPolicy& files) {
     FetchAhead::Rules rules;
     rules.take = [this](const QString& url, bool page) {
         return mRules.wouldTake(url) &&
@@ -137,7 +137,7 @@ FetchAhead::Rules CrawlRunner::aheadRules(bool allowFile) {
     rules.admitsPicture = [this](const QString& url) { return mRules.wouldAdmitPicture(url); };
     if (mRules.fetchesOnce()) rules.onceKey = UrlKey;
     rules.digest = [this](bool page) { return mRecorder.wantsDigest(page); };
-    rules.allowFile = allowFile;
+    rules.files = files;
     rules.tellsPictures = !gCrawlOptions.parseHtml;  // the designed scan's guess would not fit
     return rules;
 }

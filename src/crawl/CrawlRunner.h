@@ -59,7 +59,9 @@ public:
                         : nullptr,
                     gCrawlOptions),
           mKept(transfers, [this](const QString& url) { return keptAhead(url); }),
-          mAhead(mKept, host.lstLink(), host.lstImage(), aheadRules(IsFileUrl(startUrl))) {
+          mAhead(mKept, host.lstLink(), host.lstImage(),
+                 aheadRules(FileUrlPolicy::ForCrawlFrom(startUrl))) {
+        transfers.setFilePolicy(FileUrlPolicy::ForCrawlFrom(startUrl));
         if (mRules.filters() || mRecorder.wantsOrigins())
             mScanFilter = [this](const QString& url, bool page) { return admit(url, page); };
         mScanner.setFilter(mScanFilter);
@@ -102,7 +104,7 @@ private:
     bool storePicture(const QString& url, const QString& path);
     bool startFailed(const QString& path);
     QString outcome() const;
-    FetchAhead::Rules aheadRules(bool allowFile);
+    FetchAhead::Rules aheadRules(const FileUrlPolicy& files);
 
     void showWait();
 
