@@ -71,7 +71,7 @@ fetch() {
   local who=$1 url=$2 out=$3
   case $who in
     sr1) "$crawl" "${one[@]}" ${RACE_SR_OPTIONS:-} --keep-pages --keep-all-images "$url" "$out" 2>"$work/$who.log" ;;
-    sr6) "$crawl" "${six[@]}" ${RACE_SR_OPTIONS:-} --keep-pages --keep-all-images "$url" "$out" 2>"$work/$who.log" ;;
+    sr6) "$crawl" --stats "${six[@]}" ${RACE_SR_OPTIONS:-} --keep-pages --keep-all-images "$url" "$out" 2>"$work/$who.log" ;;
     wget) (cd "$out" && wget -q -r -l inf -nd -A html,jpg,png,gif "$url") || true ;;
     wget2) (cd "$out" && wget2 -q -r -l inf -nd -A html,jpg,png,gif "$url") || true ;;
     wget2x16) (cd "$out" && wget2 -q --max-threads=16 -r -l inf -nd -A html,jpg,png,gif "$url") ||

@@ -46,7 +46,7 @@ limit=(--max-seconds "$seconds"); [ -n "$pages" ] && limit=(--max-pages "$pages"
 # as "seconds rss_kib", its progress lines go to $work/$1.log, /usr/bin/time's to $work/$1.time.
 leg() {
   local name=$1; shift
-  /usr/bin/time -v -o "$work/$name.time" "$crawl" "${limit[@]}" "$@" 2>"$work/$name.log" &
+  /usr/bin/time -v -o "$work/$name.time" "$crawl" --stats "${limit[@]}" "$@" 2>"$work/$name.log" &
   local timer=$! child="" t0 now
   t0=$(date +%s.%N)
   : > "$work/$name.rss"

@@ -101,9 +101,10 @@ void ConsoleWindowSystem::finishProgress() {
     if (!mQuiet) mProgress.breakLine();
 }
 
-void ConsoleWindowSystem::finalReport() {
+void ConsoleWindowSystem::finalReport(bool stats) {
     if (mQuiet) return;
     mProgress.finalLine(figures());
-    std::fprintf(stderr, "longest time without servicing events: %lld ms\n",
-                 static_cast<long long>(LongestGapMs()));
+    if (stats)  // a developer's figure: what keeps a window responsive
+        std::fprintf(stderr, "longest time without servicing events: %lld ms\n",
+                     static_cast<long long>(LongestGapMs()));
 }

@@ -94,7 +94,7 @@ public:
     void stop(const char* why, bool limit = false);
     void checkLimits();
     // The last progress figures, once the crawl is over.
-    void finalReport();
+    void finalReport(bool stats = false);
 
 protected:
     void ProcessEvents() override;

@@ -56,6 +56,10 @@ void ApplyOverrides(const CrawlCommandOptions& o) {
     c.userAgent = o.userAgent.value_or(c.userAgent);
     c.cookieFile = o.cookieFile.value_or(c.cookieFile);
     c.retries = o.retries.value_or(c.retries);
+    c.minWidth = o.minWidth.value_or(c.minWidth);
+    c.minHeight = o.minHeight.value_or(c.minHeight);
+    c.limitRate = o.limitRate.value_or(c.limitRate);
+    c.proxy = o.proxy.value_or(c.proxy);
 }
 
 int PrintOrigin(const QString& file) {
@@ -191,7 +195,7 @@ int RunCrawlCommand(const CrawlCommandOptions& options) {
     CountingTransfers fetcher(curl);
     console.setByteCounter(&fetcher);
     const CrawlEnd end = RunCrawl(host, fetcher, resumeLinks, options.resume);
-    console.finalReport();
+    console.finalReport(options.stats);
     SetWindowSystem(nullptr);
     ReportEnd(end, startUrl);
 

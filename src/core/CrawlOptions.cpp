@@ -45,9 +45,6 @@ bool ParseScope(const QString& text, CrawlScope* scope) {
     return false;
 }
 
-CrawlOptions ReadCrawlOptions(const ProfileFile& profile) {
-    CrawlOptions o;
-    o.connections = ReadNumber(profile, QStringLiteral("Connections"), o.connections,
 bool ParseRate(const QString& text, qint64* bytesPerSecond) {
     QString number = text.trimmed().toLower();
     double unit = 1;
@@ -70,6 +67,9 @@ QString RateText(qint64 bytesPerSecond) {
     return QString::number(bytesPerSecond);
 }
 
+CrawlOptions ReadCrawlOptions(const ProfileFile& profile) {
+    CrawlOptions o;
+    o.connections = ReadNumber(profile, QStringLiteral("Connections"), o.connections,
                                CrawlOptions::kMinConnections, CrawlOptions::kMaxConnections);
     o.noRevisit = ReadFlag(profile, QStringLiteral("NoRevisit"), o.noRevisit);
     ParseScope(profile.value(kSection, QStringLiteral("Scope")), &o.scope);
@@ -84,14 +84,14 @@ QString RateText(qint64 bytesPerSecond) {
     o.retries =
         ReadNumber(profile, QStringLiteral("Retries"), o.retries, 0, CrawlOptions::kMaxRetries);
     o.skipSimilar = ReadFlag(profile, QStringLiteral("SkipSimilar"), o.skipSimilar);
-    return o;
-}
-
     o.minWidth = ReadNumber(profile, QStringLiteral("MinWidth"), 0, 0, CrawlOptions::kMaxPixels);
     o.minHeight = ReadNumber(profile, QStringLiteral("MinHeight"), 0, 0, CrawlOptions::kMaxPixels);
     const QString rate = profile.value(kSection, QStringLiteral("LimitRate"));
     if (!ParseRate(rate, &o.limitRate)) o.limitRate = 0;  // "0" and an unreadable text alike
     o.proxy = profile.value(kSection, QStringLiteral("Proxy")).trimmed();
+    return o;
+}
+
 void WriteCrawlOptions(ProfileFile& profile, const CrawlOptions& o) {
     static const char* const kKeys[] = {"Connections", "NoRevisit", "Scope",
                                         "SkipKnown",   "DelayMs",   "Robots",
@@ -115,13 +115,13 @@ void WriteCrawlOptions(ProfileFile& profile, const CrawlOptions& o) {
     profile.setValue(kSection, QStringLiteral("UserAgent"), o.userAgent);
     profile.setValue(kSection, QStringLiteral("CookieFile"), o.cookieFile);
     profile.setValue(kSection, QStringLiteral("Retries"), QString::number(o.retries));
-}
-
-QString EffectiveUserAgent(const CrawlOptions& options) {
     profile.setValue(kSection, QStringLiteral("MinWidth"), QString::number(o.minWidth));
     profile.setValue(kSection, QStringLiteral("MinHeight"), QString::number(o.minHeight));
     profile.setValue(kSection, QStringLiteral("LimitRate"), RateText(o.limitRate));
     profile.setValue(kSection, QStringLiteral("Proxy"), o.proxy);
+}
+
+QString EffectiveUserAgent(const CrawlOptions& options) {
     if (!options.userAgent.isEmpty()) return options.userAgent;
     // major.minor, as the program has always named itself
     const QString version = QStringLiteral(SR_VERSION_TEXT).section(u'.', 0, 1);
