@@ -42,17 +42,12 @@ void ConsoleWindowSystem::setLimits(std::int64_t maxPages, double maxSeconds) {
     mMaxSeconds = maxSeconds;
 }
 
-int ConsoleWindowSystem::MsgBox(const QString& text, const QString& title, int style) {
-    QString flat = text;
-    flat.replace(QLatin1Char('\r'), QLatin1Char(' '));
+// The window's boxes are its own words: the command tells in English what the run's end says
+// (ReportCrawlEnd), so a box is only answered here.
+int ConsoleWindowSystem::MsgBox(const QString&, const QString&, int style) {
     const bool question = (style & 0xF) == MB_YESNOCANCEL;
     const bool warning = (style & 0xF0) == MB_ICONWARNING || (style & 0xF0) == MB_ICONERROR;
     if (warning) mInputError = true;
-    if (warning || (!mQuiet && !question)) {
-        finishProgress();
-        std::fprintf(stderr, "siterambler-crawl: %s: %s\n", Local(title).constData(),
-                     Local(flat).constData());
-    }
     return question ? IDYES : IDOK;
 }
 

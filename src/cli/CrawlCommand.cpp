@@ -19,6 +19,7 @@
 #include "core/basGlobal.h"
 #include "crawl/CrawlRun.h"
 #include "crawl/Download.h"
+#include "crawl/FetchCauseText.h"
 #include "net/CurlFetcher.h"
 
 namespace {
@@ -129,10 +130,38 @@ int StartFailureExit(const FetchResult& failure) {
     return kExitNetwork;
 }
 
-void ReportEnd(const CrawlEnd& end, const QString& startUrl) {
+// Why the run did not start, in the command's words.
+QString RefusalText(const CrawlEnd& end) {
+    const QString& path = end.refusedPath;
+    switch (end.refused) {
+        case RunRefusal::NoStartUrl:
+            return QStringLiteral("no start URL was given");
+        case RunRefusal::NoDownloadFolder:
+            return QStringLiteral("no download folder was given");
+        case RunRefusal::NoSuchFolder:
+            return QStringLiteral("the download folder %1 does not exist").arg(path);
+        case RunRefusal::CookiesUnreadable:
+            return QStringLiteral("cannot read the cookies file %1").arg(path);
+        case RunRefusal::AllRunFoldersTaken:
+            return QStringLiteral("the run folders SR0000 to SR9999 in %1 are all taken").arg(path);
+        case RunRefusal::RunFolderNotMade:
+            return QStringLiteral("cannot create the run folder %1").arg(path);
+        case RunRefusal::None:
+            break;
+    }
+    return {};
+}
+
+void ReportEnd(const CrawlEnd& end, const QString& startUrl, bool quiet) {
+    if (end.refused != RunRefusal::None)
+        std::fprintf(stderr, "siterambler-crawl: %s\n", Local(RefusalText(end)).constData());
+    else if (!quiet &&
+             (end.how == QStringLiteral("completed") || end.how == QStringLiteral("cancelled")))
+        std::fprintf(stderr, "siterambler-crawl: crawl %s\n", Local(end.how).constData());
     if (end.startFailure)
         std::fprintf(stderr, "siterambler-crawl: cannot fetch the start page %s: %s\n",
-                     Local(startUrl).constData(), Local(end.startFailure->error).constData());
+                     Local(startUrl).constData(),
+                     Local(FetchCauseEnglish(*end.startFailure)).constData());
     if (end.failedDeletions > 0)
         std::fprintf(stderr,
                      "siterambler-crawl: %d stored files could not be deleted (first: %s: %s)\n",
@@ -197,7 +226,7 @@ int RunCrawlCommand(const CrawlCommandOptions& options) {
     const CrawlEnd end = RunCrawl(host, fetcher, resumeLinks, options.resume);
     console.finalReport(options.stats);
     SetWindowSystem(nullptr);
-    ReportEnd(end, startUrl);
+    ReportEnd(end, startUrl, options.quiet);
 
     if (end.storageFault) {
         SaveQueue(options, host);

@@ -102,7 +102,8 @@ QString CrawlRunner::outcome() const {
 void CrawlRunner::finish() {
     if (mRules.fetchesOnce() && outcome() != QStringLiteral("completed")) keepForResume();
     mAhead.dropAll();  // nothing goes on while the closing message is shown
-    closeRecord(outcome());
+    mEnd.how = outcome();
+    closeRecord(mEnd.how);
     if (mEnd.storageFault) ShowStorageFault(mEnd.storageFault);
     mHost.setCrawlControls(false);
     mHost.setCaption(kProgramTitle);
@@ -122,7 +123,15 @@ void CrawlRunner::finish() {
 CrawlEnd RunCrawl(CrawlHost& host, Transfers& transfers, const QStringList& followingLinks,
                   const QString& resumeFile) {
     try {
-        if (!CheckInputs(host)) return {};
+        const auto refuse = [](RunRefusal why, const QString& path) {
+            CrawlEnd end;
+            end.refused = why;
+            end.refusedPath = path;
+            return end;
+        };
+        if (const RunRefusal why = CheckInputs(host); why != RunRefusal::None)
+            return refuse(why, why == RunRefusal::CookiesUnreadable ? gCrawlOptions.cookieFile
+                                                                    : host.downloadText());
         const QString folder = host.downloadText();
         const int n = ChooseRunFolder(folder);
         if (n < 0) {
@@ -131,14 +140,14 @@ CrawlEnd RunCrawl(CrawlHost& host, Transfers& transfers, const QStringList& foll
                                "すべて使われています。別のダウンロード先を指定してください。"),
                 QStringLiteral("パスエラー"), kWarningStyle);
             host.focusDownloadBox();
-            return {};
+            return refuse(RunRefusal::AllRunFoldersTaken, folder);
         }
         if (!ConfirmStart(folder, n) || ws().Ending()) return {};
         if (CreateRunFolder(folder, n) != 0) {
             ws().MsgBox(QStringLiteral("フォルダ「") + gRunFolder +
                             QStringLiteral("」を作成できませんでした。"),
                         QStringLiteral("フォルダ作成エラー"), kWarningStyle);
-            return {};
+            return refuse(RunRefusal::RunFolderNotMade, gRunFolder);
         }
         gImageCount = 0;
         host.lstLink().clear();

@@ -31,8 +31,24 @@
 class CrawlHost;
 class Transfers;
 
+// Why a run did not start (the window's box said it in its own words).
+enum class RunRefusal {
+    None,
+    NoStartUrl,
+    NoDownloadFolder,
+    NoSuchFolder,
+    CookiesUnreadable,
+    AllRunFoldersTaken,
+    RunFolderNotMade,
+};
+
 // How a run ended, beyond what the window shows: for the headless command's summary.
 struct CrawlEnd {
+    // As the archive records it ("completed", "cancelled", "stopped by limit", "start page
+    // failed", "storage failure"); empty when the run did not start.
+    QString how;
+    RunRefusal refused = RunRefusal::None;
+    QString refusedPath;        // the folder or file a refusal is about
     StorageFault storageFault;  // set when a storage failure stopped the run
     int failedDeletions = 0;    // stored pages and small images that could not be deleted
     QString firstFailedDeletion;

@@ -18,26 +18,26 @@ constexpr QChar kCR = u'\r';
 
 }  // namespace
 
-bool CheckInputs(CrawlHost& host) {
+RunRefusal CheckInputs(CrawlHost& host) {
     const QString inputError = QStringLiteral("入力エラー");
     if (host.urlText().isEmpty()) {
         ws().MsgBox(QStringLiteral("スタートするページのＵＲＬが入力されていません。"), inputError,
                     kWarningStyle);
         host.focusUrlBox();
-        return false;
+        return RunRefusal::NoStartUrl;
     }
     if (host.downloadText().isEmpty()) {
         ws().MsgBox(QStringLiteral("ダウンロードしたファイルの保存場所が入力されていません。"),
                     inputError, kWarningStyle);
         host.focusDownloadBox();
-        return false;
+        return RunRefusal::NoDownloadFolder;
     }
     if (!EntryExists(host.downloadText())) {
         ws().MsgBox(QStringLiteral("ダウンロード先に指定されたパスが見つかりません。"
                                    "正しいパスを指定してください。"),
                     QStringLiteral("パスエラー"), kWarningStyle);
         host.focusDownloadBox();
-        return false;
+        return RunRefusal::NoSuchFolder;
     }
     // the transfers would go on without the cookies and say nothing: a login page is no gallery
     const QString& cookies = gCrawlOptions.cookieFile;
@@ -45,9 +45,9 @@ bool CheckInputs(CrawlHost& host) {
         ws().MsgBox(QStringLiteral("クッキーのファイル「") + cookies +
                         QStringLiteral("」を読み込めません。巡回の詳細設定を確認してください。"),
                     inputError, kWarningStyle);
-        return false;
+        return RunRefusal::CookiesUnreadable;
     }
-    return true;
+    return RunRefusal::None;
 }
 
 // The first free SRnnnn from number first on under folder, stored in gRunFolder; -1 when all

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include "core/WindowSystem.h"
+#include "crawl/CrawlRun.h"
 #include "crawl/Fetcher.h"
 #include "crawl/RunStorage.h"
 
@@ -13,9 +14,9 @@ class CrawlHost;
 
 inline constexpr int kWarningStyle = MB_OK | MB_ICONWARNING | MB_SYSTEMMODAL;
 
-// The start URL, the download folder and the cookies file; false after a box that says what is
-// wrong.
-bool CheckInputs(CrawlHost& host);
+// The start URL, the download folder and the cookies file; what is wrong, after a box that says
+// it, or RunRefusal::None.
+RunRefusal CheckInputs(CrawlHost& host);
 int ChooseRunFolder(const QString& folder, int first = 0);
 bool ConfirmStart(const QString& folder, int n);
 int CreateRunFolder(const QString& folder, int n);

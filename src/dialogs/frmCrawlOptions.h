@@ -30,7 +30,7 @@ public:
     QLineEdit* txtUserAgent = nullptr;  // empty: the program's name and version
     QLineEdit* txtCookieFile = nullptr;
     QPushButton* cmdCookieFile = nullptr;  // 参照…
-    QSpinBox* spnMinWidth = nullptr;  // 0: any
+    QSpinBox* spnMinWidth = nullptr;       // 0: any
     QSpinBox* spnMinHeight = nullptr;
     QLineEdit* txtLimitRate = nullptr;  // as --limit-rate takes it; empty: no limit
     QLineEdit* txtProxy = nullptr;      // empty: as the environment says
