@@ -177,38 +177,3 @@ TEST(SheetWindowTest, OpensFromTheFileMenuOnTheLatestRunAndFromTheViewerOnItsPic
     EXPECT_EQ(sheet->model().folder(), gRunFolder);
     ResetGlobals();
 }
-
-// Rows of landscape pictures are as tall as their thumbnails and a caption: no empty band
-// between them; a portrait among them makes its row hold it, the captions on one line.
-TEST(SheetWindowTest, RowsAreAsTallAsTheirPicturesAndTheirCaptionsAlign) {
-    Home home;
-    const QString run = home.dir.path() + "/dl/SR0000";
-    QDir().mkpath(run);
-    const auto save = [&run](int n, int width, int height) {
-        QImage image(width, height, QImage::Format_RGB32);
-        image.fill(QColor::fromHsv(n * 40, 200, 200));
-        return image.save(run + QString("/%1.png").arg(n, 6, 10, QChar('0')));
-    };
-    for (int n = 1; n <= 7; ++n) ASSERT_TRUE(save(n, 900, 600));
-    frmSheet sheet;
-    sheet.resize(900, 700);
-    sheet.Open(run + "/..");
-    const auto top = [&](int row) { return sheet.lstSheet->visualRect(sheet.model().index(row)); };
-    ASSERT_TRUE(QTest::qWaitFor([&] { return sheet.model().rowCount() == 7; }, 10000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return sheet.model().rowHeight() == 85; }, 10000));
-    QApplication::processEvents();
-    int next = 1;  // the first picture of the second row
-    while (next < 7 && top(next).top() == top(0).top()) ++next;
-    ASSERT_LT(next, 7);
-    const int caption = sheet.lstSheet->fontMetrics().height();
-    EXPECT_LT(top(next).top() - top(0).bottom(), caption) << "an empty band between rows";
-    EXPECT_GE(top(0).height(), 85 + caption);
-
-    ASSERT_TRUE(save(8, 400, 900));
-    sheet.Open(run + "/..");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return sheet.model().rowCount() == 8; }, 10000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return sheet.model().rowHeight() == 128; }, 10000));
-    QApplication::processEvents();
-    EXPECT_EQ(top(7).height(), top(0).height());  // the same cells: the captions on one line
-    EXPECT_GE(top(0).height(), 128 + caption);
-}
