@@ -64,11 +64,12 @@ void TellTooFew(const FetchAhead::Held& held, int minWidth, int minHeight, Fetch
     result.cause = FetchCause::Other;
     result.storageError = 0;
     result.tooFewPixels = true;
-    result.error = QStringLiteral("%1 × %2 pixels, under %3 × %4")
-                       .arg(held.tooFew->width)
-                       .arg(held.tooFew->height)
-                       .arg(minWidth)
-                       .arg(minHeight);
+    const QString least = minHeight <= 0 ? QStringLiteral("narrower than %1").arg(minWidth)
+                          : minWidth <= 0
+                              ? QStringLiteral("lower than %1").arg(minHeight)
+                              : QStringLiteral("under %1 × %2").arg(minWidth).arg(minHeight);
+    result.error =
+        QStringLiteral("%1 × %2 pixels, ").arg(held.tooFew->width).arg(held.tooFew->height) + least;
 }
 
 }  // namespace
