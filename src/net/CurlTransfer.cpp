@@ -1,5 +1,9 @@
 #include "net/CurlTransfer.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <mutex>
 
@@ -80,7 +84,39 @@ bool LimitProtocols(CURL* easy, bool allowFile) {
     return set;
 }
 
+// The local path libcurl would open for a file: URL on the wire; empty for any other URL.
+QByteArray LocalPathOf(const QByteArray& wireUrl) {
+    if (qstrnicmp(wireUrl.constData(), "file:", 5) != 0) return {};
+    CURLU* parsed = curl_url();
+    char* path = nullptr;
+    QByteArray local;
+    if (parsed && curl_url_set(parsed, CURLUPART_URL, wireUrl.constData(), 0) == CURLUE_OK &&
+        curl_url_get(parsed, CURLUPART_PATH, &path, CURLU_URLDECODE) == CURLUE_OK)
+        local = path;
+    curl_free(path);
+    curl_url_cleanup(parsed);
+    return local;
+}
+
 }  // namespace
+
+// libcurl opens a local file blocking: a FIFO would hold the transfer thread, and with it every
+// stop, until someone writes to it. The name is opened without blocking and looked at first.
+std::optional<FetchResult> RefuseLocalFile(const QString& url) {
+    const QByteArray path = LocalPathOf(EncodeUrlForTransfer(url));
+    if (path.isEmpty()) return std::nullopt;
+    const int handle = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (handle < 0) return std::nullopt;  // libcurl tells why it cannot be read
+    struct stat info {};
+    const bool regular = ::fstat(handle, &info) == 0 && S_ISREG(info.st_mode);
+    ::close(handle);
+    if (regular) return std::nullopt;
+    FetchResult refused;
+    refused.cause = FetchCause::NotFound;  // no such local file: only regular files are read
+    refused.error = S_ISDIR(info.st_mode) ? QStringLiteral("file: a folder, not a file")
+                                          : QStringLiteral("file: not a regular file");
+    return refused;
+}
 
 void InitCurlOnce() {
     static std::once_flag once;
@@ -171,7 +207,7 @@ std::size_t CurlTransfer::State::take(char* data, std::size_t bytes) {
     } catch (...) {
         error = EIO;
     }
-    if (error == ENOSPC || error == EDQUOT) {
+    if (error == ENOSPC || error == EDQUOT || error == EAGAIN) {
         needsRoom = true;  // the same bytes come again on resume
         writeError = error;
         return CURL_WRITEFUNC_PAUSE;
