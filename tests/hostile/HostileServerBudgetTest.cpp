@@ -21,10 +21,13 @@ constexpr std::int64_t kMiB = 1 << 20;
 std::int64_t OpenBytesUnder(const QString& folder) {
     std::int64_t bytes = 0;
     const QDir fds("/proc/self/fd");
-    for (const QString& fd : fds.entryList(QDir::System)) {
+    for (const QString& fd : fds.entryList(QDir::Files | QDir::System)) {
+        const QByteArray link = QFile::encodeName(fds.filePath(fd));
+        char target[4096];
+        const ssize_t size = ::readlink(link.constData(), target, sizeof target);
         struct stat info {};
-        if (QFile::symLinkTarget(fds.filePath(fd)).startsWith(folder + '/') &&
-            ::stat(QFile::encodeName(fds.filePath(fd)).constData(), &info) == 0)
+        if (size > 0 && QFile::decodeName(QByteArray(target, int(size))).startsWith(folder + '/') &&
+            ::stat(link.constData(), &info) == 0)
             bytes += info.st_size;
     }
     return bytes;
