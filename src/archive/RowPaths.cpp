@@ -2,10 +2,11 @@
 
 #include <QRegularExpression>
 
+#include "core/RunFolderName.h"
+
 QString RunFilePath(const QString& runFolder, const QString& fileName) {
-    static const QRegularExpression kRunFolder(QStringLiteral("^SR[0-9]{4}$"));
     // the sequence number, then "." and what the URL gave, never a folder
     static const QRegularExpression kNumbered(QStringLiteral("^[0-9]{6,}\\.[^/]*$"));
-    if (!kRunFolder.match(runFolder).hasMatch() || !kNumbered.match(fileName).hasMatch()) return {};
+    if (RunFolderNumberOf(runFolder) < 0 || !kNumbered.match(fileName).hasMatch()) return {};
     return runFolder + u'/' + fileName;
 }

@@ -13,3 +13,7 @@ QString TerminalText(const QString& text) {
     }
     return safe;
 }
+
+QByteArray TerminalBytes(const QString& text) {
+    return TerminalText(text).toLocal8Bit();
+}

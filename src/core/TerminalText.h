@@ -7,3 +7,5 @@
 // The text with every control character (C0, DEL, C1; line ends and tabs too) written as
 // "\xHH"; everything else unchanged.
 QString TerminalText(const QString& text);
+// The same in the terminal's encoding, for printing.
+QByteArray TerminalBytes(const QString& text);

@@ -1,9 +1,5 @@
 #include "net/CurlTransfer.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <mutex>
 
@@ -65,7 +61,8 @@ bool Success(long status) {
 
 // The protocols, in the text form or, for a libcurl that predates it, as bits; false when the
 // handle could not be held to them.
-bool LimitProtocols(CURL* easy, bool allowFile) {
+bool LimitProtocols(CURL* easy, const FileUrlPolicy& files) {
+    const bool allowFile = files.allowsFiles();  // a redirect never leads to file:
     const char* text = allowFile ? "http,https,file" : "http,https";
     if (curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, text) == CURLE_OK &&
         curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") == CURLE_OK)
@@ -101,20 +98,14 @@ QByteArray LocalPathOf(const QByteArray& wireUrl) {
 }  // namespace
 
 // libcurl opens a local file blocking: a FIFO would hold the transfer thread, and with it every
-// stop, until someone writes to it. The name is opened without blocking and looked at first.
+// stop, until someone writes to it.
 std::optional<FetchResult> RefuseLocalFile(const QString& url) {
     const QByteArray path = LocalPathOf(EncodeUrlForTransfer(url));
-    if (path.isEmpty()) return std::nullopt;
-    const int handle = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (handle < 0) return std::nullopt;  // libcurl tells why it cannot be read
-    struct stat info {};
-    const bool regular = ::fstat(handle, &info) == 0 && S_ISREG(info.st_mode);
-    ::close(handle);
-    if (regular) return std::nullopt;
+    const QString why = path.isEmpty() ? QString() : FileUrlPolicy::Refusal(path);
+    if (why.isEmpty()) return std::nullopt;
     FetchResult refused;
     refused.cause = FetchCause::NotFound;  // no such local file: only regular files are read
-    refused.error = S_ISDIR(info.st_mode) ? QStringLiteral("file: a folder, not a file")
-                                          : QStringLiteral("file: not a regular file");
+    refused.error = why;
     return refused;
 }
 
@@ -151,7 +142,7 @@ CurlTransfer::State::State(const CurlFetcher::Options& opts) : rules(opts) {
     InitCurlOnce();
     easy = curl_easy_init();
     if (!easy) return;  // every transfer then fails
-    if (!LimitProtocols(easy, rules.allowFile)) {
+    if (!LimitProtocols(easy, rules.files)) {
         curl_easy_cleanup(easy);  // fails closed: no other protocol is ever fetched
         easy = nullptr;
         return;
@@ -163,6 +154,7 @@ CurlTransfer::State::State(const CurlFetcher::Options& opts) : rules(opts) {
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, rules.connectTimeoutMs);
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, rules.lowSpeedBytes);
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, rules.lowSpeedSeconds);
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, rules.totalTimeoutMs);
     curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(rules.maxBodyBytes));
     curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");  // every encoding libcurl can decode
     curl_easy_setopt(easy, CURLOPT_USERAGENT,
@@ -304,6 +296,11 @@ CurlTransfer::Retry CurlTransfer::retry(CURLcode code) const {
     const State& s = *mState;
     Retry retry;
     if (s.writeError || s.tooLarge || s.needsRoom) return retry;  // this machine's, not the net's
+    curl_off_t spentUs = 0;  // a try again would only take as long
+    if (code == CURLE_OPERATION_TIMEDOUT &&
+        curl_easy_getinfo(s.easy, CURLINFO_TOTAL_TIME_T, &spentUs) == CURLE_OK &&
+        spentUs >= curl_off_t{s.rules.totalTimeoutMs} * 1000)
+        return retry;
     long status = 0;
     curl_easy_getinfo(s.easy, CURLINFO_RESPONSE_CODE, &status);
     if (status >= 400) {

@@ -261,7 +261,8 @@ int TransferThread::startDue() {
         }
         if (!job.host.isEmpty()) mLastStart.insert(job.host, now);
         mWaiting.erase(mWaiting.begin() + static_cast<std::ptrdiff_t>(i));
-        const auto refused = mHandleOptions.allowFile ? RefuseLocalFile(job.url) : std::nullopt;
+        const auto refused =
+            mHandleOptions.files.allowsFiles() ? RefuseLocalFile(job.url) : std::nullopt;
         if (refused) {
             settle(job, *refused, false);
             continue;

@@ -10,6 +10,7 @@
 #include "archive/ArchiveLooks.h"
 #include "archive/CrawlArchive.h"
 #include "archive/EarlierRuns.h"
+#include "archive/StoredFileOrigin.h"
 
 namespace {
 
@@ -62,6 +63,16 @@ TEST_F(PlantedArchive, NeitherAnEndlessViewNorAnEndlessQueryHoldsALookUp) {
                 "SELECT count(*) FROM c"));
     EXPECT_LT(clock.elapsed(), 500);
     EXPECT_TRUE(db.prepare("SELECT count(*) FROM runs").next());  // the next one runs
+}
+
+// What --origin prints of a row: a URL that would retitle the terminal, a forged line.
+TEST(OriginReport, ControlCharactersOfTheRowsAreEscaped) {
+    StoredFileOrigin o;
+    o.url = "http://x/\x1b]0;owned\x07.jpg";
+    o.why = QString("kept\nfake: line\u009b");
+    const QString report = OriginReport("f", o);
+    EXPECT_TRUE(report.contains("url: http://x/\\x1B]0;owned\\x07.jpg\n")) << report.toStdString();
+    EXPECT_TRUE(report.contains("why: kept\\x0Afake: line\\x9B\n")) << report.toStdString();
 }
 
 }  // namespace
