@@ -1,7 +1,5 @@
 // The start button's work: input checks, the run folder, the confirmation, the queues and their
 // selected entries, cancellation, the end of the program inside a run, captions and messages.
-#include <sys/stat.h>
-
 #include "CrawlFixture.h"
 #include "core/CrawlOptions.h"
 
@@ -347,21 +345,6 @@ TEST_F(RunTest, LocalFilesOnlyInACrawlThatStartedFromOne) {
     EXPECT_EQ(gRunFolder, runFolder("SR0001"));
     EXPECT_EQ(stored(), QStringList({"000005.html"}));
     EXPECT_EQ(gFileCounter, 7);
-    EXPECT_EQ(lastBox().text, "巡回が完了しました。");
-}
-
-// A FIFO named by a file: page held the crawl, and every stop, until someone wrote to it.
-TEST_F(RunTest, LocalNamesThatAreNoFilesFailAtOnce) {
-    QTemporaryDir local;
-    ASSERT_TRUE(QDir(local.path()).mkdir("folder.jpg"));
-    ASSERT_EQ(::mkfifo(QFile::encodeName(local.filePath("pipe.jpg")).constData(), 0600), 0);
-    QFile page(local.filePath("index.html"));
-    ASSERT_TRUE(page.open(QIODevice::WriteOnly));
-    page.write("<img src=\"pipe.jpg\"> <img src=\"folder.jpg\">\r");
-    page.close();
-    crawl("file://" + page.fileName());
-    EXPECT_EQ(stored(), QStringList({"000001.html"}));
-    EXPECT_EQ(gFileCounter, 3);
     EXPECT_EQ(lastBox().text, "巡回が完了しました。");
 }
 

@@ -87,14 +87,12 @@ TEST_P(CurlFetcherTest, FileUrlsOnlyWhenAllowedAndNeverByRedirect) {
     const Fetched allowed = Get(fetcher, fileUrl);
     EXPECT_EQ(allowed.result.outcome, FetchOutcome::Ok) << allowed.result.error.toStdString();
     EXPECT_EQ(allowed.body, "local bytes");
-    // only regular files: libcurl would wait on a FIFO for a writer, read a device without end
     ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("pipe.jpg")).constData(), 0600), 0);
     for (const QString& other : {dir.filePath("pipe.jpg"), dir.path(), QString("/dev/zero")}) {
-        const Fetched refused = Get(fetcher, "file://" + other);
-        EXPECT_EQ(refused.result.cause, FetchCause::NotFound) << other.toStdString();
-        EXPECT_TRUE(refused.result.error.startsWith("file: "))
-            << refused.result.error.toStdString();
-        EXPECT_EQ(refused.sinkCalls, 0);
+        const Fetched no = Get(fetcher, "file://" + other);  // a FIFO used to hold it for good
+        EXPECT_TRUE(no.result.cause == FetchCause::NotFound && no.sinkCalls == 0 &&
+                    no.result.error.startsWith("file: "))
+            << other.toStdString();
     }
 
     site.redirect("/to-file.jpg", fileUrl.toStdString());
