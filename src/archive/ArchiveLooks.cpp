@@ -2,12 +2,14 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QThread>
 #include <algorithm>
 #include <cstring>
-#include <thread>
+#include <future>
 
 #include "archive/RowPaths.h"
 #include "archive/SqliteDb.h"
+#include "core/Elsewhere.h"
 
 namespace {
 
@@ -62,9 +64,16 @@ std::vector<std::optional<PictureLook>> WorkOutLooks(const QStringList& paths,
             if (!looks[i] && QFileInfo::exists(paths[i])) looks[i] = PictureLook{};
         }
     };
-    const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
-    std::vector<std::jthread> workers;
-    for (unsigned t = 1; t < threads && t < paths.size(); ++t) workers.emplace_back(work);
+    // The helpers use what lies here: they are waited for however this ends.
+    struct Helpers {
+        std::vector<std::future<void>> running;
+        ~Helpers() {
+            for (const std::future<void>& helper : running) helper.wait();
+        }
+    } helpers;
+    const qsizetype threads = std::clamp(QThread::idealThreadCount(), 1, 8);
+    for (qsizetype t = 1; t < threads && t < paths.size(); ++t)
+        helpers.running.push_back(RunElsewhere(work));
     work();
     return looks;
 }
