@@ -4,15 +4,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "core/TerminalText.h"
 #include "core/basGlobal.h"
-
-namespace {
-
-QByteArray Local(const QString& s) {
-    return s.toLocal8Bit();
-}
-
-}  // namespace
 
 ConsoleHost::ConsoleHost(QString startUrl, QString downloadFolder)
     : mUrl(std::move(startUrl)), mFolder(std::move(downloadFolder)) {
