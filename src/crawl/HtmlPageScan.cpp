@@ -1,12 +1,18 @@
 #include "crawl/HtmlPageScan.h"
 
 #include <QFile>
+#include <QSemaphore>
+#include <QtConcurrent/QtConcurrentRun>
+#include <atomic>
 #include <chrono>
-#include <future>
+#include <memory>
+#include <new>
 
 #include "core/UrlQueue.h"
 #include "core/WindowSystem.h"
+#include "core/basGlobal.h"
 #include "crawl/HtmlReader.h"
+#include "crawl/PageLines.h"
 
 namespace {
 
@@ -14,19 +20,79 @@ namespace {
 constexpr std::chrono::milliseconds kTurn{10};
 constexpr int kAppendsPerYield = 256;
 
+// Shared with the parse, which may outlive the scan when the program ends meanwhile.
+struct ParseJob {
+    QByteArray html;
+    QString pageUrl;
+    std::atomic<bool> stop{false};
+    QSemaphore done;
+    HtmlReferences found;
+};
+
+// Stops the parse however the scan is left.
+struct StopOnLeave {
+    std::atomic<bool>& stop;
+    ~StopOnLeave() { stop = true; }
+};
+
+HtmlReferences Parse(const std::shared_ptr<ParseJob>& job) {
+    StopOnLeave leave{job->stop};
+    const std::shared_ptr<ParseJob> kept = job;
+    (void)QtConcurrent::run([kept] {
+        HtmlBounds bounds;
+        bounds.stop = &kept->stop;
+        try {
+            kept->found = ReadHtml(kept->html, kept->pageUrl, bounds);
+        } catch (const std::bad_alloc&) {
+            kept->found = {};
+            kept->found.end = HtmlEnd::OutOfMemory;
+            kept->found.parsed = false;
+        }
+        kept->done.release();
+    });
+    while (!job->done.tryAcquire(1, int(kTurn.count()))) {
+        ws().Yield();
+        if (gCancelRequested == -1 || ws().Ending()) job->stop = true;
+    }
+    return std::move(job->found);
+}
+
+// The designed scan, for a page the parser gave up on: up to where the parser would have read.
+bool ScanQuoted(const QString& path, const QString& pageUrl, UrlQueue& links, UrlQueue& images,
+                const PageScanner::Filter& filter) {
+    PageLineReader page;
+    if (!page.open(path)) return false;
+    PageScanner scanner(links, images, [] {});
+    scanner.setFilter(filter);
+    QByteArrayView line;
+    // a stop ends it too: the page's references are long enough to take seconds
+    for (qsizetype read = 0;
+         read <= HtmlBounds().maxBytes && gCancelRequested == 0 && page.readLine(line);) {
+        scanner.ScanLine(line, pageUrl);
+        read += line.size() + 1;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool ScanHtmlPage(const QString& path, const QString& pageUrl, UrlQueue& links, UrlQueue& images,
-                  const PageScanner::Filter& filter) {
+                  const PageScanner::Filter& filter, QString* note) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return false;
-    const QByteArray html = file.readAll();
+    auto job = std::make_shared<ParseJob>();
+    job->pageUrl = pageUrl;
+    // what lies past the parser's bounds is not read: one byte more tells there is some
+    job->html = file.read(HtmlBounds().maxBytes + 1);
     file.close();
-    // A page of megabytes takes the parser a while: the window must not wait for it.
-    std::future<HtmlReferences> parsed =
-        std::async(std::launch::async, [&html, pageUrl] { return ReadHtml(html, pageUrl); });
-    while (parsed.wait_for(kTurn) != std::future_status::ready) ws().Yield();
-    const HtmlReferences found = parsed.get();
+    HtmlReferences found = Parse(job);
+    if (note) *note = found.note;
+    if (!found.parsed && found.end != HtmlEnd::Stopped) {
+        if (note)
+            *note += QStringLiteral("%1scanned for quoted references instead")
+                         .arg(note->isEmpty() ? "" : "; ");
+        return ScanQuoted(path, pageUrl, links, images, filter);
+    }
     int appends = 0;
     const auto queue = [&](UrlQueue& target, const QString& url) {
         // the queue is read as it is now: the user may have changed it in a yield
