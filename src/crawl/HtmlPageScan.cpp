@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QSemaphore>
 #include <QtConcurrent/QtConcurrentRun>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -12,7 +13,6 @@
 #include "core/WindowSystem.h"
 #include "core/basGlobal.h"
 #include "crawl/HtmlReader.h"
-#include "crawl/PageLines.h"
 
 namespace {
 
@@ -57,21 +57,28 @@ HtmlReferences Parse(const std::shared_ptr<ParseJob>& job) {
     return std::move(job->found);
 }
 
-// The designed scan, for a page the parser gave up on: up to where the parser would have read.
-bool ScanQuoted(const QString& path, const QString& pageUrl, UrlQueue& links, UrlQueue& images,
+// The designed scan, for a page the parser gave up on, over what the parser was given. A long
+// line goes in pieces cut after a blank, which ends a token in the designed scan as it does a
+// line, so that a stop is seen between pieces.
+void ScanQuoted(QByteArrayView html, const QString& pageUrl, UrlQueue& links, UrlQueue& images,
                 const PageScanner::Filter& filter) {
-    PageLineReader page;
-    if (!page.open(path)) return false;
+    constexpr qsizetype kPiece = 64 << 10;
     PageScanner scanner(links, images, [] {});
     scanner.setFilter(filter);
-    QByteArrayView line;
-    // a stop ends it too: the page's references are long enough to take seconds
-    for (qsizetype read = 0;
-         read <= HtmlBounds().maxBytes && gCancelRequested == 0 && page.readLine(line);) {
-        scanner.ScanLine(line, pageUrl);
-        read += line.size() + 1;
+    while (!html.isEmpty() && gCancelRequested == 0) {
+        qsizetype end = std::min(html.size(), kPiece);
+        qsizetype next = end;
+        if (const qsizetype cr = html.first(end).indexOf('\r'); cr >= 0) {
+            end = cr;
+            next = html.sliced(cr).startsWith("\r\n") ? cr + 2 : cr + 1;
+        } else if (end < html.size()) {
+            qsizetype blank = html.first(end).lastIndexOf(' ');
+            if (blank < 0) blank = html.indexOf(' ', end);  // one token: not cut
+            end = next = blank < 0 ? html.size() : blank + 1;
+        }
+        scanner.ScanLine(html.first(end), pageUrl);
+        html = html.sliced(next);
     }
-    return true;
 }
 
 }  // namespace
@@ -91,7 +98,10 @@ bool ScanHtmlPage(const QString& path, const QString& pageUrl, UrlQueue& links, 
         if (note)
             *note += QStringLiteral("%1scanned for quoted references instead")
                          .arg(note->isEmpty() ? "" : "; ");
-        return ScanQuoted(path, pageUrl, links, images, filter);
+        ScanQuoted(
+            QByteArrayView(job->html).first(std::min(job->html.size(), HtmlBounds().maxBytes)),
+            pageUrl, links, images, filter);
+        return true;
     }
     int appends = 0;
     const auto queue = [&](UrlQueue& target, const QString& url) {
