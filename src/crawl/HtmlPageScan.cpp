@@ -1,12 +1,10 @@
 #include "crawl/HtmlPageScan.h"
 
 #include <QFile>
-#include <QSemaphore>
-#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <memory>
+#include <future>
 #include <new>
 
 #include "core/UrlQueue.h"
@@ -20,41 +18,33 @@ namespace {
 constexpr std::chrono::milliseconds kTurn{10};
 constexpr int kAppendsPerYield = 256;
 
-// Shared with the parse, which may outlive the scan when the program ends meanwhile.
-struct ParseJob {
-    QByteArray html;
-    QString pageUrl;
-    std::atomic<bool> stop{false};
-    QSemaphore done;
-    HtmlReferences found;
-};
-
-// Stops the parse however the scan is left.
+// Stops the parse however the scan is left: a parse told to stop ends within milliseconds.
 struct StopOnLeave {
     std::atomic<bool>& stop;
     ~StopOnLeave() { stop = true; }
 };
 
-HtmlReferences Parse(const std::shared_ptr<ParseJob>& job) {
-    StopOnLeave leave{job->stop};
-    const std::shared_ptr<ParseJob> kept = job;
-    (void)QtConcurrent::run([kept] {
-        HtmlBounds bounds;
-        bounds.stop = &kept->stop;
+HtmlReferences Parse(const QByteArray& html, const QString& pageUrl) {
+    std::atomic<bool> stop{false};
+    HtmlBounds bounds;
+    bounds.stop = &stop;
+    // A page of megabytes takes the parser a while: the window must not wait for it.
+    std::future<HtmlReferences> parsed = std::async(std::launch::async, [&] {
         try {
-            kept->found = ReadHtml(kept->html, kept->pageUrl, bounds);
+            return ReadHtml(html, pageUrl, bounds);
         } catch (const std::bad_alloc&) {
-            kept->found = {};
-            kept->found.end = HtmlEnd::OutOfMemory;
-            kept->found.parsed = false;
+            HtmlReferences none;
+            none.end = HtmlEnd::OutOfMemory;
+            none.parsed = false;
+            return none;
         }
-        kept->done.release();
     });
-    while (!job->done.tryAcquire(1, int(kTurn.count()))) {
+    const StopOnLeave leave{stop};  // before the future waits for the parse, when thrown past
+    while (parsed.wait_for(kTurn) != std::future_status::ready) {
         ws().Yield();
-        if (gCancelRequested == -1 || ws().Ending()) job->stop = true;
+        if (gCancelRequested == -1 || ws().Ending()) stop = true;
     }
-    return std::move(job->found);
+    return parsed.get();
 }
 
 // The designed scan, for a page the parser gave up on, over what the parser was given. A long
@@ -87,20 +77,17 @@ bool ScanHtmlPage(const QString& path, const QString& pageUrl, UrlQueue& links, 
                   const PageScanner::Filter& filter, QString* note) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return false;
-    auto job = std::make_shared<ParseJob>();
-    job->pageUrl = pageUrl;
     // what lies past the parser's bounds is not read: one byte more tells there is some
-    job->html = file.read(HtmlBounds().maxBytes + 1);
+    const QByteArray html = file.read(HtmlBounds().maxBytes + 1);
     file.close();
-    HtmlReferences found = Parse(job);
+    HtmlReferences found = Parse(html, pageUrl);
     if (note) *note = found.note;
     if (!found.parsed && found.end != HtmlEnd::Stopped) {
         if (note)
             *note += QStringLiteral("%1scanned for quoted references instead")
                          .arg(note->isEmpty() ? "" : "; ");
-        ScanQuoted(
-            QByteArrayView(job->html).first(std::min(job->html.size(), HtmlBounds().maxBytes)),
-            pageUrl, links, images, filter);
+        ScanQuoted(QByteArrayView(html).first(std::min(html.size(), HtmlBounds().maxBytes)),
+                   pageUrl, links, images, filter);
         return true;
     }
     int appends = 0;
