@@ -4,6 +4,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -72,8 +73,8 @@ private:
     int mMaxDepth;
     NestedHtml mOut;
     qsizetype mCopied = 0;
-    int mDepth = 0;
-    int mForeignAt = 0;  // the depth of the <svg> or <math> the walk is in, 0 when none
+    std::vector<std::string> mOpen;  // the counted elements open, as the parser would have them
+    int mForeignAt = 0;              // the depth of the <svg> or <math> the walk is in, 0 when none
     std::array<char, 16> mName{};
 };
 
@@ -110,11 +111,12 @@ bool NestingWalk::startTag(qsizetype at, qsizetype* next) {
         return true;
     }
     if (LeftOpen(tag) || (selfClosing && mForeignAt > 0)) return true;
-    if (++mDepth > mMaxDepth) {
+    if (int(mOpen.size()) >= mMaxDepth) {
         mOut.cutAt = at;
         return false;
     }
-    if (mForeignAt == 0 && (tag == "svg" || tag == "math")) mForeignAt = mDepth;
+    mOpen.push_back(tag);
+    if (mForeignAt == 0 && (tag == "svg" || tag == "math")) mForeignAt = int(mOpen.size());
     return true;
 }
 
@@ -122,8 +124,16 @@ void NestingWalk::endTag(qsizetype at, qsizetype* next) {
     const std::string_view tag = name(at + 2);
     bool selfClosing = false;
     *next = std::min(tagEnd(at + 2, &selfClosing) + 1, mHtml.size());
-    if (tag.empty() || LeftOpen(tag) || RawText(tag) || mDepth == 0) return;
-    if (--mDepth < mForeignAt) mForeignAt = 0;
+    if (tag.empty() || LeftOpen(tag) || RawText(tag)) return;
+    // An end tag closes its element and those opened in it, as the parser does; one that
+    // matches nothing near the top is a stray the parser ignores, and so is it here.
+    constexpr std::size_t kNear = 8;
+    for (std::size_t k = mOpen.size(); k-- > 0 && mOpen.size() - k <= kNear;) {
+        if (mOpen[k] != tag) continue;
+        mOpen.resize(k);
+        if (int(k) < mForeignAt) mForeignAt = 0;
+        return;
+    }
 }
 
 NestedHtml NestingWalk::run() {
