@@ -1,0 +1,61 @@
+#pragma once
+// A gallery on loopback whose markup has no picture: a script asks a JSON API for the list,
+// pictures load only when scrolled into view, more come at the end of the page, a style sheet
+// sets a background, and the link to the second page is made by the script too.
+
+#include <string>
+#include <vector>
+
+#include "LoopbackSite.h"
+
+inline const std::vector<std::string> kGalleryPictures = {
+    "/pics/hero.png", "/pics/a1.png", "/pics/a2.png", "/pics/a3.png",
+    "/pics/b1.png",   "/pics/b2.png", "/pics/b3.png", "/pics/second.png"};
+
+inline const std::string kGalleryHtml = R"(<!DOCTYPE html><html><head>
+<link rel="stylesheet" href="/style.css"></head><body>
+<div class="hero"></div><div id="list"></div><script src="/gallery.js"></script></body></html>)";
+
+inline void ServeScriptedGallery(LoopbackSite& site) {
+    site.page("/gallery.html", kGalleryHtml);
+    site.page("/style.css",
+              ".hero{height:100px;background-image:url(/pics/hero.png)}"
+              ".item{height:700px} img{display:block;width:20px;height:20px}",
+              "text/css");
+    site.page("/gallery.js", R"(
+const list = document.getElementById('list');
+const lazy = new IntersectionObserver(seen => seen.forEach(e => {
+  if (e.isIntersecting) { e.target.src = e.target.dataset.pic; lazy.unobserve(e.target); }
+}));
+let next = 1, loading = false;
+function more() {
+  if (loading || next > 2) return;
+  loading = true;
+  fetch('/api/list' + next++ + '.json').then(r => r.json()).then(j => {
+    for (const name of j.pictures) {
+      const item = document.createElement('div'), img = document.createElement('img');
+      item.className = 'item'; img.dataset.pic = '/pics/' + name;
+      item.appendChild(img); list.appendChild(item); lazy.observe(img);
+    }
+    loading = false;
+    if (next > 2) {
+      const a = document.createElement('a'); a.href = '/second.html'; a.textContent = 'next';
+      document.body.appendChild(a);
+    }
+  });
+}
+window.addEventListener('scroll', () => {
+  if (innerHeight + scrollY >= document.body.scrollHeight - 50) more();
+});
+more();)",
+              "text/javascript");
+    site.page("/api/list1.json", R"({"pictures": ["a1.png", "a2.png", "a3.png"]})",
+              "application/json");
+    site.page("/api/list2.json", R"({"pictures": ["b1.png", "b2.png", "b3.png"]})",
+              "application/json");
+    site.page("/second.html", R"(<html><body><script>
+document.body.style.backgroundImage = 'url(/pics/second.png)';
+</script></body></html>)");
+    for (const std::string& path : kGalleryPictures)
+        site.page(path, std::string(3000, path[6]), "image/png");
+}
