@@ -3,10 +3,27 @@
 // pictures load only when scrolled into view, more come at the end of the page, a style sheet
 // sets a background, and the link to the second page is made by the script too.
 
+#include <QDir>
+#include <QFile>
 #include <string>
 #include <vector>
 
 #include "LoopbackSite.h"
+
+// Processes still running (not the remains of ended ones) whose command line holds text: the
+// browsers of a test give it as the folder of their profile.
+inline int LiveProcessesNaming(const QString& text) {
+    int live = 0;
+    for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
+        QFile cmdline("/proc/" + entry + "/cmdline"), stat("/proc/" + entry + "/stat");
+        if (!entry[0].isDigit() || !cmdline.open(QIODevice::ReadOnly) ||
+            !stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray state = stat.readAll().split(')').last().trimmed().left(1);
+        if (cmdline.readAll().contains(text.toUtf8()) && state != "Z") ++live;
+    }
+    return live;
+}
 
 inline const std::vector<std::string> kGalleryPictures = {
     "/pics/hero.png", "/pics/a1.png", "/pics/a2.png", "/pics/a3.png",
