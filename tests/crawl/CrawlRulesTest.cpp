@@ -101,6 +101,19 @@ TEST(RobotsTxt, OwnGroupElseStarLongestLineWins) {
     EXPECT_EQ(RobotsPath("http://h"), "/");
 }
 
+TEST(RobotsTxt, ComparesPercentEncodedAndReadsLinesWithoutColon) {
+    const RobotsTxt robots = RobotsTxt::Parse(
+        "User-agent: *\nDisallow: /\nAllow: /foo/bar/\xE3\x83\x84\nAllow: /q/%e3%83%84\n", "S");
+    EXPECT_TRUE(robots.allows("/foo/bar/%E3%83%84"));
+    EXPECT_TRUE(robots.allows("/foo/bar/%e3%83%84"));
+    EXPECT_TRUE(robots.allows(QString::fromUtf8("/foo/bar/\xE3\x83\x84")));
+    EXPECT_TRUE(robots.allows("/q/%E3%83%84"));
+    EXPECT_FALSE(robots.allows("/foo/bar/%E3%83%85"));
+
+    const RobotsTxt noColon = RobotsTxt::Parse("user-agent *\ndisallow /\nallow /a b\n", "S");
+    EXPECT_FALSE(noColon.allows("/a"));  // "allow /a b" is no rule: three words
+}
+
 TEST(FileDigest, Sha256OfAFileAndOfNone) {
     QTemporaryDir dir;
     QFile file(dir.filePath("abc"));
