@@ -19,6 +19,7 @@ public:
     struct Page {
         Outcome outcome = Outcome::Failed;
         QByteArray html;       // the document as rendered, UTF-8
+        QString url;           // its address then: a script may have gone on to another
         QStringList pictures;  // every picture the page asked for, in order, each once
         QString problem;       // of a failure, in the user's terms
     };

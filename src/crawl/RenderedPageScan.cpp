@@ -25,7 +25,8 @@ bool ScanRenderedPage(PageRenderer& renderer, CrawlHost& host, const QString& pa
     if (ws().Ending()) throw ProgramEnding{};
     if (page.outcome == PageRenderer::Outcome::Stopped) return true;
     if (page.outcome == PageRenderer::Outcome::Rendered) {
-        ScanHtml(page.html, pageUrl, page.pictures, host.lstLink(), host.lstImage(), filter);
+        ScanHtml(page.html, page.url.isEmpty() ? pageUrl : page.url, page.pictures, host.lstLink(),
+                 host.lstImage(), filter);
         return true;
     }
     // the crawl goes on without the browser for this page

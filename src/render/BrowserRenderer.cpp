@@ -22,6 +22,8 @@ PageRenderer::Page BrowserRenderer::render(const QString& url, const QByteArray&
         return page;
     }
     page = PageVisit(mDevTools, mSetup, url, body, contentType).run(turn);
+    if (page.outcome == Outcome::Failed)
+        mProcess.stop();  // a hung one too: the next page starts anew
     if (!mProcess.running()) mProfile.reset();
     return page;
 }

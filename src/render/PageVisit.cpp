@@ -40,16 +40,18 @@ PageRenderer::Page PageVisit::run(const PageRenderer::Turn& turn) {
         // a page that never goes quiet is taken as it is at its limit
         if (wait == DevTools::Wait::Done || wait == DevTools::Wait::TimedOut) wait = scroll(turn);
     }
-    QJsonValue html;
+    QJsonValue rendered;
     if (wait == DevTools::Wait::Done || wait == DevTools::Wait::TimedOut) {
-        wait = evaluate(QStringLiteral("document.documentElement.outerHTML"), turn,
-                        QDeadlineTimer(kStepLimitMs), &html);
+        wait = evaluate(QStringLiteral("[document.documentElement.outerHTML, location.href]"), turn,
+                        QDeadlineTimer(kStepLimitMs), &rendered);
         if (wait == DevTools::Wait::TimedOut) wait = DevTools::Wait::Done;
     }
     PageRenderer::Page page = ended(wait);
     if (page.outcome == PageRenderer::Outcome::Rendered) {
+        const QJsonArray parts = rendered.toArray();
         // a page whose scripts never let go keeps its document as it came
-        page.html = html.isString() ? "<!DOCTYPE html>" + html.toString().toUtf8() : mBody;
+        page.html = parts.size() == 2 ? "<!DOCTYPE html>" + parts[0].toString().toUtf8() : mBody;
+        page.url = parts.size() == 2 ? parts[1].toString() : mUrl;
         page.pictures = mPictures;
     }
     mDevTools.onEvent({});
