@@ -29,12 +29,10 @@ inline const std::vector<std::string> kGalleryPictures = {
     "/pics/hero.png", "/pics/a1.png", "/pics/a2.png", "/pics/a3.png",
     "/pics/b1.png",   "/pics/b2.png", "/pics/b3.png", "/pics/second.png"};
 
-inline const std::string kGalleryHtml = R"(<!DOCTYPE html><html><head>
-<link rel="stylesheet" href="/style.css"></head><body>
-<div class="hero"></div><div id="list"></div><script src="/gallery.js"></script></body></html>)";
-
 inline void ServeScriptedGallery(LoopbackSite& site) {
-    site.page("/gallery.html", kGalleryHtml);
+    site.page("/gallery.html", R"(<!DOCTYPE html><html><head><link rel="stylesheet"
+href="/style.css"></head><body><div class="hero"></div><div id="list"></div>
+<script src="/gallery.js"></script></body></html>)");
     site.page("/style.css",
               ".hero{height:100px;background-image:url(/pics/hero.png)}"
               ".item{height:700px} img{display:block;width:20px;height:20px}",
