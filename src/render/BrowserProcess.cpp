@@ -122,24 +122,18 @@ bool BrowserProcess::drain(QList<QByteArray>* received) {
 }
 
 void BrowserProcess::stop() {
-    // Its closed pipe asks the browser to end, which it does in a tenth of a second, with the
-    // helpers it started; what is left of its group after a short wait is killed. The helpers
-    // are not this process's children: their remains are the system's to reap.
-    constexpr int kGraceMs = 300, kStepMs = 5;
-    CloseFd(mToBrowser);
+    // Killed with every process of its group, not asked to end: a browser takes a tenth of a
+    // second or more to end by itself, which the window would wait for, and nothing of its
+    // profile is kept. The helpers are not this process's children: their remains are the
+    // system's to reap.
     if (mPid > 0) {
-        bool reaped = false;
-        for (int waited = 0; !reaped && waited < kGraceMs; waited += kStepMs) {
-            reaped = ::waitpid(mPid, nullptr, WNOHANG) == mPid;
-            if (!reaped) ::usleep(kStepMs * 1000);
-        }
         ::kill(-mPid, SIGKILL);
-        if (!reaped) {
-            while (::waitpid(mPid, nullptr, 0) < 0 && errno == EINTR) {
-            }
+        ::kill(mPid, SIGKILL);
+        while (::waitpid(mPid, nullptr, 0) < 0 && errno == EINTR) {
         }
     }
     mPid = -1;
+    CloseFd(mToBrowser);
     CloseFd(mFromBrowser);
     mOut.clear();
     mIn.clear();

@@ -22,6 +22,7 @@ public:
 
 private:
     bool start(const Turn& turn, QString* problem);
+    void dropProfile();
 
     BrowserSetup mSetup;
     std::unique_ptr<QTemporaryDir> mProfile;
