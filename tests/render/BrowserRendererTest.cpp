@@ -3,9 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include <QElapsedTimer>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include "ScriptedGallery.h"
 #include "core/CrawlOptions.h"
@@ -24,14 +22,9 @@ protected:
         setup.quietMs = 200;
         site.page("/poll", "{}", "application/json");
     }
-    // A killed process may take the system a moment to end.
     void TearDown() override {
         qunsetenv("TMPDIR");
-        QElapsedTimer clock;
-        clock.start();
-        while (LiveProcessesNaming(profiles.path()) > 0 && clock.elapsed() < 500)
-            QThread::msleep(10);
-        EXPECT_EQ(LiveProcessesNaming(profiles.path()), 0);
+        EXPECT_TRUE(AllEnded(profiles.path()));
     }
     PageRenderer::Page render(BrowserRenderer& renderer, const std::string& path,
                               const std::string& html, const PageRenderer::Turn& turn) {

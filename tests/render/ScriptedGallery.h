@@ -5,13 +5,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QThread>
 #include <string>
 #include <vector>
 
 #include "LoopbackSite.h"
 
 // Processes still running (not the remains of ended ones) whose command line holds text: the
-// browsers of a test give it as the folder of their profile.
+// browsers of a test name its folder as their profile's.
 inline int LiveProcessesNaming(const QString& text) {
     int live = 0;
     for (const QString& entry : QDir("/proc").entryList(QDir::Dirs)) {
@@ -23,6 +24,13 @@ inline int LiveProcessesNaming(const QString& text) {
         if (cmdline.readAll().contains(text.toUtf8()) && state != "Z") ++live;
     }
     return live;
+}
+
+// None of them left within half a second: a killed process may take the system a moment.
+inline bool AllEnded(const QString& text) {
+    for (int waited = 0; LiveProcessesNaming(text) > 0 && waited < 500; waited += 10)
+        QThread::msleep(10);
+    return LiveProcessesNaming(text) == 0;
 }
 
 inline const std::vector<std::string> kGalleryPictures = {
@@ -53,10 +61,7 @@ function more() {
       item.appendChild(img); list.appendChild(item); lazy.observe(img);
     }
     loading = false;
-    if (next > 2) {
-      const a = document.createElement('a'); a.href = '/second.html'; a.textContent = 'next';
-      document.body.appendChild(a);
-    }
+    if (next > 2) document.body.insertAdjacentHTML('beforeend', '<a href=/second.html>next</a>');
   });
 }
 window.addEventListener('scroll', () => {
@@ -64,8 +69,11 @@ window.addEventListener('scroll', () => {
 });
 more();)",
               "text/javascript");
-    site.page("/api/list1.json", R"({"pictures": ["a1.png", "a2.png", "a3.png"]})",
-              "application/json");
+    SiteRoute list;  // only for a visitor who logged in
+    list.body = R"({"pictures": ["a1.png", "a2.png", "a3.png"]})";
+    list.contentType = "application/json";
+    list.needsCookie = "session=abc";
+    site.route("/api/list1.json", list);
     site.page("/api/list2.json", R"({"pictures": ["b1.png", "b2.png", "b3.png"]})",
               "application/json");
     site.page("/second.html", R"(<html><body><script>
