@@ -8,6 +8,7 @@
 #include <cstring>
 #include <future>
 
+#include "archive/RowPaths.h"
 #include "archive/SqliteDb.h"
 #include "core/Elsewhere.h"
 
@@ -97,7 +98,8 @@ EarlierLooks::EarlierLooks(SqliteDb& db, std::int64_t exceptRun) {
         "AND a.file_name IS NOT NULL AND a.run <> ?");
     s.bind(1, exceptRun);
     while (s.next()) {
-        const QString picture = s.text(1) + u'/' + s.text(2);
+        const QString picture = RunFilePath(s.text(1), s.text(2));
+        if (picture.isEmpty()) continue;
         if (s.text(4).isNull()) {  // pixels not yet known
             mRows.push_back(s.number(0));
             mPictures << picture;
