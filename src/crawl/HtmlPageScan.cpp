@@ -80,15 +80,20 @@ bool ScanHtmlPage(const QString& path, const QString& pageUrl, UrlQueue& links, 
     // what lies past the parser's bounds is not read: one byte more tells there is some
     const QByteArray html = file.read(HtmlBounds().maxBytes + 1);
     file.close();
-    HtmlReferences found = Parse(html, pageUrl);
+    ScanHtml(html, pageUrl, {}, links, images, filter, note);
+    return true;
+}
+
+void ScanHtml(const QByteArray& html, const QString& pageUrl, const QStringList& morePictures,
+              UrlQueue& links, UrlQueue& images, const PageScanner::Filter& filter, QString* note) {
+    const HtmlReferences found = Parse(html, pageUrl);
     if (note) *note = found.note;
     if (!found.parsed && found.end != HtmlEnd::Stopped) {
         if (note)
             *note += QStringLiteral("%1scanned for quoted references instead")
                          .arg(note->isEmpty() ? "" : "; ");
         ScanQuoted(QByteArrayView(html).first(std::min(html.size(), HtmlBounds().maxBytes)),
-                   pageUrl, links, images, filter);
-        return true;
+                   pageUrl, links, images, filter);  // found holds nothing then
     }
     int appends = 0;
     const auto queue = [&](UrlQueue& target, const QString& url) {
@@ -98,6 +103,6 @@ bool ScanHtmlPage(const QString& path, const QString& pageUrl, UrlQueue& links, 
         if (++appends % kAppendsPerYield == 0) ws().Yield();
     };
     for (const QString& url : found.pictures) queue(images, url);
+    for (const QString& url : morePictures) queue(images, url);
     for (const QString& url : found.pages) queue(links, url);
-    return true;
 }

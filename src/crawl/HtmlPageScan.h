@@ -4,7 +4,9 @@
 // queues, through the same filter and duplicate test, as the designed scan's finds. A page
 // the parser gives up on is scanned the designed way instead.
 
+#include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include "crawl/PageScanner.h"
 
@@ -15,3 +17,9 @@ class UrlQueue;
 // the page was left and why (empty when it was read whole).
 bool ScanHtmlPage(const QString& path, const QString& pageUrl, UrlQueue& links, UrlQueue& images,
                   const PageScanner::Filter& filter, QString* note = nullptr);
+
+// The same for a page given as bytes (a document as a browser rendered it), with pictures found
+// besides its markup queued after its own.
+void ScanHtml(const QByteArray& html, const QString& pageUrl, const QStringList& morePictures,
+              UrlQueue& links, UrlQueue& images, const PageScanner::Filter& filter,
+              QString* note = nullptr);
