@@ -25,6 +25,7 @@ PROGRAM_PKGS=(
   libsqlite3-dev
   libssl-dev
   fonts-noto-cjk
+  chromium-headless-shell
 )
 
 # Building and running the tests and benchmarks, one package a line.

@@ -28,6 +28,7 @@ struct CrawlCommandOptions {
     std::optional<QString> cookieFile;
     std::optional<int> retries;
     std::optional<bool> skipSimilar;
+    std::optional<bool> renderPages;
     std::optional<int> minWidth;
     std::optional<int> minHeight;
     std::optional<qint64> limitRate;  // bytes per second

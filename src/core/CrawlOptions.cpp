@@ -84,6 +84,7 @@ CrawlOptions ReadCrawlOptions(const ProfileFile& profile) {
     o.retries =
         ReadNumber(profile, QStringLiteral("Retries"), o.retries, 0, CrawlOptions::kMaxRetries);
     o.skipSimilar = ReadFlag(profile, QStringLiteral("SkipSimilar"), o.skipSimilar);
+    o.renderPages = ReadFlag(profile, QStringLiteral("RenderPages"), o.renderPages);
     o.minWidth = ReadNumber(profile, QStringLiteral("MinWidth"), 0, 0, CrawlOptions::kMaxPixels);
     o.minHeight = ReadNumber(profile, QStringLiteral("MinHeight"), 0, 0, CrawlOptions::kMaxPixels);
     const QString rate = profile.value(kSection, QStringLiteral("LimitRate"));
@@ -93,9 +94,9 @@ CrawlOptions ReadCrawlOptions(const ProfileFile& profile) {
 }
 
 void WriteCrawlOptions(ProfileFile& profile, const CrawlOptions& o) {
-    static const char* const kKeys[] = {"Connections", "NoRevisit", "Scope",
-                                        "SkipKnown",   "DelayMs",   "Robots",
-                                        "Archive",     "ParseHtml", "SkipSimilar"};
+    static const char* const kKeys[] = {"Connections", "NoRevisit",  "Scope",   "SkipKnown",
+                                        "DelayMs",     "Robots",     "Archive", "ParseHtml",
+                                        "SkipSimilar", "RenderPages"};
     static const char* const kSiteKeys[] = {"Retries",   "UserAgent", "CookieFile", "MinWidth",
                                             "MinHeight", "LimitRate", "Proxy"};
     bool present = false;
@@ -112,6 +113,7 @@ void WriteCrawlOptions(ProfileFile& profile, const CrawlOptions& o) {
     profile.setValue(kSection, QStringLiteral("Archive"), flag(o.archive));
     profile.setValue(kSection, QStringLiteral("ParseHtml"), flag(o.parseHtml));
     profile.setValue(kSection, QStringLiteral("SkipSimilar"), flag(o.skipSimilar));
+    profile.setValue(kSection, QStringLiteral("RenderPages"), flag(o.renderPages));
     profile.setValue(kSection, QStringLiteral("UserAgent"), o.userAgent);
     profile.setValue(kSection, QStringLiteral("CookieFile"), o.cookieFile);
     profile.setValue(kSection, QStringLiteral("Retries"), QString::number(o.retries));
