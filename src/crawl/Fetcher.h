@@ -35,6 +35,7 @@ struct FetchResult {
     QString contentType;                   // the answer's Content-Type as sent; empty when none
     int retries = 0;                       // tries again before this answer
     std::int64_t waitedMs = 0;             // the time those tries waited for their host
+    int resends = 0;  // sent again, not counted as tries: the connection failed before the answer
 };
 
 class Fetcher {

@@ -200,10 +200,11 @@ CURL* CurlTransfer::easy() const {
 }
 
 void CurlTransfer::prepare(const QString& url, std::int64_t maxBytes, const Transfers::Write* write,
-                           const std::atomic<bool>* stop) {
+                           const std::atomic<bool>* stop, bool fresh) {
     State& s = *mState;
     s.wireUrl = EncodeUrlForTransfer(url);
     curl_easy_setopt(s.easy, CURLOPT_URL, s.wireUrl.constData());
+    curl_easy_setopt(s.easy, CURLOPT_FRESH_CONNECT, fresh ? 1L : 0L);
     s.errorText[0] = '\0';
     s.write = write;
     s.stop = stop;
@@ -280,4 +281,33 @@ CurlTransfer::Retry CurlTransfer::retry(CURLcode code) const {
     }
     retry.may = Passing(code);
     return retry;
+}
+
+bool CurlTransfer::brokeBeforeAnswer(CURLcode code) const {
+    const State& s = *mState;
+    if (s.received > 0 || s.writeError || s.tooLarge || s.needsRoom || s.errorStatus) return false;
+    long status = 0;
+    curl_easy_getinfo(s.easy, CURLINFO_RESPONSE_CODE, &status);
+    if (status != 0) return false;  // the answer began: only Retries may send it again
+    switch (code) {
+        case CURLE_HTTP2:
+        case CURLE_HTTP2_STREAM:
+            return true;
+        case CURLE_SEND_ERROR:
+        case CURLE_RECV_ERROR:
+        case CURLE_GOT_NOTHING: {
+            // A connection opened for this request that breaks may be the request's own fault.
+            long connects = 1;
+            curl_easy_getinfo(s.easy, CURLINFO_NUM_CONNECTS, &connects);
+            return connects == 0;
+        }
+        default:
+            return false;
+    }
+}
+
+bool CurlTransfer::multiplexed() const {
+    long version = 0;
+    curl_easy_getinfo(mState->easy, CURLINFO_HTTP_VERSION, &version);
+    return version == CURL_HTTP_VERSION_2_0 || version == CURL_HTTP_VERSION_3;
 }
