@@ -139,6 +139,7 @@ CurlTransfer::State::State(const CurlFetcher::Options& opts) : rules(opts) {
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText);
     if (rules.noProxy) curl_easy_setopt(easy, CURLOPT_PROXY, "");
+    if (!rules.caFile.isEmpty()) curl_easy_setopt(easy, CURLOPT_CAINFO, rules.caFile.constData());
 }
 
 CurlTransfer::State::~State() {
@@ -292,6 +293,7 @@ bool CurlTransfer::brokeBeforeAnswer(CURLcode code) const {
     switch (code) {
         case CURLE_HTTP2:
         case CURLE_HTTP2_STREAM:
+        case CURLE_PARTIAL_FILE:  // an HTTP/2 stream cut with its connection, before its headers
             return true;
         case CURLE_SEND_ERROR:
         case CURLE_RECV_ERROR:
