@@ -21,12 +21,6 @@ constexpr qsizetype kAnswersKept = 4096;
 // Transfers at once up to which the plan is made again whenever a queue changed.
 constexpr int kFewTransfers = 16;
 
-// Only web URLs are fetched ahead: file: stays a matter of the run's own checks.
-bool WebUrl(const QString& url) {
-    return url.startsWith(QStringLiteral("http://"), Qt::CaseInsensitive) ||
-           url.startsWith(QStringLiteral("https://"), Qt::CaseInsensitive);
-}
-
 }  // namespace
 
 struct FetchAhead::Held {
@@ -208,7 +202,8 @@ void FetchAhead::plan() {
         }
         // in flight, plus ended and not yet taken: at most twice the connections
         if (mRoomShort || inFlight >= connections || held() >= 2 * connections) break;
-        if (!WebUrl(url) || !NameableExtension(GetExtension(url))) continue;
+        // only web URLs are fetched ahead: file: stays a matter of the run's own fetches
+        if (!IsWebUrl(url) || !NameableExtension(GetExtension(url))) continue;
         if (mRules.onceKey && mRequested.contains(onceKey(url))) continue;
         int error = 0;
         std::unique_ptr<Held> ahead =
@@ -286,8 +281,7 @@ FetchResult FetchAhead::await(int id, const Fetcher::Progress& progress, bool* h
 FetchedBody FetchAhead::fetch(const QString& url, bool page, bool digest,
                               const Fetcher::Progress& progress) {
     FetchedBody fetched;
-    if (!mRules.allowFile && IsFileUrl(url)) {
-        // a web page must never make the crawler copy local files into the run folder
+    if (!mRules.files.mayFetch(url)) {
         fetched.result.error = QStringLiteral("file: refused");
         mLast = fetched.result;
         return fetched;

@@ -40,7 +40,7 @@ public:
         std::function<QString(const QString& url)> onceKey;
         // Whether the body's SHA-256 is wanted for an entry of this kind.
         std::function<bool(bool page)> digest;
-        bool allowFile = false;     // file: URLs are fetched (the crawl started from one)
+        FileUrlPolicy files;        // which file: URLs are fetched
         bool tellsPictures = true;  // a page's pictures are told from its body ahead of its scan
     };
 

@@ -1,6 +1,7 @@
 #include "crawl/RobotsTxt.h"
 
 #include <QList>
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -19,6 +20,26 @@ QString ProductToken(const QString& value) {
     return value.left(end);
 }
 
+// "key: value", or "key value" when the colon was forgotten (two words and no more, so that a
+// sentence is not read as a rule). False for a line that is neither.
+bool SplitLine(const QString& line, QString* key, QString* value) {
+    const qsizetype colon = line.indexOf(u':');
+    if (colon < 0) {
+        const QStringList words = line.simplified().split(u' ', Qt::SkipEmptyParts);
+        if (words.size() != 2) return false;
+        *key = words[0].toLower();
+        *value = words[1];
+        return true;
+    }
+    *key = line.left(colon).trimmed().toLower();
+    *value = line.mid(colon + 1).trimmed();
+    return true;
+}
+
+bool IsHex(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
 std::vector<Group> ParseGroups(QByteArray text) {
     // Lines end in LF, CR LF or CR alone; a byte order mark ahead of the first is no part of it.
     if (text.startsWith("\xEF\xBB\xBF")) text.remove(0, 3);
@@ -29,10 +50,9 @@ std::vector<Group> ParseGroups(QByteArray text) {
         QString line = QString::fromUtf8(raw);
         const qsizetype hash = line.indexOf(u'#');
         if (hash >= 0) line.truncate(hash);
-        const qsizetype colon = line.indexOf(u':');
-        if (colon < 0) continue;
-        const QString key = line.left(colon).trimmed().toLower();
-        const QString value = line.mid(colon + 1).trimmed();
+        QString key;
+        QString value;
+        if (!SplitLine(line, &key, &value)) continue;
         if (key == u"user-agent") {
             if (inRules || groups.empty()) groups.emplace_back();
             inRules = false;
@@ -76,7 +96,8 @@ RobotsTxt RobotsTxt::DisallowAll() {
     return robots;
 }
 
-void RobotsTxt::add(const QString& pattern, bool allow) {
+void RobotsTxt::add(const QString& written, bool allow) {
+    const QString pattern = RobotsEncoded(written);
     Line line;
     line.length = pattern.size();
     line.anchored = pattern.endsWith(u'$');
@@ -104,10 +125,11 @@ bool RobotsTxt::Matches(const Line& line, QStringView path) {
 
 bool RobotsTxt::allows(const QString& pathAndQuery) const {
     // The longest matching line decides; Allow wins a tie.
+    const QString path = RobotsEncoded(pathAndQuery);
     qsizetype best = -1;
     bool allowed = true;
     for (const Line& line : mLines) {
-        if (!Matches(line, pathAndQuery)) continue;
+        if (!Matches(line, path)) continue;
         if (line.length > best || (line.length == best && line.allow)) {
             best = line.length;
             allowed = line.allow;
@@ -126,4 +148,28 @@ QString RobotsPath(const QString& url) {
     if (hash >= 0) rest.truncate(hash);
     if (!rest.startsWith(u'/')) rest.prepend(u'/');
     return rest;
+}
+
+QString RobotsEncoded(QStringView text) {
+    // Most paths are plain ASCII without escapes: nothing to do.
+    const bool plain = std::all_of(text.begin(), text.end(),
+                                   [](QChar c) { return c.unicode() < 0x80 && c != u'%'; });
+    if (plain) return text.toString();
+    const QByteArray utf8 = text.toUtf8();
+    QByteArray out;
+    out.reserve(utf8.size() * 3);
+    for (qsizetype i = 0; i < utf8.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        if (byte >= 0x80) {
+            out += '%';
+            out += QByteArray::number(byte, 16).toUpper();
+        } else if (byte == '%' && i + 2 < utf8.size() && IsHex(utf8[i + 1]) && IsHex(utf8[i + 2])) {
+            out += '%';
+            out += utf8.mid(i + 1, 2).toUpper();
+            i += 2;
+        } else {
+            out += char(byte);
+        }
+    }
+    return QString::fromLatin1(out);
 }

@@ -41,3 +41,7 @@ private:
 
 // "/path?query" of a URL; "/" when it has no path.
 QString RobotsPath(const QString& url);
+
+// A path or pattern as robots.txt lines and URLs are compared: octets outside ASCII
+// percent-encoded, the hex digits of every "%xx" in capitals, everything else as it is.
+QString RobotsEncoded(QStringView text);

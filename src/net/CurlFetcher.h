@@ -21,9 +21,8 @@ public:
         // Largest body kept, counted after content decoding (so a compressed bomb stops too).
         std::int64_t maxBodyBytes = std::int64_t{512} * 1024 * 1024;
         long maxRedirects = 10;
-        // file: URLs are fetched only when the crawl itself started from one; redirects never
-        // lead to file: whatever this says.
-        bool allowFile = false;
+        // Which file: URLs are fetched (none by default).
+        FileUrlPolicy files;
         // Ignore proxies named in the environment (the tests talk to 127.0.0.1 directly).
         bool noProxy = false;
         // Longest wait for network activity before the progress callback runs again.
@@ -50,8 +49,6 @@ public:
     CurlFetcher(const CurlFetcher&) = delete;
     CurlFetcher& operator=(const CurlFetcher&) = delete;
 
-    void setFileAllowed(bool allowed);
-
     // The URL is sent percent-encoded where it holds blanks, control or non-ASCII characters.
     // Only a 2xx answer is a success; nothing of any other answer's body reaches write. A wait's
     // turn runs at least every serviceIntervalMs, so the caller can keep its window serviced.
@@ -62,6 +59,7 @@ public:
     FetchResult release(int id) override;
     int connections() const override;
     Waits waits() const override;
+    void setFilePolicy(const FileUrlPolicy& policy) override;
 
 private:
     struct Impl;

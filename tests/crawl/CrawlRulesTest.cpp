@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 
 #include "QtPrinters.h"
+#include "core/FileUrlPolicy.h"
+#include "core/RunFolderName.h"
 #include "crawl/CrawlRules.h"
 #include "crawl/FileDigest.h"
 #include "crawl/RobotsTxt.h"
@@ -41,6 +43,35 @@ TEST(UrlKey, CollapsesWhatNamesTheSameResource) {
     EXPECT_EQ(UrlHost("http://u:p@LocalHost:8080/x"), "localhost");
     EXPECT_EQ(UrlHost("http://[::1]:8080/x"), "[::1]");
     EXPECT_EQ(UrlHost("file:///x"), "");
+}
+
+// The host that keys the transfers' per-host delay is the one that keys robots.txt and scope: a
+// query or a user name must not make two hosts of one.
+TEST(UrlHost, OneHostWhateverFollowsOrPrecedesIt) {
+    EXPECT_EQ(UrlHost("http://Gallery.Example?page=2"), "gallery.example");
+    EXPECT_EQ(UrlHost("http://gallery.example:80#top"), "gallery.example");
+    EXPECT_EQ(UrlHost("https://a@b@Gallery.example/x"), "gallery.example");
+}
+
+TEST(RunFolderName, MadeAndRecognisedAlike) {
+    for (const int n : {0, 7, 42, 9999}) EXPECT_EQ(RunFolderNumberOf(RunFolderName(n)), n);
+    EXPECT_EQ(RunFolderName(3), "SR0003");
+    for (const char* other : {"SR001", "SR00001", "sr0001", "SR00a1", "XSR0001", ""})
+        EXPECT_EQ(RunFolderNumberOf(QString::fromLatin1(other)), -1) << other;
+    // digits of other scripts are no number of a run folder
+    EXPECT_EQ(RunFolderNumberOf(QStringLiteral("SR\u0661\u0662\u0663\u0664")), -1);
+}
+
+TEST(FileUrlPolicy, OnlyACrawlFromALocalPageFetchesLocalFiles) {
+    const FileUrlPolicy web = FileUrlPolicy::ForCrawlFrom("http://h/index.html");
+    EXPECT_FALSE(web.allowsFiles());
+    EXPECT_FALSE(web.mayFetch("file:///etc/passwd"));
+    EXPECT_FALSE(web.mayFetch("FILE:///etc/passwd"));
+    EXPECT_TRUE(web.mayFetch("http://h/a.jpg"));
+    EXPECT_FALSE(FileUrlPolicy().mayFetch("file:///x.jpg"));
+    const FileUrlPolicy local = FileUrlPolicy::ForCrawlFrom("File:///srv/demo/index.html");
+    EXPECT_TRUE(local.allowsFiles());
+    EXPECT_TRUE(local.mayFetch("file:///srv/demo/a.jpg"));
 }
 
 TEST(CrawlRules, ScopeAndRevisitDecideTheAppend) {
@@ -99,6 +130,19 @@ TEST(RobotsTxt, OwnGroupElseStarLongestLineWins) {
     EXPECT_FALSE(RobotsTxt::FromAnswer({503, {}}, "S").allows("/a"));
     EXPECT_EQ(RobotsPath("http://h:1/a/b.html?q=1#f"), "/a/b.html?q=1");
     EXPECT_EQ(RobotsPath("http://h"), "/");
+}
+
+TEST(RobotsTxt, ComparesPercentEncodedAndReadsLinesWithoutColon) {
+    const RobotsTxt robots = RobotsTxt::Parse(
+        "User-agent: *\nDisallow: /\nAllow: /foo/bar/\xE3\x83\x84\nAllow: /q/%e3%83%84\n", "S");
+    EXPECT_TRUE(robots.allows("/foo/bar/%E3%83%84"));
+    EXPECT_TRUE(robots.allows("/foo/bar/%e3%83%84"));
+    EXPECT_TRUE(robots.allows(QString::fromUtf8("/foo/bar/\xE3\x83\x84")));
+    EXPECT_TRUE(robots.allows("/q/%E3%83%84"));
+    EXPECT_FALSE(robots.allows("/foo/bar/%E3%83%85"));
+
+    const RobotsTxt noColon = RobotsTxt::Parse("user-agent *\ndisallow /\nallow /a b\n", "S");
+    EXPECT_FALSE(noColon.allows("/a"));  // "allow /a b" is no rule: three words
 }
 
 TEST(FileDigest, Sha256OfAFileAndOfNone) {
