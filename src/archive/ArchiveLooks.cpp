@@ -2,11 +2,14 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QThread>
 #include <algorithm>
 #include <cstring>
-#include <thread>
+#include <future>
 
+#include "archive/RowPaths.h"
 #include "archive/SqliteDb.h"
+#include "core/Elsewhere.h"
 
 namespace {
 
@@ -61,9 +64,16 @@ std::vector<std::optional<PictureLook>> WorkOutLooks(const QStringList& paths,
             if (!looks[i] && QFileInfo::exists(paths[i])) looks[i] = PictureLook{};
         }
     };
-    const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
-    std::vector<std::jthread> workers;
-    for (unsigned t = 1; t < threads && t < paths.size(); ++t) workers.emplace_back(work);
+    // The helpers use what lies here: they are waited for however this ends.
+    struct Helpers {
+        std::vector<std::future<void>> running;
+        ~Helpers() {
+            for (const std::future<void>& helper : running) helper.wait();
+        }
+    } helpers;
+    const qsizetype threads = std::clamp(QThread::idealThreadCount(), 1, 8);
+    for (qsizetype t = 1; t < threads && t < paths.size(); ++t)
+        helpers.running.push_back(RunElsewhere(work));
     work();
     return looks;
 }
@@ -76,7 +86,8 @@ EarlierLooks::EarlierLooks(SqliteDb& db, std::int64_t exceptRun) {
         "AND a.file_name IS NOT NULL AND a.run <> ?");
     s.bind(1, exceptRun);
     while (s.next()) {
-        const QString picture = s.text(1) + u'/' + s.text(2);
+        const QString picture = RunFilePath(s.text(1), s.text(2));
+        if (picture.isEmpty()) continue;
         if (s.text(4).isNull()) {  // pixels not yet known
             mRows.push_back(s.number(0));
             mPictures << picture;
