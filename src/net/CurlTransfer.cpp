@@ -328,14 +328,10 @@ bool CurlTransfer::brokeBeforeAnswer(CURLcode code) const {
         case CURLE_HTTP2_STREAM:
         case CURLE_PARTIAL_FILE:  // an HTTP/2 stream cut with its connection, before its headers
             return true;
-        case CURLE_SEND_ERROR:
-        case CURLE_RECV_ERROR:
-        case CURLE_GOT_NOTHING: {
-            // A connection opened for this request that breaks may be the request's own fault.
-            long connects = 1;
-            curl_easy_getinfo(s.easy, CURLINFO_NUM_CONNECTS, &connects);
-            return connects == 0;
-        }
+        case CURLE_SEND_ERROR:  // the connection reset under the request: a multiplexed one
+        case CURLE_RECV_ERROR:  // fails every stream on it, the one that opened it too
+        case CURLE_GOT_NOTHING:
+            return true;
         default:
             return false;
     }

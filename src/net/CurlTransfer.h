@@ -49,7 +49,7 @@ public:
     };
     Retry retry(CURLcode code) const;
     // True when the connection under the transfer failed before any of its answer came: an
-    // HTTP/2 framing error, GOAWAY, a reset stream, or a kept-alive connection that broke. The
+    // HTTP/2 framing error, GOAWAY, a reset stream, a connection reset before the answer. The
     // server never answered this request, so sending it again is no retry of an answer.
     bool brokeBeforeAnswer(CURLcode code) const;
     // True when the transfer went over a connection that multiplexes (HTTP/2 or later).
