@@ -13,6 +13,7 @@
 #include "crawl/Fetcher.h"
 #include "crawl/HtmlPageScan.h"
 #include "crawl/PageLines.h"
+#include "crawl/RenderedPageScan.h"
 #include "crawl/RunStart.h"
 #include "crawl/UrlKinds.h"
 
@@ -38,11 +39,11 @@ QString CrawlRunner::download(const QString& url, bool page) {
         url, [&](bool digest) { return mAhead.fetch(url, page, digest, progress); },
         // read as HTML, a page may answer as a picture: then it is kept like one
         &mEnd.storageFault,
-        mRecorder.wantsDigest(page && !gCrawlOptions.parseHtml) ? &mStored : nullptr,
-        gCrawlOptions.parseHtml ? AnswerNaming([&url, page](const FetchResult& answer) {
+        mRecorder.wantsDigest(page && !ReadsHtml(gCrawlOptions)) ? &mStored : nullptr,
+        ReadsHtml(gCrawlOptions) ? AnswerNaming([&url, page](const FetchResult& answer) {
             return StoredExtension(url, answer.contentType, !page);
         })
-                                : AnswerNaming());
+                                 : AnswerNaming());
     if (ws().Ending()) throw ProgramEnding{};
     return path;
 }
@@ -57,7 +58,16 @@ bool CrawlRunner::scanStoredPage(const QString& path, const QString& pageUrl,
 
 bool CrawlRunner::scanPage(const QString& path, const QString& pageUrl) {
     mCurrentPage = pageUrl;
-    if (gCrawlOptions.parseHtml) {
+    if (mRenderer) {
+        mRecorder.tick();
+        return ScanRenderedPage(*mRenderer, mHost, path, pageUrl, mAhead.last().contentType,
+                                mScanFilter, [this] {
+                                    mRecorder.tick();
+                                    mHost.AnimateIcon();
+                                    return TransferTurn(false);  // a stop ends a render at once
+                                });
+    }
+    if (ReadsHtml(gCrawlOptions)) {
         mRecorder.tick();
         return ScanHtmlPage(path, pageUrl, mHost.lstLink(), mHost.lstImage(), mScanFilter);
     }
@@ -138,7 +148,7 @@ FetchAhead::Rules CrawlRunner::aheadRules(const FileUrlPolicy& files) {
     if (mRules.fetchesOnce()) rules.onceKey = UrlKey;
     rules.digest = [this](bool page) { return mRecorder.wantsDigest(page); };
     rules.files = files;
-    rules.tellsPictures = !gCrawlOptions.parseHtml;  // the designed scan's guess would not fit
+    rules.tellsPictures = !ReadsHtml(gCrawlOptions);  // the designed scan's guess would not fit
     return rules;
 }
 

@@ -48,8 +48,9 @@ struct OpenCopy {
 class CrawlRunner {
 public:
     CrawlRunner(CrawlHost& host, Transfers& transfers, const QString& startUrl,
-                const QString& resumeFile)
+                const QString& resumeFile, PageRenderer* renderer)
         : mHost(host),
+          mRenderer(renderer),
           mTransfers(transfers),
           mScanner(host.lstLink(), host.lstImage(), [&host] { host.AnimateIcon(); }),
           mRules(gCrawlOptions, startUrl),
@@ -109,6 +110,7 @@ private:
     void showWait();
 
     CrawlHost& mHost;
+    PageRenderer* mRenderer;  // none: pages are read as stored
     Transfers& mTransfers;
     QString mCaption = kCrawlingCaption;  // without the wait for a host
     QString mWaitHost;                    // the host the caption says the crawl waits for

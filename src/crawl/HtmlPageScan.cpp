@@ -22,6 +22,12 @@ bool ScanHtmlPage(const QString& path, const QString& pageUrl, UrlQueue& links, 
     if (!file.open(QIODevice::ReadOnly)) return false;
     const QByteArray html = file.readAll();
     file.close();
+    ScanHtml(html, pageUrl, {}, links, images, filter);
+    return true;
+}
+
+void ScanHtml(const QByteArray& html, const QString& pageUrl, const QStringList& morePictures,
+              UrlQueue& links, UrlQueue& images, const PageScanner::Filter& filter) {
     // A page of megabytes takes the parser a while: the window must not wait for it.
     std::future<HtmlReferences> parsed =
         std::async(std::launch::async, [&html, pageUrl] { return ReadHtml(html, pageUrl); });
@@ -35,6 +41,6 @@ bool ScanHtmlPage(const QString& path, const QString& pageUrl, UrlQueue& links, 
         if (++appends % kAppendsPerYield == 0) ws().Yield();
     };
     for (const QString& url : found.pictures) queue(images, url);
+    for (const QString& url : morePictures) queue(images, url);
     for (const QString& url : found.pages) queue(links, url);
-    return true;
 }

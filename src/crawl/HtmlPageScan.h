@@ -3,7 +3,9 @@
 // thread (the window stays serviced meanwhile) and what it references goes into the same
 // queues, through the same filter and duplicate test, as the designed scan's finds.
 
+#include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include "crawl/PageScanner.h"
 
@@ -13,3 +15,8 @@ class UrlQueue;
 // ProgramEnding.
 bool ScanHtmlPage(const QString& path, const QString& pageUrl, UrlQueue& links, UrlQueue& images,
                   const PageScanner::Filter& filter);
+
+// The same for a page given as bytes (a document as a browser rendered it), with pictures found
+// besides its markup queued after its own.
+void ScanHtml(const QByteArray& html, const QString& pageUrl, const QStringList& morePictures,
+              UrlQueue& links, UrlQueue& images, const PageScanner::Filter& filter);
