@@ -51,12 +51,14 @@ QString CrawlRunner::download(const QString& url, bool page) {
 // False when the stored page cannot be opened: the page is then passed over like a failed fetch.
 bool CrawlRunner::scanStoredPage(const QString& path, const QString& pageUrl,
                                  CrawlAttempt& attempt) {
-    if (!scanPage(path, pageUrl)) return false;
+    QString note;
+    if (!scanPage(path, pageUrl, &note)) return false;
+    if (!note.isEmpty()) attempt.why = note;  // the archive's row tells what was not read
     holdOpenPage(path, pageUrl);
     return deleteScannedPage(path, attempt);
 }
 
-bool CrawlRunner::scanPage(const QString& path, const QString& pageUrl) {
+bool CrawlRunner::scanPage(const QString& path, const QString& pageUrl, QString* note) {
     mCurrentPage = pageUrl;
     if (mRenderer) {
         mRecorder.tick();
@@ -69,7 +71,7 @@ bool CrawlRunner::scanPage(const QString& path, const QString& pageUrl) {
     }
     if (ReadsHtml(gCrawlOptions)) {
         mRecorder.tick();
-        return ScanHtmlPage(path, pageUrl, mHost.lstLink(), mHost.lstImage(), mScanFilter);
+        return ScanHtmlPage(path, pageUrl, mHost.lstLink(), mHost.lstImage(), mScanFilter, note);
     }
     PageLineReader page;
     if (!page.open(path)) return false;

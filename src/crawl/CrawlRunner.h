@@ -89,7 +89,8 @@ private:
     QString download(const QString& url, bool page);
     void noteDeletion(const QString& path, int error);
     bool scanStoredPage(const QString& path, const QString& pageUrl, CrawlAttempt& attempt);
-    bool scanPage(const QString& path, const QString& pageUrl);
+    // note, when given: what of a page read as HTML was left, and why (empty when none was).
+    bool scanPage(const QString& path, const QString& pageUrl, QString* note = nullptr);
     QString earlierCopy(const QString& pageUrl) const;
     void holdOpenPage(const QString& path, const QString& pageUrl);
     void keepForResume();
