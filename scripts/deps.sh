@@ -41,6 +41,8 @@ TEST_PKGS=(
   imagemagick
   python3
   python3-xlib
+  openssl
+  nodejs
 )
 
 list=0

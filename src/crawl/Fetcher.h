@@ -37,6 +37,7 @@ struct FetchResult {
     std::int64_t waitedMs = 0;             // the time those tries waited for their host
     // A picture abandoned for its size in pixels, told by its first bytes (error says it).
     bool tooFewPixels = false;
+    int resends = 0;  // sent again, not counted as tries: the connection failed before the answer
 };
 
 class Fetcher {

@@ -32,9 +32,9 @@ public:
 
     // Prepares the handle for a new transfer of url; at most maxBytes of its body go to write.
     // Once stop is set, no more of it is taken. Its pieces draw on rate when there is one. All
-    // three must outlive the transfer.
+    // three must outlive the transfer. fresh: on a connection of its own, not one kept alive.
     void prepare(const QString& url, std::int64_t maxBytes, const Transfers::Write* write,
-                 const std::atomic<bool>* stop, SharedRate* rate = nullptr);
+                 const std::atomic<bool>* stop, SharedRate* rate = nullptr, bool fresh = false);
     // Goes on with a transfer that waits for the rate, once the rate allows; false when it is
     // still held.
     bool resumeRate();
@@ -53,6 +53,12 @@ public:
         bool spare = false;    // 429 or 503: the host asks to be asked less
     };
     Retry retry(CURLcode code) const;
+    // True when the connection under the transfer failed before any of its answer came: an
+    // HTTP/2 framing error, GOAWAY, a reset stream, a connection reset before the answer. The
+    // server never answered this request, so sending it again is no retry of an answer.
+    bool brokeBeforeAnswer(CURLcode code) const;
+    // True when the transfer went over a connection that multiplexes (HTTP/2 or later).
+    bool multiplexed() const;
     // Takes back what a try that broke part-way stored, so that it may go again; false when that
     // could not be done.
     bool startOver();
