@@ -3,10 +3,9 @@
 #include <QFile>
 #include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <future>
 #include <new>
 
+#include "core/Elsewhere.h"
 #include "core/UrlQueue.h"
 #include "core/WindowSystem.h"
 #include "core/basGlobal.h"
@@ -14,37 +13,35 @@
 
 namespace {
 
-// How often the window is serviced while a page is parsed or its finds are queued.
-constexpr std::chrono::milliseconds kTurn{10};
+// How often the window is serviced while a page's finds are queued.
 constexpr int kAppendsPerYield = 256;
-
-// Stops the parse however the scan is left: a parse told to stop ends within milliseconds.
-struct StopOnLeave {
-    std::atomic<bool>& stop;
-    ~StopOnLeave() { stop = true; }
-};
 
 HtmlReferences Parse(const QByteArray& html, const QString& pageUrl) {
     std::atomic<bool> stop{false};
     HtmlBounds bounds;
     bounds.stop = &stop;
     // A page of megabytes takes the parser a while: the window must not wait for it.
-    std::future<HtmlReferences> parsed = std::async(std::launch::async, [&] {
-        try {
-            return ReadHtml(html, pageUrl, bounds);
-        } catch (const std::bad_alloc&) {
-            HtmlReferences none;
-            none.end = HtmlEnd::OutOfMemory;
-            none.parsed = false;
-            return none;
-        }
-    });
-    const StopOnLeave leave{stop};  // before the future waits for the parse, when thrown past
-    while (parsed.wait_for(kTurn) != std::future_status::ready) {
-        ws().Yield();
-        if (gCancelRequested == -1 || ws().Ending()) stop = true;
-    }
-    return parsed.get();
+    return RunWhileServiced(
+        [&] {
+            try {
+                return ReadHtml(html, pageUrl, bounds);
+            } catch (const std::bad_alloc&) {
+                HtmlReferences none;
+                none.end = HtmlEnd::OutOfMemory;
+                none.parsed = false;
+                return none;
+            }
+        },
+        [&] {
+            try {
+                ws().Yield();
+            } catch (...) {
+                stop = true;  // the parse is waited for before the program goes on ending
+                throw;
+            }
+            if (gCancelRequested == -1 || ws().Ending()) stop = true;
+            return true;
+        });
 }
 
 // The designed scan, for a page the parser gave up on, over what the parser was given. A long
