@@ -35,6 +35,8 @@ struct FetchResult {
     QString contentType;                   // the answer's Content-Type as sent; empty when none
     int retries = 0;                       // tries again before this answer
     std::int64_t waitedMs = 0;             // the time those tries waited for their host
+    QString url;       // where the answer came from, when redirects led there; else empty
+    QString redirect;  // where a redirect that was not followed leads; else empty
 };
 
 class Fetcher {

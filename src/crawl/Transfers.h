@@ -35,6 +35,10 @@ public:
     // Stops the transfer if it still runs and forgets it; its result (Aborted when it had not
     // ended). Its write is never called again once this returns.
     virtual FetchResult release(int id) = 0;
+    // Whether the pool follows redirects itself (it does unless told otherwise). Off, a redirect
+    // ends its transfer unfollowed, its target in the result's redirect, for the crawl to check
+    // against its rules first.
+    virtual void setRedirectsFollowed(bool follow) { (void)follow; }
     // Transfers that run at once, at most.
     virtual int connections() const = 0;
     // The pool's waits for hosts that failed or asked to be spared: the tries again so far,

@@ -21,6 +21,8 @@ public:
         // Largest body kept, counted after content decoding (so a compressed bomb stops too).
         std::int64_t maxBodyBytes = std::int64_t{512} * 1024 * 1024;
         long maxRedirects = 10;
+        // Off, a redirect is not followed: its target comes back in the result's redirect.
+        bool followRedirects = true;
         // file: URLs are fetched only when the crawl itself started from one; redirects never
         // lead to file: whatever this says.
         bool allowFile = false;
@@ -48,6 +50,7 @@ public:
     CurlFetcher& operator=(const CurlFetcher&) = delete;
 
     void setFileAllowed(bool allowed);
+    void setRedirectsFollowed(bool follow) override;
 
     // The URL is sent percent-encoded where it holds blanks, control or non-ASCII characters.
     // Only a 2xx answer is a success; nothing of any other answer's body reaches write. A wait's
