@@ -84,6 +84,30 @@ TEST_F(ArchiveTest, RecordsEveryFetchAndSkipKnownStoresEachPictureOnce) {
     EXPECT_TRUE(warnings.isEmpty()) << warnings.join('\n').toStdString();
 }
 
+TEST_F(ArchiveTest, PicturesWhoseFilesAreGoneOrChangedAreKnownNoMore) {
+    gallery();
+    gCrawlOptions.skipKnown = true;
+    crawl(site.url("/index.html"));
+    ASSERT_TRUE(QDir(runFolder("SR0000")).removeRecursively());
+    crawl(site.url("/index.html"));
+    EXPECT_EQ(site.count("/a.jpg"), 2);
+    EXPECT_EQ(stored(), QStringList({"000007.html", "000008.jpg", "000009.png", "000011.gif"}));
+
+    QFile changed(gRunFolder + "/000009.png");
+    ASSERT_TRUE(changed.open(QIODevice::Append));
+    changed.write("more");
+    changed.close();
+    const auto origin = LookUpOrigin(changed.fileName());
+    ASSERT_TRUE(origin.has_value());
+    EXPECT_TRUE(origin->changed);
+    EXPECT_TRUE(OriginReport(changed.fileName(), *origin).contains("no longer"));
+    EXPECT_TRUE(OriginTooltip(*origin).contains("記録"));
+    EXPECT_FALSE(LookUpOrigin(gRunFolder + "/000008.jpg")->changed);
+    crawl(site.url("/index.html"));
+    EXPECT_EQ(site.count("/b.png"), 3);
+    EXPECT_EQ(site.count("/a.jpg"), 2);
+}
+
 TEST_F(ArchiveTest, OffByDefaultRulesLeaveTheRunFolderAsDesigned) {
     gallery();
     gCrawlOptions.archive = false;

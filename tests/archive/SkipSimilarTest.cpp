@@ -114,6 +114,15 @@ TEST_F(SkipSimilarTest, CopiesGoLargerLookAlikesStayAndWithoutItEveryPictureStay
     EXPECT_EQ(GroupRunLookAlikes(gRunFolder), groups);
 }
 
+TEST_F(SkipSimilarTest, APictureLikeOneWhoseFileIsGoneIsKept) {
+    pictures("big.png other.png");
+    gCrawlOptions.skipSimilar = true;
+    crawl(site.url("/index.html"));
+    ASSERT_TRUE(QDir(host.folder + "/SR0000").removeRecursively());
+    crawl(site.url("/index.html"));
+    EXPECT_EQ(stored(), QStringList({"000004.html", "000005.png", "000006.png"}));
+}
+
 TEST_F(SkipSimilarTest, EarlierRunsWithoutLooksGetThemWhenTheRuleFirstNeedsThem) {
     site.page("/broken.png", Bytes(5000), "image/png");
     pictures("big.png broken.png");

@@ -210,6 +210,14 @@ TEST_F(CrawlCommandTest, CompletedCrawlStoresNumberedFilesAndExitsZero) {
     EXPECT_TRUE(err.isEmpty()) << err.toStdString();
 }
 
+TEST_F(CrawlCommandTest, TheSummaryTellsFailedFetchesByTheirCommonestCauses) {
+    site.page("/index.html", "<img src=\"gone.jpg\"> <img src=\"big.jpg\"> <a href=\"x.htm\">");
+    site.page("/big.jpg", std::string(5000, 'b'), "image/jpeg");
+    QString err;
+    EXPECT_EQ(run({"--quiet", site.url("/index.html"), downloads()}, &err), 0) << err.toStdString();
+    EXPECT_TRUE(err.contains("2 fetches failed: 2 not found (HTTP 404)")) << err.toStdString();
+}
+
 TEST_F(CrawlCommandTest, InputErrorsUseTheWindowTextsAndExitOne) {
     QString err;
     EXPECT_EQ(run({site.url("/a.html"), dir.filePath("missing")}, &err), 1);
