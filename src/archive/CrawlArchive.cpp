@@ -9,6 +9,7 @@
 
 #include "archive/AheadFetches.h"
 #include "archive/ArchiveLooks.h"
+#include "archive/ArchiveSchema.h"
 #include "archive/EarlierRuns.h"
 #include "archive/TaskThread.h"
 
@@ -19,45 +20,6 @@ constexpr qint64 kRetryMs = 2000;    // after a failed write, the next try
 constexpr size_t kMaxPending = 100000;
 constexpr auto kEndRetry = std::chrono::milliseconds(100);         // while the run's end waits
 constexpr std::int64_t kAheadMostBytes = std::int64_t{256} << 20;  // fetches kept for resumes
-
-const char* const kSchema = R"sql(
-CREATE TABLE IF NOT EXISTS runs(
-    id INTEGER PRIMARY KEY,
-    folder TEXT NOT NULL,
-    start_url TEXT NOT NULL,
-    settings TEXT NOT NULL,
-    started TEXT NOT NULL,
-    ended TEXT,
-    outcome TEXT);
-CREATE TABLE IF NOT EXISTS attempts(
-    id INTEGER PRIMARY KEY,
-    run INTEGER NOT NULL REFERENCES runs(id),
-    number INTEGER NOT NULL,
-    file_name TEXT,
-    url TEXT NOT NULL,
-    url_key TEXT NOT NULL,
-    found_on TEXT,
-    kind TEXT NOT NULL,
-    http_status INTEGER,
-    bytes INTEGER,
-    sha256 TEXT,
-    outcome TEXT NOT NULL,
-    why TEXT);
-CREATE INDEX IF NOT EXISTS attempts_by_url ON attempts(url_key);
-CREATE INDEX IF NOT EXISTS attempts_by_hash ON attempts(sha256);
-CREATE INDEX IF NOT EXISTS attempts_by_file ON attempts(run, file_name);
-CREATE TABLE IF NOT EXISTS ahead(
-    id INTEGER PRIMARY KEY,
-    run INTEGER NOT NULL REFERENCES runs(id),
-    url_key TEXT NOT NULL,
-    ok INTEGER NOT NULL,
-    http_status INTEGER,
-    cause INTEGER,
-    why TEXT,
-    content_type TEXT,
-    body BLOB);
-PRAGMA user_version = 1;
-)sql";
 
 QString Now() {
     return QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
@@ -239,39 +201,8 @@ void CrawlArchive::open(const QString& path) {
 // before each write while a lock held elsewhere keeps it from being done.
 bool CrawlArchive::prepare() {
     mPrepared = mPrepared || (mDb.exec("PRAGMA journal_mode=WAL") &&
-                              mDb.exec("PRAGMA synchronous=NORMAL") && createSchema());
+                              mDb.exec("PRAGMA synchronous=NORMAL") && CreateArchiveSchema(mDb));
     return mPrepared;
-}
-
-bool CrawlArchive::createSchema() {
-    // Every statement of it may run again at any time: a second program creating it meanwhile
-    // changes nothing.
-    return mDb.exec(kSchema) && addColumns();
-}
-
-// Columns an archive written by an older version lacks; each is added once.
-bool CrawlArchive::addColumns() {
-    static const char* const kColumns[][3] = {
-        {"attempts", "retries", "INTEGER NOT NULL DEFAULT 0"},
-        {"attempts", "waited_ms", "INTEGER NOT NULL DEFAULT 0"},
-        {"runs", "resumes", "TEXT"},
-        {"attempts", "look", "INTEGER"},
-        {"attempts", "pixels", "INTEGER"},
-        {"attempts", "resembles", "TEXT"},
-    };
-    const auto has = [this](const char* table, const char* column) {
-        SqliteDb::Statement s = mDb.prepare("SELECT 1 FROM pragma_table_info(?) WHERE name = ?");
-        s.bind(1, QString::fromLatin1(table)).bind(2, QString::fromLatin1(column));
-        return s.next();
-    };
-    for (const auto& [table, column, type] : kColumns) {
-        if (has(table, column)) continue;
-        const QByteArray alter =
-            QByteArray("ALTER TABLE ") + table + " ADD COLUMN " + column + ' ' + type;
-        // another program may have added it meanwhile
-        if (!mDb.exec(alter.constData()) && !has(table, column)) return false;
-    }
-    return true;
 }
 
 void CrawlArchive::fail(const char* what) {
@@ -424,59 +355,4 @@ void CrawlArchive::close() {
     mPending.clear();
     mInsert = {};
     mDb.close();
-}
-
-std::optional<StoredFileOrigin> LookUpOrigin(const QString& file) {
-    const QFileInfo info(QFileInfo(file).absoluteFilePath());
-    const QDir runFolder = info.dir();
-    SqliteDb db;  // a look-up never writes, nor waits for a writer
-    if (!db.openReadOnly(CrawlArchive::PathIn(QFileInfo(runFolder.absolutePath()).path())))
-        return std::nullopt;
-    SqliteDb::Statement s = db.prepare(
-        "SELECT r.folder, r.start_url, r.started, a.number, a.url, a.found_on, a.kind, "
-        "a.http_status, a.bytes, a.sha256, a.outcome, a.why FROM attempts a JOIN runs r "
-        "ON a.run = r.id WHERE r.folder = ? AND a.file_name = ? ORDER BY a.id DESC LIMIT 1");
-    s.bind(1, runFolder.dirName()).bind(2, info.fileName());
-    if (!s.next()) return std::nullopt;
-    StoredFileOrigin o;
-    o.runFolder = s.text(0);
-    o.startUrl = s.text(1);
-    o.runStarted = s.text(2);
-    o.number = s.number(3);
-    o.url = s.text(4);
-    o.foundOn = s.text(5);
-    o.kind = s.text(6);
-    o.httpStatus = s.number(7);
-    o.bytes = s.number(8);
-    o.sha256 = s.text(9);
-    o.outcome = s.text(10);
-    o.why = s.text(11);
-    return o;
-}
-
-QString OriginReport(const QString& file, const StoredFileOrigin& o) {
-    QString text;
-    const auto line = [&text](const char* key, const QString& value) {
-        if (!value.isEmpty())
-            text += QString::fromLatin1(key) + QStringLiteral(": ") + value + u'\n';
-    };
-    line("file", file);
-    line("url", o.url);
-    line("found on", o.foundOn);
-    line("kind", o.kind);
-    line("number", QString::number(o.number));
-    line("http status", o.httpStatus ? QString::number(o.httpStatus) : QString());
-    line("bytes", QString::number(o.bytes));
-    line("sha256", o.sha256);
-    line("outcome", o.outcome);
-    line("why", o.why);
-    line("run", o.runFolder + QStringLiteral(" started ") + o.runStarted);
-    line("start url", o.startUrl);
-    return text;
-}
-
-QString OriginTooltip(const StoredFileOrigin& o) {
-    QString text = QStringLiteral("取得元: ") + o.url;
-    if (!o.foundOn.isEmpty()) text += QStringLiteral("\n掲載ページ: ") + o.foundOn;
-    return text;
 }

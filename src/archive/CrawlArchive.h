@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "archive/SqliteDb.h"
+#include "archive/StoredFileOrigin.h"
 #include "crawl/CrawlJournal.h"
 
 class TaskThread;
@@ -75,8 +76,6 @@ private:
     // On the archive's thread.
     void open(const QString& path);
     bool prepare();
-    bool createSchema();
-    bool addColumns();
     bool insertRun();
     bool insertAttempt(const CrawlAttempt& a);
     void take(std::vector<CrawlAttempt> rows);
@@ -118,28 +117,3 @@ private:
 
     std::unique_ptr<TaskThread> mThread;  // last: it ends before what it works on goes
 };
-
-// What the archive of its download folder knows of a stored file.
-struct StoredFileOrigin {
-    QString runFolder;
-    QString startUrl;
-    QString runStarted;
-    std::int64_t number = 0;
-    QString url;
-    QString foundOn;
-    QString kind;  // "page" or "picture"
-    std::int64_t httpStatus = 0;
-    std::int64_t bytes = 0;
-    QString sha256;  // hex
-    QString outcome;
-    QString why;
-};
-
-// file is a stored file SRnnnn/nnnnnn.ext under a download folder; nothing when its archive
-// is missing or does not know it.
-std::optional<StoredFileOrigin> LookUpOrigin(const QString& file);
-
-// Lines "key: value" for the command line.
-QString OriginReport(const QString& file, const StoredFileOrigin& origin);
-// The picture's tooltip: where it came from and the page it was found on.
-QString OriginTooltip(const StoredFileOrigin& origin);

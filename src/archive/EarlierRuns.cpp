@@ -2,9 +2,9 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 #include "archive/AheadFetches.h"
+#include "core/RunFolderName.h"
 #include "crawl/CrawlRules.h"
 
 namespace {
@@ -16,11 +16,11 @@ constexpr int kRunsResumed = 1000;  // a chain of resumed runs is followed this 
 // page its run stopped on); -1 when none.
 std::int64_t EarlierRunId(SqliteDb& db, const QString& firstPage, const QString& queueFile) {
     const QFileInfo file(queueFile);
-    const QRegularExpression inFolder(QStringLiteral("^SR\\d{4}$"));
-    const QRegularExpression named(QStringLiteral("^siterambler-queue-(SR\\d{4})"));
+    const QString named = QStringLiteral("siterambler-queue-");
     QString folder = file.absoluteDir().dirName();
-    if (!inFolder.match(folder).hasMatch()) folder = named.match(file.fileName()).captured(1);
-    if (!folder.isEmpty()) {
+    if (RunFolderNumberOf(folder) < 0 && file.fileName().startsWith(named))
+        folder = file.fileName().mid(named.size(), 6);
+    if (RunFolderNumberOf(folder) >= 0) {
         SqliteDb::Statement s =
             db.prepare("SELECT id FROM runs WHERE folder = ? ORDER BY id DESC LIMIT 1");
         s.bind(1, folder);

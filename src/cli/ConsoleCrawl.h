@@ -65,6 +65,7 @@ public:
     FetchResult release(int id) override { return mInner.release(id); }
     int connections() const override { return mInner.connections(); }
     Waits waits() const override { return mInner.waits(); }
+    void setFilePolicy(const FileUrlPolicy& p) override { mInner.setFilePolicy(p); }
     std::int64_t bytes() const { return mBytes.load(std::memory_order_relaxed); }
 
 private:

@@ -188,7 +188,6 @@ int RunCrawlCommand(const CrawlCommandOptions& options) {
     InstallSignalHandlers();
 
     CurlFetcher curl(CrawlFetcherOptions(gCrawlOptions));
-    curl.setFileAllowed(IsFileUrl(startUrl));
     CountingTransfers fetcher(curl);
     console.setByteCounter(&fetcher);
     const CrawlEnd end = RunCrawl(host, fetcher, resumeLinks, options.resume);

@@ -9,14 +9,8 @@
 #include <optional>
 
 #include "core/CrawlOptions.h"
+#include "core/UrlText.h"
 #include "crawl/RobotsTxt.h"
-
-// The text two references are compared by: scheme and host in lower case, the default port
-// dropped, "." and "name/.." and repeated "/" of the path collapsed, "#..." dropped.
-QString UrlKey(const QString& url);
-
-// The host of a URL in lower case, without user, password or port; empty when it has none.
-QString UrlHost(const QString& url);
 
 class CrawlRules {
 public:

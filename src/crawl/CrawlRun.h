@@ -15,7 +15,6 @@
 //
 // cmdStart_Click only has to do:
 //     CurlFetcher fetcher(CrawlFetcherOptions(gCrawlOptions));
-//     fetcher.setFileAllowed(IsFileUrl(txtURLBasePath->text()));
 //     RunCrawl(*this, fetcher);
 // One fetcher per run keeps its connections alive for the whole run. With more than one
 // connection the run fetches the next queued entries ahead while it works, and lets them go
@@ -25,6 +24,7 @@
 #include <QStringList>
 #include <optional>
 
+#include "core/UrlText.h"
 #include "crawl/Fetcher.h"
 #include "crawl/RunStorage.h"
 
@@ -48,7 +48,3 @@ struct CrawlEnd {
 // from their stored copy. The start button always starts from the start URL alone.
 CrawlEnd RunCrawl(CrawlHost& host, Transfers& transfers, const QStringList& followingLinks = {},
                   const QString& resumeFile = {});
-
-// True for a file: URL. Local files are fetched only in a crawl that started from one, so that
-// a web page can never make the crawler copy local files.
-bool IsFileUrl(const QString& url);

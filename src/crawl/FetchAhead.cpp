@@ -19,12 +19,6 @@ constexpr qsizetype kPreviewBytes = qsizetype{1} << 20;
 constexpr int kPicturesTold = 64;  // more than are ever fetched ahead
 constexpr qsizetype kAnswersKept = 4096;
 
-// Only web URLs are fetched ahead: file: stays a matter of the run's own checks.
-bool WebUrl(const QString& url) {
-    return url.startsWith(QStringLiteral("http://"), Qt::CaseInsensitive) ||
-           url.startsWith(QStringLiteral("https://"), Qt::CaseInsensitive);
-}
-
 }  // namespace
 
 struct FetchAhead::Held {
@@ -199,7 +193,8 @@ void FetchAhead::plan() {
         }
         // in flight, plus ended and not yet taken: at most twice the connections
         if (mRoomShort || inFlight >= connections || held() >= 2 * connections) break;
-        if (!WebUrl(url) || !NameableExtension(GetExtension(url))) continue;
+        // only web URLs are fetched ahead: file: stays a matter of the run's own fetches
+        if (!IsWebUrl(url) || !NameableExtension(GetExtension(url))) continue;
         if (mRules.onceKey && mRequested.contains(onceKey(url))) continue;
         int error = 0;
         std::unique_ptr<Held> ahead =
@@ -291,8 +286,7 @@ FetchedBody FetchAhead::fetch(const QString& url, bool page, bool digest,
 FetchedBody FetchAhead::fetchOne(const QString& url, bool page, bool digest,
                                  const Fetcher::Progress& progress) {
     FetchedBody fetched;
-    if (!mRules.allowFile && IsFileUrl(url)) {
-        // a web page must never make the crawler copy local files into the run folder
+    if (!mRules.files.mayFetch(url)) {
         fetched.result.error = QStringLiteral("file: refused");
         return fetched;
     }

@@ -43,7 +43,7 @@ public:
         // Whether a redirect the pool did not follow may lead to url, checked as the run checks a
         // queued entry it takes (a robots.txt may be read for it); null: no redirect is followed.
         std::function<bool(const QString& url, bool page)> followTo;
-        bool allowFile = false;     // file: URLs are fetched (the crawl started from one)
+        FileUrlPolicy files;        // which file: URLs are fetched
         bool tellsPictures = true;  // a page's pictures are told from its body ahead of its scan
     };
 

@@ -22,7 +22,6 @@ public:
     Wait wait(int id, const Turn& turn) override;
     void resume(int id) override;
     FetchResult release(int id) override;
-    void setRedirectsFollowed(bool follow) override { mPool.setRedirectsFollowed(follow); }
     int connections() const override { return mPool.connections(); }
     Waits waits() const override { return mPool.waits(); }
 

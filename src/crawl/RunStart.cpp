@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "core/CrawlOptions.h"
+#include "core/RunFolderName.h"
 #include "core/WindowSystem.h"
 #include "core/basGlobal.h"
 #include "crawl/CrawlHost.h"
@@ -13,12 +14,7 @@
 namespace {
 
 constexpr int kQuestionStyle = MB_YESNOCANCEL | MB_ICONQUESTION;
-constexpr int kRunFolderNames = 10000;  // SR0000 .. SR9999
 constexpr QChar kCR = u'\r';
-
-QString RunFolderNumber(int n) {
-    return QString::number(n).rightJustified(4, u'0');
-}
 
 }  // namespace
 
@@ -57,10 +53,9 @@ bool CheckInputs(CrawlHost& host) {
 // The first free SRnnnn from number first on under folder, stored in gRunFolder; -1 when all
 // are taken.
 int ChooseRunFolder(const QString& folder, int first) {
-    const QString prefix =
-        folder.endsWith(u'/') ? folder + QStringLiteral("SR") : folder + QStringLiteral("/SR");
+    const QString prefix = folder.endsWith(u'/') ? folder : folder + u'/';
     for (int n = first; n < kRunFolderNames; ++n) {
-        const QString candidate = prefix + RunFolderNumber(n);
+        const QString candidate = prefix + RunFolderName(n);
         if (!EntryExists(candidate)) {
             gRunFolder = candidate;
             return n;
@@ -71,8 +66,8 @@ int ChooseRunFolder(const QString& folder, int first) {
 
 bool ConfirmStart(const QString& folder, int n) {
     const QString text = QStringLiteral("巡回を開始します。") + kCR + kCR + QStringLiteral("「") +
-                         folder + QStringLiteral("」に") + kCR + QStringLiteral("フォルダ「SR") +
-                         RunFolderNumber(n) +
+                         folder + QStringLiteral("」に") + kCR + QStringLiteral("フォルダ「") +
+                         RunFolderName(n) +
                          QStringLiteral("」を作成してダウンロードしたファイルを保存します。") +
                          kCR + kCR + QStringLiteral("開始してもよろしいですか？");
     return ws().MsgBox(text, QStringLiteral("巡回の開始の確認"), kQuestionStyle) == IDYES;

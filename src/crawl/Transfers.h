@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "core/FileUrlPolicy.h"
 #include "crawl/Fetcher.h"
 
 class Transfers {
@@ -49,4 +50,6 @@ public:
         QString host;
     };
     virtual Waits waits() const { return {}; }
+    // Which file: URLs the transfers started from now on may fetch; the run sets it as it starts.
+    virtual void setFilePolicy(const FileUrlPolicy& policy) { (void)policy; }
 };

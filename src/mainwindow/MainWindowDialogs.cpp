@@ -127,7 +127,6 @@ void frmMainWindow::menSheet_Click(const QString& runFolder, const QString& file
 
 void frmMainWindow::cmdStart_Click() {
     CurlFetcher fetcher(CrawlFetcherOptions(gCrawlOptions));
-    fetcher.setFileAllowed(IsFileUrl(txtURLBasePath->text()));
     // NoRevisit: a crawl from a crawl settings file just read goes on with its queue and
     // remembers what the run that saved it fetched; otherwise it starts from the start URL alone.
     const QString loaded = std::exchange(mLoadedQueue, {});

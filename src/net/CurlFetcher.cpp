@@ -1,11 +1,11 @@
 #include "net/CurlFetcher.h"
 
 #include <QFile>
-#include <QUrl>
 #include <algorithm>
 #include <utility>
 
 #include "core/CrawlOptions.h"
+#include "core/UrlText.h"
 #include "net/TransferJob.h"
 #include "net/TransferThread.h"
 
@@ -54,8 +54,8 @@ CurlFetcher::CurlFetcher(const Options& options) {
 
 CurlFetcher::~CurlFetcher() = default;
 
-void CurlFetcher::setFileAllowed(bool allowed) {
-    mImpl->options.allowFile = allowed;
+void CurlFetcher::setFilePolicy(const FileUrlPolicy& policy) {
+    mImpl->options.files = policy;
     mImpl->thread.setOptions(mImpl->options);
 }
 
@@ -68,8 +68,7 @@ void CurlFetcher::setRedirectsFollowed(bool follow) {
 int CurlFetcher::start(const QString& url, std::int64_t maxBytes, Write write) {
     auto job = std::make_unique<TransferJob>();
     job->url = url;
-    if (mImpl->options.delayMs > 0 || mImpl->options.retries > 0)
-        job->host = QUrl(url).host().toLower();
+    if (mImpl->options.delayMs > 0 || mImpl->options.retries > 0) job->host = UrlHost(url);
     job->maxBytes = maxBytes;
     job->write = std::move(write);
     return mImpl->thread.add(std::move(job));

@@ -23,9 +23,8 @@ public:
         long maxRedirects = 10;
         // Off, a redirect is not followed: its target comes back in the result's redirect.
         bool followRedirects = true;
-        // file: URLs are fetched only when the crawl itself started from one; redirects never
-        // lead to file: whatever this says.
-        bool allowFile = false;
+        // Which file: URLs are fetched (none by default).
+        FileUrlPolicy files;
         // Ignore proxies named in the environment (the tests talk to 127.0.0.1 directly).
         bool noProxy = false;
         // Longest wait for network activity before the progress callback runs again.
@@ -49,9 +48,6 @@ public:
     CurlFetcher(const CurlFetcher&) = delete;
     CurlFetcher& operator=(const CurlFetcher&) = delete;
 
-    void setFileAllowed(bool allowed);
-    void setRedirectsFollowed(bool follow) override;
-
     // The URL is sent percent-encoded where it holds blanks, control or non-ASCII characters.
     // Only a 2xx answer is a success; nothing of any other answer's body reaches write. A wait's
     // turn runs at least every serviceIntervalMs, so the caller can keep its window serviced.
@@ -62,6 +58,8 @@ public:
     FetchResult release(int id) override;
     int connections() const override;
     Waits waits() const override;
+    void setFilePolicy(const FileUrlPolicy& policy) override;
+    void setRedirectsFollowed(bool follow) override;
 
 private:
     struct Impl;

@@ -65,7 +65,8 @@ bool IsRedirect(long status) {
 
 // The protocols, in the text form or, for a libcurl that predates it, as bits; false when the
 // handle could not be held to them.
-bool LimitProtocols(CURL* easy, bool allowFile) {
+bool LimitProtocols(CURL* easy, const FileUrlPolicy& files) {
+    const bool allowFile = files.allowsFiles();  // a redirect never leads to file:
     const char* text = allowFile ? "http,https,file" : "http,https";
     if (curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, text) == CURLE_OK &&
         curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") == CURLE_OK)
@@ -119,7 +120,7 @@ CurlTransfer::State::State(const CurlFetcher::Options& opts) : rules(opts) {
     InitCurlOnce();
     easy = curl_easy_init();
     if (!easy) return;  // every transfer then fails
-    if (!LimitProtocols(easy, rules.allowFile)) {
+    if (!LimitProtocols(easy, rules.files)) {
         curl_easy_cleanup(easy);  // fails closed: no other protocol is ever fetched
         easy = nullptr;
         return;

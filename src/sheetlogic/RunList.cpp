@@ -4,11 +4,11 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QLocale>
-#include <QRegularExpression>
 #include <algorithm>
 
 #include "archive/CrawlArchive.h"
 #include "archive/SqliteDb.h"
+#include "core/RunFolderName.h"
 
 namespace {
 
@@ -37,12 +37,11 @@ QHash<QString, RunSummary> ArchivedRuns(const QString& downloadFolder) {
 }  // namespace
 
 std::vector<RunSummary> ListRuns(const QString& downloadFolder) {
-    static const QRegularExpression kRunName(QStringLiteral("^SR[0-9]{4}$"));
     const QHash<QString, RunSummary> archived = ArchivedRuns(downloadFolder);
     std::vector<RunSummary> runs;
     const QDir dir(downloadFolder);
     for (const QFileInfo& info : dir.entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-        if (!kRunName.match(info.fileName()).hasMatch()) continue;
+        if (RunFolderNumberOf(info.fileName()) < 0) continue;
         RunSummary run = archived.value(info.fileName());
         run.folder = info.fileName();
         run.path = info.absoluteFilePath();

@@ -72,7 +72,7 @@ TEST_F(RulesSiteTest, NoRevisitEndsTheDemoSite) {
     CountingPool counting(fetcher);
     host.url = "file://" SR_BINARY_DIR "/demo/index.html";
     windows.answer(IDYES);
-    fetcher.setFileAllowed(true);
+    fetcher.setFilePolicy(FileUrlPolicy::ForCrawlFrom(host.url));
     gCrawlOptions.noRevisit = true;
     RunCrawl(host, counting);
 

@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 
 #include "QtPrinters.h"
+#include "core/FileUrlPolicy.h"
+#include "core/RunFolderName.h"
 #include "crawl/CrawlRules.h"
 #include "crawl/FileDigest.h"
 #include "crawl/RobotsTxt.h"
@@ -41,6 +43,35 @@ TEST(UrlKey, CollapsesWhatNamesTheSameResource) {
     EXPECT_EQ(UrlHost("http://u:p@LocalHost:8080/x"), "localhost");
     EXPECT_EQ(UrlHost("http://[::1]:8080/x"), "[::1]");
     EXPECT_EQ(UrlHost("file:///x"), "");
+}
+
+// The host that keys the transfers' per-host delay is the one that keys robots.txt and scope: a
+// query or a user name must not make two hosts of one.
+TEST(UrlHost, OneHostWhateverFollowsOrPrecedesIt) {
+    EXPECT_EQ(UrlHost("http://Gallery.Example?page=2"), "gallery.example");
+    EXPECT_EQ(UrlHost("http://gallery.example:80#top"), "gallery.example");
+    EXPECT_EQ(UrlHost("https://a@b@Gallery.example/x"), "gallery.example");
+}
+
+TEST(RunFolderName, MadeAndRecognisedAlike) {
+    for (const int n : {0, 7, 42, 9999}) EXPECT_EQ(RunFolderNumberOf(RunFolderName(n)), n);
+    EXPECT_EQ(RunFolderName(3), "SR0003");
+    for (const char* other : {"SR001", "SR00001", "sr0001", "SR00a1", "XSR0001", ""})
+        EXPECT_EQ(RunFolderNumberOf(QString::fromLatin1(other)), -1) << other;
+    // digits of other scripts are no number of a run folder
+    EXPECT_EQ(RunFolderNumberOf(QStringLiteral("SR\u0661\u0662\u0663\u0664")), -1);
+}
+
+TEST(FileUrlPolicy, OnlyACrawlFromALocalPageFetchesLocalFiles) {
+    const FileUrlPolicy web = FileUrlPolicy::ForCrawlFrom("http://h/index.html");
+    EXPECT_FALSE(web.allowsFiles());
+    EXPECT_FALSE(web.mayFetch("file:///etc/passwd"));
+    EXPECT_FALSE(web.mayFetch("FILE:///etc/passwd"));
+    EXPECT_TRUE(web.mayFetch("http://h/a.jpg"));
+    EXPECT_FALSE(FileUrlPolicy().mayFetch("file:///x.jpg"));
+    const FileUrlPolicy local = FileUrlPolicy::ForCrawlFrom("File:///srv/demo/index.html");
+    EXPECT_TRUE(local.allowsFiles());
+    EXPECT_TRUE(local.mayFetch("file:///srv/demo/a.jpg"));
 }
 
 TEST(CrawlRules, ScopeAndRevisitDecideTheAppend) {

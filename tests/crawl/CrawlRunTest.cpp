@@ -340,7 +340,7 @@ TEST_F(RunTest, LocalFilesOnlyInACrawlThatStartedFromOne) {
                                  local.filePath("index.html").toStdString() + "\">x</a>");
     windows.answer(IDYES);
     host.url = site.url("/index.html");
-    fetcher.setFileAllowed(true);
+    fetcher.setFilePolicy(FileUrlPolicy::ForCrawlFrom("file:///"));
     RunCrawl(host, fetcher);
     EXPECT_EQ(gRunFolder, runFolder("SR0001"));
     EXPECT_EQ(stored(), QStringList({"000005.html"}));

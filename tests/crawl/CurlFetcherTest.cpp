@@ -92,7 +92,7 @@ TEST_P(CurlFetcherTest, FileUrlsOnlyWhenAllowedAndNeverByRedirect) {
     const QString fileUrl = "file://" + local.fileName();
 
     EXPECT_EQ(Get(fetcher, fileUrl).result.outcome, FetchOutcome::Failed);
-    fetcher.setFileAllowed(true);
+    fetcher.setFilePolicy(FileUrlPolicy::ForCrawlFrom(fileUrl));
     const Fetched allowed = Get(fetcher, fileUrl);
     EXPECT_EQ(allowed.result.outcome, FetchOutcome::Ok) << allowed.result.error.toStdString();
     EXPECT_EQ(allowed.body, "local bytes");

@@ -40,7 +40,6 @@ protected:
     void crawl(const QString& startUrl) {
         host.url = startUrl;
         windows.answer(IDYES);
-        fetcher.setFileAllowed(IsFileUrl(startUrl));
         RunCrawl(host, fetcher);
     }
 

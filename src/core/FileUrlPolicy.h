@@ -1,0 +1,23 @@
+#pragma once
+// Where a crawl may touch local files through file: URLs: the one place that decides it, for
+// the run, its fetching ahead and the transfers alike. A web page must never make the crawler
+// copy local files into the run folder, so only a crawl that started from a file: page fetches
+// file: URLs, and no redirect ever leads to one.
+
+#include <QString>
+
+class FileUrlPolicy {
+public:
+    FileUrlPolicy() = default;  // no file: URL is fetched
+
+    static FileUrlPolicy ForCrawlFrom(const QString& startUrl);
+
+    // Whether a transfer may speak the file protocol at all; its redirects never do.
+    bool allowsFiles() const { return mFiles; }
+    // Whether url may be fetched: a web URL always, a file: URL only as above.
+    bool mayFetch(const QString& url) const;
+
+private:
+    explicit FileUrlPolicy(bool files) : mFiles(files) {}
+    bool mFiles = false;
+};
