@@ -129,6 +129,9 @@ void ReportEnd(const CrawlEnd& end, const QString& startUrl) {
     if (end.startFailure)
         std::fprintf(stderr, "siterambler-crawl: cannot fetch the start page %s: %s\n",
                      Local(startUrl).constData(), Local(end.startFailure->error).constData());
+    if (!end.startFailure && end.failures.count() > 0)
+        std::fprintf(stderr, "siterambler-crawl: %s\n",
+                     Local(FailuresSummary(end.failures)).constData());
     if (end.failedDeletions > 0)
         std::fprintf(stderr,
                      "siterambler-crawl: %d stored files could not be deleted (first: %s: %s)\n",

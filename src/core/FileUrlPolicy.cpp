@@ -9,3 +9,7 @@ FileUrlPolicy FileUrlPolicy::ForCrawlFrom(const QString& startUrl) {
 bool FileUrlPolicy::mayFetch(const QString& url) const {
     return mFiles || !IsFileUrl(url);
 }
+
+bool FileUrlPolicy::mayFetch(const QString& url, const QString& namedOn) const {
+    return mayFetch(url) && (!IsFileUrl(url) || namedOn.isEmpty() || IsFileUrl(namedOn));
+}

@@ -16,6 +16,9 @@ public:
     bool allowsFiles() const { return mFiles; }
     // Whether url may be fetched: a web URL always, a file: URL only as above.
     bool mayFetch(const QString& url) const;
+    // Whether url, named by the page namedOn, may be fetched: a file: URL only when named by a
+    // file: page (or by no page: the start URL, a queue read from a file), as above.
+    bool mayFetch(const QString& url, const QString& namedOn) const;
 
 private:
     explicit FileUrlPolicy(bool files) : mFiles(files) {}

@@ -268,7 +268,7 @@ FetchedBody FetchAhead::fetch(const QString& url, bool page, bool digest,
     FetchedBody fetched = fetchOne(url, page, digest, progress);
     for (int hops = 0; !fetched.result.redirect.isEmpty(); ++hops) {
         const QString to = fetched.result.redirect;
-        if (hops >= kMostRedirects || !WebUrl(to) || !mRules.followTo ||
+        if (hops >= kMostRedirects || !IsWebUrl(to) || !mRules.followTo ||
             !mRules.followTo(to, page)) {
             fetched.body.reset();
             fetched.result.outcome = FetchOutcome::Failed;
