@@ -5,11 +5,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
 #include <algorithm>
 #include <cstring>
-#include <thread>
+#include <future>
 
+#include "archive/RowPaths.h"
 #include "archive/SqliteDb.h"
+#include "core/Elsewhere.h"
 
 namespace {
 
@@ -69,9 +72,16 @@ std::vector<std::optional<PictureLook>> WorkOutLooks(const QStringList& paths,
             if (!looks[i] && QFileInfo::exists(paths[i])) looks[i] = PictureLook{};
         }
     };
-    const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
-    std::vector<std::jthread> workers;
-    for (unsigned t = 1; t < threads && t < paths.size(); ++t) workers.emplace_back(work);
+    // The helpers use what lies here: they are waited for however this ends.
+    struct Helpers {
+        std::vector<std::future<void>> running;
+        ~Helpers() {
+            for (const std::future<void>& helper : running) helper.wait();
+        }
+    } helpers;
+    const qsizetype threads = std::clamp(QThread::idealThreadCount(), 1, 8);
+    for (qsizetype t = 1; t < threads && t < paths.size(); ++t)
+        helpers.running.push_back(RunElsewhere(work));
     work();
     return looks;
 }
@@ -85,8 +95,8 @@ EarlierLooks::EarlierLooks(SqliteDb& db, std::int64_t exceptRun) : mDownloads(Do
         "AND a.file_name IS NOT NULL AND a.run <> ?");
     s.bind(1, exceptRun);
     while (s.next()) {
-        const QString picture = s.text(1) + u'/' + s.text(2);
-        if (!StillThere(mDownloads, picture, s.number(5))) continue;
+        const QString picture = RunFilePath(s.text(1), s.text(2));
+        if (picture.isEmpty() || !StillThere(mDownloads, picture, s.number(5))) continue;
         if (s.text(4).isNull()) {  // pixels not yet known
             mRows.push_back(s.number(0));
             mPictures << picture;

@@ -12,6 +12,7 @@
 #include "archive/ArchiveLooks.h"
 #include "archive/ArchiveSchema.h"
 #include "archive/EarlierRuns.h"
+#include "archive/RowPaths.h"
 #include "archive/TaskThread.h"
 #include "crawl/RunStorage.h"
 
@@ -93,7 +94,7 @@ void CrawlArchive::endRun(const QString& how) {
 bool CrawlArchive::knownPictureUrl(const QString& urlKey) {
     const bool known = mThread->call([this, &urlKey] {
         SqliteDb::Statement s = mDb.prepare(
-            "SELECT r.folder || '/' || a.file_name, a.bytes FROM attempts a JOIN runs r "
+            "SELECT r.folder, a.file_name, a.bytes FROM attempts a JOIN runs r "
             "ON a.run = r.id WHERE a.url_key = ? AND a.kind = 'picture' AND a.outcome = 'kept' "
             "AND a.run <> ?");
         s.bind(1, urlKey).bind(2, mRunId);
@@ -106,7 +107,7 @@ bool CrawlArchive::knownPictureUrl(const QString& urlKey) {
 bool CrawlArchive::knownPictureHash(const QByteArray& sha256) {
     const bool known = mThread->call([this, hex = QString::fromLatin1(sha256.toHex())] {
         SqliteDb::Statement s = mDb.prepare(
-            "SELECT r.folder || '/' || a.file_name, a.bytes FROM attempts a JOIN runs r "
+            "SELECT r.folder, a.file_name, a.bytes FROM attempts a JOIN runs r "
             "ON a.run = r.id WHERE a.sha256 = ? AND a.kind = 'picture' AND a.outcome = 'kept'");
         s.bind(1, hex);
         return anyStillThere(s);
@@ -118,8 +119,10 @@ bool CrawlArchive::knownPictureHash(const QByteArray& sha256) {
 // A picture the user deleted or replaced since is known no more: the rules must not drop the
 // only copy for one that is gone.
 bool CrawlArchive::anyStillThere(SqliteDb::Statement& files) const {
-    while (files.next())
-        if (StillThere(mFolder, files.text(0), files.number(1))) return true;
+    while (files.next()) {
+        const QString file = RunFilePath(files.text(0), files.text(1));
+        if (!file.isEmpty() && StillThere(mFolder, file, files.number(2))) return true;
+    }
     return false;
 }
 

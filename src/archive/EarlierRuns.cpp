@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "archive/AheadFetches.h"
+#include "archive/RowPaths.h"
 #include "core/RunFolderName.h"
 #include "crawl/CrawlRules.h"
 
@@ -53,9 +54,10 @@ EarlierRun FindEarlierRun(SqliteDb& db, const QString& firstPage, const QString&
         s.bind(1, id);
         while (s.next()) {
             earlier.keys.insert(s.text(0));
-            if (s.text(1) == QLatin1String("page") && !s.text(2).isEmpty() &&
+            const QString copy = RunFilePath(folder, s.text(2));
+            if (s.text(1) == QLatin1String("page") && !copy.isEmpty() &&
                 !earlier.pages.contains(s.text(0)))  // the latest copy
-                earlier.pages.insert(s.text(0), folder + u'/' + s.text(2));
+                earlier.pages.insert(s.text(0), copy);
         }
         ReadAheadFetches(db, id, &earlier.ahead);
         // the run it resumed, in turn (an archive of an older version does not know)

@@ -2,7 +2,8 @@
 
 #include <condition_variable>
 #include <mutex>
-#include <thread>
+
+#include "core/Elsewhere.h"
 
 namespace {
 
@@ -40,23 +41,30 @@ private:
     std::unique_ptr<CrawlArchive> mArchive;
 };
 
+// The archives' ends have a pool of their own: each may wait seconds for another program's
+// lock, and would hold up the work that Qt's global pool has to do meanwhile.
+QThreadPool& EndingsPool() {
+    static QThreadPool* pool = [] {
+        auto* p = new QThreadPool;  // lives as long as the program: its jobs are waited for
+        p->setMaxThreadCount(16);
+        return p;
+    }();
+    return *pool;
+}
+
 AsideJournal::~AsideJournal() {
     {
         const std::lock_guard lock(gEndingLock);
         ++gEnding;
     }
-    try {
-        std::thread([archive = std::move(mArchive)]() mutable {
+    StartElsewhere(
+        [archive = std::move(mArchive)]() mutable {
             archive.reset();
             const std::lock_guard lock(gEndingLock);
             --gEnding;
             gEnded.notify_all();
-        }).detach();
-    } catch (...) {  // no thread to be had: it ends here
-        mArchive.reset();
-        const std::lock_guard lock(gEndingLock);
-        --gEnding;
-    }
+        },
+        &EndingsPool());
 }
 
 // A program that ends without waiting (a test, an early exit) still lets them end before what

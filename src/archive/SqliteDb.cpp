@@ -5,18 +5,35 @@
 #include <QFile>
 #include <utility>
 
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int kStepsPerLook = 1000;  // virtual machine steps between two looks at the clock
+
+int PastDeadline(void* limit) {
+    return Clock::now() > static_cast<const SqliteDb::Limit*>(limit)->deadline ? 1 : 0;
+}
+
+}  // namespace
+
 SqliteDb::Statement::~Statement() {
     if (mStmt) sqlite3_finalize(mStmt);
 }
 
 SqliteDb::Statement::Statement(Statement&& other) noexcept
-    : mStmt(std::exchange(other.mStmt, nullptr)), mFailed(other.mFailed) {}
+    : mStmt(std::exchange(other.mStmt, nullptr)),
+      mFailed(other.mFailed),
+      mLimit(other.mLimit),
+      mDeadline(other.mDeadline) {}
 
 SqliteDb::Statement& SqliteDb::Statement::operator=(Statement&& other) noexcept {
     if (this != &other) {
         if (mStmt) sqlite3_finalize(mStmt);
         mStmt = std::exchange(other.mStmt, nullptr);
         mFailed = other.mFailed;
+        mLimit = other.mLimit;
+        mDeadline = other.mDeadline;
     }
     return *this;
 }
@@ -47,14 +64,24 @@ SqliteDb::Statement& SqliteDb::Statement::bindBlob(int index, const QByteArray& 
     return *this;
 }
 
+// The time a statement may take counts from its first step: rows read one by one are no way
+// around it.
+int SqliteDb::Statement::step() {
+    if (mLimit) {
+        if (!sqlite3_stmt_busy(mStmt)) mDeadline = Clock::now() + mLimit->most;
+        mLimit->deadline = mDeadline;
+    }
+    return sqlite3_step(mStmt);
+}
+
 bool SqliteDb::Statement::next() {
-    return mStmt && !mFailed && sqlite3_step(mStmt) == SQLITE_ROW;
+    return mStmt && !mFailed && step() == SQLITE_ROW;
 }
 
 bool SqliteDb::Statement::run() {
     if (!mStmt || mFailed) return false;
     int rc;
-    while ((rc = sqlite3_step(mStmt)) == SQLITE_ROW) {
+    while ((rc = step()) == SQLITE_ROW) {
     }
     return rc == SQLITE_DONE;
 }
@@ -85,12 +112,14 @@ SqliteDb::~SqliteDb() {
     close();
 }
 
-SqliteDb::SqliteDb(SqliteDb&& other) noexcept : mDb(std::exchange(other.mDb, nullptr)) {}
+SqliteDb::SqliteDb(SqliteDb&& other) noexcept
+    : mDb(std::exchange(other.mDb, nullptr)), mLimit(std::move(other.mLimit)) {}
 
 SqliteDb& SqliteDb::operator=(SqliteDb&& other) noexcept {
     if (this != &other) {
         close();
         mDb = std::exchange(other.mDb, nullptr);
+        mLimit = std::move(other.mLimit);
     }
     return *this;
 }
@@ -107,8 +136,10 @@ bool SqliteDb::open(const QString& path, bool writable, int busyTimeoutMs) {
         if (mode == 0) break;
         if (sqlite3_open_v2(name.constData(), &mDb,
                             mode | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW,
-                            nullptr) == SQLITE_OK) {
+                            nullptr) == SQLITE_OK &&
+            harden()) {
             sqlite3_busy_timeout(mDb, busyTimeoutMs);
+            limitStatements(kWriterMost);
             return true;
         }
         close();  // a failed open still hands out a handle to free
@@ -120,10 +151,32 @@ bool SqliteDb::openReadOnly(const QString& path) {
     close();
     if (!QFile::exists(path)) return false;
     const int mode = SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW;
-    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &mDb, mode, nullptr) == SQLITE_OK)
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &mDb, mode, nullptr) == SQLITE_OK &&
+        harden()) {
+        limitStatements(kReaderMost);
         return true;
+    }
     close();
     return false;
+}
+
+// Before anything of the file is read: a connection that cannot be held to these is not used.
+bool SqliteDb::harden() {
+    const auto set = [this](int option, int value) {
+        int now = -1;
+        return sqlite3_db_config(mDb, option, value, &now) == SQLITE_OK && now == value;
+    };
+    if (!set(SQLITE_DBCONFIG_DEFENSIVE, 1) || !set(SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0) ||
+        !set(SQLITE_DBCONFIG_ENABLE_VIEW, 0) || !set(SQLITE_DBCONFIG_ENABLE_TRIGGER, 0))
+        return false;
+    sqlite3_limit(mDb, SQLITE_LIMIT_LENGTH, kLongestValue);
+    mLimit = std::make_unique<Limit>(Limit{kWriterMost});
+    sqlite3_progress_handler(mDb, kStepsPerLook, &PastDeadline, mLimit.get());
+    return true;
+}
+
+void SqliteDb::limitStatements(std::chrono::milliseconds most) {
+    if (mLimit) mLimit->most = most;
 }
 
 void SqliteDb::close() {
@@ -131,13 +184,18 @@ void SqliteDb::close() {
 }
 
 bool SqliteDb::exec(const char* sql) {
-    return mDb && sqlite3_exec(mDb, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    if (!mDb) return false;
+    mLimit->deadline = Clock::now() + mLimit->most;
+    return sqlite3_exec(mDb, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
 SqliteDb::Statement SqliteDb::prepare(const char* sql) {
     sqlite3_stmt* stmt = nullptr;
-    if (!mDb || sqlite3_prepare_v2(mDb, sql, -1, &stmt, nullptr) != SQLITE_OK) return Statement();
-    return Statement(stmt);
+    if (!mDb) return Statement();
+    // compiling reads the schema: bounded as well
+    mLimit->deadline = Clock::now() + mLimit->most;
+    if (sqlite3_prepare_v2(mDb, sql, -1, &stmt, nullptr) != SQLITE_OK) return Statement();
+    return Statement(stmt, mLimit.get());
 }
 
 QString SqliteDb::error() const {

@@ -1,16 +1,35 @@
 #pragma once
 // One SQLite connection and its prepared statements, each closed by its destructor. Errors are
 // returned, never thrown: the archive is a help to the crawl, never a reason to stop it.
+//
+// The file may come from anyone (a download folder copied from elsewhere): it is opened
+// defensively. Nothing in its schema runs (no views, no triggers, only innocuous functions),
+// its schema cannot be written around SQLite, a value is at most kLongestValue bytes, and a
+// statement that runs longer than its connection allows is interrupted, as an error.
 
 #include <QByteArray>
 #include <QString>
+#include <chrono>
 #include <cstdint>
+#include <memory>
 
 struct sqlite3;
 struct sqlite3_stmt;
 
 class SqliteDb {
 public:
+    // The statement under way on a connection ends by its deadline.
+    struct Limit {
+        std::chrono::milliseconds most;
+        std::chrono::steady_clock::time_point deadline =
+            std::chrono::steady_clock::time_point::max();
+    };
+    // The longest text or blob read or written; the longest bodies kept are 16 MB.
+    static constexpr int kLongestValue = 64 << 20;
+    // How long one statement may run, from its first step to its last, by default.
+    static constexpr std::chrono::milliseconds kWriterMost{10000};
+    static constexpr std::chrono::milliseconds kReaderMost{2000};
+
     class Statement {
     public:
         Statement() = default;
@@ -37,9 +56,12 @@ public:
 
     private:
         friend class SqliteDb;
-        explicit Statement(sqlite3_stmt* stmt) : mStmt(stmt) {}
+        Statement(sqlite3_stmt* stmt, Limit* limit) : mStmt(stmt), mLimit(limit) {}
+        int step();
         sqlite3_stmt* mStmt = nullptr;
         bool mFailed = false;
+        Limit* mLimit = nullptr;
+        std::chrono::steady_clock::time_point mDeadline{};
     };
 
     SqliteDb() = default;
@@ -55,6 +77,8 @@ public:
     // An existing file, strictly read-only: nothing of it is written, not even at the close, and
     // a lock held elsewhere is an answer at once rather than a wait.
     bool openReadOnly(const QString& path);
+    // How long each statement may run from now on (opened: kWriterMost, or kReaderMost read-only).
+    void limitStatements(std::chrono::milliseconds most);
     bool isOpen() const { return mDb != nullptr; }
     void close();
     bool exec(const char* sql);
@@ -66,5 +90,8 @@ public:
     bool locked() const;
 
 private:
+    bool harden();
+
     sqlite3* mDb = nullptr;
+    std::unique_ptr<Limit> mLimit;  // where the connection's progress handler looks
 };

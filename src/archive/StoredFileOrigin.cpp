@@ -6,6 +6,13 @@
 #include "archive/ArchiveLooks.h"
 #include "archive/CrawlArchive.h"
 #include "archive/SqliteDb.h"
+#include "core/TerminalText.h"
+
+namespace {
+
+constexpr std::chrono::milliseconds kLookUpMost{200};
+
+}  // namespace
 
 std::optional<StoredFileOrigin> LookUpOrigin(const QString& file) {
     const QFileInfo info(QFileInfo(file).absoluteFilePath());
@@ -13,6 +20,7 @@ std::optional<StoredFileOrigin> LookUpOrigin(const QString& file) {
     SqliteDb db;  // a look-up never writes, nor waits for a writer
     if (!db.openReadOnly(CrawlArchive::PathIn(QFileInfo(runFolder.absolutePath()).path())))
         return std::nullopt;
+    db.limitStatements(kLookUpMost);  // the window's tooltips wait for it
     SqliteDb::Statement s = db.prepare(
         "SELECT r.folder, r.start_url, r.started, a.number, a.url, a.found_on, a.kind, "
         "a.http_status, a.bytes, a.sha256, a.outcome, a.why FROM attempts a JOIN runs r "
@@ -41,7 +49,7 @@ QString OriginReport(const QString& file, const StoredFileOrigin& o) {
     QString text;
     const auto line = [&text](const char* key, const QString& value) {
         if (!value.isEmpty())
-            text += QString::fromLatin1(key) + QStringLiteral(": ") + value + u'\n';
+            text += QString::fromLatin1(key) + QStringLiteral(": ") + TerminalText(value) + u'\n';
     };
     line("file", file);
     line("url", o.url);

@@ -27,7 +27,7 @@ struct StoredFileOrigin {
 // is missing or does not know it.
 std::optional<StoredFileOrigin> LookUpOrigin(const QString& file);
 
-// Lines "key: value" for the command line.
+// Lines "key: value" for the command line, control characters in the values escaped.
 QString OriginReport(const QString& file, const StoredFileOrigin& origin);
 // The picture's tooltip: where it came from and the page it was found on.
 QString OriginTooltip(const StoredFileOrigin& origin);

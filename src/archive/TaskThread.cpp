@@ -1,14 +1,17 @@
 #include "archive/TaskThread.h"
 
-TaskThread::TaskThread(Idle idle) : mIdle(std::move(idle)), mThread([this] { loop(); }) {}
+#include "core/Elsewhere.h"
+
+TaskThread::TaskThread(Idle idle) : mIdle(std::move(idle)) {
+    mPool.setMaxThreadCount(1);
+    StartElsewhere([this] { loop(); }, &mPool);
+}
 
 TaskThread::~TaskThread() {
-    {
-        const std::lock_guard lock(mMutex);
-        mEnding = true;
-    }
+    std::unique_lock lock(mMutex);
+    mEnding = true;
     mWake.notify_one();
-    mThread.join();
+    mRan.wait(lock, [this] { return mEnded; });
 }
 
 void TaskThread::post(Task task) {
@@ -40,7 +43,11 @@ void TaskThread::loop() {
             mRan.notify_all();
             continue;
         }
-        if (mEnding) return;
+        if (mEnding) {
+            mEnded = true;
+            mRan.notify_all();
+            return;
+        }
         lock.unlock();
         const std::optional<std::chrono::milliseconds> due = mIdle ? mIdle() : std::nullopt;
         lock.lock();

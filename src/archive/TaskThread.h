@@ -1,8 +1,10 @@
 #pragma once
 // A thread of its own that runs the tasks handed to it one after another, in the order they
-// came. Between tasks it runs the idle work, which says how long it may sleep before it is due
-// again. Private to this library.
+// came: the one job of a pool of one thread, from construction to destruction. Between tasks it
+// runs the idle work, which says how long it may sleep before it is due again. Private to this
+// library.
 
+#include <QThreadPool>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -12,7 +14,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <thread>
 #include <utility>
 
 class TaskThread {
@@ -51,5 +52,6 @@ private:
     std::uint64_t mPosted = 0;
     std::uint64_t mDone = 0;
     bool mEnding = false;
-    std::thread mThread;  // last: starts once everything above is there
+    bool mEnded = false;  // the loop is over: nothing above is touched by the pool's thread again
+    QThreadPool mPool;    // last: starts once everything above is there
 };

@@ -4,15 +4,8 @@
 #include <cstdio>
 #include <utility>
 
+#include "core/TerminalText.h"
 #include "core/basGlobal.h"
-
-namespace {
-
-QByteArray Local(const QString& s) {
-    return s.toLocal8Bit();
-}
-
-}  // namespace
 
 ConsoleHost::ConsoleHost(QString startUrl, QString downloadFolder)
     : mUrl(std::move(startUrl)), mFolder(std::move(downloadFolder)) {
@@ -50,8 +43,8 @@ int ConsoleWindowSystem::MsgBox(const QString& text, const QString& title, int s
     if (warning) mInputError = true;
     if (warning || (!mQuiet && !question)) {
         finishProgress();
-        std::fprintf(stderr, "siterambler-crawl: %s: %s\n", Local(title).constData(),
-                     Local(flat).constData());
+        std::fprintf(stderr, "siterambler-crawl: %s: %s\n", TerminalBytes(title).constData(),
+                     TerminalBytes(flat).constData());
     }
     return question ? IDYES : IDOK;
 }

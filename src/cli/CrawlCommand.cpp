@@ -16,6 +16,7 @@
 #include "core/CrawlOptions.h"
 #include "core/CrawlSettingsFile.h"
 #include "core/Settings.h"
+#include "core/TerminalText.h"
 #include "core/basGlobal.h"
 #include "crawl/CrawlRun.h"
 #include "crawl/Download.h"
@@ -62,7 +63,7 @@ int PrintOrigin(const QString& file) {
     const std::optional<StoredFileOrigin> origin = LookUpOrigin(file);
     if (!origin) {
         std::fprintf(stderr, "siterambler-crawl: the crawl archive knows nothing of %s\n",
-                     file.toLocal8Bit().constData());
+                     TerminalBytes(file).constData());
         return kExitBadInput;
     }
     std::fputs(OriginReport(file, *origin).toLocal8Bit().constData(), stdout);
@@ -71,12 +72,9 @@ int PrintOrigin(const QString& file) {
 
 std::unique_ptr<CrawlJournal> OpenArchive(const QString& folder, bool record) {
     return std::make_unique<CrawlArchive>(folder, record, [](const QString& message) {
-        std::fprintf(stderr, "siterambler-crawl: warning: %s\n", message.toLocal8Bit().constData());
+        std::fprintf(stderr, "siterambler-crawl: warning: %s\n",
+                     TerminalBytes(message).constData());
     });
-}
-
-QByteArray Local(const QString& s) {
-    return s.toLocal8Bit();
 }
 
 // The places a queue may go, in order: where --save-queue says, else the run folder, then the
@@ -108,11 +106,11 @@ bool SaveQueue(const CrawlCommandOptions& o, const ConsoleHost& host) {
         if (error == 0) {
             if (!o.quiet || where != places.first())  // a place of its own is always told
                 std::fprintf(stderr, "siterambler-crawl: queue saved to %s\n",
-                             Local(where).constData());
+                             TerminalBytes(where).constData());
             return true;
         }
         std::fprintf(stderr, "siterambler-crawl: could not save the queue to %s: %s\n",
-                     Local(where).constData(), std::strerror(error));
+                     TerminalBytes(where).constData(), std::strerror(error));
     }
     return false;
 }
@@ -128,18 +126,19 @@ int StartFailureExit(const FetchResult& failure) {
 void ReportEnd(const CrawlEnd& end, const QString& startUrl) {
     if (end.startFailure)
         std::fprintf(stderr, "siterambler-crawl: cannot fetch the start page %s: %s\n",
-                     Local(startUrl).constData(), Local(end.startFailure->error).constData());
+                     TerminalBytes(startUrl).constData(),
+                     TerminalBytes(end.startFailure->error).constData());
     if (!end.startFailure && end.failures.count() > 0)
         std::fprintf(stderr, "siterambler-crawl: %s\n",
-                     Local(FailuresSummary(end.failures)).constData());
+                     TerminalBytes(FailuresSummary(end.failures)).constData());
     if (end.failedDeletions > 0)
         std::fprintf(stderr,
                      "siterambler-crawl: %d stored files could not be deleted (first: %s: %s)\n",
-                     end.failedDeletions, Local(end.firstFailedDeletion).constData(),
+                     end.failedDeletions, TerminalBytes(end.firstFailedDeletion).constData(),
                      std::strerror(end.firstDeletionError));
     if (end.storageFault)
         std::fprintf(stderr, "siterambler-crawl: cannot store files in %s: %s; crawl stopped\n",
-                     Local(end.storageFault.folder).constData(),
+                     TerminalBytes(end.storageFault.folder).constData(),
                      std::strerror(end.storageFault.error));
 }
 
@@ -162,7 +161,7 @@ int RunCrawlCommand(const CrawlCommandOptions& options) {
     // libcurl would crawl on without the cookies and say nothing: a login page is no gallery.
     if (!gCrawlOptions.cookieFile.isEmpty() && !QFileInfo(gCrawlOptions.cookieFile).isReadable()) {
         std::fprintf(stderr, "siterambler-crawl: cannot read the cookies file %s\n",
-                     Local(gCrawlOptions.cookieFile).constData());
+                     TerminalBytes(gCrawlOptions.cookieFile).constData());
         return kExitBadInput;
     }
 
@@ -172,7 +171,7 @@ int RunCrawlCommand(const CrawlCommandOptions& options) {
     if (!options.resume.isEmpty()) {
         if (!QFileInfo(options.resume).isFile()) {
             std::fprintf(stderr, "siterambler-crawl: cannot read %s\n",
-                         options.resume.toLocal8Bit().constData());
+                         TerminalBytes(options.resume).constData());
             return kExitBadInput;
         }
         const CrawlSettingsRead saved = ReadCrawlSettingsFile(options.resume);

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "core/TerminalText.h"
+
 namespace {
 
 double Seconds(const ProgressFigures& f) {
@@ -25,7 +27,8 @@ QString Waits(const ProgressFigures& f) {
         text += QStringLiteral(", %1 retries after %2 s of waits")
                     .arg(f.retries)
                     .arg(f.waitedMs / 1000.0, 0, 'f', 1);
-    if (!f.waitingFor.isEmpty()) text += QStringLiteral(", waiting for ") + f.waitingFor;
+    if (!f.waitingFor.isEmpty())
+        text += QStringLiteral(", waiting for ") + TerminalText(f.waitingFor);
     return text;
 }
 
@@ -97,10 +100,10 @@ QString FormatElapsed(std::int64_t ms) {
 
 QString FormatProgress(const ProgressFigures& figures, int width) {
     if (width <= 0) return PlainLine(figures) + Waits(figures);  // the waits last, when any
-    const QString waiting =
-        figures.waitingFor.isEmpty()
-            ? QString()
-            : QStringLiteral("waiting for ") + figures.waitingFor + QStringLiteral(": ");
+    const QString waiting = figures.waitingFor.isEmpty()
+                                ? QString()
+                                : QStringLiteral("waiting for ") +
+                                      TerminalText(figures.waitingFor) + QStringLiteral(": ");
     const qsizetype room = std::max(width - 1, 1);
     const QStringList forms = TerminalForms(figures);
     for (const QString& form : forms)

@@ -7,10 +7,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QVarLengthArray>
-#include <atomic>
-#include <chrono>
-#include <thread>
 
+#include "core/Elsewhere.h"
 #include "core/WindowSystem.h"
 
 namespace {
@@ -281,24 +279,12 @@ QByteArray ProfileFile::bytes() const {
 
 namespace {
 
-// The sync before the file takes its name is the one wait left in a save: it runs on a thread of
-// its own while the window is served, so that the commit's own sync finds nothing left to wait
+// The sync before the file takes its name is the one wait left in a save: it runs on a worker
+// thread while the window is served, so that the commit's own sync finds nothing left to wait
 // for. A stop asked for meanwhile is not taken: the file is complete by then.
 void SyncAside(int handle) {
-    std::atomic<bool> done{false};
-    std::thread syncer;
-    try {
-        syncer = std::thread([handle, &done] {
-            ::fdatasync(handle);
-            done.store(true);
-        });
-    } catch (...) {
-        return;  // no thread to be had: the commit syncs as it always does
-    }
-    // the program ending: the rest of the sync is waited for in the join
-    while (!done.load() && ws().SleepNoThrow(1)) {
-    }
-    syncer.join();
+    // the program ending: the rest of the sync is waited for without servicing
+    RunWhileServiced([handle] { ::fdatasync(handle); }, [] { return ws().YieldNoThrow(); });
 }
 
 }  // namespace

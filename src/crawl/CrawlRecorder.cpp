@@ -2,11 +2,10 @@
 
 #include <QFileInfo>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
-#include <future>
 #include <utility>
 
+#include "core/Elsewhere.h"
 #include "core/WindowSystem.h"
 #include "core/basGlobal.h"
 #include "crawl/CrawlRules.h"
@@ -129,11 +128,7 @@ bool CrawlRecorder::dropIfSimilar(CrawlAttempt& a, const QString& path, int* rem
     // A file no format reads has no look: no thread is started for it.
     if (!LookReadable(path)) return false;  // kept, like any other
     // Decoding a large picture takes a while: the window is serviced meanwhile.
-    std::future<std::optional<PictureLook>> worked =
-        std::async(std::launch::async, [path] { return LookOfPicture(path); });
-    while (worked.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
-        ws().Yield();
-    a.look = worked.get();
+    a.look = RunWhileServiced([path] { return LookOfPicture(path); });
     if (!a.look) return false;  // not a picture it can decode: kept, like any other
     const KeptLook* like = lookAlike(*a.look);
     if (!like) {

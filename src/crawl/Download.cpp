@@ -51,10 +51,6 @@ bool EntryExists(const QString& path) {
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
 }
 
-QString SequenceName(std::int32_t number) {
-    return QString::number(number).rightJustified(6, u'0');
-}
-
 QString GetExtension(const QString& url) {
     const QString last = GetToken(url, CountTokens(url, u'/'), u'/');
     return u'.' + GetToken(last, 2, u'.');

@@ -9,15 +9,13 @@
 #include <functional>
 #include <memory>
 
+#include "core/SequenceName.h"
 #include "crawl/BodyFile.h"
 #include "crawl/Fetcher.h"
 #include "crawl/RunStorage.h"
 
 // True when any directory entry of that name exists: file, folder or link (even a dangling one).
 bool EntryExists(const QString& path);
-
-// The number zero-padded to at least six digits: 1 -> "000001", 1234567 -> "1234567".
-QString SequenceName(std::int32_t number);
 
 // "." and the text between the first and second "." of the URL's last "/"-piece: "photo.jpg"
 // gives ".jpg", "a.b.jpg" gives ".b", a URL ending in "/" or without "/" gives ".".

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <algorithm>
+#include <cerrno>
 #include <limits>
 #include <optional>
 
@@ -28,6 +29,10 @@ struct FetchAhead::Held {
     std::unique_ptr<BodyFile> body;
     QByteArray head;  // the beginning of a page, written by the transfer, read once it ended
     std::optional<PagePreview::Pictures> told;
+    // Guarded by the fetching ahead's byte lock:
+    bool ahead = true;         // not the run's yet: its bytes count against the budget
+    std::int64_t counted = 0;  // its bytes counted
+    std::size_t heldBack = 0;  // the piece the budget held back, until it is resumed
 };
 
 FetchAhead::FetchAhead(Transfers& transfers, const UrlQueue& links, const UrlQueue& images,
@@ -57,6 +62,7 @@ void FetchAhead::setAside(const Keep& keep) {
         Held& held = *mHeld[i];
         if (mTransfers.state(held.id) != Transfers::State::Ended) continue;
         const FetchResult result = mTransfers.release(held.id);
+        uncount(held);
         if (result.outcome != FetchOutcome::Aborted && held.body->finish() == 0)
             keep(held.url, result, std::move(held.body));
         mHeld.erase(mHeld.begin() + static_cast<std::ptrdiff_t>(i));
@@ -65,10 +71,81 @@ void FetchAhead::setAside(const Keep& keep) {
 }
 
 void FetchAhead::drop(std::size_t index) {
-    const Held& held = *mHeld[index];
+    Held& held = *mHeld[index];
     mTransfers.release(held.id);
+    uncount(held);
     if (mRules.onceKey) mRequested.remove(onceKey(held.url));  // never delivered to the run
     mHeld.erase(mHeld.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+std::int64_t FetchAhead::heldBytes() const {
+    const std::lock_guard<std::mutex> lock(mBytesLock);
+    return mBytesHeld;
+}
+
+// The transfers' thread's write of a body: one held ahead that would take the bytes held
+// ahead past the budget is held back (its transfer paused) until they fit again.
+int FetchAhead::writeAhead(Held& held, const char* data, std::size_t size) {
+    if (!data) {  // a try again from the beginning
+        held.head.clear();
+        const int error = held.body->rewind();
+        if (error == 0) uncountBytes(held);
+        return error;
+    }
+    {
+        const std::lock_guard<std::mutex> lock(mBytesLock);
+        if (held.ahead && mBytesHeld + std::int64_t(size) > mRules.heldMostBytes) {
+            held.heldBack = size;
+            return EAGAIN;
+        }
+    }
+    const int written = held.body->write(data, size);
+    if (written != 0) return written;
+    {
+        const std::lock_guard<std::mutex> lock(mBytesLock);
+        if (held.ahead) {
+            mBytesHeld += std::int64_t(size);
+            held.counted += std::int64_t(size);
+        }
+    }
+    if (held.page && held.head.size() < kPreviewBytes)
+        held.head.append(data, std::min<qsizetype>(static_cast<qsizetype>(size),
+                                                   kPreviewBytes - held.head.size()));
+    return 0;
+}
+
+void FetchAhead::uncountBytes(Held& held) {
+    const std::lock_guard<std::mutex> lock(mBytesLock);
+    mBytesHeld -= held.counted;
+    held.counted = 0;
+}
+
+// The body is no longer held ahead (the run takes it, or it goes): its bytes leave the budget.
+// True when the budget held it back: it is to be resumed.
+bool FetchAhead::uncount(Held& held) {
+    const std::lock_guard<std::mutex> lock(mBytesLock);
+    mBytesHeld -= held.counted;
+    held.counted = 0;
+    held.ahead = false;
+    return std::exchange(held.heldBack, 0) > 0;
+}
+
+// The bodies held back go on, nearest to the run first, as far as the budget has room again.
+void FetchAhead::resumeHeldBack() {
+    for (const auto& held : mHeld) {
+        {
+            const std::lock_guard<std::mutex> lock(mBytesLock);
+            if (held->heldBack == 0) continue;
+            if (mBytesHeld + std::int64_t(held->heldBack) > mRules.heldMostBytes) return;
+            held->heldBack = 0;
+        }
+        mTransfers.resume(held->id);
+    }
+}
+
+bool FetchAhead::heldBack(const Held& held) const {
+    const std::lock_guard<std::mutex> lock(mBytesLock);
+    return held.heldBack > 0;
 }
 
 void FetchAhead::rulesChanged() {
@@ -167,21 +244,34 @@ QHash<QString, int> FetchAhead::keepListed(const std::vector<Entry>& next) {
 // while connections are free. Entries that keep their places start as connections free up; the
 // others, which a page scan may push back, only within Connections + 1 places of the run and
 // at most half the connections of them: further on they would be pushed back, or hold the
-// connections the pictures of the next page need.
+// connections the pictures of the next page need. The bytes held ahead are kept within the
+// budget: no more starts while they are over it.
 void FetchAhead::plan() {
     const int connections = mTransfers.connections();
     const std::pair<quint64, quint64> seen{mLinks.revision(), mImages.revision()};
-    if (connections <= 1 || mPlanned == seen) return;
+    if (connections <= 1) return;
+    resumeHeldBack();
+    if (mPlanned == seen) return;
     mPlanned = seen;
     int settled = 0;
     const std::vector<Entry> next = this->next(4 * connections, &settled);
     QHash<QString, int> covered = keepListed(next);
+    // The entry the run waits for always has a connection of its own: a body held back by the
+    // budget keeps its connection until the run gets to it.
     int inFlight = mCurrent.isEmpty() ? 0 : 1;
+    bool currentSeen = false;  // the held transfer it takes, when there is one
     for (const auto& h : mHeld) {
         const Transfers::State state = mTransfers.state(h->id);
-        inFlight += state != Transfers::State::Ended ? 1 : 0;
-        mRoomShort = mRoomShort || state == Transfers::State::NeedsRoom;
+        if (!currentSeen && h->url == mCurrent)
+            currentSeen = true;
+        else
+            inFlight += state != Transfers::State::Ended ? 1 : 0;
+        mRoomShort = mRoomShort || (state == Transfers::State::NeedsRoom && !heldBack(*h));
     }
+    // nothing starts while a body waits for the budget: it would only wait too
+    const bool budgetFull =
+        heldBytes() >= mRules.heldMostBytes ||
+        std::any_of(mHeld.begin(), mHeld.end(), [this](const auto& h) { return heldBack(*h); });
     const int movableMost = std::max(2, connections / 2);
     int movable = 0;  // entries past the settled ones, the run's current one aside
     for (int i = 0; i < static_cast<int>(next.size()); ++i) {
@@ -191,14 +281,13 @@ void FetchAhead::plan() {
             --covered[url];
             continue;
         }
-        // in flight, plus ended and not yet taken: at most twice the connections
-        if (mRoomShort || inFlight >= connections || held() >= 2 * connections) break;
+        if (mRoomShort || budgetFull || inFlight >= connections) break;
         // only web URLs are fetched ahead: file: stays a matter of the run's own fetches
         if (!IsWebUrl(url) || !NameableExtension(GetExtension(url))) continue;
         if (mRules.onceKey && mRequested.contains(onceKey(url))) continue;
         int error = 0;
         std::unique_ptr<Held> ahead =
-            begin(url, page, mRules.digest && mRules.digest(page), &error);
+            begin(url, page, mRules.digest && mRules.digest(page), true, &error);
         if (!ahead) break;  // no file to be had: the run's own attempt tells why
         mHeld.push_back(std::move(ahead));
         ++inFlight;
@@ -206,23 +295,16 @@ void FetchAhead::plan() {
 }
 
 std::unique_ptr<FetchAhead::Held> FetchAhead::begin(const QString& url, bool page, bool digest,
-                                                    int* error) {
+                                                    bool ahead, int* error) {
     auto held = std::make_unique<Held>();
     held->url = url;
     held->page = page;
+    held->ahead = ahead;
     held->body = std::make_unique<BodyFile>(CurrentRunStorage(), digest);
     if ((*error = held->body->create(gRunFolder))) return nullptr;
     Held* raw = held.get();
-    held->id = mTransfers.start(url, kWholeBody, [raw](const char* data, std::size_t size) {
-        if (!data) {  // a try again from the beginning
-            raw->head.clear();
-            return raw->body->rewind();
-        }
-        const int written = raw->body->write(data, size);
-        if (written == 0 && raw->page && raw->head.size() < kPreviewBytes)
-            raw->head.append(data, std::min<qsizetype>(static_cast<qsizetype>(size),
-                                                       kPreviewBytes - raw->head.size()));
-        return written;
+    held->id = mTransfers.start(url, kWholeBody, [this, raw](const char* data, std::size_t size) {
+        return writeAhead(*raw, data, size);
     });
     if (mRules.onceKey) mRequested.insert(onceKey(url));
     return held;
@@ -290,6 +372,7 @@ FetchedBody FetchAhead::fetchOne(const QString& url, bool page, bool digest,
         fetched.result.error = QStringLiteral("file: refused");
         return fetched;
     }
+    mCurrent = url;
     plan();
     std::unique_ptr<Held> held;
     const auto ahead =
@@ -297,20 +380,21 @@ FetchedBody FetchAhead::fetchOne(const QString& url, bool page, bool digest,
     if (ahead != mHeld.end()) {
         held = std::move(*ahead);
         mHeld.erase(ahead);
+        if (uncount(*held)) mTransfers.resume(held->id);
+        resumeHeldBack();
     } else {
-        held = begin(url, page, digest, &fetched.result.storageError);
+        held = begin(url, page, digest, false, &fetched.result.storageError);
     }
     if (held) {
-        mCurrent = url;
         bool heldOn = false;
         fetched.result = await(held->id, progress, &heldOn);
-        mCurrent.clear();
         mRoomShort = false;
         if (heldOn)
             mHeld.push_back(std::move(held));
         else
             fetched.body = std::move(held->body);
     }
+    mCurrent.clear();
     return fetched;
 }
 

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -45,6 +46,9 @@ public:
         std::function<bool(const QString& url, bool page)> followTo;
         FileUrlPolicy files;        // which file: URLs are fetched
         bool tellsPictures = true;  // a page's pictures are told from its body ahead of its scan
+        // The bytes all bodies held ahead may take on the disk together: beyond it the
+        // fetching ahead waits. The body the run waits for is never held back by it.
+        std::int64_t heldMostBytes = std::int64_t{256} << 20;
     };
 
     FetchAhead(Transfers& transfers, const UrlQueue& links, const UrlQueue& images, Rules rules);
@@ -75,6 +79,8 @@ public:
     const FetchResult& last() const { return mLast; }
     // Transfers started ahead and not yet taken (for tests).
     int held() const { return static_cast<int>(mHeld.size()); }
+    // The bytes their bodies hold now.
+    std::int64_t heldBytes() const;
 
 private:
     struct Held;
@@ -88,11 +94,16 @@ private:
     QHash<QString, int> keepListed(const std::vector<Entry>& next);
     bool takes(const QString& url, bool page);
     const PagePreview::Pictures* picturesOf(const QString& pageUrl);
-    std::unique_ptr<Held> begin(const QString& url, bool page, bool digest, int* error);
+    std::unique_ptr<Held> begin(const QString& url, bool page, bool digest, bool ahead, int* error);
     FetchedBody fetchOne(const QString& url, bool page, bool digest,
                          const Fetcher::Progress& progress);
     FetchResult await(int id, const Fetcher::Progress& progress, bool* heldOn = nullptr);
     void drop(std::size_t index);
+    int writeAhead(Held& held, const char* data, std::size_t size);
+    void uncountBytes(Held& held);
+    bool uncount(Held& held);
+    bool heldBack(const Held& held) const;
+    void resumeHeldBack();
     QString onceKey(const QString& url) const { return mRules.onceKey ? mRules.onceKey(url) : url; }
 
     Transfers& mTransfers;
@@ -107,5 +118,9 @@ private:
     std::optional<std::pair<quint64, quint64>> mPlanned;
     QString mCurrent;         // the URL the run waits for
     bool mRoomShort = false;  // the disk is full: nothing more starts ahead for now
+    // What the bodies held ahead take together; written by the transfers' thread, given back
+    // by the run's. Guards every Held's count too.
+    mutable std::mutex mBytesLock;
+    std::int64_t mBytesHeld = 0;
     FetchResult mLast;
 };

@@ -15,7 +15,8 @@ class Transfers {
 public:
     // Receives a body in pieces, on whatever thread drives the transfers: 0, or the errno of a
     // write that failed, which ends the transfer with that storageError. ENOSPC and EDQUOT only
-    // hold it (needsRoom) until resume() hands the same piece over again. Called with no data,
+    // hold it (needsRoom) until resume() hands the same piece over again; so does EAGAIN, a
+    // writer that will take the piece later (resume may come before it shows). Called with no data,
     // it takes back every byte written so far, for a try that broke part-way to start over.
     using Write = std::function<int(const char* data, std::size_t size)>;
     // Runs every few milliseconds while a wait lasts; false stops the wait.

@@ -18,6 +18,9 @@ public:
         // A transfer moving fewer than lowSpeedBytes per second for lowSpeedSeconds is abandoned.
         long lowSpeedBytes = 1024;
         long lowSpeedSeconds = 60;
+        // A transfer not done after this long fails as timed out, however fast its bytes come
+        // (1.1 KB/s passes the rule above for days), and is not tried again.
+        long totalTimeoutMs = 30L * 60 * 1000;
         // Largest body kept, counted after content decoding (so a compressed bomb stops too).
         std::int64_t maxBodyBytes = std::int64_t{512} * 1024 * 1024;
         long maxRedirects = 10;

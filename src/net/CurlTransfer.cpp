@@ -85,7 +85,33 @@ bool LimitProtocols(CURL* easy, const FileUrlPolicy& files) {
     return set;
 }
 
+// The local path libcurl would open for a file: URL on the wire; empty for any other URL.
+QByteArray LocalPathOf(const QByteArray& wireUrl) {
+    if (qstrnicmp(wireUrl.constData(), "file:", 5) != 0) return {};
+    CURLU* parsed = curl_url();
+    char* path = nullptr;
+    QByteArray local;
+    if (parsed && curl_url_set(parsed, CURLUPART_URL, wireUrl.constData(), 0) == CURLUE_OK &&
+        curl_url_get(parsed, CURLUPART_PATH, &path, CURLU_URLDECODE) == CURLUE_OK)
+        local = path;
+    curl_free(path);
+    curl_url_cleanup(parsed);
+    return local;
+}
+
 }  // namespace
+
+// libcurl opens a local file blocking: a FIFO would hold the transfer thread, and with it every
+// stop, until someone writes to it.
+std::optional<FetchResult> RefuseLocalFile(const QString& url) {
+    const QByteArray path = LocalPathOf(EncodeUrlForTransfer(url));
+    const QString why = path.isEmpty() ? QString() : FileUrlPolicy::Refusal(path);
+    if (why.isEmpty()) return std::nullopt;
+    FetchResult refused;
+    refused.cause = FetchCause::NotFound;  // no such local file: only regular files are read
+    refused.error = why;
+    return refused;
+}
 
 void InitCurlOnce() {
     static std::once_flag once;
@@ -132,6 +158,7 @@ CurlTransfer::State::State(const CurlFetcher::Options& opts) : rules(opts) {
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, rules.connectTimeoutMs);
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, rules.lowSpeedBytes);
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, rules.lowSpeedSeconds);
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, rules.totalTimeoutMs);
     curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(rules.maxBodyBytes));
     curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");  // every encoding libcurl can decode
     curl_easy_setopt(easy, CURLOPT_USERAGENT,
@@ -177,7 +204,7 @@ std::size_t CurlTransfer::State::take(char* data, std::size_t bytes) {
     } catch (...) {
         error = EIO;
     }
-    if (error == ENOSPC || error == EDQUOT) {
+    if (error == ENOSPC || error == EDQUOT || error == EAGAIN) {
         needsRoom = true;  // the same bytes come again on resume
         writeError = error;
         return CURL_WRITEFUNC_PAUSE;
@@ -282,6 +309,11 @@ CurlTransfer::Retry CurlTransfer::retry(CURLcode code) const {
     const State& s = *mState;
     Retry retry;
     if (s.writeError || s.tooLarge || s.needsRoom) return retry;  // this machine's, not the net's
+    curl_off_t spentUs = 0;  // a try again would only take as long
+    if (code == CURLE_OPERATION_TIMEDOUT &&
+        curl_easy_getinfo(s.easy, CURLINFO_TOTAL_TIME_T, &spentUs) == CURLE_OK &&
+        spentUs >= curl_off_t{s.rules.totalTimeoutMs} * 1000)
+        return retry;
     long status = 0;
     curl_easy_getinfo(s.easy, CURLINFO_RESPONSE_CODE, &status);
     if (status >= 400) {

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "crawl/Fetcher.h"
 #include "crawl/Transfers.h"
@@ -54,6 +55,10 @@ private:
     struct State;
     std::unique_ptr<State> mState;
 };
+
+// The failure of a file: URL that names anything but a regular file (a FIFO, a device, a socket,
+// a folder), found without blocking; nothing for every other URL.
+std::optional<FetchResult> RefuseLocalFile(const QString& url);
 
 // Initialises libcurl once per process.
 void InitCurlOnce();

@@ -107,7 +107,8 @@ void TransferThread::resume(int id) {
     {
         std::lock_guard<std::mutex> lock(mLock);
         const auto it = mJobs.find(id);
-        if (it == mJobs.end() || it->second->state != Transfers::State::NeedsRoom) return;
+        // a writer may ask for its piece again before the transfer shows that it waits
+        if (it == mJobs.end() || it->second->state == Transfers::State::Ended) return;
         it->second->state = Transfers::State::Running;
         it->second->resumeAsked = true;
         mToResume.push_back(id);
@@ -177,15 +178,16 @@ void TransferThread::settle(TransferJob& job, FetchResult result, bool released)
     mChanged.notify_all();
 }
 
+// The rules the next transfers start under; handles made under other rules go.
+void TransferThread::takeOptions() {
+    std::lock_guard<std::mutex> lock(mLock);
+    if (mGeneration == mIdleGeneration) return;
+    mIdleGeneration = mGeneration;
+    mHandleOptions = mOptions;
+    mIdle.clear();
+}
+
 CurlTransfer TransferThread::handle() {
-    {
-        std::lock_guard<std::mutex> lock(mLock);
-        if (mGeneration != mIdleGeneration) {  // made under other rules
-            mIdleGeneration = mGeneration;
-            mHandleOptions = mOptions;
-            mIdle.clear();
-        }
-    }
     if (mIdle.empty()) {
         CurlTransfer made(mHandleOptions);
         if (mShare && made.valid()) curl_easy_setopt(made.easy(), CURLOPT_SHARE, mShare);
@@ -248,6 +250,7 @@ int TransferThread::startDue() {
     int nextMs = kLongestSleepMs;
     const Clock::time_point now = Clock::now();
     QString waitsFor;  // a host held by a try again or by its slowing down
+    takeOptions();
     for (std::size_t i = 0; i < mWaiting.size();) {
         TransferJob& job = *mWaiting[i];
         if (held(job, now, &nextMs)) {
@@ -258,6 +261,12 @@ int TransferThread::startDue() {
         }
         if (!job.host.isEmpty()) mLastStart.insert(job.host, now);
         mWaiting.erase(mWaiting.begin() + static_cast<std::ptrdiff_t>(i));
+        const auto refused =
+            mHandleOptions.files.allowsFiles() ? RefuseLocalFile(job.url) : std::nullopt;
+        if (refused) {
+            settle(job, *refused, false);
+            continue;
+        }
         job.transfer.emplace(handle());
         if (job.transfer->valid()) {
             job.transfer->prepare(job.url, job.maxBytes, &job.write, &job.stop);

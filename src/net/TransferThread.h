@@ -55,6 +55,7 @@ private:
     bool held(const TransferJob& job, Clock::time_point now, int* nextMs);
     FetchResult detach(TransferJob& job, bool done, CURLcode code);
     void settle(TransferJob& job, FetchResult result, bool released);
+    void takeOptions();
     CurlTransfer handle();
     void wake();
 

@@ -9,6 +9,8 @@
 #include <mutex>
 #include <utility>
 
+#include "core/Elsewhere.h"
+
 // Shared by an object and the jobs it started: a job that ends after the object went hands its
 // result to nobody, instead of to a dangling pointer.
 class ResultMailbox {
@@ -38,10 +40,12 @@ QThreadPool& SheetPool();
 // Runs work() on the pool; done(result) follows on the receiver's thread.
 template <class Work, class Done>
 void RunOffThread(const std::shared_ptr<ResultMailbox>& mailbox, Work work, Done done) {
-    SheetPool().start([mailbox, work = std::move(work), done = std::move(done)]() mutable {
-        auto result = work();
-        mailbox->post([done = std::move(done), result = std::move(result)]() mutable {
-            done(std::move(result));
-        });
-    });
+    StartElsewhere(
+        [mailbox, work = std::move(work), done = std::move(done)]() mutable {
+            auto result = work();
+            mailbox->post([done = std::move(done), result = std::move(result)]() mutable {
+                done(std::move(result));
+            });
+        },
+        &SheetPool());
 }

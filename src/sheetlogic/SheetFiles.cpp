@@ -14,7 +14,7 @@ std::vector<SheetPicture> PicturesOf(const QString& folder) {
     std::vector<SheetPicture> pictures;
     pictures.reserve(listing->numbered.size());
     for (const QString& name : listing->names) {
-        const std::optional<std::int32_t> number = RefreshNumberOf(name);
+        const std::optional<std::int32_t> number = SequenceNumberOf(name);
         if (number && KindOfUrl(name) == UrlKind::Picture) pictures.push_back({name, *number});
     }
     // Byte order puts 1000000 before 100001: the sheet goes by the number.

@@ -7,8 +7,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "core/basGlobal.h"
 #include "core/WindowSystem.h"
+#include "core/basGlobal.h"
 #include "viewer/ImageBox.h"
 
 namespace {
@@ -19,8 +19,8 @@ const QString kNotFoundCaption =
 const QString kCannotShow = QStringLiteral("[ このファイルは画像ビューアで表示できません ]");
 const QString kDeleteTitle = QStringLiteral("イメージファイルの削除");
 
-// The opening never searches beyond the largest six-digit number.
-constexpr std::int32_t kOpeningLimit = 999'999;
+// The smallest number's starting value, before the first refresh lowers it.
+constexpr std::int32_t kFirstMinimum = 999'999;
 
 // Key codes of the keyboard handler.
 constexpr int kKeyEscape = 27;
@@ -67,42 +67,35 @@ void frmViewer::Form_Load() {
         setWindowTitle(QStringLiteral("Site Rambler - 画像ビューア"));
         // Visible and laid out before the folder is read, which may take a while.
         if (!isVisible()) showNormal();
-        mMinNo = kOpeningLimit;
+        mMinNo = kFirstMinimum;
         txtDir->setText(gRunFolder);
         setCursor(Qt::WaitCursor);
         cmdRefresh_Click();
         if (ws().Ending()) return;
         if (!self || mLoadSerial != load) return;  // closed meanwhile
         mNaviMode = 0;
-        if (mMaxNo > kOpeningLimit) mMaxNo = kOpeningLimit;
         bool loadFailed = false;
-        const SearchEnd end = Search(0, mMaxNo, +1, ++mSearchSerial, loadFailed);
+        const SearchEnd end = Search(0, mMaxNo, ++mSearchSerial, loadFailed);
         if (end == SearchEnd::Superseded || end == SearchEnd::Closed) return;
         ShowResult(end, loadFailed);
     } catch (const ProgramEnding&) {
     }
 }
 
-frmViewer::SearchEnd frmViewer::Search(qint64 from, qint64 to, int step, quint64 serial,
-                                       bool& loadFailed) {
+// The listing is sorted by number: the nearest file of the stretch is looked up in it at once,
+// however wide the gaps between the numbers.
+frmViewer::SearchEnd frmViewer::Search(qint64 from, qint64 to, quint64 serial, bool& loadFailed) {
     const quint64 load = mLoadSerial;
     QPointer<frmViewer> self(this);
-    for (qint64 n = from; step > 0 ? n <= to : n >= to; n += step) {
-        const QString name = mIndex.Lookup(RunDir(), std::int32_t(n));
-        // Reading a large folder lets events run too.
-        if (!self || mLoadSerial != load) return SearchEnd::Closed;
-        if (mSearchSerial != serial) return SearchEnd::Superseded;
-        if (!name.isEmpty()) {
-            mCurrentNo = std::int32_t(n);
-            mCurrentFile = name;
-            loadFailed = !imgViewer->LoadPicture(RunDir() + name);
-            return SearchEnd::Found;
-        }
-        ws().Yield();
-        if (!self || mLoadSerial != load) return SearchEnd::Closed;
-        if (mSearchSerial != serial) return SearchEnd::Superseded;
-    }
-    return SearchEnd::NotFound;
+    const auto found = mIndex.Nearest(RunDir(), from, to);
+    // Reading a large folder lets events run.
+    if (!self || mLoadSerial != load) return SearchEnd::Closed;
+    if (mSearchSerial != serial) return SearchEnd::Superseded;
+    if (!found) return SearchEnd::NotFound;
+    mCurrentNo = found->number;
+    mCurrentFile = found->name;
+    loadFailed = !imgViewer->LoadPicture(RunDir() + found->name);
+    return SearchEnd::Found;
 }
 
 // The end of every navigation and of the opening that ran to its end (found, not found, or
@@ -144,21 +137,21 @@ void frmViewer::cmdControll_Click(std::int16_t Index) {
         switch (Index) {
             case 0:
                 mNaviMode = 1;
-                end = Search(0, mMaxNo, +1, serial, loadFailed);
+                end = Search(0, mMaxNo, serial, loadFailed);
                 break;
             case 1:
                 mNaviMode = 2;
                 if (mCurrentNo > mMinNo)
-                    end = Search(qint64(mCurrentNo) - 1, 0, -1, serial, loadFailed);
+                    end = Search(qint64(mCurrentNo) - 1, 0, serial, loadFailed);
                 break;
             case 2:
                 mNaviMode = 3;
                 if (mCurrentNo < mMaxNo)
-                    end = Search(qint64(mCurrentNo) + 1, mMaxNo, +1, serial, loadFailed);
+                    end = Search(qint64(mCurrentNo) + 1, mMaxNo, serial, loadFailed);
                 break;
             default:
                 mNaviMode = 4;
-                end = Search(mMaxNo, 0, -1, serial, loadFailed);
+                end = Search(mMaxNo, 0, serial, loadFailed);
                 break;
         }
         // Overtaken or closed: the newer state (or the closed window) is left alone.
@@ -180,7 +173,7 @@ void frmViewer::cmdRefresh_Click() {
         const auto listing = mIndex.Entries(RunDir());
         if (!self || mLoadSerial != load || mRefreshSerial != serial) return;
         for (const QString& name : listing->names) {
-            if (const auto number = RefreshNumberOf(name)) {
+            if (const auto number = SequenceNumberOf(name)) {
                 if (*number < mMinNo) mMinNo = *number;
                 if (*number > mMaxNo) mMaxNo = *number;
             }

@@ -100,7 +100,7 @@ private:
     void ResetState();
     void Unload();
     QString RunDir() const;
-    SearchEnd Search(qint64 from, qint64 to, int step, quint64 serial, bool& loadFailed);
+    SearchEnd Search(qint64 from, qint64 to, quint64 serial, bool& loadFailed);
     void ShowResult(SearchEnd end, bool loadFailed);
     QWidget* MainWindow() const;
 

@@ -8,10 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <limits>
 #include <numeric>
-
-#include "core/StringTokens.h"
 
 namespace {
 
@@ -25,17 +22,6 @@ constexpr qint64 kCheckEveryNs = 1'000'000;
 // seconds only (FAT keeps two) get a wider margin.
 constexpr qint64 kFineTickMarginNs = 50'000'000;
 constexpr qint64 kCoarseTickMarginNs = 2'100'000'000;
-
-std::optional<std::int32_t> DigitsToNumber(QStringView digits) {
-    if (digits.isEmpty()) return std::nullopt;
-    qint64 value = 0;
-    for (QChar c : digits) {
-        if (c < u'0' || c > u'9') return std::nullopt;
-        value = value * 10 + (c.unicode() - u'0');
-        if (value > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
-    }
-    return static_cast<std::int32_t>(value);
-}
 
 // Modification time of the folder in nanoseconds of the file system's clock; -1 when there is
 // no such folder. (Read without a calendar conversion: it is compared, never shown.)
@@ -53,22 +39,6 @@ qint64 FileSystemNow() {
 }
 
 }  // namespace
-
-QString SequenceText(std::int32_t number) {
-    return QStringLiteral("%1").arg(number, 6, 10, QLatin1Char('0'));
-}
-
-std::optional<std::int32_t> SequenceNumberOf(const QString& name) {
-    const qsizetype dot = name.indexOf(QLatin1Char('.'));
-    if (dot < 6) return std::nullopt;  // no dot, or fewer than six digits before it
-    const QStringView digits = QStringView(name).first(dot);
-    if (dot > 6 && digits.front() == u'0') return std::nullopt;  // padding beyond six digits
-    return DigitsToNumber(digits);
-}
-
-std::optional<std::int32_t> RefreshNumberOf(const QString& name) {
-    return DigitsToNumber(GetToken(name, 1, QLatin1Char('.')));
-}
 
 qint64 KilobytesOf(qint64 bytes) {
     if (bytes < 1000) return 1;
@@ -205,18 +175,54 @@ void RunFolderIndex::WatchEventProcessing() {
     }
 }
 
-QString RunFolderIndex::Lookup(const QString& folder, std::int32_t number) {
+namespace {
+
+// Calls visit on the numbered entries from `from` to `to`, nearest to from first, until it
+// returns true.
+template <class Visit>
+void VisitStretch(const FolderListing& listing, qint64 from, qint64 to, Visit visit) {
+    const auto byNumber = [](const FolderListing::Numbered& e, qint64 n) { return e.number < n; };
+    const auto& all = listing.numbered;
+    const auto low = std::lower_bound(all.begin(), all.end(), std::min(from, to), byNumber);
+    const auto high = std::lower_bound(low, all.end(), std::max(from, to) + 1, byNumber);
+    if (from <= to) {
+        for (auto it = low; it != high; ++it)
+            if (visit(*it)) return;
+    } else {
+        for (auto it = high; it != low;)
+            if (visit(*--it)) return;
+    }
+}
+
+}  // namespace
+
+std::optional<RunFolderIndex::Found> RunFolderIndex::Nearest(const QString& folder, qint64 from,
+                                                             qint64 to) {
     ++mLookups;
-    for (int attempt = 0; attempt < 2; ++attempt) {
+    const QDir dir(folder);
+    for (int pass = 0; pass < 2; ++pass) {
         const FolderListing& listing = Current(folder);
-        const int index = listing.Find(number);
-        if (index < 0) return QString();
-        const QString& name = listing.names.at(index);
-        // A hit is confirmed on disk: a link whose target went away changes no folder time.
-        if (QFileInfo(QDir(folder).filePath(name)).isFile()) return name;
+        std::optional<Found> found;
+        bool stale = false;
+        VisitStretch(listing, from, to, [&](const FolderListing::Numbered& e) {
+            const QString& name = listing.names.at(e.index);
+            // A hit is confirmed on disk: a link whose target went away changes no folder time.
+            // The folder is read once more at the first that fails; after that they are passed.
+            if (QFileInfo(dir.filePath(name)).isFile())
+                found = Found{e.number, name};
+            else
+                stale = pass == 0;
+            return found || stale;
+        });
+        if (!stale) return found;
         Reread(folder);
     }
-    return QString();
+    return std::nullopt;
+}
+
+QString RunFolderIndex::Lookup(const QString& folder, std::int32_t number) {
+    const std::optional<Found> found = Nearest(folder, number, number);
+    return found ? found->name : QString();
 }
 
 std::shared_ptr<const FolderListing> RunFolderIndex::Entries(const QString& folder) {

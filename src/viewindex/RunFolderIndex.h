@@ -1,8 +1,8 @@
 #pragma once
-// The viewer's view of a run folder: which file a sequence number names, and the list of all
-// entries for the refresh count. A search probes up to a million numbers one by one, so a probe
-// must not list the folder each time: the listing is kept as a snapshot and read again as soon
-// as the folder's modification time has moved. That time is looked at whenever something else
+// The viewer's view of a run folder: which file a sequence number names, the nearest numbered
+// file in either direction, and the list of all entries for the refresh count. The listing is
+// kept as a snapshot, sorted by number, and read again as soon as the folder's modification
+// time has moved. That time is looked at whenever something else
 // may have run since the last probe (the event loop ran, or the caller paused between probes)
 // and at least every millisecond for other programs.
 
@@ -17,16 +17,7 @@
 #include <optional>
 #include <vector>
 
-// The number in "000000" form: at least six digits, zero-padded (5 -> "000005").
-QString SequenceText(std::int32_t number);
-
-// The number a sequence name stands for: the part before the first "." must be written exactly
-// as SequenceText writes it (so "000005.jpg" is 5, "0000005.jpg" and "5.jpg" are nobody's).
-std::optional<std::int32_t> SequenceNumberOf(const QString& name);
-
-// The number the refresh reads from an entry: the piece before the first "." as plain decimal
-// digits (leading zeros allowed) that fit a signed 32-bit number; nothing otherwise.
-std::optional<std::int32_t> RefreshNumberOf(const QString& name);
+#include "core/SequenceName.h"
 
 // Size in kilobytes of 1000 bytes for the caption: below 1000 bytes (or unreadable, negative)
 // it is 1; otherwise bytes / 1000 rounded to the nearest, halves to the even neighbour.
@@ -59,6 +50,13 @@ public:
     RunFolderIndex(const RunFolderIndex&) = delete;
     RunFolderIndex& operator=(const RunFolderIndex&) = delete;
 
+    struct Found {
+        std::int32_t number;
+        QString name;  // bare
+    };
+    // The numbered file nearest to from among the numbers from `from` to `to`, both included;
+    // `to` may lie below `from`. Nothing when that stretch has none.
+    std::optional<Found> Nearest(const QString& folder, qint64 from, qint64 to);
     // Bare name of the file of that number in the folder, or empty when it has none.
     QString Lookup(const QString& folder, std::int32_t number);
     // Every listed entry of the folder, as it is now. The listing stays valid for the caller
@@ -75,7 +73,7 @@ public:
 
     // How many times the folder was actually read (for tests and the benchmark).
     int Reads() const { return mReads; }
-    // How many numbers were looked up, and how often the folder's time was looked at.
+    // How many searches were made, and how often the folder's time was looked at.
     qint64 Lookups() const { return mLookups; }
     qint64 Checks() const { return mChecks; }
 

@@ -3,6 +3,7 @@
 // shut unless allowed, and the caller gets its turns while a transfer waits. Each case runs with
 // a pool of one and with a pool of several; either runs its transfers on a thread of its own.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
@@ -96,6 +97,13 @@ TEST_P(CurlFetcherTest, FileUrlsOnlyWhenAllowedAndNeverByRedirect) {
     const Fetched allowed = Get(fetcher, fileUrl);
     EXPECT_EQ(allowed.result.outcome, FetchOutcome::Ok) << allowed.result.error.toStdString();
     EXPECT_EQ(allowed.body, "local bytes");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath("pipe.jpg")).constData(), 0600), 0);
+    for (const QString& other : {dir.filePath("pipe.jpg"), dir.path(), QString("/dev/zero")}) {
+        const Fetched no = Get(fetcher, "file://" + other);  // a FIFO used to hold it for good
+        EXPECT_TRUE(no.result.cause == FetchCause::NotFound && no.sinkCalls == 0 &&
+                    no.result.error.startsWith("file: "))
+            << other.toStdString();
+    }
 
     site.redirect("/to-file.jpg", fileUrl.toStdString());
     const Fetched redirected = Get(fetcher, site.url("/to-file.jpg"));

@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
 
     const QString sequence = SequenceName(number);
     FUZZ_CHECK(sequence.size() >= 6);
-    FUZZ_CHECK(sequence == SequenceText(number));
+    FUZZ_CHECK(sequence.size() == 6 || sequence.front() != u'0');  // padded to six, no more
     for (QChar c : sequence) FUZZ_CHECK(c >= u'0' && c <= u'9');
 
     const QString name = sequence + extension;
@@ -45,6 +45,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     FUZZ_CHECK(name != QLatin1String(".") && name != QLatin1String(".."));
     FUZZ_CHECK(!name.startsWith(u'.'));  // hidden names are the downloads in the making
     FUZZ_CHECK(SequenceNumberOf(name) == number);
-    FUZZ_CHECK(RefreshNumberOf(name) == number);
     return 0;
 }

@@ -1,6 +1,7 @@
 // Transfers that break off, stall, crawl along or disagree with their own length: each one is
 // a failed fetch that leaves no file (not even a hidden temporary), the crawl goes on to the
 // next entry, and the window keeps being serviced while the server holds the crawl up.
+#include "FetchHelpers.h"
 #include "HostileServerCrawl.h"
 
 namespace {
@@ -89,6 +90,16 @@ TEST_F(HostileTransfer, TrickleOfOneByteASecondStillArrivesWhole) {
     EXPECT_EQ(stored(), QStringList({"000001.html", "000002.jpg", "000003.jpg"}));
     EXPECT_EQ(content("000002.jpg"), "OK");
     EXPECT_GT(yieldsDuring, 10);
+}
+
+// Fast enough for the speed rule, too slow to end: a bounded total time fails it.
+TEST_F(HostileTransfer, ATransferPastItsTotalTimeIsAFailedFetch) {
+    server.on("/slow.jpg", HostileAnswer::TrickleOf(Picture('t', 1000), 20));
+    CurlFetcher::Options bounded = Quick();
+    bounded.totalTimeoutMs = 1000;
+    CurlFetcher curl(bounded);
+    const Fetched f = Get(curl, server.url("/slow.jpg"));
+    EXPECT_EQ(f.result.cause, FetchCause::TimedOut) << f.result.error.toStdString();
 }
 
 TEST_F(HostileTransfer, BodyShorterThanItsLengthIsAFailure) {

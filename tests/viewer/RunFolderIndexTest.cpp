@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
+#include <limits>
 
 #include "QtPrinters.h"
 #include "viewindex/RunFolderIndex.h"
@@ -25,9 +26,9 @@ protected:
 };
 
 TEST(SequenceNames, NumberTextAndItsInverse) {
-    EXPECT_EQ(SequenceText(0), QStringLiteral("000000"));
-    EXPECT_EQ(SequenceText(5), QStringLiteral("000005"));
-    EXPECT_EQ(SequenceText(1234567), QStringLiteral("1234567"));
+    EXPECT_EQ(SequenceName(0), QStringLiteral("000000"));
+    EXPECT_EQ(SequenceName(5), QStringLiteral("000005"));
+    EXPECT_EQ(SequenceName(1234567), QStringLiteral("1234567"));
     EXPECT_EQ(SequenceNumberOf(QStringLiteral("000005.jpg")), 5);
     EXPECT_EQ(SequenceNumberOf(QStringLiteral("000000.tar.gz")), 0);
     EXPECT_EQ(SequenceNumberOf(QStringLiteral("1234567.png")), 1234567);
@@ -38,18 +39,9 @@ TEST(SequenceNames, NumberTextAndItsInverse) {
     EXPECT_FALSE(SequenceNumberOf(QStringLiteral("000005")));
     EXPECT_FALSE(SequenceNumberOf(QStringLiteral("00000a.jpg")));
     EXPECT_FALSE(SequenceNumberOf(QStringLiteral("99999999999.jpg")));
-}
-
-TEST(SequenceNames, RefreshReadsTheDigitsBeforTheFirstDot) {
-    EXPECT_EQ(RefreshNumberOf(QStringLiteral("000012.jpg")), 12);
-    EXPECT_EQ(RefreshNumberOf(QStringLiteral("0999999.txt")), 999999);
-    EXPECT_EQ(RefreshNumberOf(QStringLiteral("12.a.b")), 12);
-    EXPECT_FALSE(RefreshNumberOf(QStringLiteral("readme.txt")));
-    EXPECT_FALSE(RefreshNumberOf(QStringLiteral("000012")));  // no dot: no number
-    EXPECT_FALSE(RefreshNumberOf(QStringLiteral(".jpg")));
-    EXPECT_FALSE(RefreshNumberOf(QStringLiteral("-5.jpg")));
-    EXPECT_FALSE(RefreshNumberOf(QStringLiteral("2147483648.jpg")));
-    EXPECT_EQ(RefreshNumberOf(QStringLiteral("2147483647.jpg")), 2147483647);
+    EXPECT_FALSE(SequenceNumberOf(QStringLiteral("2147483648.jpg")));
+    for (const std::int32_t n : {999'999, 1'000'000, std::numeric_limits<std::int32_t>::max()})
+        EXPECT_EQ(SequenceNumberOf(SequenceName(n) + QStringLiteral(".jpg")), n);
 }
 
 TEST(SequenceNames, KilobytesOfThousandBytesHalvesToEven) {
@@ -90,6 +82,21 @@ TEST_F(RunFolderIndexTest, ListsRegularFilesOnlyAndPicksTheFirstInByteOrder) {
                            QStringLiteral("readme.txt")}));
 }
 
+TEST_F(RunFolderIndexTest, TheNearestNumberIsFoundEitherWayAcrossGaps) {
+    for (const char* name : {"000003.png", "000010.png", "999999.png", "1000000.png", "5.png"})
+        Touch(QString::fromLatin1(name));
+    RunFolderIndex index;
+    const auto nearest = [&](qint64 from, qint64 to) {
+        const auto found = index.Nearest(Folder(), from, to);
+        return found ? found->number : -1;
+    };
+    EXPECT_EQ(nearest(4, 999'998), 10);  // "5.png" is spelt like no number
+    EXPECT_EQ(nearest(999'998, 0), 10);
+    EXPECT_EQ(nearest(11, 999'998), -1);
+    EXPECT_EQ(nearest(999'999, 2'000'000), 999'999);
+    EXPECT_EQ(nearest(1'000'001, 0), 1'000'000);
+}
+
 TEST_F(RunFolderIndexTest, MissingFolderListsNothingUntilItAppears) {
     RunFolderIndex index;
     const QString folder = Folder() + QStringLiteral("SR0001/");
@@ -107,7 +114,7 @@ TEST_F(RunFolderIndexTest, MissingFolderListsNothingUntilItAppears) {
 TEST_F(RunFolderIndexTest, ChangesAreSeenAtTheNextProbeWithoutReadingPerProbe) {
     RunFolderIndex index;
     for (int round = 0; round < 20; ++round) {
-        const QString name = SequenceText(round) + QStringLiteral(".png");
+        const QString name = SequenceName(round) + QStringLiteral(".png");
         EXPECT_EQ(index.Lookup(Folder(), round), QString()) << round;
         Touch(name);
         EXPECT_EQ(index.Lookup(Folder(), round), name) << round;
@@ -135,7 +142,7 @@ TEST_F(RunFolderIndexTest, ALargeFolderIsReadInByteOrderWithPauses) {
     for (int i = 0; i < 9000; ++i) {
         const int n = (i * 7919) % 9000;  // written out of order
         const QString name =
-            SequenceText(n) + (n % 3 ? QStringLiteral(".jpg") : QStringLiteral(".Ab"));
+            SequenceName(n) + (n % 3 ? QStringLiteral(".jpg") : QStringLiteral(".Ab"));
         Touch(name);
         expected.push_back(name);
     }
@@ -158,7 +165,7 @@ TEST_F(RunFolderIndexTest, TheFirstInByteOrderOfManyFilesOfOneNumberIsFound) {
     QStringList expected;
     for (int i = 0; i < 3000; ++i) {
         const int k = (i * 1237) % 3000;
-        expected.push_back(SequenceText(5) + QStringLiteral(".%1").arg(k, 4, 10, QLatin1Char('0')));
+        expected.push_back(SequenceName(5) + QStringLiteral(".%1").arg(k, 4, 10, QLatin1Char('0')));
     }
     // A halfwidth mark comes before an emoji in bytes, after it in UTF-16 units.
     expected.push_back(QStringLiteral("000009.\U0001F600"));
