@@ -131,7 +131,9 @@ TEST_F(ArchiveTest, LockedOrUnopenableArchiveIsAWarningNotAStoppedCrawl) {
     ASSERT_TRUE(other.exec("BEGIN EXCLUSIVE"));
     patience = 300;
     crawl(site.url("/index.html"));
-    EXPECT_EQ(lastBox().text, "巡回が完了しました。");
+    EXPECT_EQ(lastBox().text,
+              "巡回が完了しました。\r\r取得できなかったファイル：1 件\r　・見つかりません（HTTP "
+              "404）：1 件");
     EXPECT_EQ(stored().size(), 5u);
     ASSERT_EQ(warnings.size(), 2);  // once, not at every row; then what was lost
     EXPECT_TRUE(warnings.front().contains("locked")) << warnings.front().toStdString();
@@ -148,7 +150,9 @@ TEST_F(ArchiveTest, LockedOrUnopenableArchiveIsAWarningNotAStoppedCrawl) {
     ASSERT_TRUE(QDir(downloads.path()).mkdir(CrawlArchive::FileName()));
     gCrawlOptions.skipKnown = true;
     crawl(site.url("/index.html"));
-    EXPECT_EQ(lastBox().text, "巡回が完了しました。");
+    EXPECT_EQ(lastBox().text,
+              "巡回が完了しました。\r\r取得できなかったファイル：1 件\r　・見つかりません（HTTP "
+              "404）：1 件");
     EXPECT_EQ(stored().size(), 4u);  // the copy of a.jpg is still known within the run
     EXPECT_EQ(warnings.size(), 1);
 }

@@ -152,8 +152,8 @@ TEST_F(SkipSimilarTest, AStopCutsTheEarlierLooksShortAndWhatWasWorkedOutIsStored
     SqliteDb db;
     ASSERT_TRUE(db.open(CrawlArchive::PathIn(host.folder), true, 100));
     ASSERT_TRUE(db.exec(  // 400 rows of that picture, each to be decoded
-        "INSERT INTO attempts(run, number, file_name, url, url_key, kind, outcome) "
-        "SELECT run, number, file_name, url, url_key, kind, outcome FROM attempts, "
+        "INSERT INTO attempts(run, number, file_name, url, url_key, kind, outcome, bytes) "
+        "SELECT run, number, file_name, url, url_key, kind, outcome, bytes FROM attempts, "
         "(WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 399) "
         "SELECT i FROM n) WHERE kind = 'picture'"));
     QElapsedTimer waited;

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 
 #include <QDir>
 #include <QFile>
@@ -9,16 +10,15 @@
 #include <QThread>
 #include <csignal>
 #include <cstring>
-#include <sys/mount.h>
 
 #include "LoopbackSite.h"
 #include "ParallelSite.h"
 #include "QtPrinters.h"
 #include "StorageScenarios.h"
 #include "archive/SqliteDb.h"
+#include "cli/CrawlCommand.h"
 #include "core/ProfileFile.h"
 #include "core/basGlobal.h"
-#include "cli/CrawlCommand.h"
 
 namespace {
 
@@ -163,9 +163,9 @@ TEST_F(CrawlCommandStorageTest, FailedDeletionsGoIntoTheSummaryAndTheCrawlComple
 
 TEST(CrawlArguments, OptionsPositionalsAndErrors) {
     QString error;
-    auto o = ParseCrawlArguments({"--delete-pages", "--min-image-kb", "7", "--max-pages=5",
-                                  "--quiet", "http://x/", "/tmp"},
-                                 &error);
+    auto o = ParseCrawlArguments(
+        {"--delete-pages", "--min-image-kb", "7", "--max-pages=5", "--quiet", "http://x/", "/tmp"},
+        &error);
     ASSERT_TRUE(o.has_value()) << error.toStdString();
     EXPECT_EQ(o->htmlAutoDelete, QString("0"));
     EXPECT_EQ(o->pictAutoDelete, QString("0"));
@@ -221,7 +221,8 @@ TEST_F(CrawlCommandTest, TheSummaryTellsFailedFetchesByTheirCommonestCauses) {
 TEST_F(CrawlCommandTest, InputErrorsUseTheWindowTextsAndExitOne) {
     QString err;
     EXPECT_EQ(run({site.url("/a.html"), dir.filePath("missing")}, &err), 1);
-    EXPECT_TRUE(err.contains("ダウンロード先に指定されたパスが見つかりません。")) << err.toStdString();
+    EXPECT_TRUE(err.contains("ダウンロード先に指定されたパスが見つかりません。"))
+        << err.toStdString();
     EXPECT_EQ(run({"", downloads()}, &err), 1);
     EXPECT_TRUE(err.contains("スタートするページのＵＲＬが入力されていません。"));
     EXPECT_EQ(run({"--bogus"}, &err), 1);
@@ -251,10 +252,10 @@ TEST_F(CrawlCommandTest, PageLimitStopsLikeCancelAndSavesTheQueueForResuming) {
     cycleSite();
     QString err;
     // One connection: the requests counted below are those of the one-at-a-time crawl.
-    EXPECT_EQ(run({"--quiet", "--connections", "1", "--max-pages", "3", site.url("/a.html"),
-                   downloads()},
-                  &err),
-              0)
+    EXPECT_EQ(
+        run({"--quiet", "--connections", "1", "--max-pages", "3", site.url("/a.html"), downloads()},
+            &err),
+        0)
         << err.toStdString();
     const QString queue = run0() + "/queue.srs";
     ASSERT_TRUE(QFile::exists(queue));
@@ -300,8 +301,9 @@ TEST_F(CrawlCommandTest, EightConnectionsStoreExactlyWhatOneStores) {
     QString err;
     QList<QMap<QString, QByteArray>> folders;
     for (const char* connections : {"1", "8"}) {
-        const QStringList args = {"--quiet", "--connections", connections, "--min-image-kb", "2",
-                                  "--max-pages", "9", site.url("/index.html"), downloads()};
+        const QStringList args = {"--quiet",  "--connections", connections, "--min-image-kb",
+                                  "2",        "--max-pages",   "9",         site.url("/index.html"),
+                                  downloads()};
         EXPECT_EQ(run(args, &err), 0) << err.toStdString();
         folders << FolderContents(downloads() + "/SR000" + QString::number(folders.size()));
     }
@@ -330,9 +332,9 @@ TEST_F(CrawlCommandTest, ARealFullDiskStopsTheCrawlWithNothingPartialLeft) {
     const QString queue = dir.filePath("queue.srs");
     QString err;
     // the archive beside the run folders would take the little room first
-    EXPECT_EQ(run({"--quiet", "--no-archive", "--save-queue", queue, site.url("/a.html"), small},
-                  &err),
-              74)
+    EXPECT_EQ(
+        run({"--quiet", "--no-archive", "--save-queue", queue, site.url("/a.html"), small}, &err),
+        74)
         << err.toStdString();
     EXPECT_TRUE(err.contains("空き容量が足りません")) << err.toStdString();
     const QDir run(small + "/SR0000");

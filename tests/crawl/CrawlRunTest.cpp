@@ -160,7 +160,9 @@ TEST_F(RunTest, SmallImagesAndPagesAreDeletedAndOnlyKeptImagesCount) {
     EXPECT_EQ(gImageCount, 2);
     EXPECT_EQ(host.captions,
               std::vector<QString>({kCrawling, CountCaption(1), CountCaption(2), "Site Rambler"}));
-    EXPECT_EQ(lastBox().text, "巡回が完了しました。");
+    EXPECT_EQ(lastBox().text,
+              "巡回が完了しました。\r\r取得できなかったファイル：1 件\r　・見つかりません（HTTP "
+              "404）：1 件");
 }
 
 TEST_F(RunTest, AllImagesTooSmallKeepTheCaptionWithoutCount) {
