@@ -4,6 +4,7 @@
 set -euo pipefail
 PKGS=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-image-formats-plugins libcurl4-openssl-dev
       libgumbo-dev libavif-dev libqt6svg6 libgtest-dev libgmock-dev libcpp-httplib-dev zlib1g-dev libsqlite3-dev libssl-dev fonts-noto-cjk
+      chromium-headless-shell
       xvfb xauth xdotool x11-apps x11-utils imagemagick python3 python3-xlib "$@")
 missing=()
 for p in "${PKGS[@]}"; do

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFont>
 #include <QFontDatabase>
+#include <QImageReader>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -74,11 +75,19 @@ void NoDisplayHandler(QtMsgType type, const QMessageLogContext& context, const Q
 
 }  // namespace
 
+// Qt's allocation limit in megabytes, set once at the start before any picture is read: the
+// picture the user opens in the viewer may be that large (the decoders count four bytes a
+// pixel, so 20,000 x 20,000 pixels pass; the absurd sizes a damaged or hostile header can claim
+// do not). The headless crawl keeps Qt's own; looks, thumbnails and previews check a small
+// budget of their own first.
+constexpr int kShownPictureMemoryMb = 2048;
+
 int Main(int argc, char** argv) {
     if (const int answered = AnswerWithoutWindow(argc, argv); answered >= 0) return answered;
     gQtHandler = qInstallMessageHandler(NoDisplayHandler);
     QApplication app(argc, argv);
     qInstallMessageHandler(gQtHandler);
+    QImageReader::setAllocationLimit(kShownPictureMemoryMb);
     app.setApplicationName(QStringLiteral("siterambler"));
     app.setApplicationDisplayName(QString());
     app.setDesktopFileName(QStringLiteral("org.example.siterambler"));

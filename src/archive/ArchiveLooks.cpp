@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
+#include <QThreadPool>
 #include <algorithm>
 #include <cstring>
 #include <future>
@@ -19,6 +20,18 @@ namespace {
 // Rows per commit while looks are stored: a few milliseconds of holding the lock, well within
 // the wait of a crawl's writer.
 constexpr std::size_t kLooksPerCommit = 256;
+
+// The look workers' own pool: a grouping of thousands of pictures keeps its workers for seconds,
+// and the short jobs of Qt's global pool (a crawl's picture look, a page's parse) must not wait
+// behind them.
+QThreadPool& LookPool() {
+    static QThreadPool* pool = [] {
+        auto* p = new QThreadPool;  // lives as long as the program, like its idle threads
+        p->setMaxThreadCount(std::clamp(QThread::idealThreadCount(), 1, 8));
+        return p;
+    }();
+    return *pool;
+}
 
 }  // namespace
 
@@ -79,9 +92,8 @@ std::vector<std::optional<PictureLook>> WorkOutLooks(const QStringList& paths,
             for (const std::future<void>& helper : running) helper.wait();
         }
     } helpers;
-    const qsizetype threads = std::clamp(QThread::idealThreadCount(), 1, 8);
-    for (qsizetype t = 1; t < threads && t < paths.size(); ++t)
-        helpers.running.push_back(RunElsewhere(work));
+    for (qsizetype t = 1; t < LookPool().maxThreadCount() && t < paths.size(); ++t)
+        helpers.running.push_back(RunElsewhere(work, &LookPool()));
     work();
     return looks;
 }

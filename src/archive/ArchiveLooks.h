@@ -26,9 +26,9 @@ struct RowLook {
 // by another program, read-only, no look columns): what was committed before it stays.
 bool StoreLooks(SqliteDb& db, const std::vector<RowLook>& looks);
 
-// The looks of paths, worked out on the calling thread and Qt's global pool, on as many threads
-// as there are cores (up to 8). A file that cannot be decoded gets a look of 0 pixels; one that
-// is gone, or left out by stop, nothing. Never called from a job of Qt's global pool.
+// The looks of paths, worked out on the calling thread and a pool of look workers, on as many
+// threads as there are cores (up to 8). A file that cannot be decoded gets a look of 0 pixels;
+// one that is gone, or left out by stop, nothing.
 std::vector<std::optional<PictureLook>> WorkOutLooks(const QStringList& paths,
                                                      const std::atomic<bool>* stop);
 

@@ -1,12 +1,11 @@
 #include "archive/RowPaths.h"
 
-#include <QRegularExpression>
-
 #include "core/RunFolderName.h"
+#include "core/SequenceName.h"
 
 QString RunFilePath(const QString& runFolder, const QString& fileName) {
     // the sequence number, then "." and what the URL gave, never a folder
-    static const QRegularExpression kNumbered(QStringLiteral("^[0-9]{6,}\\.[^/]*$"));
-    if (RunFolderNumberOf(runFolder) < 0 || !kNumbered.match(fileName).hasMatch()) return {};
+    if (RunFolderNumberOf(runFolder) < 0 || !SequenceNumberOf(fileName) || fileName.contains(u'/'))
+        return {};
     return runFolder + u'/' + fileName;
 }

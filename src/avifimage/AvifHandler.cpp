@@ -3,32 +3,26 @@
 #include <avif/avif.h>
 
 #include <QImage>
+#include <QImageReader>
 #include <QVariant>
-#include <memory>
+#include <algorithm>
+#include <cstdint>
+#include <utility>
 
 namespace {
 
 // The "ftyp" box that opens every AVIF file is small; a longer one is not a picture of ours.
 constexpr qint64 kMaxTypeBox = 4096;
 
-struct DecoderDeleter {
-    void operator()(avifDecoder* decoder) const { avifDecoderDestroy(decoder); }
-};
-using Decoder = std::unique_ptr<avifDecoder, DecoderDeleter>;
+// Beyond what the reader's allocation limit lets through anyway, and a sequence's first frame
+// is all that is shown: its frame table need not be believed beyond this.
+constexpr uint32_t kMaxDimension = 32768;
+constexpr uint32_t kMaxFrames = 1000;
 
-// A decoder over the bytes, its header parsed; null when they are no AVIF it can read. The
-// bytes must outlive the decoder.
-Decoder Parse(const QByteArray& bytes) {
-    Decoder decoder(avifDecoderCreate());
-    if (!decoder) return nullptr;
-    // Only the picture is wanted; what rides along is not read.
-    decoder->ignoreExif = AVIF_TRUE;
-    decoder->ignoreXMP = AVIF_TRUE;
-    const auto* data = reinterpret_cast<const uint8_t*>(bytes.constData());
-    if (avifDecoderSetIOMemory(decoder.get(), data, size_t(bytes.size())) != AVIF_RESULT_OK ||
-        avifDecoderParse(decoder.get()) != AVIF_RESULT_OK)
-        return nullptr;
-    return decoder;
+// The pixels of the reader's allocation limit, as RGBA; 0 when it has none.
+std::int64_t PixelsAllowed() {
+    const std::int64_t mb = QImageReader::allocationLimit();
+    return mb > 0 ? (mb << 20) / 4 : 0;
 }
 
 }  // namespace
@@ -51,17 +45,47 @@ bool AvifHandler::canRead() const {
     return true;
 }
 
+AvifHandler::AvifHandler() = default;
+AvifHandler::~AvifHandler() = default;
+
+void AvifHandler::DecoderDeleter::operator()(avifDecoder* decoder) const {
+    avifDecoderDestroy(decoder);
+}
+
+avifDecoder* AvifHandler::parsed() const {
+    if (std::exchange(mParsed, true) || !device()) return mDecoder.get();
+    // The device is put back where it was: a reader may ask the size before it reads.
+    const qint64 at = device()->pos();
+    mBytes = device()->readAll();
+    if (!device()->isSequential()) device()->seek(at);
+    mDecoder.reset(avifDecoderCreate());
+    avifDecoder* decoder = mDecoder.get();
+    if (!decoder) return nullptr;
+    // Only the picture is wanted; what rides along is not read.
+    decoder->ignoreExif = AVIF_TRUE;
+    decoder->ignoreXMP = AVIF_TRUE;
+    decoder->imageDimensionLimit = kMaxDimension;
+    decoder->imageCountLimit = kMaxFrames;
+    if (const std::int64_t allowed = PixelsAllowed(); allowed > 0)
+        decoder->imageSizeLimit =
+            uint32_t(std::min<std::int64_t>(allowed, decoder->imageSizeLimit));
+    const auto* data = reinterpret_cast<const uint8_t*>(mBytes.constData());
+    if (avifDecoderSetIOMemory(decoder, data, size_t(mBytes.size())) != AVIF_RESULT_OK ||
+        avifDecoderParse(decoder) != AVIF_RESULT_OK)
+        mDecoder.reset();
+    return mDecoder.get();
+}
+
 bool AvifHandler::read(QImage* image) {
-    if (!device()) return false;
-    const QByteArray bytes = device()->readAll();
-    const Decoder decoder = Parse(bytes);
-    if (!decoder || avifDecoderNextImage(decoder.get()) != AVIF_RESULT_OK) return false;
-    const avifImage* picture = decoder->image;
+    avifDecoder* decoder = parsed();
+    if (!decoder) return false;
+    // The header's size is checked against the reader's allocation limit before any decoding.
+    const QSize size(int(decoder->image->width), int(decoder->image->height));
     QImage out;
-    // The reader's allocation limit applies as to every other format.
-    if (!allocateImage(QSize(int(picture->width), int(picture->height)), QImage::Format_RGBA8888,
-                       &out))
-        return false;
+    if (!allocateImage(size, QImage::Format_RGBA8888, &out)) return false;
+    if (avifDecoderNextImage(decoder) != AVIF_RESULT_OK) return false;
+    const avifImage* picture = decoder->image;
+    if (int(picture->width) != size.width() || int(picture->height) != size.height()) return false;
     avifRGBImage rgb;
     avifRGBImageSetDefaults(&rgb, picture);
     rgb.format = AVIF_RGB_FORMAT_RGBA;
@@ -79,11 +103,7 @@ bool AvifHandler::supportsOption(ImageOption option) const {
 
 QVariant AvifHandler::option(ImageOption option) const {
     if (option != Size || !device() || device()->isSequential()) return {};
-    // Parsing reads the headers only; the device is put back where it was.
-    const qint64 at = device()->pos();
-    const QByteArray bytes = device()->readAll();
-    device()->seek(at);
-    const Decoder decoder = Parse(bytes);
+    const avifDecoder* decoder = parsed();
     if (!decoder) return {};
     return QSize(int(decoder->image->width), int(decoder->image->height));
 }

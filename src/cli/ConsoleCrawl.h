@@ -45,6 +45,15 @@ public:
     std::unique_ptr<CrawlJournal> openJournal(const QString& folder, bool record) override {
         return openArchive ? openArchive(folder, record) : nullptr;
     }
+    // Makes the browser of a run that renders pages; the host's default when unset.
+    std::function<std::unique_ptr<PageRenderer>(QString*)> makeRenderer;
+    std::unique_ptr<PageRenderer> openRenderer(QString* problem) override {
+        return makeRenderer ? makeRenderer(problem) : CrawlHost::openRenderer(problem);
+    }
+    // Printed, as a box of information would be.
+    void note(const QString& text) override {
+        ws().MsgBox(text, QStringLiteral("スクリプト"), MB_OK | MB_ICONINFORMATION);
+    }
 
 private:
     QString mUrl;

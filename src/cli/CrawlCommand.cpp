@@ -21,6 +21,7 @@
 #include "crawl/CrawlRun.h"
 #include "crawl/Download.h"
 #include "net/CurlFetcher.h"
+#include "render/BrowserRenderer.h"
 
 namespace {
 
@@ -56,6 +57,7 @@ void ApplyOverrides(const CrawlCommandOptions& o) {
     c.connections = o.connections.value_or(c.connections);
     c.userAgent = o.userAgent.value_or(c.userAgent);
     c.cookieFile = o.cookieFile.value_or(c.cookieFile);
+    c.renderPages = o.renderPages.value_or(c.renderPages);
     c.retries = o.retries.value_or(c.retries);
 }
 
@@ -186,6 +188,7 @@ int RunCrawlCommand(const CrawlCommandOptions& options) {
     console.setSignalFlag(&gSignals);
     host.onPageDone = [&console] { console.checkLimits(); };
     host.openArchive = OpenArchive;
+    host.makeRenderer = [](QString* problem) { return OpenCrawlRenderer(gCrawlOptions, problem); };
     SetWindowSystem(&console);
     InstallSignalHandlers();
 

@@ -28,6 +28,7 @@ struct CrawlCommandOptions {
     std::optional<QString> cookieFile;
     std::optional<int> retries;
     std::optional<bool> skipSimilar;
+    std::optional<bool> renderPages;
     std::int64_t maxPages = 0;  // 0: no limit
     double maxSeconds = 0;      // 0: no limit
     bool quiet = false;

@@ -59,6 +59,8 @@ bool TakeRuleOption(const QStringList& args, qsizetype& i, CrawlCommandOptions& 
         o.parseHtml = true;
     } else if (arg == "--skip-similar") {
         o.skipSimilar = true;
+    } else if (arg == "--render-pages") {
+        o.renderPages = true;
     } else if (name == "--scope") {
         CrawlScope scope;
         if (!TakeValue(args, i, &value, error)) return false;
@@ -139,6 +141,10 @@ QString CrawlUsage() {
         "                        pictures; pages from links with queries and no extension;\n"
         "                        what a URL without a known extension is, and the extension\n"
         "                        it is stored under, from the answer's content type\n"
+        "  --render-pages        show every page in a headless browser (chromium-headless-shell)\n"
+        "                        and read it as rendered, with --parse-html: pictures and\n"
+        "                        links made by scripts, lazy pictures and endless pages\n"
+        "                        scrolled; each picture is still fetched once, by the crawl\n"
         "  --retries N           try a fetch again up to N times (0 to 10) after a network\n"
         "                        error, a time-out, 408, 429 or 5xx: after the server's\n"
         "                        Retry-After (up to 5 minutes), else 1 s, 2 s, 4 s ...; a 429\n"

@@ -62,13 +62,14 @@ CrawlOptions ReadCrawlOptions(const ProfileFile& profile) {
     o.retries =
         ReadNumber(profile, QStringLiteral("Retries"), o.retries, 0, CrawlOptions::kMaxRetries);
     o.skipSimilar = ReadFlag(profile, QStringLiteral("SkipSimilar"), o.skipSimilar);
+    o.renderPages = ReadFlag(profile, QStringLiteral("RenderPages"), o.renderPages);
     return o;
 }
 
 void WriteCrawlOptions(ProfileFile& profile, const CrawlOptions& o) {
-    static const char* const kKeys[] = {"Connections", "NoRevisit", "Scope",
-                                        "SkipKnown",   "DelayMs",   "Robots",
-                                        "Archive",     "ParseHtml", "SkipSimilar"};
+    static const char* const kKeys[] = {"Connections", "NoRevisit",  "Scope",   "SkipKnown",
+                                        "DelayMs",     "Robots",     "Archive", "ParseHtml",
+                                        "SkipSimilar", "RenderPages"};
     static const char* const kSiteKeys[] = {"Retries", "UserAgent", "CookieFile"};
     bool present = false;
     for (const char* key : kKeys) present = present || profile.contains(kSection, key);
@@ -84,6 +85,7 @@ void WriteCrawlOptions(ProfileFile& profile, const CrawlOptions& o) {
     profile.setValue(kSection, QStringLiteral("Archive"), flag(o.archive));
     profile.setValue(kSection, QStringLiteral("ParseHtml"), flag(o.parseHtml));
     profile.setValue(kSection, QStringLiteral("SkipSimilar"), flag(o.skipSimilar));
+    profile.setValue(kSection, QStringLiteral("RenderPages"), flag(o.renderPages));
     profile.setValue(kSection, QStringLiteral("UserAgent"), o.userAgent);
     profile.setValue(kSection, QStringLiteral("CookieFile"), o.cookieFile);
     profile.setValue(kSection, QStringLiteral("Retries"), QString::number(o.retries));

@@ -24,6 +24,8 @@ struct CrawlOptions {
     bool parseHtml = false;   // pages read as HTML: srcset, lazy and CSS pictures, content types
     // a picture that looks like one kept before, and is no larger, is deleted like a small one
     bool skipSimilar = false;
+    // pages shown by a headless browser, their scripts run, before they are read as HTML
+    bool renderPages = false;
 
     // For sites that throttle or need a login:
     int retries = 0;     // tries again of a fetch the server or the network let down
@@ -44,6 +46,11 @@ CrawlOptions ReadCrawlOptions(const ProfileFile& profile);
 // Writes [Crawl] only when the file has that section already or a value differs from its
 // default, so that a settings file of a user who never changed them stays as it was.
 void WriteCrawlOptions(ProfileFile& profile, const CrawlOptions& options);
+
+// Pages are read as HTML: asked for, or implied by rendering them.
+inline bool ReadsHtml(const CrawlOptions& options) {
+    return options.parseHtml || options.renderPages;
+}
 
 // The User-Agent sent: the setting, or the program's name and version.
 QString EffectiveUserAgent(const CrawlOptions& options);

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "crawl/CrawlJournal.h"
+#include "crawl/PageRenderer.h"
 
 class UrlQueue;
 
@@ -39,4 +40,13 @@ public:
         Q_UNUSED(record);
         return nullptr;
     }
+    // The browser that shows the run's pages with their scripts run (RenderPages), made as the
+    // run starts; its process starts at the first page. None when the program has no browser:
+    // *problem then says why, and the run does not start.
+    virtual std::unique_ptr<PageRenderer> openRenderer(QString* problem) {
+        *problem = QStringLiteral("ページのスクリプトを実行するブラウザがありません。");
+        return nullptr;
+    }
+    // Something the user should know that stops nothing (a page read without its scripts).
+    virtual void note(const QString& text) { Q_UNUSED(text); }
 };

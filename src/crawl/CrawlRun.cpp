@@ -14,6 +14,7 @@
 #include "crawl/Fetcher.h"
 #include "crawl/HtmlPageScan.h"
 #include "crawl/PageLines.h"
+#include "crawl/RenderedPageScan.h"
 #include "crawl/RunStart.h"
 #include "crawl/UrlKinds.h"
 
@@ -54,7 +55,7 @@ void CrawlRunner::work() {
         if (mayTake(pageUrl, true)) {
             const QString path = download(pageUrl, true);
             if (mEnd.storageFault) return;  // stops like a cancel: the page stays first
-            if (gCrawlOptions.parseHtml && KindOfUrl(path) == UrlKind::Picture) {
+            if (ReadsHtml(gCrawlOptions) && KindOfUrl(path) == UrlKind::Picture) {
                 mAtStart = false;
                 if (storePicture(pageUrl, path)) countPicture();
             } else if (!pagePhase(pageUrl, path)) {
@@ -123,6 +124,9 @@ CrawlEnd RunCrawl(CrawlHost& host, Transfers& transfers, const QStringList& foll
                   const QString& resumeFile) {
     try {
         if (!CheckInputs(host)) return {};
+        // one browser for the run, ended with it, whatever ends it
+        std::unique_ptr<PageRenderer> renderer;
+        if (gCrawlOptions.renderPages && !(renderer = OpenRunRenderer(host))) return {};
         const QString folder = host.downloadText();
         const int n = ChooseRunFolder(folder);
         if (n < 0) {
@@ -146,7 +150,8 @@ CrawlEnd RunCrawl(CrawlHost& host, Transfers& transfers, const QStringList& foll
         host.setCaption(kCrawlingCaption);
         host.setCrawlControls(true);
         const QString startUrl = host.urlText();
-        CrawlRunner runner(host, transfers, startUrl, resumeFile);  // builds the scan patterns
+        // builds the scan patterns
+        CrawlRunner runner(host, transfers, startUrl, resumeFile, renderer.get());
         host.lstLink().append(startUrl);
         host.lstLink().appendAll(followingLinks);
         if (!followingLinks.isEmpty()) runner.resumes();

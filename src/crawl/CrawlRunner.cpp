@@ -13,6 +13,7 @@
 #include "crawl/Fetcher.h"
 #include "crawl/HtmlPageScan.h"
 #include "crawl/PageLines.h"
+#include "crawl/RenderedPageScan.h"
 #include "crawl/RunStart.h"
 #include "crawl/UrlKinds.h"
 
@@ -43,11 +44,11 @@ QString CrawlRunner::download(const QString& url, bool page) {
         },
         // read as HTML, a page may answer as a picture: then it is kept like one
         &mEnd.storageFault,
-        mRecorder.wantsDigest(page && !gCrawlOptions.parseHtml) ? &mStored : nullptr,
-        gCrawlOptions.parseHtml ? AnswerNaming([&url, page](const FetchResult& answer) {
+        mRecorder.wantsDigest(page && !ReadsHtml(gCrawlOptions)) ? &mStored : nullptr,
+        ReadsHtml(gCrawlOptions) ? AnswerNaming([&url, page](const FetchResult& answer) {
             return StoredExtension(url, answer.contentType, !page);
         })
-                                : AnswerNaming());
+                                 : AnswerNaming());
     if (ws().Ending()) throw ProgramEnding{};
     return path;
 }
@@ -63,19 +64,30 @@ void CrawlRunner::noteFailure(const QString& url, const FetchResult& result) {
 // False when the stored page cannot be opened: the page is then passed over like a failed fetch.
 bool CrawlRunner::scanStoredPage(const QString& path, const QString& pageUrl,
                                  CrawlAttempt& attempt) {
-    if (!scanPage(path, pageUrl)) return false;
+    QString note;
+    if (!scanPage(path, pageUrl, &note)) return false;
+    if (!note.isEmpty()) attempt.why = note;  // the archive's row tells what was not read
     holdOpenPage(path, pageUrl);
     return deleteScannedPage(path, attempt);
 }
 
-bool CrawlRunner::scanPage(const QString& path, const QString& pageUrl) {
+bool CrawlRunner::scanPage(const QString& path, const QString& pageUrl, QString* note) {
     mCurrentPage = pageUrl;
-    if (gCrawlOptions.parseHtml) {
+    if (mRenderer) {
+        mRecorder.tick();
+        return ScanRenderedPage(*mRenderer, mHost, path, pageUrl, mAhead.last().contentType,
+                                mScanFilter, [this] {
+                                    mRecorder.tick();
+                                    mHost.AnimateIcon();
+                                    return TransferTurn(false);  // a stop ends a render at once
+                                });
+    }
+    if (ReadsHtml(gCrawlOptions)) {
         mRecorder.tick();
         // As a browser does: references resolve against the URL the answer came from.
         const QString& from = mAhead.last().url;
         return ScanHtmlPage(path, from.isEmpty() ? pageUrl : from, mHost.lstLink(),
-                            mHost.lstImage(), mScanFilter);
+                            mHost.lstImage(), mScanFilter, note);
     }
     PageLineReader page;
     if (!page.open(path)) return false;
@@ -160,7 +172,7 @@ FetchAhead::Rules CrawlRunner::aheadRules(const FileUrlPolicy& files) {
     rules.files = files;
     if (mRules.checksRedirects())
         rules.followTo = [this](const QString& url, bool page) { return mayTake(url, page, true); };
-    rules.tellsPictures = !gCrawlOptions.parseHtml;  // the designed scan's guess would not fit
+    rules.tellsPictures = !ReadsHtml(gCrawlOptions);  // the designed scan's guess would not fit
     return rules;
 }
 

@@ -49,8 +49,9 @@ struct OpenCopy {
 class CrawlRunner {
 public:
     CrawlRunner(CrawlHost& host, Transfers& transfers, const QString& startUrl,
-                const QString& resumeFile)
+                const QString& resumeFile, PageRenderer* renderer)
         : mHost(host),
+          mRenderer(renderer),
           mTransfers(transfers),
           mScanner(host.lstLink(), host.lstImage(), [&host] { host.AnimateIcon(); }),
           mRules(gCrawlOptions, startUrl),
@@ -92,7 +93,8 @@ private:
     QString download(const QString& url, bool page);
     void noteDeletion(const QString& path, int error);
     bool scanStoredPage(const QString& path, const QString& pageUrl, CrawlAttempt& attempt);
-    bool scanPage(const QString& path, const QString& pageUrl);
+    // note, when given: what of a page read as HTML was left, and why (empty when none was).
+    bool scanPage(const QString& path, const QString& pageUrl, QString* note = nullptr);
     QString earlierCopy(const QString& pageUrl) const;
     void holdOpenPage(const QString& path, const QString& pageUrl);
     void keepForResume();
@@ -114,6 +116,7 @@ private:
     void showWait();
 
     CrawlHost& mHost;
+    PageRenderer* mRenderer;  // none: pages are read as stored
     Transfers& mTransfers;
     QString mCaption = kCrawlingCaption;  // without the wait for a host
     QString mWaitHost;                    // the host the caption says the crawl waits for

@@ -7,6 +7,8 @@
 #include <initializer_list>
 #include <vector>
 
+#include "crawl/GumboArena.h"
+#include "crawl/HtmlNesting.h"
 #include "crawl/ReferenceLists.h"
 #include "crawl/UrlKinds.h"
 
@@ -40,11 +42,15 @@ QString FirstAttribute(const GumboElement& element, std::initializer_list<const 
     return QString();
 }
 
+using Clock = std::chrono::steady_clock;
+
 class Reader {
 public:
-    explicit Reader(const QString& pageUrl) : mBase(pageUrl) {}
+    Reader(const QString& pageUrl, Clock::time_point deadline, const std::atomic<bool>* stop)
+        : mBase(pageUrl), mDeadline(deadline), mStop(stop) {}
 
-    void walk(const GumboNode* node);
+    // False when the walk was given up (see end()).
+    bool walk(const GumboNode* node);
     HtmlReferences take() { return std::move(mFound); }
 
 private:
@@ -57,8 +63,12 @@ private:
         for (const QString& ref : CssUrls(css)) addPicture(ref);
     }
     QString resolve(const QString& ref) const;
+    bool outOfBounds();
 
     QUrl mBase;
+    Clock::time_point mDeadline;
+    const std::atomic<bool>* mStop;
+    unsigned mNodes = 0;
     bool mBaseSeen = false;
     HtmlReferences mFound;
     QSet<QString> mPictures;
@@ -163,9 +173,21 @@ void Reader::element(const GumboElement& e) {
     }
 }
 
-void Reader::walk(const GumboNode* root) {
+// Checked every so many nodes: the clock is not read for each.
+bool Reader::outOfBounds() {
+    constexpr unsigned kNodesPerCheck = 1024;
+    if (++mNodes % kNodesPerCheck != 0) return false;
+    if (mStop && mStop->load(std::memory_order_relaxed))
+        mFound.end = HtmlEnd::Stopped;
+    else if (Clock::now() > mDeadline)
+        mFound.end = HtmlEnd::OutOfTime;
+    return mFound.end != HtmlEnd::Read;
+}
+
+bool Reader::walk(const GumboNode* root) {
     std::vector<const GumboNode*> stack{root};  // no recursion: nesting may be deep
     while (!stack.empty()) {
+        if (outOfBounds()) return false;
         const GumboNode* node = stack.back();
         stack.pop_back();
         if (node->type != GUMBO_NODE_ELEMENT && node->type != GUMBO_NODE_TEMPLATE) continue;
@@ -185,30 +207,83 @@ void Reader::walk(const GumboNode* root) {
         for (unsigned i = e.children.length; i-- > 0;)
             stack.push_back(static_cast<const GumboNode*>(e.children.data[i]));
     }
+    return true;
 }
 
-// <base href> counts for references before it too: it is looked for first.
-const GumboNode* FindBase(const GumboNode* node) {
-    if (node->type != GUMBO_NODE_ELEMENT) return nullptr;
-    if (node->v.element.tag == GUMBO_TAG_BASE &&
-        gumbo_get_attribute(&node->v.element.attributes, "href"))
-        return node;
-    if (node->v.element.tag == GUMBO_TAG_BODY) return nullptr;
-    for (unsigned i = 0; i < node->v.element.children.length; ++i)
-        if (const GumboNode* base =
-                FindBase(static_cast<const GumboNode*>(node->v.element.children.data[i])))
-            return base;
+// <base href> counts for references before it too: it is looked for first, before <body>.
+const GumboNode* FindBase(const GumboNode* root) {
+    std::vector<const GumboNode*> stack{root};
+    while (!stack.empty()) {
+        const GumboNode* node = stack.back();
+        stack.pop_back();
+        if (node->type != GUMBO_NODE_ELEMENT) continue;
+        const GumboElement& e = node->v.element;
+        if (e.tag == GUMBO_TAG_BASE && gumbo_get_attribute(&e.attributes, "href")) return node;
+        if (e.tag == GUMBO_TAG_BODY) continue;
+        for (unsigned i = e.children.length; i-- > 0;)
+            stack.push_back(static_cast<const GumboNode*>(e.children.data[i]));
+    }
     return nullptr;
+}
+
+QString EndNote(HtmlEnd end, const HtmlBounds& bounds) {
+    switch (end) {
+        case HtmlEnd::OutOfMemory:
+            return QStringLiteral("reading as HTML given up past %1 MiB")
+                .arg(bounds.maxParseBytes >> 20);
+        case HtmlEnd::OutOfTime:
+            return QStringLiteral("reading as HTML given up after %1 s")
+                .arg(double(bounds.maxTime.count()) / 1000);
+        case HtmlEnd::Stopped:
+            return QStringLiteral("reading as HTML stopped");
+        case HtmlEnd::Read:
+            break;
+    }
+    return QString();
+}
+
+HtmlEnd EndOf(ParseEnd end) {
+    switch (end) {
+        case ParseEnd::OutOfMemory:
+            return HtmlEnd::OutOfMemory;
+        case ParseEnd::OutOfTime:
+            return HtmlEnd::OutOfTime;
+        case ParseEnd::Stopped:
+            return HtmlEnd::Stopped;
+        case ParseEnd::Finished:
+            break;
+    }
+    return HtmlEnd::Read;
 }
 
 }  // namespace
 
-HtmlReferences ReadHtml(QByteArrayView html, const QString& pageUrl) {
-    GumboOutput* output =
-        gumbo_parse_with_options(&kGumboDefaultOptions, html.data(), size_t(html.size()));
-    Reader reader(pageUrl);
-    if (const GumboNode* base = FindBase(output->root)) reader.walk(base);
-    reader.walk(output->root);
-    gumbo_destroy_output(&kGumboDefaultOptions, output);
-    return reader.take();
+HtmlReferences ReadHtml(QByteArrayView html, const QString& pageUrl, const HtmlBounds& bounds) {
+    QStringList notes;
+    if (html.size() > bounds.maxBytes) {
+        notes
+            << QStringLiteral("read as HTML up to byte %1; the rest was left").arg(bounds.maxBytes);
+        html = html.first(bounds.maxBytes);
+    }
+    const NestedHtml nested = BoundNesting(html, bounds.maxDepth);
+    if (nested.cutAt >= 0)
+        notes << QStringLiteral("nested deeper than %1 elements at byte %2; the rest was left")
+                     .arg(bounds.maxDepth)
+                     .arg(nested.cutAt);
+    const Clock::time_point deadline = Clock::now() + bounds.maxTime;
+    GumboArena arena({bounds.maxParseBytes, deadline, bounds.stop});
+    const GumboOutput* output = arena.parse(nested.text.constData(), size_t(nested.text.size()));
+    HtmlReferences found;
+    if (output) {
+        Reader reader(pageUrl, deadline, bounds.stop);
+        const GumboNode* base = FindBase(output->root);
+        if (!base || reader.walk(base)) reader.walk(output->root);
+        found = reader.take();
+    } else {
+        found.end = EndOf(arena.end());
+        found.parsed = false;
+    }
+    if (found.end != HtmlEnd::Read) notes << EndNote(found.end, bounds);
+    found.note = notes.join(QStringLiteral("; "));
+    return found;
 }

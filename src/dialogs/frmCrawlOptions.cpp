@@ -51,6 +51,8 @@ void frmCrawlOptions::BuildControls() {
     chkArchive = new QCheckBox(QStringLiteral("巡回の記録をダウンロード先に残す"), this);
     chkParseHtml = new QCheckBox(
         QStringLiteral("ページを HTML として読み、srcset や遅延読み込みの画像も集める"), this);
+    chkRenderPages =
+        new QCheckBox(QStringLiteral("ページのスクリプトを実行し、表示される画像も集める"), this);
 
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("同時に取得するファイルの数:"), spnConnections);
@@ -79,8 +81,8 @@ void frmCrawlOptions::BuildControls() {
     column->addLayout(form);
     for (QWidget* w : {static_cast<QWidget*>(chkNoRevisit), static_cast<QWidget*>(chkSkipKnown),
                        static_cast<QWidget*>(chkSkipSimilar), static_cast<QWidget*>(chkRobots),
-                       static_cast<QWidget*>(chkParseHtml), static_cast<QWidget*>(chkArchive),
-                       static_cast<QWidget*>(note)})
+                       static_cast<QWidget*>(chkParseHtml), static_cast<QWidget*>(chkRenderPages),
+                       static_cast<QWidget*>(chkArchive), static_cast<QWidget*>(note)})
         column->addWidget(w);
     column->addWidget(buttons);
 }
@@ -116,6 +118,7 @@ void frmCrawlOptions::ShowSettings() {
     chkRobots->setChecked(o.robots);
     chkArchive->setChecked(o.archive);
     chkParseHtml->setChecked(o.parseHtml);
+    chkRenderPages->setChecked(o.renderPages);
     spnRetries->setValue(o.retries);
     txtUserAgent->setText(o.userAgent);
     txtCookieFile->setText(o.cookieFile);
@@ -132,6 +135,7 @@ void frmCrawlOptions::cmdOK_Click() {
     o.robots = chkRobots->isChecked();
     o.archive = chkArchive->isChecked();
     o.parseHtml = chkParseHtml->isChecked();
+    o.renderPages = chkRenderPages->isChecked();
     o.retries = spnRetries->value();
     o.userAgent = txtUserAgent->text().trimmed();
     o.cookieFile = txtCookieFile->text().trimmed();

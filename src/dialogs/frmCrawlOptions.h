@@ -25,6 +25,7 @@ public:
     QCheckBox* chkRobots = nullptr;
     QCheckBox* chkArchive = nullptr;
     QCheckBox* chkParseHtml = nullptr;
+    QCheckBox* chkRenderPages = nullptr;
     QSpinBox* spnRetries = nullptr;
     QLineEdit* txtUserAgent = nullptr;  // empty: the program's name and version
     QLineEdit* txtCookieFile = nullptr;

@@ -6,6 +6,8 @@
 #include <bit>
 #include <utility>
 
+#include "look/DecodeLimit.h"
+
 namespace {
 
 constexpr int kColumns = 9;
@@ -74,6 +76,7 @@ std::optional<PictureLook> LookOfPicture(const QString& path) {
     if (size.isValid() && size.width() >= 2 * kDecodeSize.width() &&
         size.height() >= 2 * kDecodeSize.height())
         reader.setScaledSize(kDecodeSize);
+    if (!DecodeFits(reader, kAsidePixels)) return std::nullopt;
     const QImage image = reader.read();
     if (image.isNull()) return std::nullopt;
     if (!size.isValid()) size = image.size();

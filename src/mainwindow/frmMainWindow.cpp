@@ -14,11 +14,13 @@
 
 #include "archive/EndedAside.h"
 #include "core/AppPaths.h"
+#include "core/CrawlOptions.h"
 #include "core/Settings.h"
 #include "core/UrlQueue.h"
 #include "core/WindowSystem.h"
 #include "core/basGlobal.h"
 #include "mainwindow/WholeTextBox.h"
+#include "render/BrowserRenderer.h"
 #include "widgets/Icons.h"
 #include "widgets/Twips.h"
 
@@ -270,6 +272,10 @@ void frmMainWindow::focusDownloadBox() {
 }
 // A crawl counts every picture kept in the caption, thousands a second on a fast site: the
 // window system hears of it at most once a slice, and always of the last count.
+std::unique_ptr<PageRenderer> frmMainWindow::openRenderer(QString* problem) {
+    return OpenCrawlRenderer(gCrawlOptions, problem);
+}
+
 void frmMainWindow::setCaption(const QString& caption) {
     mCaption = caption;
     if (!mCrawling || !mCaptionClock.isValid() || mCaptionClock.elapsed() >= kCaptionRefreshMs) {

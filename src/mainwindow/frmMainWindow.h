@@ -80,6 +80,7 @@ public:
     void showRestingIcon() override;
     void setCrawlControls(bool running) override;
     std::unique_ptr<CrawlJournal> openJournal(const QString& folder, bool record) override;
+    std::unique_ptr<PageRenderer> openRenderer(QString* problem) override;
 
     MainWindowParts parts();
     // The picture index last applied to the window icon (the window system is told about a

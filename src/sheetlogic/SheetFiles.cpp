@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "crawl/UrlKinds.h"
+#include "look/DecodeLimit.h"
 #include "viewindex/RunFolderIndex.h"
 
 std::vector<SheetPicture> PicturesOf(const QString& folder) {
@@ -42,5 +43,5 @@ QImage DecodePicture(const QString& file, QSize within) {
     const bool shrink = within.isValid() && full.isValid() &&
                         (full.width() > within.width() || full.height() > within.height());
     if (shrink) reader.setScaledSize(full.scaled(within, Qt::KeepAspectRatio).expandedTo({1, 1}));
-    return reader.read();
+    return DecodeFits(reader, kAsidePixels) ? reader.read() : QImage();
 }

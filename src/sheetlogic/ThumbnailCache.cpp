@@ -9,6 +9,8 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include "look/DecodeLimit.h"
+
 std::atomic<int> ThumbnailCache::sDecodes{0};
 
 namespace {
@@ -97,7 +99,7 @@ QImage ThumbnailCache::Make(const QString& file, Size size) const {
     // Decoders that can (JPEG) decode straight at the small size: far less work.
     if (full.isValid() && (full.width() > edge || full.height() > edge))
         reader.setScaledSize(full.scaled(edge, edge, Qt::KeepAspectRatio).expandedTo({1, 1}));
-    QImage image = reader.read();
+    QImage image = DecodeFits(reader, kAsidePixels) ? reader.read() : QImage();
     if (image.isNull()) {
         QImage marker(1, 1, QImage::Format_ARGB32);
         marker.fill(Qt::transparent);

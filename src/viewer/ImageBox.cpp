@@ -1,5 +1,7 @@
 #include "viewer/ImageBox.h"
 
+#include <zlib.h>
+
 #include <QFile>
 #include <QImageReader>
 #include <QMovie>
@@ -22,6 +24,38 @@ constexpr qint64 kMaxPixels = qint64(1) << 31;
 // web's size of an undeclared drawing.
 constexpr int kMaxDrawingSide = 4096;
 constexpr QSize kUndeclaredDrawing(300, 150);
+// A drawing is drawn on the window's thread, and Qt reads it whole twice (for its size, then to
+// draw it): one of 2 MB takes about half a second. A larger one, or a compressed one (svgz)
+// that inflates beyond that, is not shown.
+constexpr qint64 kMaxDrawingBytes = 2 << 20;
+
+// Whether the drawing's text stays within kMaxDrawingBytes; a compressed one is inflated to
+// find out, into a scratch buffer, never further than that.
+bool DrawingWithinBounds(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    if (!file.peek(2).startsWith("\x1f\x8b")) return file.size() <= kMaxDrawingBytes;
+    z_stream z{};
+    if (inflateInit2(&z, MAX_WBITS + 32) != Z_OK) return false;
+    QByteArray in(64 << 10, Qt::Uninitialized);
+    QByteArray out(64 << 10, Qt::Uninitialized);
+    qint64 inflated = 0;
+    int status = Z_OK;
+    while (status == Z_OK && inflated <= kMaxDrawingBytes) {
+        if (z.avail_in == 0) {
+            const qint64 got = file.read(in.data(), in.size());
+            if (got <= 0) break;
+            z.next_in = reinterpret_cast<Bytef*>(in.data());
+            z.avail_in = uInt(got);
+        }
+        z.next_out = reinterpret_cast<Bytef*>(out.data());
+        z.avail_out = uInt(out.size());
+        status = inflate(&z, Z_NO_FLUSH);
+        inflated += out.size() - qint64(z.avail_out);
+    }
+    inflateEnd(&z);
+    return inflated <= kMaxDrawingBytes;
+}
 
 bool IsDrawing(const QByteArray& format) {
     return format == "svg" || format == "svgz";
@@ -72,8 +106,11 @@ bool ImageBox::LoadPicture(const QString& path) {
     // The crawl names files after their URL; the bytes decide what they are.
     reader.setDecideFormatFromContent(true);
     if (!reader.canRead()) return false;
+    // before its size is asked: that reads a drawing whole
+    const bool drawing = IsDrawing(reader.format());
+    if (drawing && !DrawingWithinBounds(path)) return false;
     QSize size = reader.size();
-    if (IsDrawing(reader.format())) {
+    if (drawing) {
         size = DrawingSize(size);
         reader.setScaledSize(size);
     }

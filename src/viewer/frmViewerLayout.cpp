@@ -2,7 +2,6 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QGuiApplication>
-#include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,10 +26,6 @@ constexpr int kMinOuterHeight = 2500;
 // Scroll steps in twips; the scroll bars count in twips too.
 constexpr int kArrowStep = 250;
 constexpr int kPageStep = 500;
-// The largest picture the decoder may allocate, in megabytes. The decoders check it as if every
-// pixel took four bytes: 2048 lets a picture of 20,000 x 20,000 pixels through and turns away
-// the absurd sizes that a damaged or hostile header can claim.
-constexpr int kPictureMemoryLimitMb = 2048;
 
 int CeilPx(int twips) {
     return (twips + frmViewer::kTwipsPerPixel - 1) / frmViewer::kTwipsPerPixel;
@@ -90,7 +85,6 @@ QSize frmViewer::OuterTwips() const {
 }
 
 frmViewer::frmViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
-    QImageReader::setAllocationLimit(kPictureMemoryLimitMb);
     // Reading a folder of many thousand files takes a while; the window stays live meanwhile.
     // The pauses come after every small step; the yield's clock decides when to serve.
     mIndex.setPause([] { ws().Yield(); });

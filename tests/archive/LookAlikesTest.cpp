@@ -2,6 +2,9 @@
 // folder's look-alikes come in groups led by their largest.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QImageReader>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <numeric>
@@ -62,4 +65,23 @@ TEST(LookAlikes, IndexFindsExactlyTheHashesWithinTheDistance) {
         index.add(hash, 3);
         EXPECT_EQ(index.near(hash), (std::vector<int>{3, 2})) << turn;
     }
+}
+
+// A few hundred kilobytes that declare 400 million pixels: refused from the header, not decoded
+// (the decode alone takes seconds and, on eight threads at once, gigabytes), even when Qt's
+// own limit lets the picture the user opens be that large.
+TEST(LookAlikes, AHugePictureIsRefusedBeforeItIsDecoded) {
+    const int qtLimit = QImageReader::allocationLimit();
+    QImageReader::setAllocationLimit(2048);
+    QTemporaryDir run;
+    QImage huge(20000, 20000, QImage::Format_Mono);
+    huge.fill(0);
+    ASSERT_TRUE(huge.save(run.filePath("000001.png")));
+    huge = QImage();
+    ASSERT_LT(QFileInfo(run.filePath("000001.png")).size(), 1 << 20);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(LookOfPicture(run.filePath("000001.png")).has_value());
+    EXPECT_LT(clock.elapsed(), 500);
+    QImageReader::setAllocationLimit(qtLimit);
 }

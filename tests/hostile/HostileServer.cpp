@@ -120,32 +120,34 @@ HostileAnswer HostileAnswer::LengthMismatch(std::string body, std::int64_t decla
 }
 
 std::string GzipOfZeros(std::int64_t bytes) {
-    constexpr std::size_t kBlock = 1 << 20;
-    const std::string zeros(kBlock, '\0');
+    return GzipOfRepeats(std::string(1 << 20, '\0'), bytes >> 20);
+}
+
+std::string GzipOfRepeats(const std::string& piece, std::int64_t times) {
+    const std::size_t size = piece.size();
     z_stream z{};
     if (deflateInit2(&z, 9, Z_DEFLATED, -MAX_WBITS, 9, Z_DEFAULT_STRATEGY) != Z_OK)
         throw std::runtime_error("deflateInit2");
-    std::string block(kBlock, '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(zeros.data()));
-    z.avail_in = kBlock;
+    std::string block(deflateBound(&z, uLong(size)) + 64, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(piece.data()));
+    z.avail_in = uInt(size);
     z.next_out = reinterpret_cast<Bytef*>(block.data());
-    z.avail_out = kBlock;
+    z.avail_out = uInt(block.size());
     deflate(&z, Z_FULL_FLUSH);  // byte-aligned, no reference to what came before
-    block.resize(kBlock - z.avail_out);
+    block.resize(block.size() - z.avail_out);
     deflateEnd(&z);
 
-    const std::int64_t blocks = bytes / std::int64_t(kBlock);
-    const uLong blockCrc = crc32(0L, reinterpret_cast<const Bytef*>(zeros.data()), kBlock);
+    const uLong blockCrc = crc32(0L, reinterpret_cast<const Bytef*>(piece.data()), uInt(size));
     uLong crc = crc32(0L, Z_NULL, 0);
     std::string member("\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03", 10);
-    member.reserve(member.size() + std::size_t(blocks) * block.size() + 10);
-    for (std::int64_t i = 0; i < blocks; ++i) {
+    member.reserve(member.size() + std::size_t(times) * block.size() + 10);
+    for (std::int64_t i = 0; i < times; ++i) {
         member += block;
-        crc = crc32_combine(crc, blockCrc, z_off_t(kBlock));
+        crc = crc32_combine(crc, blockCrc, z_off_t(size));
     }
     member += std::string("\x03\x00", 2);  // an empty final block
     PutLittleEndian32(member, std::uint32_t(crc));
-    PutLittleEndian32(member, std::uint32_t(std::uint64_t(blocks) * kBlock));
+    PutLittleEndian32(member, std::uint32_t(std::uint64_t(times) * size));
     return member;
 }
 

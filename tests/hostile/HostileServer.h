@@ -113,5 +113,7 @@ private:
 // of 1 MiB of zeros, ended by a full flush, stands alone and is simply repeated. bytes is
 // rounded down to whole MiB.
 std::string GzipOfZeros(std::int64_t bytes);
+// The same for `times` copies of piece.
+std::string GzipOfRepeats(const std::string& piece, std::int64_t times);
 // The bytes gzip-compressed at the best ratio.
 std::string GzipBytes(const std::string& bytes);

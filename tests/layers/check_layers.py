@@ -13,6 +13,7 @@ ALLOWED = {
     "viewindex": {"core"},
     "dialoglogic": {"core"},
     "net": {"crawl", "core"},
+    "render": {"crawl", "core"},
     "archive": {"crawl", "look", "core"},
     "sheetlogic": {"viewindex", "archive", "crawl", "look", "core"},
     "widgets": {"core"},
@@ -20,9 +21,9 @@ ALLOWED = {
     "dialogs": {"widgets", "dialoglogic", "core"},
     "viewer": {"widgets", "viewindex", "core"},
     "sheet": {"widgets", "sheetlogic", "archive", "core"},
-    "mainwindow": {"dialogs", "viewer", "sheet", "widgets", "net", "archive", "crawl", "look",
-                   "core"},
-    "cli": {"net", "archive", "crawl", "look", "core"},
+    "mainwindow": {"dialogs", "viewer", "sheet", "widgets", "net", "render", "archive", "crawl",
+                   "look", "core"},
+    "cli": {"net", "render", "archive", "crawl", "look", "core"},
     "app": {"mainwindow", "widgets", "core"},
 }
 # Windows see each other only through the headers of the windows themselves.

@@ -10,6 +10,7 @@
   /links.html   300,000 links, one a line
   /cycle/N.html seven small pages in a cycle, each with three pictures of 3 KB
   /tiny/N.html  the same cycle with pictures of 100 bytes (deleted as small)
+  /busy.html    a page whose script runs for 3 s before it shows its slow picture
   anything else a small page with no links
 Usage: phase_server.py PORTFILE  (writes the port it listens on; logs requested paths to stderr)"""
 import http.server
@@ -111,6 +112,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.wfile.write(JPEG_HEAD)
                 self.wfile.flush()
                 time.sleep(0.05)
+        elif p == "/busy.html":
+            self.send_body(b"<body><script>const end = Date.now() + 3000;"
+                           b"while (Date.now() < end) {}"
+                           b"document.body.innerHTML = '<img src=/slow/busy.jpg>';</script>")
         elif p == "/bomb.html":
             self.send_body(PAGES["bomb"], extra=[("Content-Encoding", "gzip")])
         elif p == "/stall.html":

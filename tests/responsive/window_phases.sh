@@ -13,7 +13,7 @@ limit=500
 if [ "${1:-}" = "--limit" ]; then limit=$2; shift 2; fi
 phases=("$@")
 [ ${#phases[@]} -gt 0 ] ||
-  phases=(scan slowpics parsehtml bomb stall linklist savefile openfile viewer chooser manual cycle1
+  phases=(scan slowpics parsehtml rendered bomb stall linklist savefile openfile viewer chooser manual cycle1
           cycle6 small demo sheet)
 py=/usr/bin/python3
 for tool in Xvfb xdotool "$py"; do

@@ -33,6 +33,16 @@ phase_parsehtml() {
     fail "the page was not read as HTML"
 }
 
+# A page shown by the headless browser (RenderPages=1) whose script runs for 3 s before it makes
+# its picture, up to the request of that picture.
+phase_rendered() {
+  start_app "$base/busy.html" '[Option]\nHTMLAutoDelete=1\nPictAutoDelete=0\n[Crawl]\nRenderPages=1\n'
+  probe_start "$main"
+  start_crawl
+  wait_log '/slow/busy.jpg' 120 || fail "the rendered page did not end"
+  probe_stop
+}
+
 # Ends a crawl with the cancel key and takes the closing box away.
 cancel_crawl() {
   key "$main" F2

@@ -5,6 +5,7 @@
 #include <QtGlobal>
 #ifdef SR_TEST_WIDGETS
 #include <QApplication>
+#include <QImageReader>
 using TestApp = QApplication;
 #else
 #include <QCoreApplication>
@@ -30,6 +31,9 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
 #endif
     TestApp app(argc, argv);
+#ifdef SR_TEST_WIDGETS
+    QImageReader::setAllocationLimit(2048);  // as the program sets it at its start, for the viewer
+#endif
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::UnitTest::GetInstance()->listeners().Append(new EventLoopReset);
     return RUN_ALL_TESTS();

@@ -1,6 +1,9 @@
 // What the picture area shows: pictures at their own size, and the comment for every file
 // that is not a picture the decoder can take.
+#include <zlib.h>
+
 #include <QBuffer>
+#include <QElapsedTimer>
 #include <QFileInfo>
 
 #include "ViewerFixture.h"
@@ -188,4 +191,32 @@ TEST_F(Pictures, TheOriginIsTheTooltipOfThePictureAndTheCaptionStays) {
     v.cmdControll[2]->click();  // next: unknown to the archive
     EXPECT_EQ(v.imgViewer->toolTip(), QString());
     EXPECT_EQ(asked, QStringList({"000001.png", "000002.png"}));
+}
+
+// A compressed drawing of a few kilobytes that inflates to megabytes of shapes: Qt would read it
+// whole, twice, on the window's thread. It is turned away before; a small drawing is shown.
+TEST_F(Pictures, ADrawingThatInflatesBeyondItsBoundIsNotShown) {
+    const QByteArray head = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"50\" height=\"40\">";
+    const QByteArray shape = "<rect width=\"1\" height=\"1\"/>";
+    const QByteArray shapes = head + shape.repeated(300000) + "</svg>";
+    QByteArray gzip(int(shapes.size()), '\0');
+    z_stream z{};
+    ASSERT_EQ(deflateInit2(&z, 1, Z_DEFLATED, MAX_WBITS + 16, 8, Z_DEFAULT_STRATEGY), Z_OK);
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(shapes.data()));
+    z.avail_in = uInt(shapes.size());
+    z.next_out = reinterpret_cast<Bytef*>(gzip.data());
+    z.avail_out = uInt(gzip.size());
+    ASSERT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+    gzip.resize(gzip.size() - int(z.avail_out));
+    deflateEnd(&z);
+    WriteBytes(QStringLiteral("000001.svgz"), gzip);
+    WriteBytes(QStringLiteral("000002.svg"), head + shape.repeated(10) + "</svg>");
+    QElapsedTimer clock;
+    clock.start();
+    frmViewer& v = OpenViewer();
+    EXPECT_LT(clock.elapsed(), 500);
+    EXPECT_EQ(v.lblComment->text(), CannotShow());
+    v.cmdControll_Click(2);
+    EXPECT_TRUE(v.imgViewer->HasPicture());
+    EXPECT_EQ(v.imgViewer->size(), QSize(50, 40));
 }

@@ -28,6 +28,10 @@ public:
     // Opens the download folder's crawl archive; none when unset.
     std::function<std::unique_ptr<CrawlJournal>(const QString&, bool)> openArchive;
 
+    // Makes the renderer of a run with RenderPages; the host's default when unset.
+    std::function<std::unique_ptr<PageRenderer>(QString*)> makeRenderer;
+    std::vector<QString> notes;
+
     QString caption() const { return captions.empty() ? QString() : captions.back(); }
 
     QString urlText() const override { return url; }
@@ -46,4 +50,8 @@ public:
     std::unique_ptr<CrawlJournal> openJournal(const QString& folder, bool record) override {
         return openArchive ? openArchive(folder, record) : nullptr;
     }
+    std::unique_ptr<PageRenderer> openRenderer(QString* problem) override {
+        return makeRenderer ? makeRenderer(problem) : CrawlHost::openRenderer(problem);
+    }
+    void note(const QString& text) override { notes.push_back(text); }
 };
