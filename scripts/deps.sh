@@ -3,7 +3,7 @@
 # Extra package names given as arguments (benchmarks, fuzzing) are installed the same way.
 set -euo pipefail
 PKGS=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-image-formats-plugins libcurl4-openssl-dev
-      libgumbo-dev libavif-dev libqt6svg6 libgtest-dev libgmock-dev libcpp-httplib-dev zlib1g-dev libsqlite3-dev libssl-dev fonts-noto-cjk
+      libgumbo-dev libavif-dev libqt6svg6 libgtest-dev libgmock-dev libcpp-httplib-dev zlib1g-dev libsqlite3-dev libssl-dev openssl nodejs fonts-noto-cjk
       chromium-headless-shell
       xvfb xauth xdotool x11-apps x11-utils imagemagick python3 python3-xlib "$@")
 missing=()

@@ -1,17 +1,26 @@
 #!/usr/bin/env bash
-# The crawl race: on one generated site, times siterambler-crawl with 1 and with 6 connections,
-# `wget -r` and `wget2` (its default of 5 threads), first served by a loopback nginx, then by
-# delay_server, which answers every request only after 30 ms as a distant server does. Each
-# contender runs several turns into a fresh folder; every turn must store exactly the site's
-# pictures (sorted SHA-256 lists compared). Prints the medians and their ratio to wget.
+# The crawl race: siterambler-crawl with 1 and with 6 connections, `wget -r` and `wget2` (its
+# defaults) on generated sites, as the web is today and as it was:
+#   http   a loopback nginx, HTTP/1.1                          (the large site)
+#   h2     a loopback nginx, HTTPS + HTTP/2                    (the large site)
+#   delay  delay_server, HTTP/1.1, 30 ms before every answer   (the small site)
+#   h2del  nginx with HTTPS + HTTP/2 in front of delay_server  (the small site)
+# The certificate is made here and trusted only by the crawls of the race (a mount namespace of
+# their own). Everything is downloaded into tmpfs (/dev/shm) so that the disk does not decide.
+# Each contender runs several turns, the order rotated each turn; every turn must store exactly
+# the site's pictures (sorted SHA-256 lists compared). Prints, per leg, the medians of the wall
+# time and of the processor time (user + sys, which the machine's other work disturbs less),
+# their ratio to wget2, and the load average the leg ran under.
 #
 # Usage: bench/crawl-race/run.sh [path/to/siterambler-crawl] [path/to/delay_server]
 #        (or `ninja crawl-race` in the build folder)
-# Environment: RACE_TURNS     turns per contender behind the delaying server (default 3)
-#              RACE_LOOP_TURNS  turns per contender on loopback nginx (default 5: short, noisy)
-#              RACE_PAGES     pages in the site (default 100)
-#              RACE_PICTURES  pictures in the site (default 900)
-#              RACE_DELAY_MS  the delaying server's wait (default 30)
+# Environment: RACE_TURNS       turns per contender behind the delays (default 3)
+#              RACE_LOOP_TURNS  turns per contender on loopback (default 5: short, noisy)
+#              RACE_PAGES, RACE_PICTURES  the large site (default 421 pages, 3368 pictures)
+#              RACE_SMALL_PAGES, RACE_SMALL_PICTURES  the small site (default 61, 366)
+#              RACE_DELAY_MS    the delaying server's wait (default 30)
+#              RACE_LEGS        the legs run (default "http h2 delay h2del")
+#              RACE_CONTENDERS  default "sr1 sr6 wget wget2"
 #              RACE_SR_OPTIONS  more options for siterambler-crawl, e.g. --skip-similar
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -22,11 +31,15 @@ server=$(realpath "${2:-$here/../../build/bench/delay_server}")
 turns=${RACE_TURNS:-3}
 loop_turns=${RACE_LOOP_TURNS:-5}
 delay=${RACE_DELAY_MS:-30}
-bash "$here/../../scripts/deps.sh" nginx wget wget2 bc curl >/dev/null
+read -r -a legs <<<"${RACE_LEGS:-http h2 delay h2del}"
+read -r -a contenders <<<"${RACE_CONTENDERS:-sr1 sr6 wget wget2}"
+bash "$here/../../scripts/deps.sh" nginx wget wget2 bc curl openssl util-linux >/dev/null
 # shellcheck source=../nginx.sh
 source "$here/../nginx.sh"
 
-work=$(mktemp -d)
+shm=/dev/shm
+[ -d "$shm" ] && [ -w "$shm" ] || shm=${TMPDIR:-/tmp}
+work=$(mktemp -d -p "$shm" crawl-race.XXXXXX)
 NGINX_PID=""
 delay_pid=""
 cleanup() {
@@ -35,34 +48,39 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-python3 "$here/gensite.py" "$work/site" "${RACE_PAGES:-100}" "${RACE_PICTURES:-900}"
-files=$(find "$work/site" -type f | wc -l)
+python3 "$here/gensite.py" "$work/large" "${RACE_PAGES:-421}" "${RACE_PICTURES:-3368}"
+python3 "$here/gensite.py" "$work/small" "${RACE_SMALL_PAGES:-61}" "${RACE_SMALL_PICTURES:-366}"
+free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
 
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-start_nginx "$work/site" "$port" "$work"
-"$server" "$work/site" "$delay" 64 >"$work/delay.out" 2>"$work/delay.err" &
+"$server" "$work/small" "$delay" 256 >"$work/delay.out" 2>"$work/delay.err" &
 delay_pid=$!
 for _ in $(seq 100); do grep -q '^port ' "$work/delay.out" && break; sleep 0.05; done
 delay_port=$(awk '/^port / {print $2}' "$work/delay.out")
 [ -n "$delay_port" ] || { echo "delay_server did not start:"; cat "$work/delay.err"; exit 1; }
+make_test_ca "$work/tls"
+port=$(free_port) tls_port=$(free_port) proxy_port=$(free_port)
+start_nginx "$work/large" "$port" "$work" \
+  "$(tls_server "$work/large" "$tls_port" "$work/tls"; tls_proxy_server "$proxy_port" "$delay_port" "$work/tls")"
+cert=$work/tls/cert.pem
 
-contenders=(sr1 sr6 wget wget2)
+declare -A url=([http]="http://127.0.0.1:$port/d0/p0.html" [h2]="https://127.0.0.1:$tls_port/d0/p0.html"
+                [delay]="http://127.0.0.1:$delay_port/d0/p0.html"
+                [h2del]="https://127.0.0.1:$proxy_port/d0/p0.html")
+declare -A site=([http]=large [h2]=large [delay]=small [h2del]=small)
+declare -A legname=([http]="HTTP/1.1, loopback nginx" [h2]="HTTPS + HTTP/2, loopback nginx"
+                    [delay]="HTTP/1.1, $delay ms before every answer"
+                    [h2del]="HTTPS + HTTP/2, $delay ms before every answer")
 declare -A label=([sr1]="siterambler-crawl, 1 connection" [sr6]="siterambler-crawl, 6 connections"
-                  [wget]="wget -r" [wget2]="wget2 (5 threads)")
-# read whole first: grep -q would close the pipe early, and pipefail count that as no match
-if grep -q -- '--connections' <<<"$("$crawl" --help 2>&1)"; then
-  one=(--connections 1); six=(--connections 6)
-else
-  one=(); six=()
-  label[sr6]="siterambler-crawl, one at a time"
-  echo "note: this siterambler-crawl has no --connections; both of its rows crawl one at a time"
-fi
+                  [wget]="wget -r" [wget2]="wget2 (defaults)")
 
 pictures_list() {  # sorted checksums of every picture file under a folder
   find "$1" -type f \( -name '*.jpg' -o -name '*.png' -o -name '*.gif' \) -print0 |
     xargs -0 -r sha256sum | awk '{print $1}' | sort
 }
-pictures_list "$work/site" > "$work/site.sums"
+for s in large small; do
+  pictures_list "$work/$s" >"$work/$s.sums"
+  echo "$s site: $(find "$work/$s" -name '*.html' | wc -l) pages, $(wc -l <"$work/$s.sums") pictures"
+done
 now() { date +%s.%N; }
 
 # fetch CONTENDER URL FOLDER: one whole crawl into FOLDER (wget's exit codes count 404s as errors;
@@ -70,15 +88,15 @@ now() { date +%s.%N; }
 fetch() {
   local who=$1 url=$2 out=$3
   case $who in
-    sr1) "$crawl" "${one[@]}" ${RACE_SR_OPTIONS:-} --keep-pages --keep-all-images "$url" "$out" 2>"$work/$who.log" ;;
-    sr6) "$crawl" "${six[@]}" ${RACE_SR_OPTIONS:-} --keep-pages --keep-all-images "$url" "$out" 2>"$work/$who.log" ;;
-    wget) (cd "$out" && wget -q -r -l inf -nd -A html,jpg,png,gif "$url") || true ;;
-    wget2) (cd "$out" && wget2 -q -r -l inf -nd -A html,jpg,png,gif "$url") || true ;;
+    sr1) trusting "$cert" "$crawl" --connections 1 ${RACE_SR_OPTIONS:-} --keep-pages --keep-all-images "$url" "$out" 2>"$work/$who.log" ;;
+    sr6) trusting "$cert" "$crawl" --connections 6 ${RACE_SR_OPTIONS:-} --keep-pages --keep-all-images "$url" "$out" 2>"$work/$who.log" ;;
+    wget) (cd "$out" && trusting "$cert" wget -q -r -l inf -nd -A html,jpg,png,gif "$url") || true ;;
+    wget2) (cd "$out" && trusting "$cert" wget2 -q -r -l inf -nd -A html,jpg,png,gif "$url") || true ;;
     wget2x16) (cd "$out" && wget2 -q --max-threads=16 -r -l inf -nd -A html,jpg,png,gif "$url") ||
       true ;;
     plain16) # every file of the site over 16 kept-alive connections, no crawl between them
       hostport=${url#http://127.0.0.1:}; hostport=${hostport%%/*}
-      (cd "$work/site" && find . -type f -printf '%P\n') | python3 -c '
+      (cd "$work/small" && find . -type f -printf '%P\n') | python3 -c '
 import http.client, os, sys, threading
 port, out = int(sys.argv[1]), sys.argv[2]
 paths, lock = iter(sys.stdin.read().split()), threading.Lock()
@@ -100,78 +118,93 @@ for w in workers: w.join()' "$hostport" "$out" ;;
   esac
 }
 
-# timed CONTENDER URL: one crawl; sets took to its seconds; "bad" marks a crawl with other pictures
-# Every crawl writes into a folder of its own, and nothing is deleted until the race is over:
-# on ext4 without a journal (as here) a file created within seconds of a mass deletion waits
-# while the allocator passes over the inodes just freed, so whoever ran after a deletion paid
-# for it, far more than for its own work.
+# timed CONTENDER URL SITE: one crawl into a fresh folder; sets took (wall seconds) and cpu (user
+# + sys seconds of the crawl's processes); "bad" marks a crawl that stored other pictures. On
+# tmpfs a folder is deleted at once: nothing there waits on the freed space.
 declare -A bad=()
-took=""
+took="" cpu=""
 crawls=0
 timed() {
-  local who=$1 url=$2 out t0 t1
+  local who=$1 url=$2 sums=$work/$3.sums out t0 t1 TIMEFORMAT='%3U %3S'
   crawls=$((crawls + 1)); out="$work/out$crawls"
   mkdir -p "$out"
   t0=$(now)
-  fetch "$who" "$url" "$out" || { echo "$who failed:" >&2; cat "$work/$who.log" >&2; exit 1; }
+  { time fetch "$who" "$url" "$out" || { echo "$who failed:" >&2; cat "$work/$who.log" >&2; exit 1; }; } \
+    2>"$work/cpu.txt"
   t1=$(now)
-  if ! pictures_list "$out" | cmp -s - "$work/site.sums"; then
+  if ! pictures_list "$out" | cmp -s - "$sums"; then
     bad[$who]=1
-    echo "  $who stored other pictures: $(pictures_list "$out" | wc -l) of $(wc -l <"$work/site.sums")" >&2
+    echo "  $who stored other pictures: $(pictures_list "$out" | wc -l) of $(wc -l <"$sums")" >&2
   fi
+  [ "$shm" = /dev/shm ] && rm -rf "$out"
   took=$(printf '%.3f' "$(echo "$t1 - $t0" | bc)")
+  cpu=$(tail -1 "$work/cpu.txt" | awk '{printf "%.3f", $1 + $2}')
 }
 
 median() { printf '%s\n' "$@" | sort -n | awk '{v[NR]=$1} END {printf "%.3f", NR%2 ? v[(NR+1)/2] : (v[NR/2]+v[NR/2+1])/2}'; }
+load() { cut -d' ' -f1 /proc/loadavg; }
 
-# race LEG URL TURNS: every contender TURNS times, the order rotated each turn; medians in med
-declare -A med=() gaps=()
+# race LEG TURNS: every contender TURNS times, the order rotated each turn; medians in med, cpus
+declare -A med=() cpus=() gaps=() loads=()
 race() {
-  local leg=$1 url=$2 turn i who
-  declare -A times=()
-  for turn in $(seq "$3"); do
+  local leg=$1 turn i who l0
+  declare -A times=() cputimes=()
+  l0=$(load)
+  for turn in $(seq "$2"); do
     for i in "${!contenders[@]}"; do
       who=${contenders[$(( (i + turn - 1) % ${#contenders[@]} ))]}
-      timed "$who" "$url"
+      timed "$who" "${url[$leg]}" "${site[$leg]}"
       times[$who]+="$took "
+      cputimes[$who]+="$cpu "
     done
     echo "  turn $turn:$(for who in "${contenders[@]}"; do printf ' %s %s s,' "$who" "$(echo "${times[$who]}" | awk '{print $NF}')"; done)"
   done
   for who in "${contenders[@]}"; do
     # shellcheck disable=SC2086
     med[$leg,$who]=$(median ${times[$who]})
+    # shellcheck disable=SC2086
+    cpus[$leg,$who]=$(median ${cputimes[$who]})
   done
-  gaps[$leg]=$(grep -o 'servicing events: [0-9]* ms' "$work/sr6.log" | grep -o '[0-9]*' || echo "?")
+  loads[$leg]="$l0-$(load)"
+  gaps[$leg]=$( (grep -o 'servicing events: [0-9]* ms' "$work/sr6.log" 2>/dev/null || true) | grep -o '[0-9]*' || echo "?")
 }
 
-echo "site: $files files; loopback nginx on port $port, delay_server ($delay ms) on port $delay_port"
-echo "== loopback nginx, $loop_turns turns"
-race loop "http://127.0.0.1:$port/d0/p0.html" "$loop_turns"
-echo "== $delay ms before every answer, $turns turns"
-race delay "http://127.0.0.1:$delay_port/d0/p0.html" "$turns"
+echo "nginx on ports $port (HTTP/1.1), $tls_port (HTTPS + HTTP/2), $proxy_port (HTTPS + HTTP/2" \
+     "before delay_server); delay_server ($delay ms) on port $delay_port; downloads into $shm"
+for leg in "${legs[@]}"; do
+  case $leg in http|h2) n=$loop_turns ;; *) n=$turns ;; esac
+  echo "== ${legname[$leg]}, $n turns"
+  race "$leg" "$n"
+done
 
 # The delaying server must not be what limits the race: with 16 threads wget2 should come near
 # the bound of one round trip per request spread over 16 connections.
-timed wget2x16 "http://127.0.0.1:$delay_port/d0/p0.html"
-crawled=$took
-timed plain16 "http://127.0.0.1:$delay_port/d0/p0.html"
-bound=$(printf '%.3f' "$(echo "scale=3; $files * $delay / 1000 / 16" | bc)")
-echo "server check, 16 connections: plain GET of every file $took s, wget2 --max-threads=16" \
-     "$crawled s; round-trip bound $bound s ($files requests x $delay ms / 16)"
+if [[ " ${legs[*]} " == *" delay "* ]]; then
+  files=$(find "$work/small" -type f | wc -l)
+  timed wget2x16 "${url[delay]}" small
+  crawled=$took
+  timed plain16 "${url[delay]}" small
+  bound=$(printf '%.3f' "$(echo "scale=3; $files * $delay / 1000 / 16" | bc)")
+  echo "server check, 16 connections: plain GET of every file $took s, wget2 --max-threads=16" \
+       "$crawled s; round-trip bound $bound s ($files requests x $delay ms / 16)"
+fi
 
-ratio() { echo "scale=3; $1 / $2" | bc | awk '{printf "%.2f", $1}'; }
-echo
-printf '%-34s %12s %7s %12s %7s\n' contender "loopback s" "x wget" "$delay ms s" "x wget"
-for who in "${contenders[@]}"; do
-  printf '%-34s %12s %7s %12s %7s%s\n' "${label[$who]}" "${med[loop,$who]}" \
-    "$(ratio "${med[loop,$who]}" "${med[loop,wget]}")" "${med[delay,$who]}" \
-    "$(ratio "${med[delay,$who]}" "${med[delay,wget]}")" "${bad[$who]:+  OTHER PICTURES}"
+ratio() { [ -n "${2:-}" ] && echo "scale=3; $1 / $2" | bc | awk '{printf "%.2f", $1}' || echo "-"; }
+for leg in "${legs[@]}"; do
+  echo
+  echo "${legname[$leg]} (${site[$leg]} site; load average ${loads[$leg]})"
+  printf '  %-34s %9s %8s %9s %8s\n' contender "wall s" "x wget2" "cpu s" "x wget2"
+  for who in "${contenders[@]}"; do
+    printf '  %-34s %9s %8s %9s %8s%s\n' "${label[$who]}" "${med[$leg,$who]}" \
+      "$(ratio "${med[$leg,$who]}" "${med[$leg,wget2]:-}")" "${cpus[$leg,$who]}" \
+      "$(ratio "${cpus[$leg,$who]}" "${cpus[$leg,wget2]:-}")" "${bad[$who]:+  OTHER PICTURES}"
+  done
+  echo "  longest time without servicing events (6 connections): ${gaps[$leg]} ms"
 done
-echo "longest time without servicing events (6 connections): ${gaps[loop]} ms on loopback," \
-     "${gaps[delay]} ms with the delay"
 goal() { [ "$(echo "$1 <= $2" | bc)" = 1 ] && echo met || echo "not met"; }
-echo "goals for 6 connections: <= 0.5x wget on loopback $(goal "${med[loop,sr6]}" "$(echo "0.5 * ${med[loop,wget]}" | bc)")," \
-     "<= 0.3x wget with the delay $(goal "${med[delay,sr6]}" "$(echo "0.3 * ${med[delay,wget]}" | bc)")," \
-     "no slower than wget2: loopback $(goal "${med[loop,sr6]}" "${med[loop,wget2]}")," \
-     "delay $(goal "${med[delay,sr6]}" "${med[delay,wget2]}")"
+if [[ " ${contenders[*]} " == *" sr6 "* && " ${contenders[*]} " == *" wget2 "* ]]; then
+  echo
+  echo "no slower than wget2 with 6 connections:$(for leg in "${legs[@]}"; do
+    printf ' %s %s,' "$leg" "$(goal "${med[$leg,sr6]}" "${med[$leg,wget2]}")"; done)"
+fi
 [ ${#bad[@]} -eq 0 ] || { echo "some crawls stored other pictures than the site holds"; exit 1; }

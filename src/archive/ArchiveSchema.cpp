@@ -50,6 +50,7 @@ bool AddColumns(SqliteDb& db) {
         {"attempts", "look", "INTEGER"},
         {"attempts", "pixels", "INTEGER"},
         {"attempts", "resembles", "TEXT"},
+        {"attempts", "resends", "INTEGER NOT NULL DEFAULT 0"},
     };
     const auto has = [&db](const char* table, const char* column) {
         SqliteDb::Statement s = db.prepare("SELECT 1 FROM pragma_table_info(?) WHERE name = ?");

@@ -314,7 +314,7 @@ bool CrawlArchive::insertAttempt(const CrawlAttempt& a) {
         mInsert = mDb.prepare(
             "INSERT INTO attempts(run, number, file_name, url, url_key, found_on, kind, "
             "http_status, bytes, sha256, outcome, why, retries, waited_ms, look, pixels, "
-            "resembles) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+            "resembles, resends) VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     }
     SqliteDb::Statement& s = mInsert;
     s.bind(1, mRunId)
@@ -331,7 +331,8 @@ bool CrawlArchive::insertAttempt(const CrawlAttempt& a) {
         .bind(12, a.why.isEmpty() ? QString() : a.why)
         .bind(13, std::int64_t(a.retries))
         .bind(14, a.waitedMs)
-        .bind(17, a.resembles.isEmpty() ? QString() : a.resembles);
+        .bind(17, a.resembles.isEmpty() ? QString() : a.resembles)
+        .bind(18, std::int64_t(a.resends));
     if (a.look)
         s.bind(15, StoredHash(a.look->hash)).bind(16, a.look->pixels);
     else

@@ -84,6 +84,7 @@ ProgressFigures ConsoleWindowSystem::figures() const {
     if (mCounter) {
         const Transfers::Waits waits = mCounter->waits();
         f.retries = waits.retries;
+        f.resends = waits.resends;
         f.waitedMs = waits.waitedMs;
         f.waitingFor = waits.host;
     }

@@ -20,13 +20,15 @@ QString Number(std::int64_t n) {
     return QString::number(n);
 }
 
-// The tries again and the wait for a host, after the figures; nothing when there were none.
+// The tries again, the requests resent and the wait for a host, after the figures; nothing when
+// there were none.
 QString Waits(const ProgressFigures& f) {
     QString text;
     if (f.retries > 0)
         text += QStringLiteral(", %1 retries after %2 s of waits")
                     .arg(f.retries)
                     .arg(f.waitedMs / 1000.0, 0, 'f', 1);
+    if (f.resends > 0) text += QStringLiteral(", %1 resent on a new connection").arg(f.resends);
     if (!f.waitingFor.isEmpty())
         text += QStringLiteral(", waiting for ") + TerminalText(f.waitingFor);
     return text;

@@ -15,6 +15,7 @@ struct ProgressFigures {
     std::int64_t elapsedMs = 0;
     int retries = 0;            // tries again of fetches
     std::int64_t waitedMs = 0;  // the time they waited
+    int resends = 0;            // requests sent again after their connection failed unanswered
     QString waitingFor;         // a host a request waits for now
 };
 

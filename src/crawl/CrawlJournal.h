@@ -33,6 +33,7 @@ struct CrawlAttempt {
     AttemptOutcome outcome = AttemptOutcome::Failed;
     QString why;      // for a failure
     int retries = 0;  // tries again before the answer
+    int resends = 0;  // sent again before, as the connection failed before an answer
     std::int64_t waitedMs = 0;
     // A picture's look, when the crawl worked it out (SkipSimilar); the record works out that
     // of a kept picture without it.

@@ -84,6 +84,7 @@ CrawlAttempt CrawlRecorder::examine(const QString& url, bool page, const QString
     a.page = page;
     a.httpStatus = result.httpStatus;
     a.retries = result.retries;
+    a.resends = result.resends;
     a.waitedMs = result.waitedMs;
     if (path.isEmpty()) {
         a.why = result.error.isEmpty() ? QStringLiteral("not stored") : result.error;

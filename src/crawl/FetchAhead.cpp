@@ -19,6 +19,8 @@ constexpr std::int64_t kWholeBody = std::numeric_limits<std::int64_t>::max();
 constexpr qsizetype kPreviewBytes = qsizetype{1} << 20;
 constexpr int kPicturesTold = 64;  // more than are ever fetched ahead
 constexpr qsizetype kAnswersKept = 4096;
+// Transfers at once up to which the plan is made again whenever a queue changed.
+constexpr int kFewTransfers = 16;
 
 }  // namespace
 
@@ -154,12 +156,14 @@ void FetchAhead::rulesChanged() {
 }
 
 bool FetchAhead::takes(const QString& url, bool page) {
-    const QString key = (page ? u'p' : u'i') + url;
-    const auto known = mTakes.constFind(key);
-    if (known != mTakes.constEnd()) return *known;
-    if (mTakes.size() >= kAnswersKept) mTakes.clear();
+    // Keyed by the URL alone, as the plan asks this of every entry it lists, each time.
+    const quint8 asked = page ? 1 : 4;
+    const quint8 taken = page ? 2 : 8;
+    const auto known = mTakes.constFind(url);
+    if (known != mTakes.constEnd() && (*known & asked)) return *known & taken;
     const bool take = !mRules.take || mRules.take(url, page);
-    mTakes.insert(key, take);
+    if (mTakes.size() >= kAnswersKept) mTakes.clear();
+    mTakes[url] |= asked | (take ? taken : 0);
     return take;
 }
 
@@ -226,8 +230,10 @@ std::vector<FetchAhead::Entry> FetchAhead::next(int max, int* settled) {
 // under way included.
 QHash<QString, int> FetchAhead::keepListed(const std::vector<Entry>& next) {
     QHash<QString, int> wanted;
+    wanted.reserve(static_cast<qsizetype>(next.size()));
     for (const Entry& entry : next) ++wanted[entry.url];
     QHash<QString, int> held;
+    held.reserve(static_cast<qsizetype>(mHeld.size()) + 1);
     if (!mCurrent.isEmpty()) ++held[mCurrent];
     for (const auto& h : mHeld) ++held[h->url];
     for (std::size_t i = mHeld.size(); i-- > 0;) {
@@ -251,10 +257,13 @@ void FetchAhead::plan() {
     const std::pair<quint64, quint64> seen{mLinks.revision(), mImages.revision()};
     if (connections <= 1) return;
     resumeHeldBack();
-    if (mPlanned == seen) return;
+    if (mPlanned == seen || !roomToStart(connections)) return;
     mPlanned = seen;
     int settled = 0;
-    const std::vector<Entry> next = this->next(4 * connections, &settled);
+    // Over connections that multiplex, no more is listed than could be held.
+    const int listed =
+        connections > kFewTransfers ? 2 * connections + connections / 4 : 4 * connections;
+    const std::vector<Entry> next = this->next(listed, &settled);
     QHash<QString, int> covered = keepListed(next);
     // The entry the run waits for always has a connection of its own: a body held back by the
     // budget keeps its connection until the run gets to it.
@@ -292,6 +301,15 @@ void FetchAhead::plan() {
         mHeld.push_back(std::move(ahead));
         ++inFlight;
     }
+}
+
+// With many transfers in flight (connections that multiplex), the plan waits until several may
+// start: made again for each one, it would cost the run's thread more than the transfers do.
+bool FetchAhead::roomToStart(int connections) {
+    if (connections <= kFewTransfers) return true;
+    int inFlight = mCurrent.isEmpty() ? 0 : 1;
+    for (const auto& h : mHeld) inFlight += mTransfers.state(h->id) != Transfers::State::Ended;
+    return std::min(connections - inFlight, 2 * connections - held()) >= connections / 8;
 }
 
 std::unique_ptr<FetchAhead::Held> FetchAhead::begin(const QString& url, bool page, bool digest,

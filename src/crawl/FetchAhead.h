@@ -90,6 +90,7 @@ private:
     };
 
     void plan();
+    bool roomToStart(int connections);
     std::vector<Entry> next(int max, int* settled);
     QHash<QString, int> keepListed(const std::vector<Entry>& next);
     bool takes(const QString& url, bool page);
@@ -111,7 +112,7 @@ private:
     const UrlQueue& mImages;
     Rules mRules;
     std::vector<std::unique_ptr<Held>> mHeld;  // in the order they started
-    QHash<QString, bool> mTakes;               // the rules' answers, by kind and URL
+    QHash<QString, quint8> mTakes;             // the rules' answers by URL: per kind, asked, taken
     QSet<QString> mRequested;                  // keys requested this run, when each goes once
     PagePreview mPreview;
     // The queues' revisions the last plan saw; forgotten when a transfer or the rules change.

@@ -41,14 +41,17 @@ public:
     // ends its transfer unfollowed, its target in the result's redirect, for the crawl to check
     // against its rules first.
     virtual void setRedirectsFollowed(bool follow) { (void)follow; }
-    // Transfers that run at once, at most.
+    // Transfers that run at once, at most: more than the connections once they are known to
+    // carry several requests each.
     virtual int connections() const = 0;
     // The pool's waits for hosts that failed or asked to be spared: the tries again so far,
-    // the time they waited, and a host a request waits for now (empty when none).
+    // the time they waited, and a host a request waits for now (empty when none); and the
+    // requests sent again because their connection failed before they were answered.
     struct Waits {
         int retries = 0;
         std::int64_t waitedMs = 0;
         QString host;
+        int resends = 0;
     };
     virtual Waits waits() const { return {}; }
     // Which file: URLs the transfers started from now on may fetch; the run sets it as it starts.

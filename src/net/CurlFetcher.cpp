@@ -96,7 +96,11 @@ FetchResult CurlFetcher::release(int id) {
 }
 
 int CurlFetcher::connections() const {
-    return mImpl->options.connections;
+    // Over HTTP/2 each connection carries several requests at once; a pool of one stays the
+    // one-at-a-time crawl.
+    const int connections = mImpl->options.connections;
+    return connections > 1 && mImpl->thread.multiplexes() ? connections * TransferThread::kStreams
+                                                          : connections;
 }
 
 Transfers::Waits CurlFetcher::waits() const {

@@ -40,6 +40,9 @@ public:
         QByteArray userAgent;
         // A Netscape cookies file read by libcurl's cookie engine; empty: no cookies.
         QByteArray cookieFile;
+        // The certificate authorities trusted, a PEM file; empty: the system's (libcurl's
+        // default). Lets a test trust a certificate of its own and nothing else.
+        QByteArray caFile;
         // Tries again of a request the network or the server let down (a time-out, 408, 429,
         // 5xx), after the wait the server asked for or 1 s, 2 s, 4 s ...; 0: one try.
         int retries = 0;

@@ -171,6 +171,7 @@ CurlTransfer::State::State(const CurlFetcher::Options& opts) : rules(opts) {
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText);
     if (rules.noProxy) curl_easy_setopt(easy, CURLOPT_PROXY, "");
+    if (!rules.caFile.isEmpty()) curl_easy_setopt(easy, CURLOPT_CAINFO, rules.caFile.constData());
 }
 
 CurlTransfer::State::~State() {
@@ -233,10 +234,11 @@ CURL* CurlTransfer::easy() const {
 }
 
 void CurlTransfer::prepare(const QString& url, std::int64_t maxBytes, const Transfers::Write* write,
-                           const std::atomic<bool>* stop) {
+                           const std::atomic<bool>* stop, bool fresh) {
     State& s = *mState;
     s.wireUrl = EncodeUrlForTransfer(url);
     curl_easy_setopt(s.easy, CURLOPT_URL, s.wireUrl.constData());
+    curl_easy_setopt(s.easy, CURLOPT_FRESH_CONNECT, fresh ? 1L : 0L);
     s.errorText[0] = '\0';
     s.write = write;
     s.stop = stop;
@@ -326,4 +328,30 @@ CurlTransfer::Retry CurlTransfer::retry(CURLcode code) const {
     }
     retry.may = Passing(code);
     return retry;
+}
+
+bool CurlTransfer::brokeBeforeAnswer(CURLcode code) const {
+    const State& s = *mState;
+    if (s.received > 0 || s.writeError || s.tooLarge || s.needsRoom || s.errorStatus) return false;
+    long status = 0;
+    curl_easy_getinfo(s.easy, CURLINFO_RESPONSE_CODE, &status);
+    if (status != 0) return false;  // the answer began: only Retries may send it again
+    switch (code) {
+        case CURLE_HTTP2:
+        case CURLE_HTTP2_STREAM:
+        case CURLE_PARTIAL_FILE:  // an HTTP/2 stream cut with its connection, before its headers
+            return true;
+        case CURLE_SEND_ERROR:  // the connection reset under the request: a multiplexed one
+        case CURLE_RECV_ERROR:  // fails every stream on it, the one that opened it too
+        case CURLE_GOT_NOTHING:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool CurlTransfer::multiplexed() const {
+    long version = 0;
+    curl_easy_getinfo(mState->easy, CURLINFO_HTTP_VERSION, &version);
+    return version == CURL_HTTP_VERSION_2_0 || version == CURL_HTTP_VERSION_3;
 }

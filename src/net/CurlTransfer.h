@@ -29,9 +29,10 @@ public:
     CURL* easy() const;
 
     // Prepares the handle for a new transfer of url; at most maxBytes of its body go to write.
-    // Once stop is set, no more of it is taken. Both must outlive the transfer.
+    // Once stop is set, no more of it is taken. Both must outlive the transfer. fresh: on a
+    // connection of its own, not one kept alive.
     void prepare(const QString& url, std::int64_t maxBytes, const Transfers::Write* write,
-                 const std::atomic<bool>* stop);
+                 const std::atomic<bool>* stop, bool fresh = false);
     // True once a write found the disk full: the transfer is paused until resumed.
     bool needsRoom() const;
     // Hands the piece that found the disk full over again.
@@ -47,6 +48,12 @@ public:
         bool spare = false;    // 429 or 503: the host asks to be asked less
     };
     Retry retry(CURLcode code) const;
+    // True when the connection under the transfer failed before any of its answer came: an
+    // HTTP/2 framing error, GOAWAY, a reset stream, a connection reset before the answer. The
+    // server never answered this request, so sending it again is no retry of an answer.
+    bool brokeBeforeAnswer(CURLcode code) const;
+    // True when the transfer went over a connection that multiplexes (HTTP/2 or later).
+    bool multiplexed() const;
     // Takes back what a try that broke part-way stored, so that it may go again; false when that
     // could not be done.
     bool startOver();

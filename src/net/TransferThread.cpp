@@ -12,6 +12,8 @@ constexpr int kLongestSleepMs = 1000;
 // The longest wait before a try again: a server that asks for more fails the fetch at once.
 constexpr std::int64_t kLongestRetryWaitMs = 5 * 60 * 1000;
 constexpr int kSlowestDelayMs = 10000;  // a host slowed down again and again
+// A request whose connection failed before it was answered goes again this often at most.
+constexpr int kMostResends = 2;
 
 // The wait before try number tries + 1 again: the server's, else 1 s, 2 s, 4 s ...; -1 when
 // the server asks for longer than the crawl waits.
@@ -39,6 +41,7 @@ TransferThread::TransferThread(const CurlFetcher::Options& options)
     const long connections = options.connections;
     curl_multi_setopt(mMulti, CURLMOPT_MAX_HOST_CONNECTIONS, connections);
     curl_multi_setopt(mMulti, CURLMOPT_PIPELINING, static_cast<long>(CURLPIPE_MULTIPLEX));
+    curl_multi_setopt(mMulti, CURLMOPT_MAX_CONCURRENT_STREAMS, static_cast<long>(kStreams));
     // Room for every connection of the pool in the cache: none is closed only to open another.
     curl_multi_setopt(mMulti, CURLMOPT_MAXCONNECTS, 2 * connections);
     // Every handle is driven by the one thread: the store needs no lock.
@@ -154,7 +157,8 @@ FetchResult TransferThread::detach(TransferJob& job, bool done, CURLcode code) {
         if (job.joined) curl_multi_remove_handle(mMulti, job.transfer->easy());
         job.joined = false;
         result = job.transfer->result(done, code);
-        if (mIdle.size() < 2 * static_cast<std::size_t>(mHandleOptions.connections))
+        const int streams = multiplexes() ? kStreams : 1;
+        if (mIdle.size() < 2 * static_cast<std::size_t>(mHandleOptions.connections * streams))
             mIdle.push_back(std::move(*job.transfer));
         job.transfer.reset();
     } else {
@@ -269,7 +273,7 @@ int TransferThread::startDue() {
         }
         job.transfer.emplace(handle());
         if (job.transfer->valid()) {
-            job.transfer->prepare(job.url, job.maxBytes, &job.write, &job.stop);
+            job.transfer->prepare(job.url, job.maxBytes, &job.write, &job.stop, job.resends > 0);
             curl_easy_setopt(job.transfer->easy(), CURLOPT_PRIVATE, static_cast<void*>(&job));
             job.joined = curl_multi_add_handle(mMulti, job.transfer->easy()) == CURLM_OK;
         }
@@ -285,6 +289,20 @@ int TransferThread::startDue() {
     std::lock_guard<std::mutex> lock(mLock);
     mWaits.host = waitsFor;
     return nextMs;
+}
+
+// A request whose connection failed under it before it was answered goes again at once on a
+// fresh connection, whatever the tries again allowed, as browsers resend such a GET.
+bool TransferThread::resendAfresh(TransferJob& job, CURLcode code) {
+    if (job.resends >= kMostResends || job.stop.load(std::memory_order_relaxed) || !job.transfer ||
+        !job.transfer->brokeBeforeAnswer(code))
+        return false;
+    detach(job, false, code);
+    ++job.resends;
+    mWaiting.insert(mWaiting.begin(), &job);  // asked for before those that wait
+    std::lock_guard<std::mutex> lock(mLock);
+    ++mWaits.resends;
+    return true;
 }
 
 // A failed try that may go again goes back among the waiting jobs, to start after its wait as
@@ -327,9 +345,13 @@ bool TransferThread::collect() {
         curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &job);
         if (!job) continue;
         ended = true;
-        if (retryLater(*job, message->data.result)) continue;
+        if (job->transfer && !multiplexes() && job->transfer->multiplexed())
+            mMultiplexes.store(true, std::memory_order_relaxed);
+        if (resendAfresh(*job, message->data.result) || retryLater(*job, message->data.result))
+            continue;
         FetchResult result = detach(*job, true, message->data.result);
         result.retries = job->tries;
+        result.resends = job->resends;
         result.waitedMs = job->waitedMs;
         settle(*job, std::move(result), false);
     }

@@ -11,6 +11,7 @@
 #include <curl/curl.h>
 
 #include <QHash>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -25,6 +26,10 @@
 
 class TransferThread {
 public:
+    // Requests carried at once by a connection that multiplexes, at most (the server may allow
+    // fewer): as many as Wget2's window, as a polite crawler keeps.
+    static constexpr int kStreams = 30;
+
     explicit TransferThread(const CurlFetcher::Options& options);
     ~TransferThread();
     TransferThread(const TransferThread&) = delete;
@@ -42,6 +47,8 @@ public:
     // Waits until a transfer ended or waits for room since the last call, or waitMs passed.
     bool waitChange(int waitMs);
     Transfers::Waits waits();
+    // True once a transfer went over a connection that multiplexes.
+    bool multiplexes() const { return mMultiplexes.load(std::memory_order_relaxed); }
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -50,6 +57,7 @@ private:
     void take();
     int startDue();
     bool collect();
+    bool resendAfresh(TransferJob& job, CURLcode code);
     bool retryLater(TransferJob& job, CURLcode code);
     void slowDown(const QString& host);
     bool held(const TransferJob& job, Clock::time_point now, int* nextMs);
@@ -88,5 +96,6 @@ private:
     // each for the rest of the run.
     QHash<QString, int> mSlowed;
 
+    std::atomic<bool> mMultiplexes{false};
     std::thread mThread;
 };

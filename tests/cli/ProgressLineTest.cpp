@@ -127,11 +127,12 @@ TEST(ProgressLine, WaitsComeLastAndABeginningWaitIsToldAtOnce) {
     ProgressFigures f = Sample();
     f.retries = 2;
     f.waitedMs = 3500;
+    f.resends = 3;
     f.waitingFor = "example.org";
     EXPECT_TRUE(FormatProgress(f).startsWith(FormatProgress(Sample())));
-    EXPECT_TRUE(
-        FormatProgress(f).endsWith(", 2 retries after 3.5 s of waits, waiting for "
-                                   "example.org"));
+    EXPECT_TRUE(FormatProgress(f).endsWith(
+        ", 2 retries after 3.5 s of waits, 3 resent on a new connection, waiting for "
+        "example.org"));
     EXPECT_TRUE(FormatProgress(f, 40).startsWith("waiting for example.org: "));
     EXPECT_LE(FormatProgress(f, 40).size(), 39);
     std::FILE* out = std::tmpfile();
