@@ -1,6 +1,9 @@
 #include "archive/ArchiveLooks.h"
 
+#include <sys/stat.h>
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QThread>
 #include <QThreadPool>
@@ -30,13 +33,18 @@ QThreadPool& LookPool() {
     return *pool;
 }
 
-// The folder the archive's file lies in: the download folder.
+}  // namespace
+
 QString DownloadFolder(SqliteDb& db) {
     SqliteDb::Statement s = db.prepare("SELECT file FROM pragma_database_list WHERE name = 'main'");
     return s.next() ? QFileInfo(s.text(0)).path() : QString();
 }
 
-}  // namespace
+bool StillThere(const QString& downloads, const QString& file, std::int64_t bytes) {
+    struct stat st {};
+    const QByteArray path = QFile::encodeName(downloads + u'/' + file);
+    return ::stat(path.constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == bytes;
+}
 
 bool StoreLooks(SqliteDb& db, const std::vector<RowLook>& looks) {
     SqliteDb::Statement s =
@@ -90,16 +98,17 @@ std::vector<std::optional<PictureLook>> WorkOutLooks(const QStringList& paths,
     return looks;
 }
 
-// One pass over the earlier runs' kept pictures: the looks known, and the rows still without one.
-EarlierLooks::EarlierLooks(SqliteDb& db, std::int64_t exceptRun) {
+// One pass over the earlier runs' kept pictures still on disk: the looks known, and the rows
+// still without one.
+EarlierLooks::EarlierLooks(SqliteDb& db, std::int64_t exceptRun) : mDownloads(DownloadFolder(db)) {
     SqliteDb::Statement s = db.prepare(
-        "SELECT a.id, r.folder, a.file_name, a.look, a.pixels FROM attempts a JOIN runs r "
+        "SELECT a.id, r.folder, a.file_name, a.look, a.pixels, a.bytes FROM attempts a JOIN runs r "
         "ON a.run = r.id WHERE a.kind = 'picture' AND a.outcome = 'kept' "
         "AND a.file_name IS NOT NULL AND a.run <> ?");
     s.bind(1, exceptRun);
     while (s.next()) {
         const QString picture = RunFilePath(s.text(1), s.text(2));
-        if (picture.isEmpty()) continue;
+        if (picture.isEmpty() || !StillThere(mDownloads, picture, s.number(5))) continue;
         if (s.text(4).isNull()) {  // pixels not yet known
             mRows.push_back(s.number(0));
             mPictures << picture;
@@ -107,7 +116,6 @@ EarlierLooks::EarlierLooks(SqliteDb& db, std::int64_t exceptRun) {
             mKnown.push_back({picture, PictureLook{HashOfStored(s.number(3)), s.number(4)}});
         }
     }
-    if (!mRows.empty()) mDownloads = DownloadFolder(db);
 }
 
 void EarlierLooks::workOut() {

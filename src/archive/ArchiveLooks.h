@@ -58,6 +58,14 @@ private:
     std::atomic<bool> mStop{false};
 };
 
+// Whether the stored file "SR0002/000014.jpg" of the download folder downloads is still the one
+// its row recorded: there, a plain file, and of the recorded size. A picture the user deleted
+// or replaced is known no more.
+bool StillThere(const QString& downloads, const QString& file, std::int64_t bytes);
+
+// The folder the archive's file lies in: the download folder.
+QString DownloadFolder(SqliteDb& db);
+
 // A look as stored: the hash's 64 bits as SQLite's signed integer.
 std::int64_t StoredHash(std::uint64_t hash);
 std::uint64_t HashOfStored(std::int64_t stored);

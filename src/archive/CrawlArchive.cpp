@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 #include <future>
 #include <thread>
 #include <utility>
@@ -11,7 +12,9 @@
 #include "archive/ArchiveLooks.h"
 #include "archive/ArchiveSchema.h"
 #include "archive/EarlierRuns.h"
+#include "archive/RowPaths.h"
 #include "archive/TaskThread.h"
+#include "crawl/RunStorage.h"
 
 namespace {
 
@@ -91,10 +94,11 @@ void CrawlArchive::endRun(const QString& how) {
 bool CrawlArchive::knownPictureUrl(const QString& urlKey) {
     const bool known = mThread->call([this, &urlKey] {
         SqliteDb::Statement s = mDb.prepare(
-            "SELECT 1 FROM attempts WHERE url_key = ? AND kind = 'picture' AND outcome = 'kept' "
-            "AND run <> ? LIMIT 1");
+            "SELECT r.folder, a.file_name, a.bytes FROM attempts a JOIN runs r "
+            "ON a.run = r.id WHERE a.url_key = ? AND a.kind = 'picture' AND a.outcome = 'kept' "
+            "AND a.run <> ?");
         s.bind(1, urlKey).bind(2, mRunId);
-        return s.next();
+        return anyStillThere(s);
     });
     tellWarnings();
     return known;
@@ -103,13 +107,23 @@ bool CrawlArchive::knownPictureUrl(const QString& urlKey) {
 bool CrawlArchive::knownPictureHash(const QByteArray& sha256) {
     const bool known = mThread->call([this, hex = QString::fromLatin1(sha256.toHex())] {
         SqliteDb::Statement s = mDb.prepare(
-            "SELECT 1 FROM attempts WHERE sha256 = ? AND kind = 'picture' AND outcome = 'kept' "
-            "LIMIT 1");
+            "SELECT r.folder, a.file_name, a.bytes FROM attempts a JOIN runs r "
+            "ON a.run = r.id WHERE a.sha256 = ? AND a.kind = 'picture' AND a.outcome = 'kept'");
         s.bind(1, hex);
-        return s.next();
+        return anyStillThere(s);
     });
     tellWarnings();
     return known;
+}
+
+// A picture the user deleted or replaced since is known no more: the rules must not drop the
+// only copy for one that is gone.
+bool CrawlArchive::anyStillThere(SqliteDb::Statement& files) const {
+    while (files.next()) {
+        const QString file = RunFilePath(files.text(0), files.text(1));
+        if (!file.isEmpty() && StillThere(mFolder, file, files.number(2))) return true;
+    }
+    return false;
 }
 
 EarlierRun CrawlArchive::earlierRun(const QString& firstPage, const QString& queueFile) {
@@ -190,6 +204,7 @@ void CrawlArchive::open(const QString& path) {
         if (mRecord) warnOnce(QStringLiteral("is a symbolic link, not followed"));
         return;
     }
+    mFolder = QFileInfo(path).path();
     if (!mDb.open(path, mRecord, kBusyTimeoutMs)) {
         if (mRecord) fail("cannot be opened");
         return;
@@ -266,6 +281,12 @@ bool CrawlArchive::flush() {
     }
     if (mRunId < 0 && !insertRun()) return false;  // a lock at the start may have passed
     if (mPending.empty()) return true;
+    // The files the rows vouch for reach the disk before the rows do, so that after a power
+    // cut the archive never holds the digest of a file that was lost: one flush per commit.
+    const bool keeps = std::any_of(mPending.begin(), mPending.end(), [](const CrawlAttempt& a) {
+        return a.outcome == AttemptOutcome::Kept && !a.fileName.isEmpty();
+    });
+    if (keeps) FlushFileSystemOf(QDir(mFolder).filePath(mRun->runFolder));
     const bool batch = mPending.size() > 1;
     if (batch && !mDb.exec("BEGIN IMMEDIATE")) {
         fail("cannot be written");

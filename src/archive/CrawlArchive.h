@@ -78,6 +78,7 @@ private:
     bool prepare();
     bool insertRun();
     bool insertAttempt(const CrawlAttempt& a);
+    bool anyStillThere(SqliteDb::Statement& files) const;
     void take(std::vector<CrawlAttempt> rows);
     std::optional<std::chrono::milliseconds> writeWhenDue();
     bool flush();
@@ -103,6 +104,7 @@ private:
 
     // Touched only on the archive's thread.
     SqliteDb mDb;
+    QString mFolder;         // the download folder
     bool mPrepared = false;  // WAL mode and the tables are there
     bool mWarned = false;
     std::optional<CrawlRunInfo> mRun;

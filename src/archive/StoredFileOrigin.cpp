@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "archive/ArchiveLooks.h"
 #include "archive/CrawlArchive.h"
 #include "archive/SqliteDb.h"
 #include "core/TerminalText.h"
@@ -39,6 +40,8 @@ std::optional<StoredFileOrigin> LookUpOrigin(const QString& file) {
     o.sha256 = s.text(9);
     o.outcome = s.text(10);
     o.why = s.text(11);
+    o.changed = !StillThere(QFileInfo(runFolder.absolutePath()).path(),
+                            o.runFolder + u'/' + info.fileName(), o.bytes);
     return o;
 }
 
@@ -60,11 +63,15 @@ QString OriginReport(const QString& file, const StoredFileOrigin& o) {
     line("why", o.why);
     line("run", o.runFolder + QStringLiteral(" started ") + o.runStarted);
     line("start url", o.startUrl);
+    if (o.changed)
+        line("note", QStringLiteral("the file is no longer the one recorded (%1 bytes now)")
+                         .arg(QFileInfo(file).size()));
     return text;
 }
 
 QString OriginTooltip(const StoredFileOrigin& o) {
     QString text = QStringLiteral("取得元: ") + o.url;
     if (!o.foundOn.isEmpty()) text += QStringLiteral("\n掲載ページ: ") + o.foundOn;
+    if (o.changed) text += QStringLiteral("\n（記録された後にファイルが変わっています）");
     return text;
 }

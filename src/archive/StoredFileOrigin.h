@@ -19,6 +19,8 @@ struct StoredFileOrigin {
     QString sha256;  // hex
     QString outcome;
     QString why;
+    // The file is no longer the one recorded: gone, or not of the recorded size.
+    bool changed = false;
 };
 
 // file is a stored file SRnnnn/nnnnnn.ext under a download folder; nothing when its archive

@@ -75,6 +75,7 @@ public:
     int connections() const override { return mInner.connections(); }
     Waits waits() const override { return mInner.waits(); }
     void setFilePolicy(const FileUrlPolicy& p) override { mInner.setFilePolicy(p); }
+    void setRedirectsFollowed(bool follow) override { mInner.setRedirectsFollowed(follow); }
     std::int64_t bytes() const { return mBytes.load(std::memory_order_relaxed); }
 
 private:

@@ -162,6 +162,9 @@ void ReportEnd(const CrawlEnd& end, const QString& startUrl, bool quiet) {
         std::fprintf(stderr, "siterambler-crawl: cannot fetch the start page %s: %s\n",
                      TerminalBytes(startUrl).constData(),
                      TerminalBytes(FetchCauseEnglish(*end.startFailure)).constData());
+    if (!end.startFailure && end.failures.count() > 0)
+        std::fprintf(stderr, "siterambler-crawl: %s\n",
+                     TerminalBytes(FailuresSummary(end.failures)).constData());
     if (end.failedDeletions > 0)
         std::fprintf(stderr,
                      "siterambler-crawl: %d stored files could not be deleted (first: %s: %s)\n",

@@ -14,6 +14,10 @@ bool FileUrlPolicy::mayFetch(const QString& url) const {
     return mFiles || !IsFileUrl(url);
 }
 
+bool FileUrlPolicy::mayFetch(const QString& url, const QString& namedOn) const {
+    return mayFetch(url) && (!IsFileUrl(url) || namedOn.isEmpty() || IsFileUrl(namedOn));
+}
+
 QString FileUrlPolicy::Refusal(const QByteArray& localPath) {
     const int handle = ::open(localPath.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (handle < 0) return {};

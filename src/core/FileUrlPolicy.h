@@ -16,6 +16,9 @@ public:
     bool allowsFiles() const { return mFiles; }
     // Whether url may be fetched: a web URL always, a file: URL only as above.
     bool mayFetch(const QString& url) const;
+    // Whether url, named by the page namedOn, may be fetched: a file: URL only when named by a
+    // file: page (or by no page: the start URL, a queue read from a file), as above.
+    bool mayFetch(const QString& url, const QString& namedOn) const;
     // Only regular files are read: a FIFO, a device, a socket or a folder is refused at once.
     // The path is opened without blocking (a FIFO opened to read waits for a writer) and looked
     // at; why it is refused, or empty when it may be read (or cannot be opened: its reader

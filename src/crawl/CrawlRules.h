@@ -28,6 +28,13 @@ public:
     // When an entry is taken from its queue: false passes over it without a fetch.
     bool take(const QString& url, const RobotsFetch& fetchRobots);
 
+    // True when a redirect must meet the rules before it is followed.
+    bool checksRedirects() const { return filters() || mOptions.robots; }
+    // Whether a redirect may lead to url: as if it had been queued (a page in scope) and taken.
+    bool follow(const QString& url, bool page, const RobotsFetch& fetchRobots) {
+        return (!page || inScope(UrlKey(url))) && take(url, fetchRobots);
+    }
+
     // What take() would answer, as far as is known without fetching anything and without
     // marking the URL taken: a host whose robots.txt is not read yet counts as a no. For
     // fetching ahead, which must never fetch what the run will pass over.

@@ -112,11 +112,11 @@ void CrawlRunner::finish() {
     if (mEnd.startFailure) {
         ShowStartFailure(mStartUrl, *mEnd.startFailure);
     } else if (gCancelRequested == 0 && !mEnd.storageFault) {
-        ws().MsgBox(QStringLiteral("巡回が完了しました。"), QStringLiteral("巡回の完了"),
-                    kInformationStyle);
+        ws().MsgBox(QStringLiteral("巡回が完了しました。") + FailuresText(mEnd.failures),
+                    QStringLiteral("巡回の完了"), kInformationStyle);
     } else {
-        ws().MsgBox(QStringLiteral("巡回を中止しました。"), QStringLiteral("巡回の中止"),
-                    kInformationStyle);
+        ws().MsgBox(QStringLiteral("巡回を中止しました。") + FailuresText(mEnd.failures),
+                    QStringLiteral("巡回の中止"), kInformationStyle);
     }
     gCancelRequested = 0;
 }

@@ -25,6 +25,7 @@
 #include <optional>
 
 #include "core/UrlText.h"
+#include "crawl/FetchCauseText.h"
 #include "crawl/Fetcher.h"
 #include "crawl/RunStorage.h"
 
@@ -56,6 +57,7 @@ struct CrawlEnd {
     // Set when the start page could not be fetched: there was nothing to crawl, the run folder
     // made for it is gone again when still empty, and the window said why.
     std::optional<FetchResult> startFailure;
+    FetchFailures failures;  // the fetches that failed, by cause
 };
 
 // followingLinks are queued after the start URL: the headless command resumes a saved queue

@@ -36,7 +36,12 @@ QString CrawlRunner::download(const QString& url, bool page) {
         return TransferTurn(cancelledBefore);
     };
     const QString path = StoreBody(
-        url, [&](bool digest) { return mAhead.fetch(url, page, digest, progress); },
+        url,
+        [&](bool digest) {
+            FetchedBody fetched = mAhead.fetch(url, page, digest, progress);
+            noteFailure(url, fetched.result);
+            return fetched;
+        },
         // read as HTML, a page may answer as a picture: then it is kept like one
         &mEnd.storageFault,
         mRecorder.wantsDigest(page && !ReadsHtml(gCrawlOptions)) ? &mStored : nullptr,
@@ -46,6 +51,14 @@ QString CrawlRunner::download(const QString& url, bool page) {
                                  : AnswerNaming());
     if (ws().Ending()) throw ProgramEnding{};
     return path;
+}
+
+// A fetch that failed goes into the end's count; a cancel, the disk's refusal, a local file
+// refused or a redirect the rules passed over is no failure of the fetch.
+void CrawlRunner::noteFailure(const QString& url, const FetchResult& result) {
+    if (result.outcome == FetchOutcome::Failed && result.storageError == 0 &&
+        result.redirect.isEmpty() && mFiles.mayFetch(url))
+        mEnd.failures.note(result);
 }
 
 // False when the stored page cannot be opened: the page is then passed over like a failed fetch.
@@ -71,7 +84,10 @@ bool CrawlRunner::scanPage(const QString& path, const QString& pageUrl, QString*
     }
     if (ReadsHtml(gCrawlOptions)) {
         mRecorder.tick();
-        return ScanHtmlPage(path, pageUrl, mHost.lstLink(), mHost.lstImage(), mScanFilter, note);
+        // As a browser does: references resolve against the URL the answer came from.
+        const QString& from = mAhead.last().url;
+        return ScanHtmlPage(path, from.isEmpty() ? pageUrl : from, mHost.lstLink(),
+                            mHost.lstImage(), mScanFilter, note);
     }
     PageLineReader page;
     if (!page.open(path)) return false;
@@ -124,19 +140,23 @@ void CrawlRunner::showWait() {
 
 bool CrawlRunner::admit(const QString& url, bool page) {
     if (!mRules.admit(url, page)) return false;
+    if (!mFiles.mayFetch(url, mCurrentPage)) mRefusedFiles.insert(url);
     mRecorder.noteFound(url, mCurrentPage);
     return true;
 }
 
-bool CrawlRunner::mayTake(const QString& url, bool page) {
+// redirected: url is where a redirect of the entry under way leads.
+bool CrawlRunner::mayTake(const QString& url, bool page, bool redirected) {
+    if (mRefusedFiles.contains(url)) return false;
     bool robotsRead = false;
     const auto robots = [this, &robotsRead](const QString& robotsUrl) {
         robotsRead = true;
         return fetchRobots(robotsUrl);
     };
-    const bool take = mRules.take(url, robots) && (page || !mRecorder.knownPicture(url));
+    const bool take = (redirected ? mRules.follow(url, page, robots) : mRules.take(url, robots)) &&
+                      (page || !mRecorder.knownPicture(url));
     if (robotsRead) mAhead.rulesChanged();
-    if (!take) mRecorder.forget(url);
+    if (!take && !redirected) mRecorder.forget(url);
     return take;
 }
 
@@ -150,6 +170,8 @@ FetchAhead::Rules CrawlRunner::aheadRules(const FileUrlPolicy& files) {
     if (mRules.fetchesOnce()) rules.onceKey = UrlKey;
     rules.digest = [this](bool page) { return mRecorder.wantsDigest(page); };
     rules.files = files;
+    if (mRules.checksRedirects())
+        rules.followTo = [this](const QString& url, bool page) { return mayTake(url, page, true); };
     rules.tellsPictures = !ReadsHtml(gCrawlOptions);  // the designed scan's guess would not fit
     return rules;
 }

@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <QSet>
 #include <QString>
 #include <cstdint>
 #include <memory>
@@ -60,10 +61,13 @@ public:
                         : nullptr,
                     gCrawlOptions),
           mKept(transfers, [this](const QString& url) { return keptAhead(url); }),
-          mAhead(mKept, host.lstLink(), host.lstImage(),
-                 aheadRules(FileUrlPolicy::ForCrawlFrom(startUrl))) {
-        transfers.setFilePolicy(FileUrlPolicy::ForCrawlFrom(startUrl));
-        if (mRules.filters() || mRecorder.wantsOrigins())
+          mFiles(FileUrlPolicy::ForCrawlFrom(startUrl)),
+          mAhead(mKept, host.lstLink(), host.lstImage(), aheadRules(mFiles)) {
+        transfers.setFilePolicy(mFiles);
+        // The rules check where a redirect leads before it is followed; without them the pool
+        // follows redirects itself, as the designed crawl does.
+        transfers.setRedirectsFollowed(!mRules.checksRedirects());
+        if (mRules.filters() || mRecorder.wantsOrigins() || mFiles.allowsFiles())
             mScanFilter = [this](const QString& url, bool page) { return admit(url, page); };
         mScanner.setFilter(mScanFilter);
         if (mRules.fetchesOnce() && !resumeFile.isEmpty()) {
@@ -101,7 +105,8 @@ private:
     bool pagePhase(const QString& pageUrl, const QString& path);
     bool imagePhase();
     bool admit(const QString& url, bool page);
-    bool mayTake(const QString& url, bool page);
+    bool mayTake(const QString& url, bool page, bool redirected = false);
+    void noteFailure(const QString& url, const FetchResult& result);
     std::optional<RobotsAnswer> fetchRobots(const QString& url);
     bool storePicture(const QString& url, const QString& path);
     bool startFailed(const QString& path);
@@ -133,7 +138,9 @@ private:
     };
     std::optional<OpenPage> mOpenPage;  // see holdOpenPage
     KeptTransfers mKept;                // the pool, and what those runs fetched ahead and kept
-    FetchAhead mAhead;                  // last: it goes first, with every transfer it holds
+    FileUrlPolicy mFiles;
+    QSet<QString> mRefusedFiles;  // file: URLs named by web pages, never fetched
+    FetchAhead mAhead;            // last: it goes first, with every transfer it holds
 
     void closeRecord(const QString& how) {
         if (!std::exchange(mRecordClosed, true)) mRecorder.endRun(how);

@@ -409,12 +409,34 @@ FetchResult FetchAhead::await(int id, const Fetcher::Progress& progress, bool* h
     return mTransfers.release(id);
 }
 
+// Redirects the pool left to the run lead only where the rules let a queued entry lead, and
+// never further than the pool would have gone by itself.
 FetchedBody FetchAhead::fetch(const QString& url, bool page, bool digest,
                               const Fetcher::Progress& progress) {
+    constexpr int kMostRedirects = 10;
+    FetchedBody fetched = fetchOne(url, page, digest, progress);
+    for (int hops = 0; !fetched.result.redirect.isEmpty(); ++hops) {
+        const QString to = fetched.result.redirect;
+        if (hops >= kMostRedirects || !IsWebUrl(to) || !mRules.followTo ||
+            !mRules.followTo(to, page)) {
+            fetched.body.reset();
+            fetched.result.outcome = FetchOutcome::Failed;
+            fetched.result.cause = FetchCause::Other;
+            fetched.result.error = QStringLiteral("redirect to %1 not followed").arg(to);
+            break;
+        }
+        fetched = fetchOne(to, page, digest, progress);
+        if (fetched.result.url.isEmpty()) fetched.result.url = to;
+    }
+    mLast = fetched.result;
+    return fetched;
+}
+
+FetchedBody FetchAhead::fetchOne(const QString& url, bool page, bool digest,
+                                 const Fetcher::Progress& progress) {
     FetchedBody fetched;
     if (!mRules.files.mayFetch(url)) {
         fetched.result.error = QStringLiteral("file: refused");
-        mLast = fetched.result;
         return fetched;
     }
     mCurrent = url;
@@ -441,7 +463,6 @@ FetchedBody FetchAhead::fetch(const QString& url, bool page, bool digest,
             fetched.body = std::move(held->body);
     }
     mCurrent.clear();
-    mLast = fetched.result;
     return fetched;
 }
 

@@ -42,6 +42,9 @@ public:
         std::function<QString(const QString& url)> onceKey;
         // Whether the body's SHA-256 is wanted for an entry of this kind.
         std::function<bool(bool page)> digest;
+        // Whether a redirect the pool did not follow may lead to url, checked as the run checks a
+        // queued entry it takes (a robots.txt may be read for it); null: no redirect is followed.
+        std::function<bool(const QString& url, bool page)> followTo;
         FileUrlPolicy files;        // which file: URLs are fetched
         bool tellsPictures = true;  // a page's pictures are told from its body ahead of its scan
         // The bytes all bodies held ahead may take on the disk together: beyond it the
@@ -99,6 +102,8 @@ private:
     bool takes(const QString& url, bool page);
     const PagePreview::Pictures* picturesOf(const QString& pageUrl);
     std::unique_ptr<Held> begin(const QString& url, bool page, bool digest, bool ahead, int* error);
+    FetchedBody fetchOne(const QString& url, bool page, bool digest,
+                         const Fetcher::Progress& progress);
     FetchResult await(int id, const Fetcher::Progress& progress, bool* heldOn = nullptr);
     void drop(std::size_t index);
     int writeAhead(Held& held, const char* data, std::size_t size);

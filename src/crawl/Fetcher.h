@@ -37,6 +37,8 @@ struct FetchResult {
     std::int64_t waitedMs = 0;             // the time those tries waited for their host
     // A picture abandoned for its size in pixels, told by its first bytes (error says it).
     bool tooFewPixels = false;
+    QString url;       // where the answer came from, when redirects led there; else empty
+    QString redirect;  // where a redirect that was not followed leads; else empty
     int resends = 0;  // sent again, not counted as tries: the connection failed before the answer
 };
 

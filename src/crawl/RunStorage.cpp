@@ -165,6 +165,14 @@ int SaveWholeFile(RunStorage& storage, const QString& path, const QByteArray& by
     return error;
 }
 
+int FlushFileSystemOf(const QString& folder) {
+    const int fd = ::open(Name(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    const int error = ErrorOf(::syncfs(fd));
+    ::close(fd);
+    return error;
+}
+
 StorageFault StorageFaultIn(const QString& folder, int error) {
     StorageFault fault{error, folder};
     if (error == ENOENT || error == ENOTDIR) {

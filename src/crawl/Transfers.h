@@ -37,6 +37,10 @@ public:
     // Stops the transfer if it still runs and forgets it; its result (Aborted when it had not
     // ended). Its write is never called again once this returns.
     virtual FetchResult release(int id) = 0;
+    // Whether the pool follows redirects itself (it does unless told otherwise). Off, a redirect
+    // ends its transfer unfollowed, its target in the result's redirect, for the crawl to check
+    // against its rules first.
+    virtual void setRedirectsFollowed(bool follow) { (void)follow; }
     // Transfers that run at once, at most: more than the connections once they are known to
     // carry several requests each.
     virtual int connections() const = 0;

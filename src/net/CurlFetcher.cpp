@@ -68,6 +68,12 @@ void CurlFetcher::setFilePolicy(const FileUrlPolicy& policy) {
     mImpl->thread.setOptions(mImpl->options);
 }
 
+void CurlFetcher::setRedirectsFollowed(bool follow) {
+    if (mImpl->options.followRedirects == follow) return;  // the idle handles stay
+    mImpl->options.followRedirects = follow;
+    mImpl->thread.setOptions(mImpl->options);
+}
+
 int CurlFetcher::start(const QString& url, std::int64_t maxBytes, Write write) {
     auto job = std::make_unique<TransferJob>();
     job->url = url;

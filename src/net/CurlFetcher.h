@@ -24,6 +24,8 @@ public:
         // Largest body kept, counted after content decoding (so a compressed bomb stops too).
         std::int64_t maxBodyBytes = std::int64_t{512} * 1024 * 1024;
         long maxRedirects = 10;
+        // Off, a redirect is not followed: its target comes back in the result's redirect.
+        bool followRedirects = true;
         // Which file: URLs are fetched (none by default).
         FileUrlPolicy files;
         // Ignore proxies named in the environment (the tests talk to 127.0.0.1 directly).
@@ -69,6 +71,7 @@ public:
     int connections() const override;
     Waits waits() const override;
     void setFilePolicy(const FileUrlPolicy& policy) override;
+    void setRedirectsFollowed(bool follow) override;
 
 private:
     struct Impl;

@@ -61,6 +61,10 @@ bool Success(long status) {
     return status == 0 || (status >= 200 && status < 300);  // 0: no HTTP (file:)
 }
 
+bool IsRedirect(long status) {
+    return status >= 300 && status < 400;
+}
+
 // The protocols, in the text form or, for a libcurl that predates it, as bits; false when the
 // handle could not be held to them.
 bool LimitProtocols(CURL* easy, const FileUrlPolicy& files) {
@@ -152,7 +156,7 @@ CurlTransfer::State::State(const CurlFetcher::Options& opts) : rules(opts) {
         return;
     }
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, rules.followRedirects ? 1L : 0L);
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, rules.maxRedirects);
     curl_easy_setopt(easy, CURLOPT_AUTOREFERER, 1L);
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, rules.connectTimeoutMs);
@@ -194,6 +198,7 @@ std::size_t CurlTransfer::State::take(char* data, std::size_t bytes) {
     long status = 0;
     curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
     if (!Success(status)) {
+        if (IsRedirect(status) && !rules.followRedirects) return bytes;  // its target is told
         errorStatus = true;
         return 0;
     }
@@ -284,6 +289,14 @@ FetchResult CurlTransfer::result(bool done, CURLcode code) const {
     const char* contentType = nullptr;  // the answer's own: what a URL without extension is
     if (curl_easy_getinfo(s.easy, CURLINFO_CONTENT_TYPE, &contentType) == CURLE_OK && contentType)
         result.contentType = QString::fromLatin1(contentType);
+    long redirects = 0;
+    const char* url = nullptr;
+    if (curl_easy_getinfo(s.easy, CURLINFO_REDIRECT_COUNT, &redirects) == CURLE_OK &&
+        redirects > 0 && curl_easy_getinfo(s.easy, CURLINFO_EFFECTIVE_URL, &url) == CURLE_OK && url)
+        result.url = QString::fromUtf8(url);
+    if (!s.rules.followRedirects && IsRedirect(result.httpStatus) &&
+        curl_easy_getinfo(s.easy, CURLINFO_REDIRECT_URL, &url) == CURLE_OK && url)
+        result.redirect = QString::fromUtf8(url);
     if (!done) {
         result.outcome = FetchOutcome::Aborted;
         result.error = QStringLiteral("aborted");

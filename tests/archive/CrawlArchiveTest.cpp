@@ -84,6 +84,30 @@ TEST_F(ArchiveTest, RecordsEveryFetchAndSkipKnownStoresEachPictureOnce) {
     EXPECT_TRUE(warnings.isEmpty()) << warnings.join('\n').toStdString();
 }
 
+TEST_F(ArchiveTest, PicturesWhoseFilesAreGoneOrChangedAreKnownNoMore) {
+    gallery();
+    gCrawlOptions.skipKnown = true;
+    crawl(site.url("/index.html"));
+    ASSERT_TRUE(QDir(runFolder("SR0000")).removeRecursively());
+    crawl(site.url("/index.html"));
+    EXPECT_EQ(site.count("/a.jpg"), 2);
+    EXPECT_EQ(stored(), QStringList({"000007.html", "000008.jpg", "000009.png", "000011.gif"}));
+
+    QFile changed(gRunFolder + "/000009.png");
+    ASSERT_TRUE(changed.open(QIODevice::Append));
+    changed.write("more");
+    changed.close();
+    const auto origin = LookUpOrigin(changed.fileName());
+    ASSERT_TRUE(origin.has_value());
+    EXPECT_TRUE(origin->changed);
+    EXPECT_TRUE(OriginReport(changed.fileName(), *origin).contains("no longer"));
+    EXPECT_TRUE(OriginTooltip(*origin).contains("記録"));
+    EXPECT_FALSE(LookUpOrigin(gRunFolder + "/000008.jpg")->changed);
+    crawl(site.url("/index.html"));
+    EXPECT_EQ(site.count("/b.png"), 3);
+    EXPECT_EQ(site.count("/a.jpg"), 2);
+}
+
 TEST_F(ArchiveTest, OffByDefaultRulesLeaveTheRunFolderAsDesigned) {
     gallery();
     gCrawlOptions.archive = false;
@@ -107,7 +131,9 @@ TEST_F(ArchiveTest, LockedOrUnopenableArchiveIsAWarningNotAStoppedCrawl) {
     ASSERT_TRUE(other.exec("BEGIN EXCLUSIVE"));
     patience = 300;
     crawl(site.url("/index.html"));
-    EXPECT_EQ(lastBox().text, "巡回が完了しました。");
+    EXPECT_EQ(lastBox().text,
+              "巡回が完了しました。\r\r取得できなかったファイル：1 件\r　・見つかりません（HTTP "
+              "404）：1 件");
     EXPECT_EQ(stored().size(), 5u);
     ASSERT_EQ(warnings.size(), 2);  // once, not at every row; then what was lost
     EXPECT_TRUE(warnings.front().contains("locked")) << warnings.front().toStdString();
@@ -124,7 +150,9 @@ TEST_F(ArchiveTest, LockedOrUnopenableArchiveIsAWarningNotAStoppedCrawl) {
     ASSERT_TRUE(QDir(downloads.path()).mkdir(CrawlArchive::FileName()));
     gCrawlOptions.skipKnown = true;
     crawl(site.url("/index.html"));
-    EXPECT_EQ(lastBox().text, "巡回が完了しました。");
+    EXPECT_EQ(lastBox().text,
+              "巡回が完了しました。\r\r取得できなかったファイル：1 件\r　・見つかりません（HTTP "
+              "404）：1 件");
     EXPECT_EQ(stored().size(), 4u);  // the copy of a.jpg is still known within the run
     EXPECT_EQ(warnings.size(), 1);
 }

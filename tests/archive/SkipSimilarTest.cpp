@@ -114,6 +114,15 @@ TEST_F(SkipSimilarTest, CopiesGoLargerLookAlikesStayAndWithoutItEveryPictureStay
     EXPECT_EQ(GroupRunLookAlikes(gRunFolder), groups);
 }
 
+TEST_F(SkipSimilarTest, APictureLikeOneWhoseFileIsGoneIsKept) {
+    pictures("big.png other.png");
+    gCrawlOptions.skipSimilar = true;
+    crawl(site.url("/index.html"));
+    ASSERT_TRUE(QDir(host.folder + "/SR0000").removeRecursively());
+    crawl(site.url("/index.html"));
+    EXPECT_EQ(stored(), QStringList({"000004.html", "000005.png", "000006.png"}));
+}
+
 TEST_F(SkipSimilarTest, EarlierRunsWithoutLooksGetThemWhenTheRuleFirstNeedsThem) {
     site.page("/broken.png", Bytes(5000), "image/png");
     pictures("big.png broken.png");
@@ -143,8 +152,8 @@ TEST_F(SkipSimilarTest, AStopCutsTheEarlierLooksShortAndWhatWasWorkedOutIsStored
     SqliteDb db;
     ASSERT_TRUE(db.open(CrawlArchive::PathIn(host.folder), true, 100));
     ASSERT_TRUE(db.exec(  // 400 rows of that picture, each to be decoded
-        "INSERT INTO attempts(run, number, file_name, url, url_key, kind, outcome) "
-        "SELECT run, number, file_name, url, url_key, kind, outcome FROM attempts, "
+        "INSERT INTO attempts(run, number, file_name, url, url_key, kind, outcome, bytes) "
+        "SELECT run, number, file_name, url, url_key, kind, outcome, bytes FROM attempts, "
         "(WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 399) "
         "SELECT i FROM n) WHERE kind = 'picture'"));
     QElapsedTimer waited;

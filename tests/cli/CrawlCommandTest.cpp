@@ -163,9 +163,9 @@ TEST_F(CrawlCommandStorageTest, FailedDeletionsGoIntoTheSummaryAndTheCrawlComple
 
 TEST(CrawlArguments, OptionsPositionalsAndErrors) {
     QString error;
-    auto o = ParseCrawlArguments({"--delete-pages", "--min-image-kb", "7", "--max-pages=5",
-                                  "--quiet", "http://x/", "/tmp"},
-                                 &error);
+    auto o = ParseCrawlArguments(
+        {"--delete-pages", "--min-image-kb", "7", "--max-pages=5", "--quiet", "http://x/", "/tmp"},
+        &error);
     ASSERT_TRUE(o.has_value()) << error.toStdString();
     EXPECT_EQ(o->htmlAutoDelete, QString("0"));
     EXPECT_EQ(o->pictAutoDelete, QString("0"));
@@ -227,6 +227,14 @@ TEST_F(CrawlCommandTest, TheDemoSiteEndsWithTheDesignedSettings) {
     EXPECT_EQ(kinds, QStringList({"gif", "jpeg", "jpg", "jpg", "png", "png"}));  // not the dot
 }
 
+TEST_F(CrawlCommandTest, TheSummaryTellsFailedFetchesByTheirCommonestCauses) {
+    site.page("/index.html", "<img src=\"gone.jpg\"> <img src=\"big.jpg\"> <a href=\"x.htm\">");
+    site.page("/big.jpg", std::string(5000, 'b'), "image/jpeg");
+    QString err;
+    EXPECT_EQ(run({"--quiet", site.url("/index.html"), downloads()}, &err), 0) << err.toStdString();
+    EXPECT_TRUE(err.contains("2 fetches failed: 2 not found (HTTP 404)")) << err.toStdString();
+}
+
 // One language per front: the command says in English what the window's boxes say in theirs.
 TEST_F(CrawlCommandTest, InputErrorsAreToldInEnglishAndExitOne) {
     QString err;
@@ -263,10 +271,10 @@ TEST_F(CrawlCommandTest, PageLimitStopsLikeCancelAndSavesTheQueueForResuming) {
     cycleSite();
     QString err;
     // One connection: the requests counted below are those of the one-at-a-time crawl.
-    EXPECT_EQ(run({"--quiet", "--connections", "1", "--max-pages", "3", site.url("/a.html"),
-                   downloads()},
-                  &err),
-              0)
+    EXPECT_EQ(
+        run({"--quiet", "--connections", "1", "--max-pages", "3", site.url("/a.html"), downloads()},
+            &err),
+        0)
         << err.toStdString();
     const QString queue = run0() + "/queue.srs";
     ASSERT_TRUE(QFile::exists(queue));
@@ -312,8 +320,9 @@ TEST_F(CrawlCommandTest, EightConnectionsStoreExactlyWhatOneStores) {
     QString err;
     QList<QMap<QString, QByteArray>> folders;
     for (const char* connections : {"1", "8"}) {
-        const QStringList args = {"--quiet", "--connections", connections, "--min-image-kb", "2",
-                                  "--max-pages", "9", site.url("/index.html"), downloads()};
+        const QStringList args = {"--quiet",  "--connections", connections, "--min-image-kb",
+                                  "2",        "--max-pages",   "9",         site.url("/index.html"),
+                                  downloads()};
         EXPECT_EQ(run(args, &err), 0) << err.toStdString();
         folders << FolderContents(downloads() + "/SR000" + QString::number(folders.size()));
     }
@@ -342,9 +351,9 @@ TEST_F(CrawlCommandTest, ARealFullDiskStopsTheCrawlWithNothingPartialLeft) {
     const QString queue = dir.filePath("queue.srs");
     QString err;
     // the archive beside the run folders would take the little room first
-    EXPECT_EQ(run({"--quiet", "--no-archive", "--save-queue", queue, site.url("/a.html"), small},
-                  &err),
-              74)
+    EXPECT_EQ(
+        run({"--quiet", "--no-archive", "--save-queue", queue, site.url("/a.html"), small}, &err),
+        74)
         << err.toStdString();
     EXPECT_TRUE(err.contains(std::strerror(ENOSPC))) << err.toStdString();
     const QDir run(small + "/SR0000");

@@ -143,3 +143,27 @@ TEST_F(RulesSiteTest, RobotsTxtIsReadOncePerHostAndItsDisallowLinesKept) {
     EXPECT_GE(site.count("/pics/shown.jpg"), 2);
     EXPECT_TRUE(host.links.entries().isEmpty());
 }
+
+TEST_F(RulesSiteTest, ARedirectLeadsOnlyWhereTheRulesLetAQueuedLinkGo) {
+    site.page("/robots.txt", "User-agent: *\nDisallow: /private/\n", "text/plain");
+    site.page("/index.html", "<a href=\"moved.html\">m</a> <a href=\"away.html\">a</a>");
+    site.redirect("/moved.html", "/private/secret.html");
+    site.page("/private/secret.html", "<img src=\"hidden.jpg\">");
+    site.redirect("/away.html", other() + "/open.html");
+    site.page("/open.html", "<img src=\"shown.jpg\">");
+    site.page("/shown.jpg", Bytes(3000), "image/jpeg");
+    gCrawlOptions.robots = true;
+    crawl(site.url("/index.html"));
+    EXPECT_EQ(site.count("/private/secret.html"), 0);
+    EXPECT_EQ(site.count("/private/hidden.jpg"), 0);
+    EXPECT_EQ(site.count("/robots.txt"), 2);  // the redirect's host was asked first
+    EXPECT_EQ(site.count("/open.html"), 1);
+    EXPECT_EQ(lastBox().text, "巡回が完了しました。");
+
+    // Kept to the start URL's host: the redirect to another host is not followed.
+    gCrawlOptions.robots = false;
+    gCrawlOptions.scope = CrawlScope::Host;
+    crawl(site.url("/index.html"));
+    EXPECT_EQ(site.count("/open.html"), 1);
+    EXPECT_EQ(site.count("/away.html"), 2);
+}

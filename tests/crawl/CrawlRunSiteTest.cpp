@@ -73,7 +73,9 @@ TEST_F(RunSiteTest, CrawlsTheSiteInQueueOrderUntilCancelled) {
     EXPECT_EQ(host.captions[host.captions.size() - 2],
               "Site Rambler - 巡回中… ( 7個のイメージファイルをダウンロードしました。 )");
     EXPECT_EQ(host.caption(), "Site Rambler");
-    EXPECT_EQ(lastBox().text, "巡回を中止しました。");
+    EXPECT_EQ(lastBox().text,
+              "巡回を中止しました。\r\r取得できなかったファイル：2 件\r　・見つかりません（HTTP "
+              "404）：2 件");
     EXPECT_EQ(gCancelRequested, 0);
     EXPECT_EQ(site.requests().front().userAgent, "SiteRambler/1.0");
 }

@@ -1,12 +1,11 @@
 // Writers of the crawl that fail without stopping it, and two crawls racing for a run folder.
-#include "CrawlFixture.h"
-#include "FaultyStorage.h"
-
 #include <QThreadPool>
 #include <atomic>
 #include <thread>
 #include <vector>
 
+#include "CrawlFixture.h"
+#include "FaultyStorage.h"
 #include "crawl/BodyFile.h"
 
 namespace {
@@ -40,7 +39,9 @@ TEST_F(RunStorageTest, NamesTheFileSystemRefusesAndFailedFetchesArePassedOver) {
     site.page("/" + longName, Bytes(3000), "image/jpeg");
     site.page("/1.jpg", Bytes(3000), "image/jpeg");
     crawl(site.url("/index.html"));
-    EXPECT_EQ(lastBox().text, "巡回が完了しました。");
+    EXPECT_EQ(lastBox().text,
+              "巡回が完了しました。\r\r取得できなかったファイル：1 件\r　・見つかりません（HTTP "
+              "404）：1 件");
     EXPECT_EQ(stored(), QStringList({"000001.html", "000004.jpg"}));
     EXPECT_EQ(site.count("/" + longName), 1);
 }

@@ -160,7 +160,9 @@ TEST_F(RunTest, SmallImagesAndPagesAreDeletedAndOnlyKeptImagesCount) {
     EXPECT_EQ(gImageCount, 2);
     EXPECT_EQ(host.captions,
               std::vector<QString>({kCrawling, CountCaption(1), CountCaption(2), "Site Rambler"}));
-    EXPECT_EQ(lastBox().text, "巡回が完了しました。");
+    EXPECT_EQ(lastBox().text,
+              "巡回が完了しました。\r\r取得できなかったファイル：1 件\r　・見つかりません（HTTP "
+              "404）：1 件");
 }
 
 TEST_F(RunTest, AllImagesTooSmallKeepTheCaptionWithoutCount) {
@@ -346,6 +348,22 @@ TEST_F(RunTest, LocalFilesOnlyInACrawlThatStartedFromOne) {
     EXPECT_EQ(stored(), QStringList({"000005.html"}));
     EXPECT_EQ(gFileCounter, 7);
     EXPECT_EQ(lastBox().text, "巡回が完了しました。");
+}
+
+TEST_F(RunTest, ALocalFileOnlyFromALocalPageEvenInACrawlThatStartedFromOne) {
+    QTemporaryDir local;
+    const auto write = [&](const QString& name, const std::string& bytes) {
+        QFile f(local.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes.data(), qint64(bytes.size()));
+    };
+    const std::string picture = "file://" + local.filePath("pic.jpg").toStdString();
+    write("pic.jpg", "picture");
+    write("start.html", "<a href=\"" + site.url("/web.html").toStdString() + "\">web</a>\r");
+    site.page("/web.html", "<img src=\"" + picture + "\">");
+    crawl("file://" + local.filePath("start.html"));
+    EXPECT_EQ(site.count("/web.html"), 1);
+    EXPECT_EQ(stored(), QStringList({"000001.html", "000002.html"}));
 }
 
 }  // namespace

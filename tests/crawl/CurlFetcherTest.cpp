@@ -65,6 +65,16 @@ TEST_P(CurlFetcherTest, FollowsRedirectsUpToTenAndFailsOnALoop) {
     Fetched f = Get(fetcher, site.url("/r1"));
     EXPECT_EQ(f.result.outcome, FetchOutcome::Ok) << f.result.error.toStdString();
     EXPECT_EQ(f.body, "arrived");
+    EXPECT_EQ(f.result.url, site.url("/end.html"));  // what the page's references resolve by
+
+    // Left to the caller: the target is told, nothing of the redirect's body is written.
+    fetcher.setRedirectsFollowed(false);
+    f = Get(fetcher, site.url("/r2"));
+    EXPECT_EQ(f.result.outcome, FetchOutcome::Failed);
+    EXPECT_EQ(f.result.redirect, site.url("/r3"));
+    EXPECT_EQ(f.sinkCalls, 0);
+    EXPECT_EQ(site.count("/end.html"), 1);
+    fetcher.setRedirectsFollowed(true);
 
     site.redirect("/loop1", "/loop2");
     site.redirect("/loop2", "/loop1");

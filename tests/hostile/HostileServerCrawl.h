@@ -55,7 +55,9 @@ protected:
         return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string("<none>");
     }
 
-    bool completed() const { return lastBox().text == QStringLiteral("巡回が完了しました。"); }
+    bool completed() const {
+        return lastBox().text.startsWith(QStringLiteral("巡回が完了しました。"));
+    }
 
     // Resident memory of this process in KiB (server and crawl alike).
     static long ResidentKb() {
