@@ -107,8 +107,12 @@ bool BrowserProcess::flush() {
 }
 
 bool BrowserProcess::drain(QList<QByteArray>* received) {
+    // A page decides how large its rendered document is: one message past this is taken for a
+    // browser gone wrong, and one call reads no more than a slice, so the window is serviced.
+    constexpr qsizetype kMostMessage = qsizetype(64) << 20;
+    constexpr int kMostReadsPerCall = 64;
     char buffer[65536];
-    for (;;) {
+    for (int reads = 0; reads < kMostReadsPerCall; ++reads) {
         const ssize_t n = ::read(mFromBrowser, buffer, sizeof buffer);
         if (n == 0) return false;  // the browser closed its end: it ended
         if (n < 0) return errno == EAGAIN || errno == EINTR;
@@ -118,7 +122,9 @@ bool BrowserProcess::drain(QList<QByteArray>* received) {
         for (qsizetype end; (end = mIn.indexOf('\0', from)) >= 0; begin = from = end + 1)
             received->append(mIn.mid(begin, end - begin));
         mIn.remove(0, begin);
+        if (mIn.size() > kMostMessage) return false;
     }
+    return true;
 }
 
 void BrowserProcess::stop() {
