@@ -10,6 +10,7 @@
 #include "core/basGlobal.h"
 #include "crawl/BodyFile.h"
 #include "crawl/CrawlRun.h"
+#include "crawl/FetchAheadHeld.h"
 #include "crawl/PictureSize.h"
 
 namespace {
@@ -18,34 +19,9 @@ namespace {
 constexpr std::int64_t kWholeBody = std::numeric_limits<std::int64_t>::max();
 // The beginning of a page kept for its preview; a page told in part is told as such.
 constexpr qsizetype kPreviewBytes = qsizetype{1} << 20;
-constexpr int kPicturesTold = 64;  // more than are ever fetched ahead
-constexpr qsizetype kAnswersKept = 4096;
-// Transfers at once up to which the plan is made again whenever a queue changed.
-constexpr int kFewTransfers = 16;
 
 // What a transfer's write returns for a picture it abandons for its size.
 constexpr int kTooFewPixels = ECANCELED;
-
-}  // namespace
-
-struct FetchAhead::Held {
-    QString url;
-    bool page = false;
-    int id = 0;
-    std::unique_ptr<BodyFile> body;
-    QByteArray head;  // the beginning of a page, written by the transfer, read once it ended
-    std::optional<PagePreview::Pictures> told;
-    // A picture whose size is looked for in its first bytes, until they tell it.
-    bool sized = false;
-    bool sizeUntold = false;
-    std::optional<PictureSize> tooFew;  // written by the transfer, read once it ended
-    // Guarded by the fetching ahead's byte lock:
-    bool ahead = true;         // not the run's yet: its bytes count against the budget
-    std::int64_t counted = 0;  // its bytes counted
-    std::size_t heldBack = 0;  // the piece the budget held back, until it is resumed
-};
-
-namespace {
 
 // Whether the next piece of a picture is still wanted: false once its first bytes tell that
 // it is too small (held.tooFew), and from then on.
@@ -106,7 +82,7 @@ void FetchAhead::finishHeld(const Fetcher::Progress& turn, std::int64_t mostMs) 
 void FetchAhead::setAside(const Keep& keep) {
     for (std::size_t i = mHeld.size(); i-- > 0;) {
         Held& held = *mHeld[i];
-        if (mTransfers.state(held.id) != Transfers::State::Ended) continue;
+        if (stateOf(held) != Transfers::State::Ended) continue;
         const FetchResult result = mTransfers.release(held.id);
         uncount(held);
         // one abandoned for its size is left for a resumed run to abandon again
@@ -143,6 +119,7 @@ int FetchAhead::writeAhead(Held& held, const char* data, std::size_t size) {
     {
         const std::lock_guard<std::mutex> lock(mBytesLock);
         if (held.ahead && mBytesHeld + std::int64_t(size) > mRules.heldMostBytes) {
+            if (held.heldBack == 0) ++mHeldBack;
             held.heldBack = size;
             return EAGAIN;
         }
@@ -177,7 +154,9 @@ bool FetchAhead::uncount(Held& held) {
     mBytesHeld -= held.counted;
     held.counted = 0;
     held.ahead = false;
-    return std::exchange(held.heldBack, 0) > 0;
+    if (std::exchange(held.heldBack, 0) == 0) return false;
+    --mHeldBack;
+    return true;
 }
 
 // The bodies held back go on, nearest to the run first, as far as the budget has room again.
@@ -185,179 +164,26 @@ void FetchAhead::resumeHeldBack() {
     for (const auto& held : mHeld) {
         {
             const std::lock_guard<std::mutex> lock(mBytesLock);
+            if (mHeldBack == 0) return;
             if (held->heldBack == 0) continue;
             if (mBytesHeld + std::int64_t(held->heldBack) > mRules.heldMostBytes) return;
             held->heldBack = 0;
+            --mHeldBack;
         }
         mTransfers.resume(held->id);
     }
 }
 
+Transfers::State FetchAhead::stateOf(Held& held) {
+    if (held.ended) return Transfers::State::Ended;
+    const Transfers::State state = mTransfers.state(held.id);
+    held.ended = state == Transfers::State::Ended;
+    return state;
+}
+
 bool FetchAhead::heldBack(const Held& held) const {
     const std::lock_guard<std::mutex> lock(mBytesLock);
     return held.heldBack > 0;
-}
-
-void FetchAhead::rulesChanged() {
-    mTakes.clear();
-    mPlanned.reset();
-}
-
-bool FetchAhead::takes(const QString& url, bool page) {
-    // Keyed by the URL alone, as the plan asks this of every entry it lists, each time.
-    const quint8 asked = page ? 1 : 4;
-    const quint8 taken = page ? 2 : 8;
-    const auto known = mTakes.constFind(url);
-    if (known != mTakes.constEnd() && (*known & asked)) return *known & taken;
-    const bool take = !mRules.take || mRules.take(url, page);
-    if (mTakes.size() >= kAnswersKept) mTakes.clear();
-    mTakes[url] |= asked | (take ? taken : 0);
-    return take;
-}
-
-const PagePreview::Pictures* FetchAhead::picturesOf(const QString& pageUrl) {
-    if (!mRules.tellsPictures) return nullptr;
-    for (const auto& held : mHeld) {
-        if (!held->page || held->url != pageUrl) continue;
-        if (!held->told) {
-            if (mTransfers.state(held->id) != Transfers::State::Ended) continue;
-            held->told = mPreview.pictures(held->head, pageUrl, kPicturesTold);
-            if (held->body->size() > held->head.size()) held->told->whole = false;
-        }
-        return &*held->told;
-    }
-    return nullptr;
-}
-
-// What the run will ask for next, in its order: the pictures queued (the first is the one it
-// works on), then the pages after the current one; with no pictures queued, the current page
-// comes first. A page whose pictures can be told (its body is here) is followed by them, as its
-// scan will queue them right there; up to the first page that cannot be told, the order is
-// settled: what the run finds meanwhile queues behind. Entries the rules pass over are left out.
-std::vector<FetchAhead::Entry> FetchAhead::next(int max, int* settled) {
-    std::vector<Entry> next;
-    const auto add = [&](const QString& url, bool page) {
-        if (!takes(url, page)) return false;
-        next.push_back({url, page});
-        return true;
-    };
-    const auto full = [&] { return static_cast<int>(next.size()) >= max; };
-    for (int i = 0; i < mImages.count() && !full(); ++i) add(mImages.entry(i), false);
-    *settled = static_cast<int>(next.size());
-    QSet<QString> toldKeys;  // a picture told by two pages is queued by the first only
-    bool told = true;        // every page listed so far is followed by all of its pictures
-    for (int i = mImages.count() > 0 ? 1 : 0; i < mLinks.count() && !full(); ++i) {
-        const QString page = mLinks.entry(i);
-        if (!add(page, true) || !told) continue;
-        *settled = static_cast<int>(next.size());
-        const PagePreview::Pictures* pictures = picturesOf(page);
-        if (!pictures) {
-            told = false;
-            // Its body tells what comes after it: it goes right after the entry under way.
-            if (next.size() > 2) std::rotate(next.begin() + 1, next.end() - 1, next.end());
-            continue;
-        }
-        for (const QString& picture : pictures->urls) {
-            if (full()) break;
-            if (!mRules.admitsPicture || !mRules.admitsPicture(picture)) continue;
-            if (mRules.onceKey) {
-                const QString key = onceKey(picture);
-                if (toldKeys.contains(key)) continue;
-                toldKeys.insert(key);
-            }
-            add(picture, false);
-        }
-        *settled = static_cast<int>(next.size());
-        told = pictures->whole;
-    }
-    return next;
-}
-
-// Held beyond what is listed: kept while its entry is still queued further on, so that it is
-// not requested again; gone when the entry left the queues. What is held, by URL, the entry
-// under way included.
-QHash<QString, int> FetchAhead::keepListed(const std::vector<Entry>& next) {
-    QHash<QString, int> wanted;
-    wanted.reserve(static_cast<qsizetype>(next.size()));
-    for (const Entry& entry : next) ++wanted[entry.url];
-    QHash<QString, int> held;
-    held.reserve(static_cast<qsizetype>(mHeld.size()) + 1);
-    if (!mCurrent.isEmpty()) ++held[mCurrent];
-    for (const auto& h : mHeld) ++held[h->url];
-    for (std::size_t i = mHeld.size(); i-- > 0;) {
-        const QString url = mHeld[i]->url;
-        if (held[url] <= wanted.value(url)) continue;
-        --held[url];
-        if (!mLinks.contains(url) && !mImages.contains(url)) drop(i);
-    }
-    return held;
-}
-
-// Brings the transfers held ahead in line with what the run will ask for next, when a queue, a
-// transfer or the rules changed since the last plan. The first entries not yet covered start
-// while connections are free. Entries that keep their places start as connections free up; the
-// others, which a page scan may push back, only within Connections + 1 places of the run and
-// at most half the connections of them: further on they would be pushed back, or hold the
-// connections the pictures of the next page need. The bytes held ahead are kept within the
-// budget: no more starts while they are over it.
-void FetchAhead::plan() {
-    const int connections = mTransfers.connections();
-    const std::pair<quint64, quint64> seen{mLinks.revision(), mImages.revision()};
-    if (connections <= 1) return;
-    resumeHeldBack();
-    if (mPlanned == seen || !roomToStart(connections)) return;
-    mPlanned = seen;
-    int settled = 0;
-    // Over connections that multiplex, no more is listed than could be held.
-    const int listed =
-        connections > kFewTransfers ? 2 * connections + connections / 4 : 4 * connections;
-    const std::vector<Entry> next = this->next(listed, &settled);
-    QHash<QString, int> covered = keepListed(next);
-    // The entry the run waits for always has a connection of its own: a body held back by the
-    // budget keeps its connection until the run gets to it.
-    int inFlight = mCurrent.isEmpty() ? 0 : 1;
-    bool currentSeen = false;  // the held transfer it takes, when there is one
-    for (const auto& h : mHeld) {
-        const Transfers::State state = mTransfers.state(h->id);
-        if (!currentSeen && h->url == mCurrent)
-            currentSeen = true;
-        else
-            inFlight += state != Transfers::State::Ended ? 1 : 0;
-        mRoomShort = mRoomShort || (state == Transfers::State::NeedsRoom && !heldBack(*h));
-    }
-    // nothing starts while a body waits for the budget: it would only wait too
-    const bool budgetFull =
-        heldBytes() >= mRules.heldMostBytes ||
-        std::any_of(mHeld.begin(), mHeld.end(), [this](const auto& h) { return heldBack(*h); });
-    const int movableMost = std::max(2, connections / 2);
-    int movable = 0;  // entries past the settled ones, the run's current one aside
-    for (int i = 0; i < static_cast<int>(next.size()); ++i) {
-        if (i >= settled && (i > connections || (i > 0 && ++movable > movableMost))) break;
-        const auto& [url, page] = next[i];
-        if (covered.value(url) > 0) {
-            --covered[url];
-            continue;
-        }
-        if (mRoomShort || budgetFull || inFlight >= connections) break;
-        // only web URLs are fetched ahead: file: stays a matter of the run's own fetches
-        if (!IsWebUrl(url) || !NameableExtension(GetExtension(url))) continue;
-        if (mRules.onceKey && mRequested.contains(onceKey(url))) continue;
-        int error = 0;
-        std::unique_ptr<Held> ahead =
-            begin(url, page, mRules.digest && mRules.digest(page), true, &error);
-        if (!ahead) break;  // no file to be had: the run's own attempt tells why
-        mHeld.push_back(std::move(ahead));
-        ++inFlight;
-    }
-}
-
-// With many transfers in flight (connections that multiplex), the plan waits until several may
-// start: made again for each one, it would cost the run's thread more than the transfers do.
-bool FetchAhead::roomToStart(int connections) {
-    if (connections <= kFewTransfers) return true;
-    int inFlight = mCurrent.isEmpty() ? 0 : 1;
-    for (const auto& h : mHeld) inFlight += mTransfers.state(h->id) != Transfers::State::Ended;
-    return std::min(connections - inFlight, 2 * connections - held()) >= connections / 8;
 }
 
 std::unique_ptr<FetchAhead::Held> FetchAhead::begin(const QString& url, bool page, bool digest,

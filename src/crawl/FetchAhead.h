@@ -110,6 +110,9 @@ private:
     void uncountBytes(Held& held);
     bool uncount(Held& held);
     bool heldBack(const Held& held) const;
+    // Its transfer's state, without asking the pool again once it ended: the plan asks this of
+    // every transfer held, each time, and the pool answers under the lock its thread works in.
+    Transfers::State stateOf(Held& held);
     void resumeHeldBack();
     QString onceKey(const QString& url) const { return mRules.onceKey ? mRules.onceKey(url) : url; }
 
@@ -129,5 +132,6 @@ private:
     // by the run's. Guards every Held's count too.
     mutable std::mutex mBytesLock;
     std::int64_t mBytesHeld = 0;
+    int mHeldBack = 0;  // bodies the budget holds back now (under the same lock)
     FetchResult mLast;
 };
