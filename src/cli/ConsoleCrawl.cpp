@@ -35,15 +35,6 @@ void ConsoleWindowSystem::setLimits(std::int64_t maxPages, double maxSeconds) {
     mMaxSeconds = maxSeconds;
 }
 
-// The window's boxes are its own words: the command tells in English what the run's end says
-// (ReportCrawlEnd), so a box is only answered here.
-int ConsoleWindowSystem::MsgBox(const QString&, const QString&, int style) {
-    const bool question = (style & 0xF) == MB_YESNOCANCEL;
-    const bool warning = (style & 0xF0) == MB_ICONWARNING || (style & 0xF0) == MB_ICONERROR;
-    if (warning) mInputError = true;
-    return question ? IDYES : IDOK;
-}
-
 void ConsoleWindowSystem::stop(const char* why, bool limit) {
     if (mStopped) return;
     mStopped = true;

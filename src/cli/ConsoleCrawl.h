@@ -32,6 +32,7 @@ public:
     void AnimateIcon() override {}
     void showRestingIcon() override {}
     void setCrawlControls(bool) override {}
+    bool confirmStart(const QString&, const QString&) override { return true; }
     bool stoppedByLimit() const override { return limitReached; }
     // Set by the console when --max-pages or --max-seconds stopped the run.
     bool limitReached = false;
@@ -50,10 +51,8 @@ public:
     std::unique_ptr<PageRenderer> openRenderer(QString* problem) override {
         return makeRenderer ? makeRenderer(problem) : CrawlHost::openRenderer(problem);
     }
-    // Printed, as a box of information would be.
-    void note(const QString& text) override {
-        ws().MsgBox(text, QStringLiteral("スクリプト"), MB_OK | MB_ICONINFORMATION);
-    }
+    // The window's notes are in its own words: the command keeps to its summary.
+    void note(const QString&) override {}
 
 private:
     QString mUrl;
@@ -91,14 +90,10 @@ public:
     void setSignalFlag(volatile std::sig_atomic_t* flag) { mSignal = flag; }
     void setByteCounter(const CountingTransfers* counter) { mCounter = counter; }
 
-    // The confirmation is answered Yes; warnings are printed and mark an input error; the
-    // closing message is printed.
-    int MsgBox(const QString& text, const QString& title, int style) override;
+    // The run asks its questions of the host and returns how it ended: no box is shown.
+    int MsgBox(const QString&, const QString&, int) override { return IDOK; }
     QString InputBox(const QString&, const QString&, const QString&) override { return {}; }
 
-    bool inputError() const { return mInputError; }
-    // Cancelled by a signal or stopped by a limit.
-    bool stoppedEarly() const { return mStopped; }
     void finishProgress();
     // Stops the crawl at its next check, as the cancel button does; limit: a limit was reached.
     void stop(const char* why, bool limit = false);
@@ -118,7 +113,6 @@ private:
     bool mQuiet;
     std::int64_t mMaxPages = 0;
     double mMaxSeconds = 0;
-    bool mInputError = false;
     bool mStopped = false;
     ProgressDisplay mProgress;
     QElapsedTimer mClock;

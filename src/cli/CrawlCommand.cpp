@@ -146,6 +146,7 @@ QString RefusalText(const CrawlEnd& end) {
             return QStringLiteral("the run folders SR0000 to SR9999 in %1 are all taken").arg(path);
         case RunRefusal::RunFolderNotMade:
             return QStringLiteral("cannot create the run folder %1").arg(path);
+        case RunRefusal::NoBrowser:  // the command has said nothing of it so far
         case RunRefusal::None:
             break;
     }
@@ -153,8 +154,8 @@ QString RefusalText(const CrawlEnd& end) {
 }
 
 void ReportEnd(const CrawlEnd& end, const QString& startUrl, bool quiet) {
-    if (end.refused != RunRefusal::None)
-        std::fprintf(stderr, "siterambler-crawl: %s\n", TerminalBytes(RefusalText(end)).constData());
+    if (const QString refusal = RefusalText(end); !refusal.isEmpty())
+        std::fprintf(stderr, "siterambler-crawl: %s\n", TerminalBytes(refusal).constData());
     else if (!quiet &&
              (end.how == QStringLiteral("completed") || end.how == QStringLiteral("cancelled")))
         std::fprintf(stderr, "siterambler-crawl: crawl %s\n", TerminalBytes(end.how).constData());
@@ -237,8 +238,10 @@ int RunCrawlCommand(const CrawlCommandOptions& options) {
         return kExitStorage;
     }
     if (end.startFailure) return StartFailureExit(*end.startFailure);
-    if (console.inputError()) return kExitBadInput;
-    if (!console.stoppedEarly()) return kExitDone;
+    if (end.refused != RunRefusal::None) return kExitBadInput;
+    // a signal or a limit stopped it: the queue left is kept for --resume
+    if (end.how != QStringLiteral("cancelled") && end.how != QStringLiteral("stopped by limit"))
+        return kExitDone;
     const bool saved = SaveQueue(options, host);
     if (gSignals) return kExitSignal;
     return saved ? kExitDone : kExitStorage;

@@ -30,6 +30,9 @@ public:
     // Start, folder button and the two file menu items off, cancel and viewer on while running;
     // the reverse afterwards, except that the viewer button stays on.
     virtual void setCrawlControls(bool running) = 0;
+    // Asked once the run folder is chosen, before it is made: the run goes on only on true.
+    // runFolder is its name (SR0000..SR9999) under downloadFolder.
+    virtual bool confirmStart(const QString& downloadFolder, const QString& runFolder) = 0;
     // True when the host stopped the run by itself, at a limit it was given; a cancel then
     // goes on record as that.
     virtual bool stoppedByLimit() const { return false; }

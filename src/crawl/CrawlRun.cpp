@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <limits>
 
+#include "core/RunFolderName.h"
 #include "core/WindowSystem.h"
 #include "crawl/BodyFile.h"
 #include "crawl/CrawlRunner.h"
@@ -17,12 +18,6 @@
 #include "crawl/RenderedPageScan.h"
 #include "crawl/RunStart.h"
 #include "crawl/UrlKinds.h"
-
-namespace {
-
-constexpr int kInformationStyle = MB_OK | MB_ICONINFORMATION | MB_SYSTEMMODAL;
-
-}  // namespace
 
 // False when the cancel flag was seen after an image.
 bool CrawlRunner::imagePhase() {
@@ -102,57 +97,47 @@ QString CrawlRunner::outcome() const {
 
 void CrawlRunner::finish() {
     if (mRules.fetchesOnce() && outcome() != QStringLiteral("completed")) keepForResume();
-    mAhead.dropAll();  // nothing goes on while the closing message is shown
+    mAhead.dropAll();  // nothing goes on while the end is told
     mEnd.how = outcome();
+    mEnd.startUrl = mStartUrl;
     closeRecord(mEnd.how);
-    if (mEnd.storageFault) ShowStorageFault(mEnd.storageFault);
     mHost.setCrawlControls(false);
     mHost.setCaption(kProgramTitle);
     mHost.showRestingIcon();
-    if (mEnd.startFailure) {
-        ShowStartFailure(mStartUrl, *mEnd.startFailure);
-    } else if (gCancelRequested == 0 && !mEnd.storageFault) {
-        ws().MsgBox(QStringLiteral("巡回が完了しました。") + FailuresText(mEnd.failures),
-                    QStringLiteral("巡回の完了"), kInformationStyle);
-    } else {
-        ws().MsgBox(QStringLiteral("巡回を中止しました。") + FailuresText(mEnd.failures),
-                    QStringLiteral("巡回の中止"), kInformationStyle);
-    }
+    // Nothing could be crawled: the run folder made for it goes when nothing went into it
+    // (rmdir leaves a folder with anything in it alone).
+    if (mEnd.startFailure) QDir().rmdir(gRunFolder);
     gCancelRequested = 0;
 }
 
 CrawlEnd RunCrawl(CrawlHost& host, Transfers& transfers, const QStringList& followingLinks,
                   const QString& resumeFile) {
+    const auto refuse = [](RunRefusal why, const QString& path) {
+        CrawlEnd end;
+        end.refused = why;
+        end.refusedPath = path;
+        return end;
+    };
     try {
-        const auto refuse = [](RunRefusal why, const QString& path) {
-            CrawlEnd end;
-            end.refused = why;
-            end.refusedPath = path;
-            return end;
-        };
         if (const RunRefusal why = CheckInputs(host); why != RunRefusal::None)
             return refuse(why, why == RunRefusal::CookiesUnreadable ? gCrawlOptions.cookieFile
                                                                     : host.downloadText());
         // one browser for the run, ended with it, whatever ends it
         std::unique_ptr<PageRenderer> renderer;
-        if (gCrawlOptions.renderPages && !(renderer = OpenRunRenderer(host))) return {};
+        if (gCrawlOptions.renderPages) {
+            QString problem;
+            if (!(renderer = host.openRenderer(&problem))) {
+                CrawlEnd end = refuse(RunRefusal::NoBrowser, {});
+                end.refusedText = problem;
+                return end;
+            }
+        }
         const QString folder = host.downloadText();
         const int n = ChooseRunFolder(folder);
-        if (n < 0) {
-            ws().MsgBox(
-                QStringLiteral("ダウンロード先のフォルダ「SR0000」～「SR9999」は"
-                               "すべて使われています。別のダウンロード先を指定してください。"),
-                QStringLiteral("パスエラー"), kWarningStyle);
-            host.focusDownloadBox();
-            return refuse(RunRefusal::AllRunFoldersTaken, folder);
-        }
-        if (!ConfirmStart(folder, n) || ws().Ending()) return {};
-        if (CreateRunFolder(folder, n) != 0) {
-            ws().MsgBox(QStringLiteral("フォルダ「") + gRunFolder +
-                            QStringLiteral("」を作成できませんでした。"),
-                        QStringLiteral("フォルダ作成エラー"), kWarningStyle);
+        if (n < 0) return refuse(RunRefusal::AllRunFoldersTaken, folder);
+        if (!host.confirmStart(folder, RunFolderName(n)) || ws().Ending()) return {};
+        if (CreateRunFolder(folder, n) != 0)
             return refuse(RunRefusal::RunFolderNotMade, gRunFolder);
-        }
         gImageCount = 0;
         host.lstLink().clear();
         host.lstImage().clear();

@@ -1,24 +1,25 @@
 #pragma once
 // The crawl run: the whole work of the main window's start button.
 //
-// RunCrawl(host, fetcher) checks the start URL and the download folder, picks the first free
-// run folder SR0000..SR9999 under the download folder, asks for confirmation, creates the
+// RunCrawl(host, transfers) checks the start URL and the download folder, picks the first free
+// run folder SR0000..SR9999 under the download folder, asks the host to confirm, creates the
 // folder and then works through the link queue: every page is stored and scanned, every image
 // found on it is stored, stored pages and small images are deleted as the settings say, and the
 // caption counts the images kept. It returns when the queue is empty, when the user cancelled
 // (gCancelRequested), after an input error or a declined confirmation. A local storage failure
-// (disk full, run folder gone, no longer writable) stops it like a cancel, after a warning that
-// names the folder and the cause; a failed fetch is passed over, except that of the start page,
-// which ends the run with a warning that names the URL and the cause. It yields through ws()
-// all along (during transfers too), so every other handler may run inside it; when the program
+// (disk full, run folder gone, no longer writable) stops it like a cancel; a failed fetch is
+// passed over, except that of the start page, which ends the run. It yields through ws() all
+// along (during transfers too), so every other handler may run inside it; when the program
 // ends inside one of those yields, RunCrawl returns at once and touches nothing more.
 //
-// cmdStart_Click only has to do:
+// The run shows nothing itself: it returns how it ended (CrawlEnd), and the window tells the
+// user from that (ShowCrawlEnd), the headless command its summary and exit code. The start
+// button only has to do:
 //     CurlFetcher fetcher(CrawlFetcherOptions(gCrawlOptions));
-//     RunCrawl(*this, fetcher);
+//     ShowCrawlEnd(RunCrawl(*this, fetcher), *this);
 // One fetcher per run keeps its connections alive for the whole run. With more than one
 // connection the run fetches the next queued entries ahead while it works, and lets them go
-// before its closing message.
+// before it returns.
 
 #include <QString>
 #include <QStringList>
@@ -32,7 +33,7 @@
 class CrawlHost;
 class Transfers;
 
-// Why a run did not start (the window's box said it in its own words).
+// Why a run did not start.
 enum class RunRefusal {
     None,
     NoStartUrl,
@@ -41,22 +42,26 @@ enum class RunRefusal {
     CookiesUnreadable,
     AllRunFoldersTaken,
     RunFolderNotMade,
+    NoBrowser,  // pages are to be rendered and the host has no browser
 };
 
-// How a run ended, beyond what the window shows: for the headless command's summary.
+// How a run ended, as the window and the headless command tell it. All empty when the run did
+// not start for another reason than a refusal (a declined confirmation, the program ending).
 struct CrawlEnd {
     // As the archive records it ("completed", "cancelled", "stopped by limit", "start page
     // failed", "storage failure"); empty when the run did not start.
     QString how;
     RunRefusal refused = RunRefusal::None;
     QString refusedPath;        // the folder or file a refusal is about
+    QString refusedText;        // NoBrowser: why there is none, in the host's words
     StorageFault storageFault;  // set when a storage failure stopped the run
     int failedDeletions = 0;    // stored pages and small images that could not be deleted
     QString firstFailedDeletion;
     int firstDeletionError = 0;
-    // Set when the start page could not be fetched: there was nothing to crawl, the run folder
-    // made for it is gone again when still empty, and the window said why.
+    // Set when the start page could not be fetched: there was nothing to crawl, and the run
+    // folder made for it is gone again when still empty.
     std::optional<FetchResult> startFailure;
+    QString startUrl;        // the page the run started from
     FetchFailures failures;  // the fetches that failed, by cause
 };
 

@@ -5,14 +5,6 @@
 #include "core/WindowSystem.h"
 #include "crawl/CrawlHost.h"
 #include "crawl/HtmlPageScan.h"
-#include "crawl/RunStart.h"
-
-std::unique_ptr<PageRenderer> OpenRunRenderer(CrawlHost& host) {
-    QString problem;
-    std::unique_ptr<PageRenderer> renderer = host.openRenderer(&problem);
-    if (!renderer) ws().MsgBox(problem, QStringLiteral("入力エラー"), kWarningStyle);
-    return renderer;
-}
 
 bool ScanRenderedPage(PageRenderer& renderer, CrawlHost& host, const QString& path,
                       const QString& pageUrl, const QString& contentType,

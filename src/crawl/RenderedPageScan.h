@@ -12,9 +12,6 @@
 
 class CrawlHost;
 
-// The renderer of a run that renders pages; none after a box that says why there is none.
-std::unique_ptr<PageRenderer> OpenRunRenderer(CrawlHost& host);
-
 // False when the stored page cannot be read (it is passed over as a failed fetch). A stop in
 // turn queues nothing. Yields through ws(), so it may throw ProgramEnding.
 bool ScanRenderedPage(PageRenderer& renderer, CrawlHost& host, const QString& path,

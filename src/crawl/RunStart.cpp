@@ -1,52 +1,21 @@
 #include "crawl/RunStart.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 #include "core/CrawlOptions.h"
 #include "core/RunFolderName.h"
-#include "core/WindowSystem.h"
 #include "core/basGlobal.h"
 #include "crawl/CrawlHost.h"
 #include "crawl/Download.h"
-#include "crawl/FetchCauseText.h"
-
-namespace {
-
-constexpr int kQuestionStyle = MB_YESNOCANCEL | MB_ICONQUESTION;
-constexpr QChar kCR = u'\r';
-
-}  // namespace
 
 RunRefusal CheckInputs(CrawlHost& host) {
-    const QString inputError = QStringLiteral("入力エラー");
-    if (host.urlText().isEmpty()) {
-        ws().MsgBox(QStringLiteral("スタートするページのＵＲＬが入力されていません。"), inputError,
-                    kWarningStyle);
-        host.focusUrlBox();
-        return RunRefusal::NoStartUrl;
-    }
-    if (host.downloadText().isEmpty()) {
-        ws().MsgBox(QStringLiteral("ダウンロードしたファイルの保存場所が入力されていません。"),
-                    inputError, kWarningStyle);
-        host.focusDownloadBox();
-        return RunRefusal::NoDownloadFolder;
-    }
-    if (!EntryExists(host.downloadText())) {
-        ws().MsgBox(QStringLiteral("ダウンロード先に指定されたパスが見つかりません。"
-                                   "正しいパスを指定してください。"),
-                    QStringLiteral("パスエラー"), kWarningStyle);
-        host.focusDownloadBox();
-        return RunRefusal::NoSuchFolder;
-    }
+    if (host.urlText().isEmpty()) return RunRefusal::NoStartUrl;
+    if (host.downloadText().isEmpty()) return RunRefusal::NoDownloadFolder;
+    if (!EntryExists(host.downloadText())) return RunRefusal::NoSuchFolder;
     // the transfers would go on without the cookies and say nothing: a login page is no gallery
     const QString& cookies = gCrawlOptions.cookieFile;
-    if (!cookies.isEmpty() && !QFileInfo(cookies).isReadable()) {
-        ws().MsgBox(QStringLiteral("クッキーのファイル「") + cookies +
-                        QStringLiteral("」を読み込めません。巡回の詳細設定を確認してください。"),
-                    inputError, kWarningStyle);
+    if (!cookies.isEmpty() && !QFileInfo(cookies).isReadable())
         return RunRefusal::CookiesUnreadable;
-    }
     return RunRefusal::None;
 }
 
@@ -64,15 +33,6 @@ int ChooseRunFolder(const QString& folder, int first) {
     return -1;
 }
 
-bool ConfirmStart(const QString& folder, int n) {
-    const QString text = QStringLiteral("巡回を開始します。") + kCR + kCR + QStringLiteral("「") +
-                         folder + QStringLiteral("」に") + kCR + QStringLiteral("フォルダ「") +
-                         RunFolderName(n) +
-                         QStringLiteral("」を作成してダウンロードしたファイルを保存します。") +
-                         kCR + kCR + QStringLiteral("開始してもよろしいですか？");
-    return ws().MsgBox(text, QStringLiteral("巡回の開始の確認"), kQuestionStyle) == IDYES;
-}
-
 // Creates gRunFolder. Another program may have taken that name since it was chosen: two crawls
 // never share a run folder, so the next free name is taken (gRunFolder follows). 0 or errno.
 int CreateRunFolder(const QString& folder, int n) {
@@ -82,21 +42,4 @@ int CreateRunFolder(const QString& folder, int n) {
         n = ChooseRunFolder(folder, n + 1);
         if (n < 0) return EEXIST;
     }
-}
-
-void ShowStorageFault(const StorageFault& fault) {
-    ws().MsgBox(QStringLiteral("フォルダ「") + fault.folder +
-                    QStringLiteral("」にファイルを保存できませんでした。") + kCR + kCR +
-                    StorageCauseText(fault.error) + QStringLiteral("。"),
-                QStringLiteral("保存エラー"), kWarningStyle);
-}
-
-// Nothing could be crawled: the run folder made for it goes when nothing went into it (rmdir
-// leaves a folder with anything in it alone), and the window says why.
-void ShowStartFailure(const QString& startUrl, const FetchResult& result) {
-    QDir().rmdir(gRunFolder);
-    ws().MsgBox(QStringLiteral("スタートするページ「") + startUrl +
-                    QStringLiteral("」を取得できませんでした。") + kCR + kCR +
-                    FetchCauseText(result) + QStringLiteral("。"),
-                QStringLiteral("巡回エラー"), kWarningStyle);
 }

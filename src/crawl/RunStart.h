@@ -1,7 +1,6 @@
 #pragma once
-// The start of a crawl and the boxes of a run that cannot go on, as the user sees them: the
-// inputs checked, the run folder chosen, confirmed and made, and why a run stopped. Private to
-// this library.
+// The start of a crawl: the inputs checked, the run folder chosen and made. Private to this
+// library.
 
 #include <QString>
 
@@ -12,13 +11,8 @@
 
 class CrawlHost;
 
-inline constexpr int kWarningStyle = MB_OK | MB_ICONWARNING | MB_SYSTEMMODAL;
-
-// The start URL, the download folder and the cookies file; what is wrong, after a box that says
-// it, or RunRefusal::None.
+// What is wrong with the start URL, the download folder or the cookies file, or
+// RunRefusal::None.
 RunRefusal CheckInputs(CrawlHost& host);
 int ChooseRunFolder(const QString& folder, int first = 0);
-bool ConfirmStart(const QString& folder, int n);
 int CreateRunFolder(const QString& folder, int n);
-void ShowStorageFault(const StorageFault& fault);
-void ShowStartFailure(const QString& startUrl, const FetchResult& result);

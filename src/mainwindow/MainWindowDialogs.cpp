@@ -16,6 +16,7 @@
 #include "dialogs/frmFileOpen3.h"
 #include "dialogs/frmHelp.h"
 #include "dialogs/frmOption.h"
+#include "mainwindow/CrawlBoxes.h"
 #include "mainwindow/frmMainWindow.h"
 #include "net/CurlFetcher.h"
 #include "sheet/frmSheet.h"
@@ -131,10 +132,14 @@ void frmMainWindow::cmdStart_Click() {
     // remembers what the run that saved it fetched; otherwise it starts from the start URL alone.
     const QString loaded = std::exchange(mLoadedQueue, {});
     if (!gCrawlOptions.noRevisit || loaded.isEmpty()) {
-        RunCrawl(*this, fetcher);
+        ShowCrawlEnd(RunCrawl(*this, fetcher), *this);
         return;
     }
-    RunCrawl(*this, fetcher, mLinks->entries(), loaded);
+    ShowCrawlEnd(RunCrawl(*this, fetcher, mLinks->entries(), loaded), *this);
+}
+
+bool frmMainWindow::confirmStart(const QString& folder, const QString& runFolder) {
+    return AskCrawlStart(folder, runFolder);
 }
 
 std::unique_ptr<CrawlJournal> frmMainWindow::openJournal(const QString& folder, bool record) {

@@ -79,6 +79,7 @@ public:
     void AnimateIcon() override;
     void showRestingIcon() override;
     void setCrawlControls(bool running) override;
+    bool confirmStart(const QString& folder, const QString& runFolder) override;
     std::unique_ptr<CrawlJournal> openJournal(const QString& folder, bool record) override;
     std::unique_ptr<PageRenderer> openRenderer(QString* problem) override;
 

@@ -70,7 +70,7 @@ protected:
     void crawlWithFetcher(CurlFetcher& pool) {
         host.url = site.url("/index.html");
         windows.answer(IDYES);
-        RunCrawl(host, pool);
+        RunShown(host, pool);
     }
 
     static constexpr int kCancelAt = 90;
@@ -120,7 +120,7 @@ TEST_F(CrawlFixture, PicturesOfTheNextPageAreFetchedBeforeTheRunGetsThere) {
     CurlFetcher pool(options);
     host.url = site.url("/index.html");
     windows.answer(IDYES);
-    RunCrawl(host, pool);
+    RunShown(host, pool);
 
     std::map<std::string, SiteRequest> first;
     for (const SiteRequest& r : site.requests()) first.try_emplace(r.path, r);

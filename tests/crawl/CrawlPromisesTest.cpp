@@ -16,7 +16,7 @@ protected:
         CurlFetcher pool(options);
         host.url = startUrl;
         windows.answer(IDYES);
-        RunCrawl(host, pool);
+        RunShown(host, pool);
     }
     void expectEachPathOnce() const {
         std::map<std::string, int> seen;

@@ -74,7 +74,7 @@ TEST_F(RulesSiteTest, NoRevisitEndsTheDemoSite) {
     windows.answer(IDYES);
     fetcher.setFilePolicy(FileUrlPolicy::ForCrawlFrom(host.url));
     gCrawlOptions.noRevisit = true;
-    RunCrawl(host, counting);
+    RunShown(host, counting);
 
     EXPECT_EQ(lastBox().text, "巡回が完了しました。");
     QSet<QString> keys;

@@ -56,7 +56,7 @@ TEST_F(RunStorageTest, DeletionsThatFailAreCountedAndTheRunGoesOn) {
     site.page("/big.jpg", Bytes(3000), "image/jpeg");
     host.url = site.url("/index.html");
     windows.answer(IDYES);
-    const CrawlEnd end = RunCrawl(host, fetcher);
+    const CrawlEnd end = RunShown(host, fetcher);
     EXPECT_EQ(lastBox().text, "巡回が完了しました。");
     EXPECT_FALSE(end.storageFault);
     EXPECT_EQ(end.failedDeletions, 2);
@@ -74,7 +74,7 @@ TEST_F(RunStorageTest, AVanishedDownloadFolderIsTheOneNamed) {
     };
     host.url = site.url("/index.html");
     windows.answer(IDYES);
-    const CrawlEnd end = RunCrawl(host, fetcher);
+    const CrawlEnd end = RunShown(host, fetcher);
     EXPECT_EQ(end.storageFault.error, ENOENT);
     EXPECT_EQ(end.storageFault.folder, top);
     EXPECT_TRUE(windows.shown()[1].text.startsWith("フォルダ「" + top + "」に"));

@@ -20,7 +20,7 @@ using RunTest = CrawlFixture;
 TEST_F(RunInputTest, EachMissingInputHasItsBoxAndFocus) {
     host.url = "";
     host.folder = "/nonexistent/folder";  // not examined while the URL is missing
-    RunCrawl(host, fetcher);
+    RunShown(host, fetcher);
     ASSERT_EQ(windows.shown().size(), 1u);
     EXPECT_EQ(lastBox().text, "スタートするページのＵＲＬが入力されていません。");
     EXPECT_EQ(lastBox().title, "入力エラー");
@@ -29,14 +29,14 @@ TEST_F(RunInputTest, EachMissingInputHasItsBoxAndFocus) {
 
     host.url = "   ";  // blanks are not empty
     host.folder = "";
-    RunCrawl(host, fetcher);
+    RunShown(host, fetcher);
     EXPECT_EQ(lastBox().text, "ダウンロードしたファイルの保存場所が入力されていません。");
     EXPECT_EQ(lastBox().title, "入力エラー");
     EXPECT_EQ(lastBox().style, kWarning);
     EXPECT_EQ(host.downloadFocus, 1);
 
     host.folder = downloads.filePath("missing");
-    RunCrawl(host, fetcher);
+    RunShown(host, fetcher);
     EXPECT_EQ(lastBox().text,
               "ダウンロード先に指定されたパスが見つかりません。正しいパスを指定してください。");
     EXPECT_EQ(lastBox().title, "パスエラー");
@@ -45,7 +45,7 @@ TEST_F(RunInputTest, EachMissingInputHasItsBoxAndFocus) {
 
     host.folder = downloads.path();  // a cookies file that cannot be read starts nothing
     gCrawlOptions.cookieFile = downloads.filePath("none.txt");
-    RunCrawl(host, fetcher);
+    RunShown(host, fetcher);
     gCrawlOptions.cookieFile.clear();
     EXPECT_TRUE(lastBox().text.startsWith("クッキーのファイル「" + downloads.filePath("none.txt")));
     EXPECT_EQ(lastBox().style, kWarning);
@@ -63,7 +63,7 @@ TEST_F(RunFolderTest, ConfirmationNamesTheFirstFreeFolderAndNoCreatesNothing) {
     for (const int answer : {IDNO, IDCANCEL}) {
         host.url = site.url("/index.html");
         windows.answer(answer);
-        RunCrawl(host, fetcher);
+        RunShown(host, fetcher);
         ASSERT_EQ(windows.shown().size(), 1u);
         const QString d = downloads.path();
         EXPECT_EQ(lastBox().text,
@@ -99,7 +99,7 @@ TEST_F(RunFolderTest, AllTenThousandNamesTakenStartsNothing) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     }
     host.url = site.url("/index.html");
-    RunCrawl(host, fetcher);
+    RunShown(host, fetcher);
     ASSERT_EQ(windows.shown().size(), 1u);
     EXPECT_EQ(lastBox().style, kWarning);
     EXPECT_EQ(lastBox().title, "パスエラー");
@@ -343,7 +343,7 @@ TEST_F(RunTest, LocalFilesOnlyInACrawlThatStartedFromOne) {
     windows.answer(IDYES);
     host.url = site.url("/index.html");
     fetcher.setFilePolicy(FileUrlPolicy::ForCrawlFrom("file:///"));
-    RunCrawl(host, fetcher);
+    RunShown(host, fetcher);
     EXPECT_EQ(gRunFolder, runFolder("SR0001"));
     EXPECT_EQ(stored(), QStringList({"000005.html"}));
     EXPECT_EQ(gFileCounter, 7);

@@ -64,7 +64,7 @@ TEST_F(HtmlCrawlTest, FetchingAheadStoresTheSame) {
     CurlFetcher ahead(options);
     host.url = site.url("/");
     windows.answer(IDYES);
-    RunCrawl(host, ahead);
+    RunShown(host, ahead);
     expectWhatAPersonSees();
 }
 

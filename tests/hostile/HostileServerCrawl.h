@@ -37,7 +37,7 @@ protected:
         windows.answer(IDYES);
         CurlFetcher curl(options);
         const auto started = std::chrono::steady_clock::now();
-        RunCrawl(host, curl);
+        RunShown(host, curl);
         seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         RecordProperty("crawl_ms", int(seconds * 1000));
         RecordProperty("longest_gap_ms", int(ws().LongestGapMs()));

@@ -40,7 +40,7 @@ protected:
     void crawl(const QString& startUrl) {
         host.url = startUrl;
         windows.answer(IDYES);
-        RunCrawl(host, fetcher);
+        RunShown(host, fetcher);
     }
 
     // Every entry of a folder, hidden ones included, sorted by name.

@@ -7,8 +7,10 @@
 #include <memory>
 #include <vector>
 
-#include "crawl/CrawlHost.h"
 #include "core/UrlQueue.h"
+#include "crawl/CrawlHost.h"
+#include "crawl/CrawlRun.h"
+#include "mainwindow/CrawlBoxes.h"
 
 class FakeCrawlHost final : public CrawlHost {
 public:
@@ -47,6 +49,9 @@ public:
     }
     void showRestingIcon() override { ++restingIcons; }
     void setCrawlControls(bool running) override { controlStates.push_back(running); }
+    bool confirmStart(const QString& downloadFolder, const QString& runFolder) override {
+        return AskCrawlStart(downloadFolder, runFolder);
+    }
     std::unique_ptr<CrawlJournal> openJournal(const QString& folder, bool record) override {
         return openArchive ? openArchive(folder, record) : nullptr;
     }
@@ -55,3 +60,11 @@ public:
     }
     void note(const QString& text) override { notes.push_back(text); }
 };
+
+// A run as the start button makes it: its end told in the window's boxes.
+inline CrawlEnd RunShown(FakeCrawlHost& host, Transfers& transfers,
+                         const QStringList& followingLinks = {}, const QString& resumeFile = {}) {
+    CrawlEnd end = RunCrawl(host, transfers, followingLinks, resumeFile);
+    ShowCrawlEnd(end, host);
+    return end;
+}
