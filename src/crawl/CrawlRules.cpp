@@ -46,6 +46,12 @@ bool CrawlRules::admit(const QString& url, bool page) {
     return true;
 }
 
+bool CrawlRules::wouldAdmit(const QString& url, bool page) const {
+    if (!filters()) return true;
+    const QString key = UrlKey(url);
+    return (!page || inScope(key)) && (!mOptions.noRevisit || !mQueued.contains(key));
+}
+
 bool CrawlRules::take(const QString& url, const RobotsFetch& fetchRobots) {
     if (mOptions.noRevisit) {
         const QString key = UrlKey(url);

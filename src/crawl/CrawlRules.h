@@ -40,11 +40,9 @@ public:
     // fetching ahead, which must never fetch what the run will pass over.
     bool wouldTake(const QString& url) const;
 
-    // What admit() would answer for a picture, without marking it queued: for the pictures a
+    // What admit() would answer, without marking the entry queued: for the pictures and pages a
     // page fetched ahead will queue.
-    bool wouldAdmitPicture(const QString& url) const {
-        return !mOptions.noRevisit || !mQueued.contains(UrlKey(url));
-    }
+    bool wouldAdmit(const QString& url, bool page) const;
     bool fetchesOnce() const { return mOptions.noRevisit; }
     // NoRevisit: URL keys fetched by the runs this one resumes, neither queued nor fetched again.
     void remember(const QSet<QString>& keys) {

@@ -166,7 +166,7 @@ FetchAhead::Rules CrawlRunner::aheadRules(const FileUrlPolicy& files) {
         return mRules.wouldTake(url) &&
                (page || !gCrawlOptions.skipKnown || !mRecorder.knownPicture(url));
     };
-    rules.admitsPicture = [this](const QString& url) { return mRules.wouldAdmitPicture(url); };
+    rules.admits = [this](const QString& url, bool page) { return mRules.wouldAdmit(url, page); };
     if (mRules.fetchesOnce()) rules.onceKey = UrlKey;
     rules.digest = [this](bool page) { return mRecorder.wantsDigest(page); };
     rules.files = files;

@@ -1,8 +1,9 @@
 #pragma once
 // The run's fetches, with the entries it will ask for next fetched ahead while it works: the
-// queued pictures, the pages after the current one and the pictures a page fetched ahead will
-// queue (told by its preview). Each body goes straight into the file that takes its numbered
-// name when the run gets to it; a result fetched ahead, failed or not, is the one the run gets.
+// queued pictures, the pages after the current one, and the pictures and pages a page fetched
+// ahead will queue (told by its preview). Each body goes straight into the file that takes its
+// numbered name when the run gets to it; a result fetched ahead, failed or not, is the one the run
+// gets.
 //
 // The rules are asked once per URL and the answer is kept (until a robots.txt arrives); the
 // plan is made again only when a queue, a transfer or the rules changed. A URL is requested no
@@ -35,8 +36,8 @@ public:
     struct Rules {
         // Whether the run will fetch the entry when it comes to it, as far as is known now.
         std::function<bool(const QString& url, bool page)> take;
-        // Whether a page's scan would queue this picture.
-        std::function<bool(const QString& url)> admitsPicture;
+        // Whether a page's scan would queue this entry; null: nothing a preview tells is fetched.
+        std::function<bool(const QString& url, bool page)> admits;
         // The key two URLs are the same by, when each is requested at most once per run; null
         // otherwise.
         std::function<QString(const QString& url)> onceKey;
@@ -98,9 +99,11 @@ private:
     void plan();
     bool roomToStart(int connections);
     std::vector<Entry> next(int max, int* settled);
+    void startListed(const std::vector<Entry>& next, int settled, QHash<QString, int>& covered,
+                     int inFlight);
     QHash<QString, int> keepListed(const std::vector<Entry>& next);
     bool takes(const QString& url, bool page);
-    const PagePreview::Pictures* picturesOf(const QString& pageUrl);
+    const PagePreview::Told* toldOf(Held& held);
     std::unique_ptr<Held> begin(const QString& url, bool page, bool digest, bool ahead, int* error);
     FetchedBody fetchOne(const QString& url, bool page, bool digest,
                          const Fetcher::Progress& progress);

@@ -19,7 +19,7 @@ struct FetchAhead::Held {
     int id = 0;
     std::unique_ptr<BodyFile> body;
     QByteArray head;  // the beginning of a page, written by the transfer, read once it ended
-    std::optional<PagePreview::Pictures> told;
+    std::optional<PagePreview::Told> told;
     // A picture whose size is looked for in its first bytes, until they tell it.
     bool sized = false;
     bool sizeUntold = false;

@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr int kPicturesTold = 64;  // more than are ever fetched ahead
+constexpr int kPagesTold = 64;  // pictures, and pages: more than are ever fetched ahead of a page
 constexpr qsizetype kAnswersKept = 4096;
 // Transfers at once up to which the plan is made again whenever a queue changed.
 constexpr int kFewTransfers = 16;
@@ -34,24 +34,20 @@ bool FetchAhead::takes(const QString& url, bool page) {
     return take;
 }
 
-const PagePreview::Pictures* FetchAhead::picturesOf(const QString& pageUrl) {
-    if (!mRules.tellsPictures) return nullptr;
-    for (const auto& held : mHeld) {
-        if (!held->page || held->url != pageUrl) continue;
-        if (!held->told) {
-            if (stateOf(*held) != Transfers::State::Ended) continue;
-            held->told = mPreview.pictures(held->head, pageUrl, kPicturesTold);
-            if (held->body->size() > held->head.size()) held->told->whole = false;
-        }
-        return &*held->told;
+const PagePreview::Told* FetchAhead::toldOf(Held& held) {
+    if (!held.told) {
+        if (stateOf(held) != Transfers::State::Ended) return nullptr;
+        held.told = mPreview.tell(held.head, held.url, kPagesTold);
+        if (held.body->size() > held.head.size()) held.told->whole = false;
     }
-    return nullptr;
+    return &*held.told;
 }
 
 // What the run will ask for next, in its order: the pictures queued (the first is the one it
-// works on), then the pages after the current one; with no pictures queued, the current page
-// comes first. A page whose pictures can be told (its body is here) is followed by them, as its
-// scan will queue them right there; up to the first page that cannot be told, the order is
+// works on), then the pages after the current one, then the pages their scans will queue; with
+// no pictures queued, the current page comes first. A page whose body is here is followed by the
+// pictures its scan will queue right there, and its pages go to the end of the list, as they
+// will go to the end of the queue. Up to the first page that cannot be told, the order is
 // settled: what the run finds meanwhile queues behind. Entries the rules pass over are left out.
 std::vector<FetchAhead::Entry> FetchAhead::next(int max, int* settled) {
     std::vector<Entry> next;
@@ -63,31 +59,56 @@ std::vector<FetchAhead::Entry> FetchAhead::next(int max, int* settled) {
     const auto full = [&] { return static_cast<int>(next.size()) >= max; };
     for (int i = 0; i < mImages.count() && !full(); ++i) add(mImages.entry(i), false);
     *settled = static_cast<int>(next.size());
-    QSet<QString> toldKeys;  // a picture told by two pages is queued by the first only
-    bool told = true;        // every page listed so far is followed by all of its pictures
-    for (int i = mImages.count() > 0 ? 1 : 0; i < mLinks.count() && !full(); ++i) {
-        const QString page = mLinks.entry(i);
-        if (!add(page, true) || !told) continue;
-        *settled = static_cast<int>(next.size());
-        const PagePreview::Pictures* pictures = picturesOf(page);
-        if (!pictures) {
-            told = false;
+    QHash<QString, Held*> heldPages;  // the first transfer held for each page
+    for (const auto& h : mHeld)
+        if (h->page && mRules.tellsPictures && !heldPages.contains(h->url))
+            heldPages.insert(h->url, h.get());
+    // A page told by two pages is queued by the first only: it is still queued when the
+    // second is scanned, and a scan passes over what its queue holds. A picture is queued again
+    // unless each is fetched once.
+    QSet<QString> toldPages;
+    QSet<QString> toldPictures;
+    std::vector<QString> found;  // pages the scans of the pages listed will queue, in order
+    const auto tellPage = [&](const QString& page) {
+        if (!mRules.admits || !mRules.admits(page, true) || mLinks.contains(page)) return;
+        const QString key = onceKey(page);
+        if (toldPages.contains(key)) return;
+        toldPages.insert(key);
+        found.push_back(page);
+    };
+    const auto tellPicture = [&](const QString& picture) {
+        if (!mRules.admits || !mRules.admits(picture, false)) return;
+        if (mRules.onceKey) {
+            const QString key = onceKey(picture);
+            if (toldPictures.contains(key)) return;
+            toldPictures.insert(key);
+        }
+        add(picture, false);
+    };
+    // Every page listed so far is followed by all it will queue. Past the first that is not,
+    // what the others tell is listed still, its place no longer settled.
+    bool told = true;
+    const int queued = mLinks.count();
+    for (int i = mImages.count() > 0 ? 1 : 0; !full(); ++i) {
+        if (i >= queued && i - queued >= static_cast<int>(found.size())) break;
+        const QString page = i < queued ? mLinks.entry(i) : found[std::size_t(i - queued)];
+        if (!add(page, true)) continue;
+        if (told) *settled = static_cast<int>(next.size());
+        Held* held = heldPages.value(page);
+        const PagePreview::Told* what = held ? toldOf(*held) : nullptr;
+        if (!what) {
             // Its body tells what comes after it: it goes right after the entry under way.
-            if (next.size() > 2) std::rotate(next.begin() + 1, next.end() - 1, next.end());
+            if (told && next.size() > 2) std::rotate(next.begin() + 1, next.end() - 1, next.end());
+            told = false;
             continue;
         }
-        for (const QString& picture : pictures->urls) {
+        for (const QString& picture : what->pictures) {
             if (full()) break;
-            if (!mRules.admitsPicture || !mRules.admitsPicture(picture)) continue;
-            if (mRules.onceKey) {
-                const QString key = onceKey(picture);
-                if (toldKeys.contains(key)) continue;
-                toldKeys.insert(key);
-            }
-            add(picture, false);
+            tellPicture(picture);
         }
-        *settled = static_cast<int>(next.size());
-        told = pictures->whole;
+        for (const QString& link : what->pages) tellPage(link);
+        if (told) *settled = static_cast<int>(next.size());
+        told = told && what->whole;
     }
     return next;
 }
@@ -149,25 +170,39 @@ void FetchAhead::plan() {
         const std::lock_guard<std::mutex> lock(mBytesLock);
         return mBytesHeld >= mRules.heldMostBytes || mHeldBack > 0;
     }();
+    if (!mRoomShort && !budgetFull) startListed(next, settled, covered, inFlight);
+}
+
+// Starts the entries listed that no transfer held covers yet, while connections are free:
+// first the pages, then all, each pass in the run's order. A page tells what lies further on,
+// so that behind a slow server its answer is the one most worth having early.
+void FetchAhead::startListed(const std::vector<Entry>& next, int settled,
+                             QHash<QString, int>& covered, int inFlight) {
+    const int connections = mTransfers.connections();
     const int movableMost = std::max(2, connections / 2);
-    int movable = 0;  // entries past the settled ones, the run's current one aside
-    for (int i = 0; i < static_cast<int>(next.size()); ++i) {
-        if (i >= settled && (i > connections || (i > 0 && ++movable > movableMost))) break;
-        const auto& [url, page] = next[i];
-        if (covered.value(url) > 0) {
-            --covered[url];
-            continue;
+    for (const bool pagesOnly : {true, false}) {
+        QHash<QString, int> left = covered;
+        int movable = 0;  // entries past the settled ones, the run's current one aside
+        for (int i = 0; i < static_cast<int>(next.size()); ++i) {
+            if (i >= settled && (i > connections || (i > 0 && ++movable > movableMost))) break;
+            const auto& [url, page] = next[i];
+            if (left.value(url) > 0) {
+                --left[url];
+                continue;
+            }
+            if (pagesOnly && !page) continue;
+            if (inFlight >= connections) return;
+            // only web URLs are fetched ahead: file: stays a matter of the run's own fetches
+            if (!IsWebUrl(url) || !NameableExtension(GetExtension(url))) continue;
+            if (mRules.onceKey && mRequested.contains(onceKey(url))) continue;
+            int error = 0;
+            std::unique_ptr<Held> ahead =
+                begin(url, page, mRules.digest && mRules.digest(page), true, &error);
+            if (!ahead) return;  // no file to be had: the run's own attempt tells why
+            mHeld.push_back(std::move(ahead));
+            ++inFlight;
+            ++covered[url];
         }
-        if (mRoomShort || budgetFull || inFlight >= connections) break;
-        // only web URLs are fetched ahead: file: stays a matter of the run's own fetches
-        if (!IsWebUrl(url) || !NameableExtension(GetExtension(url))) continue;
-        if (mRules.onceKey && mRequested.contains(onceKey(url))) continue;
-        int error = 0;
-        std::unique_ptr<Held> ahead =
-            begin(url, page, mRules.digest && mRules.digest(page), true, &error);
-        if (!ahead) break;  // no file to be had: the run's own attempt tells why
-        mHeld.push_back(std::move(ahead));
-        ++inFlight;
     }
 }
 

@@ -171,13 +171,15 @@ FetchResult TransferThread::detach(TransferJob& job, bool done, CURLcode code) {
     return result;
 }
 
-// Once released, a job may be destroyed by the run's thread at any moment.
-void TransferThread::settle(TransferJob& job, FetchResult result, bool released) {
+// Once released, a job may be destroyed by the run's thread at any moment. A job is let go as
+// it ends, so that the run takes its answer without waiting for this thread's next turn (behind
+// a busy HTTP/2 connection a turn took milliseconds, for every picture).
+void TransferThread::settle(TransferJob& job, FetchResult result) {
     {
         std::lock_guard<std::mutex> lock(mLock);
         if (job.state != Transfers::State::Ended) job.result = std::move(result);
         job.state = Transfers::State::Ended;
-        job.released = released;
+        job.released = true;
         ++mChanges;
     }
     mChanged.notify_all();
@@ -212,11 +214,18 @@ void TransferThread::take() {
     {
         std::lock_guard<std::mutex> lock(mLock);
         fresh.swap(mNew);
-        for (const int id : mToStop) stopping.push_back(mJobs.at(id).get());
-        for (const int id : mToResume) {
-            resuming.push_back(mJobs.at(id).get());
-            resuming.back()->resumeAsked = false;
-        }
+        // A job that ended meanwhile was let go as it ended, and may be gone already.
+        const auto live = [this](int id) {
+            const auto it = mJobs.find(id);
+            return it == mJobs.end() || it->second->released ? nullptr : it->second.get();
+        };
+        for (const int id : mToStop)
+            if (TransferJob* job = live(id)) stopping.push_back(job);
+        for (const int id : mToResume)
+            if (TransferJob* job = live(id)) {
+                resuming.push_back(job);
+                job->resumeAsked = false;
+            }
         mToStop.clear();
         mToResume.clear();
     }
@@ -225,7 +234,7 @@ void TransferThread::take() {
         Remove(resuming, job);
         const bool ended = !job->transfer && !job->joined &&
                            std::find(mWaiting.begin(), mWaiting.end(), job) == mWaiting.end();
-        settle(*job, ended ? FetchResult{} : detach(*job, false, CURLE_OK), true);
+        settle(*job, ended ? FetchResult{} : detach(*job, false, CURLE_OK));
     }
     for (TransferJob* job : resuming)
         if (job->transfer) job->transfer->resume();
@@ -269,7 +278,7 @@ int TransferThread::startDue() {
         const auto refused =
             mHandleOptions.files.allowsFiles() ? RefuseLocalFile(job.url) : std::nullopt;
         if (refused) {
-            settle(job, *refused, false);
+            settle(job, *refused);
             continue;
         }
         job.transfer.emplace(handle());
@@ -283,7 +292,7 @@ int TransferThread::startDue() {
             job.transfer.reset();
             FetchResult failed;
             failed.error = QStringLiteral("cannot start the transfer");
-            settle(job, failed, false);
+            settle(job, failed);
             continue;
         }
         mJoined.push_back(&job);
@@ -355,7 +364,7 @@ bool TransferThread::collect() {
         result.retries = job->tries;
         result.resends = job->resends;
         result.waitedMs = job->waitedMs;
-        settle(*job, std::move(result), false);
+        settle(*job, std::move(result));
     }
     for (TransferJob* job : mJoined) {
         if (!job->transfer->needsRoom()) continue;

@@ -65,7 +65,7 @@ private:
     void slowDown(const QString& host);
     bool held(const TransferJob& job, Clock::time_point now, int* nextMs);
     FetchResult detach(TransferJob& job, bool done, CURLcode code);
-    void settle(TransferJob& job, FetchResult result, bool released);
+    void settle(TransferJob& job, FetchResult result);
     void takeOptions();
     CurlTransfer handle();
     void wake();

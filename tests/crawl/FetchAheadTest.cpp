@@ -156,3 +156,37 @@ TEST_F(FetchAheadTest, OnlySuccessIsDeliveredAndAWriteRefusedForRoomWaitsForIt) 
 }
 
 }  // namespace
+
+namespace {
+
+// A page fetched ahead tells the pages its scan will queue: they are fetched ahead too, deeper
+// than the queue reaches, and each only once when the run gets to it.
+TEST_F(FetchAheadTest, PagesAPageFetchedAheadWillQueueAreFetchedAheadOnce) {
+    SiteRoute slow;
+    slow.body = "<a href=\"next.html\">";
+    slow.delayMs = 600;  // the run waits for it while the page after it arrives and is told
+    site.route("/first.html", slow);
+    site.page("/next.html", "<a href=\"deep.html\"><a href=\"first.html\"><img src=\"n.jpg\">\r\n");
+    site.page("/deep.html", "<a href=\"deeper.html\">");
+    site.page("/deeper.html", "");
+    site.page("/n.jpg", "picture", "image/jpeg");
+    links.append(site.url("/first.html"));
+    links.append(site.url("/next.html"));
+    rules.admits = [](const QString&, bool) { return true; };
+    CurlFetcher pool(TestOptions(8));  // room for what lies past the page the run waits for
+    FetchAhead ahead(pool, links, images, rules);
+    EXPECT_EQ(ahead.fetch(links.entry(0), true, false, {}).result.outcome, FetchOutcome::Ok);
+    // told by next.html, two pages deep: under way before anything queued it
+    EXPECT_EQ(site.count("/deep.html"), 1);
+    EXPECT_EQ(site.count("/first.html"), 1);  // still queued: the scan passes over it
+    links.removeAt(0);
+    EXPECT_EQ(ahead.fetch(links.entry(0), true, false, {}).result.outcome, FetchOutcome::Ok);
+    links.removeAt(0);
+    links.append(site.url("/deep.html"));  // the scan of next.html
+    images.append(site.url("/n.jpg"));
+    EXPECT_EQ(takeFirst(ahead), QByteArray("picture"));
+    EXPECT_EQ(ahead.fetch(links.entry(0), true, false, {}).result.outcome, FetchOutcome::Ok);
+    for (const char* path : {"/next.html", "/deep.html", "/n.jpg"}) EXPECT_EQ(site.count(path), 1);
+}
+
+}  // namespace
