@@ -54,7 +54,7 @@ void CrawlArchive::beginRun(const CrawlRunInfo& run) {
     mThread->post([this, run, started = Now()] {
         mRun = run;
         mStarted = started;
-        if (mRecord && mDb.isOpen()) insertRun();
+        if (mRecord && !mNewer && mDb.isOpen()) insertRun();
     });
 }
 
@@ -147,8 +147,9 @@ void CrawlArchive::keepAhead(AheadFetch fetch) {
 }
 
 std::optional<KeptFetch> CrawlArchive::keptAhead(std::int64_t id) {
-    std::optional<KeptFetch> kept = mThread->call(
-        [this, id] { return mDb.isOpen() ? TakeAheadFetch(mDb, id, mRecord) : std::nullopt; });
+    std::optional<KeptFetch> kept = mThread->call([this, id] {
+        return mDb.isOpen() ? TakeAheadFetch(mDb, id, mRecord && !mNewer) : std::nullopt;
+    });
     tellWarnings();
     return kept;
 }
@@ -213,10 +214,25 @@ void CrawlArchive::open(const QString& path) {
 }
 
 // NORMAL is safe in WAL mode: a crash of the program loses nothing committed. Tried again
-// before each write while a lock held elsewhere keeps it from being done.
+// before each write while a lock held elsewhere keeps it from being done. An archive of a newer
+// program is left exactly as it is, its journal mode too: its look-ups still read it.
 bool CrawlArchive::prepare() {
-    mPrepared = mPrepared || (mDb.exec("PRAGMA journal_mode=WAL") &&
-                              mDb.exec("PRAGMA synchronous=NORMAL") && CreateArchiveSchema(mDb));
+    if (mPrepared || mNewer) return mPrepared;
+    SchemaUpdate update = SchemaUpdate::Failed;
+    if (ArchiveSchemaVersion(mDb) > kArchiveSchemaVersion)
+        update = SchemaUpdate::Newer;
+    else if (mDb.exec("PRAGMA journal_mode=WAL") && mDb.exec("PRAGMA synchronous=NORMAL"))
+        update = UpdateArchiveSchema(mDb);
+    mPrepared = update == SchemaUpdate::Ready;
+    if (update == SchemaUpdate::Newer) {
+        mNewer = true;
+        mWarned = true;
+        warn(QStringLiteral("the crawl archive was written by a newer version of Site Rambler "
+                            "(schema %1; this one knows %2): it is only read, and this crawl is "
+                            "not recorded in it")
+                 .arg(ArchiveSchemaVersion(mDb))
+                 .arg(kArchiveSchemaVersion));
+    }
     return mPrepared;
 }
 
@@ -253,7 +269,7 @@ bool CrawlArchive::insertRun() {
 }
 
 void CrawlArchive::take(std::vector<CrawlAttempt> rows) {
-    if (!mDb.isOpen() || !mRun) return;
+    if (!mDb.isOpen() || !mRun || mNewer) return;
     for (CrawlAttempt& a : rows) {
         if (mPending.size() < kMaxPending)
             mPending.push_back(std::move(a));
@@ -346,7 +362,7 @@ bool CrawlArchive::insertAttempt(const CrawlAttempt& a) {
 // does not wait: it ends the archive aside), then the loss is told once, with its size. Any
 // other failure does not pass by waiting.
 void CrawlArchive::finishRun(const QString& how) {
-    if (!mRecord || !mDb.isOpen() || !mRun) return;
+    if (!mRecord || mNewer || !mDb.isOpen() || !mRun) return;
     QElapsedTimer waited;
     waited.start();
     while (!(flush() && writeEnd(how))) {

@@ -11,6 +11,8 @@
 // told on the crawl's thread at its next call; the crawl goes on without it. Rows that a lock
 // held elsewhere keeps out wait for it, up to kEndPatienceMs after the run's end; those still
 // out then are told as lost, with their number.
+// An archive a newer version of the program wrote is only read (SkipKnown, resumes): one
+// warning says this crawl is not recorded in it.
 
 #include <QElapsedTimer>
 #include <QString>
@@ -106,6 +108,7 @@ private:
     SqliteDb mDb;
     QString mFolder;         // the download folder
     bool mPrepared = false;  // WAL mode and the tables are there
+    bool mNewer = false;     // a newer program's archive: never written
     bool mWarned = false;
     std::optional<CrawlRunInfo> mRun;
     QString mStarted;

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "archive/ArchiveLooks.h"
+#include "archive/ArchiveSchema.h"
 #include "archive/CrawlArchive.h"
 #include "archive/SqliteDb.h"
 #include "look/LookAlikes.h"
@@ -51,7 +52,8 @@ QHash<QString, ArchivedPicture> ArchivedPictures(const QDir& run) {
 void StoreRunLooks(const QDir& run, const std::vector<RowLook>& looks) {
     if (looks.empty()) return;
     SqliteDb db;
-    if (!db.open(ArchiveOf(run), false, kBusyTimeoutMs)) return;  // never made for this
+    if (!db.open(ArchiveOf(run), false, kBusyTimeoutMs)) return;   // never made for this
+    if (ArchiveSchemaVersion(db) > kArchiveSchemaVersion) return;  // a newer program's: left alone
     db.exec("PRAGMA synchronous=NORMAL");  // WAL: a commit needs no flush of the disk
     StoreLooks(db, looks);
 }

@@ -5,8 +5,10 @@
 
 #include "../crawl/support/CrawlFixture.h"
 #include "archive/AheadFetches.h"
+#include "archive/ArchiveSchema.h"
 #include "archive/CrawlArchive.h"
 #include "archive/EndedAside.h"
+#include "archive/RunLookAlikes.h"
 #include "core/CrawlOptions.h"
 #include "crawl/CrawlRecorder.h"
 
@@ -285,6 +287,67 @@ TEST_F(ArchiveTest, LocksLinksAndLookUpsNeverCostRowsFilesOrWrites) {
     EXPECT_FALSE(recorder.dropIfKnown(again, elsewhere.filePath("busy"), &error));
     EXPECT_EQ(again.outcome, AttemptOutcome::Kept);
     EXPECT_NE(error, 0);
+}
+
+// An archive an earlier version numbered 1, lacking some of the later columns and tables, opens
+// with its rows and reaches the latest schema; one a newer program wrote is only read.
+TEST_F(ArchiveTest, OlderArchivesAreBroughtUpToDateNewerOnesAreOnlyRead) {
+    gallery();
+    gCrawlOptions.skipKnown = true;
+    crawl(site.url("/index.html"));
+    const char* const shape =  // every column of every table, and the indexes
+        "SELECT m.name || ifnull(' ' || p.name || ' ' || p.type || ' ' || p.\"notnull\" || ' ' || "
+        "ifnull(p.dflt_value, ''), '') FROM sqlite_schema m LEFT JOIN pragma_table_info(m.name) p "
+        "ORDER BY 1";
+    const QStringList latest = column(shape);
+    const auto plant = [this](const QByteArray& sql) {
+        SqliteDb db;
+        return db.open(archivePath(), true, 100) && db.exec(sql.constData());
+    };
+    ASSERT_TRUE(
+        plant("ALTER TABLE attempts DROP COLUMN pixels; ALTER TABLE attempts DROP COLUMN "
+              "resends; ALTER TABLE runs DROP COLUMN resumes; DROP TABLE ahead; DROP "
+              "INDEX attempts_by_file; PRAGMA user_version = 1"));
+    crawl(site.url("/index.html"));
+    EXPECT_EQ(site.count("/a.jpg"), 1);  // known by the row it kept
+    EXPECT_EQ(column(shape), latest);
+    EXPECT_EQ(column("SELECT count(*) || ' ' || max(resends) FROM attempts"), QStringList{"7 0"});
+    EXPECT_TRUE(warnings.isEmpty()) << warnings.join('\n').toStdString();
+
+    ASSERT_TRUE(plant("PRAGMA journal_mode=DELETE; PRAGMA user_version = " +
+                      QByteArray::number(kArchiveSchemaVersion + 1)));
+    const auto bytes = [this] {
+        QFile file(archivePath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    const QByteArray before = bytes();
+    crawl(site.url("/index.html"));
+    GroupRunLookAlikes(runFolder("SR0000"), nullptr);  // would store the looks it worked out
+    EXPECT_EQ(site.count("/a.jpg"), 1);
+    EXPECT_EQ(bytes(), before);
+    ASSERT_EQ(warnings.size(), 1);
+    EXPECT_TRUE(warnings.front().contains("newer version")) << warnings.front().toStdString();
+}
+
+// Of programs opening an old archive at once, one brings it up to date, the others find it done.
+TEST(ArchiveSchema, ProgramsOpeningAnOldArchiveAtOnceAllFindItReady) {
+    for (int round = 0; round < 5; ++round) {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("a.sqlite");
+        SqliteDb old;
+        ASSERT_TRUE(old.open(file, true, 100) &&
+                    old.exec("CREATE TABLE runs(id INTEGER PRIMARY KEY); CREATE TABLE attempts(id "
+                             "INTEGER PRIMARY KEY, run, file_name); PRAGMA user_version = 1"));
+        std::atomic<int> ready{0};
+        const auto open = [&] {
+            SqliteDb db;
+            ready += db.open(file, true, 5000) && UpdateArchiveSchema(db) == SchemaUpdate::Ready;
+        };
+        std::thread a(open), b(open), c(open);
+        a.join(), b.join(), c.join();
+        EXPECT_EQ(ready, 3);
+        EXPECT_EQ(ArchiveSchemaVersion(old), kArchiveSchemaVersion);
+    }
 }
 
 // The window lets its archive end aside: a lock that holds the last rows back does not hold the
