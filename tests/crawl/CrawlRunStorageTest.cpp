@@ -101,9 +101,6 @@ struct CountingStorage final : RunStorage {
 // A large body dropped without a name is closed away from the run's thread (the file system
 // frees its blocks then), a small one at once.
 TEST(BodyFile, ALargeDroppedBodyIsClosedOnAnotherThread) {
-#if defined(__SANITIZE_THREAD__)
-    GTEST_SKIP() << "FreeElsewhere frees in place under ThreadSanitizer";
-#endif
     CountingStorage storage;
     const std::vector<char> chunk(1 << 20);
     for (const int chunks : {1, 8}) {
