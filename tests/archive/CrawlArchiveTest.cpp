@@ -311,7 +311,8 @@ TEST_F(ArchiveTest, OlderArchivesAreBroughtUpToDateNewerOnesAreOnlyRead) {
     crawl(site.url("/index.html"));
     EXPECT_EQ(site.count("/a.jpg"), 1);  // known by the row it kept
     EXPECT_EQ(column(shape), latest);
-    EXPECT_EQ(column("SELECT count(*) || ' ' || max(resends) FROM attempts"), QStringList{"7 0"});
+    EXPECT_EQ(column("SELECT count(*) || ' ' || max(resends) FROM attempts WHERE run = 1"),
+              QStringList{"6 0"});
     EXPECT_TRUE(warnings.isEmpty()) << warnings.join('\n').toStdString();
 
     ASSERT_TRUE(plant("PRAGMA journal_mode=DELETE; PRAGMA user_version = " +
@@ -324,7 +325,7 @@ TEST_F(ArchiveTest, OlderArchivesAreBroughtUpToDateNewerOnesAreOnlyRead) {
     crawl(site.url("/index.html"));
     GroupRunLookAlikes(runFolder("SR0000"), nullptr);  // would store the looks it worked out
     EXPECT_EQ(site.count("/a.jpg"), 1);
-    EXPECT_EQ(bytes(), before);
+    EXPECT_TRUE(bytes() == before) << "the newer archive was written";
     ASSERT_EQ(warnings.size(), 1);
     EXPECT_TRUE(warnings.front().contains("newer version")) << warnings.front().toStdString();
 }

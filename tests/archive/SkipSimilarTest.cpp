@@ -78,7 +78,7 @@ TEST_F(SkipSimilarTest, CopiesGoLargerLookAlikesStayAndWithoutItEveryPictureStay
     ASSERT_TRUE(db.open(CrawlArchive::PathIn(host.folder), true, 100));
     ASSERT_TRUE(
         db.exec("ALTER TABLE attempts DROP COLUMN look; ALTER TABLE attempts DROP COLUMN "
-                "pixels; ALTER TABLE attempts DROP COLUMN resembles;"));
+                "pixels; ALTER TABLE attempts DROP COLUMN resembles; PRAGMA user_version = 1"));
     gCrawlOptions.skipSimilar = false;
     pictures("big.png small.png big.jpg other.png");
     crawl(site.url("/index.html"));
