@@ -14,9 +14,17 @@ else
   with=ON
 fi
 cache="$BUILD_DIR/CMakeCache.txt"
+if [ "$with" = OFF ]; then
+  # A user's first build, made once from scratch: the tests' optimisation without the debug
+  # information, the Qt headers precompiled and each library compiled in a few large units.
+  type=(-DCMAKE_BUILD_TYPE="${BUILD_TYPE:-Release}" "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG"
+    -DSR_PRECOMPILED_HEADERS=ON -DSR_UNITY_BUILD=ON)
+else
+  type=(-DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}")
+fi
 if [ ! -f "$BUILD_DIR/build.ninja" ]; then
-  cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" \
-    -DSR_BUILD_TESTS="$with" -DSR_BUILD_BENCH="$with" "$@"
+  cmake -S . -B "$BUILD_DIR" -G Ninja "${type[@]}" -DSR_BUILD_TESTS="$with" \
+    -DSR_BUILD_BENCH="$with" "$@"
 elif [ "$with" = ON ] && grep -q '^SR_BUILD_TESTS:BOOL=OFF' "$cache"; then
   # a build made by scripts/run.sh: the tests are wanted now
   cmake -S . -B "$BUILD_DIR" -DSR_BUILD_TESTS=ON -DSR_BUILD_BENCH=ON "$@"
