@@ -56,30 +56,6 @@ QString GetExtension(const QString& url) {
     return u'.' + GetToken(last, 2, u'.');
 }
 
-QString DownloadFile(const QString& url, Fetcher& fetcher, const Fetcher::Progress& progress,
-                     StorageFault* fault, StoredBody* stored, const AnswerNaming& naming) {
-    return StoreBody(
-        url,
-        [&](bool digest) {
-            FetchedBody fetched;
-            fetched.body = std::make_unique<BodyFile>(CurrentRunStorage(), digest);
-            fetched.result.storageError = fetched.body->create(gRunFolder);
-            if (fetched.result.storageError) return fetched;
-            BodyFile& body = *fetched.body;
-            int writeError = 0;
-            fetched.result = fetcher.fetch(
-                url,
-                [&body, &writeError](const char* data, std::size_t size) {
-                    writeError = body.write(data, size);
-                    return writeError == 0;
-                },
-                progress);
-            if (writeError) fetched.result.storageError = writeError;
-            return fetched;
-        },
-        fault, stored, naming);
-}
-
 QString StoreBody(const QString& url, const BodySource& source, StorageFault* fault,
                   StoredBody* stored, const AnswerNaming& naming) {
     const auto storageFailed = [fault](int error) {

@@ -21,29 +21,6 @@ bool EntryExists(const QString& path);
 // gives ".jpg", "a.b.jpg" gives ".b", a URL ending in "/" or without "/" gives ".".
 QString GetExtension(const QString& url);
 
-// Fetches url into gRunFolder under the next free sequence name and returns the stored path, or
-// an empty text when anything failed. gFileCounter is raised before the attempt and for every
-// name already taken; a failed attempt uses up its number. The body goes to a file without a
-// name first (a hidden temporary one where the file system knows no unnamed files) and takes
-// its numbered name only once complete, never replacing a file that appeared meanwhile, so
-// nobody ever sees a half-written file and no failed attempt leaves one.
-// progress is called while the transfer runs; returning false aborts it (the result is empty).
-// All writing goes through CurrentRunStorage(). An empty result with fault set means local
-// storage failed (the temporary file could not be created or written, or the numbered name could
-// not be given for another reason than being taken or refused as a name); an empty result with
-// fault left clear is a failed fetch, which the crawl passes over.
-// With stored given, its size and SHA-256 are worked out from the bytes as they are written.
-struct StoredBody {
-    std::int64_t bytes = 0;
-    QByteArray sha256;  // raw digest
-};
-// With naming given, the extension is the one it gives for the fetched answer instead of the
-// URL's, and a body it gives none for is dropped (its number stays used).
-using AnswerNaming = std::function<QString(const FetchResult& answer)>;
-QString DownloadFile(const QString& url, Fetcher& fetcher, const Fetcher::Progress& progress,
-                     StorageFault* fault = nullptr, StoredBody* stored = nullptr,
-                     const AnswerNaming& naming = {});
-
 // A body fetched into its file, or the reason there is none.
 struct FetchedBody {
     FetchResult result;
@@ -51,7 +28,26 @@ struct FetchedBody {
 };
 // Fetches url into a body file; digest asks for the body's SHA-256 along the way.
 using BodySource = std::function<FetchedBody(bool digest)>;
-// DownloadFile with the body from source, asked once the number is taken.
+// The size and SHA-256 of a stored body, worked out from the bytes as they were written.
+struct StoredBody {
+    std::int64_t bytes = 0;
+    QByteArray sha256;  // raw digest
+};
+// With naming given, the extension is the one it gives for the fetched answer instead of the
+// URL's, and a body it gives none for is dropped (its number stays used).
+using AnswerNaming = std::function<QString(const FetchResult& answer)>;
+
+// Stores the body source fetches for url in gRunFolder under the next free sequence name and
+// returns the stored path, or an empty text when anything failed. gFileCounter is raised before
+// the attempt (source is asked once the number is taken) and for every name already taken; a
+// failed attempt uses up its number. The body goes to a file without a name first (a hidden
+// temporary one where the file system knows no unnamed files) and takes its numbered name only
+// once complete, never replacing a file that appeared meanwhile, so nobody ever sees a
+// half-written file and no failed attempt leaves one. All writing goes through
+// CurrentRunStorage(). An empty result with fault set means local storage failed (the body
+// could not be held, or the numbered name could not be given for another reason than being
+// taken or refused as a name); an empty result with fault left clear is a failed or aborted
+// fetch, which the crawl passes over. With stored given, it receives the body's size and digest.
 QString StoreBody(const QString& url, const BodySource& source, StorageFault* fault = nullptr,
                   StoredBody* stored = nullptr, const AnswerNaming& naming = {});
 // False for an extension no file may be named with (it holds a NUL): nothing is fetched for it.

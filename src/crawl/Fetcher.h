@@ -1,9 +1,8 @@
 #pragma once
-// Fetching one URL as the bytes of its body. The crawl sees nothing of the transfer library.
+// What a fetch brought, in the crawl's terms. The crawl sees nothing of the transfer library.
 
 #include <QByteArray>
 #include <QString>
-#include <cstddef>
 #include <cstdint>
 #include <functional>
 
@@ -39,16 +38,11 @@ struct FetchResult {
     bool tooFewPixels = false;
     QString url;       // where the answer came from, when redirects led there; else empty
     QString redirect;  // where a redirect that was not followed leads; else empty
-    int resends = 0;  // sent again, not counted as tries: the connection failed before the answer
+    int resends = 0;   // sent again, not counted as tries: the connection failed before the answer
 };
 
-class Fetcher {
-public:
-    // Receives the body in pieces; returns false to stop the transfer (a write failed).
-    using Sink = std::function<bool(const char* data, std::size_t size)>;
-    // Called often while a transfer runs; returns false to abort it.
+// The callback of a fetch that waits, under the name the fetching code knows it by.
+struct Fetcher {
+    // Called often while a fetch waits; returns false to abort it.
     using Progress = std::function<bool()>;
-
-    virtual ~Fetcher() = default;
-    virtual FetchResult fetch(const QString& url, const Sink& sink, const Progress& progress) = 0;
 };

@@ -1,5 +1,6 @@
 // Sequence naming, the counter, storing through a hidden temporary file, and the two deletion
-// rules, with a scripted fetcher so that every case is exact.
+// rules, with pictures fetched and stored as the crawl does, through scripted transfers so that
+// every case is exact.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,16 +12,20 @@
 #include <cerrno>
 #include <functional>
 #include <limits>
+#include <memory>
 
 #include "QtPrinters.h"
+#include "core/UrlQueue.h"
 #include "core/basGlobal.h"
 #include "crawl/Download.h"
+#include "crawl/FetchAhead.h"
 #include "crawl/FileDigest.h"
 
 namespace {
 
-// Answers every fetch with the same body, or fails; runs a hook in the middle of the body.
-class ScriptedFetcher final : public Fetcher {
+// Answers every request with the same body, or fails; runs a hook in the middle of the body.
+// A request runs while the crawl waits for it, as a pool of one connection does.
+class ScriptedTransfers final : public Transfers {
 public:
     QByteArray body = "image bytes";
     FetchOutcome outcome = FetchOutcome::Ok;
@@ -28,17 +33,40 @@ public:
     std::function<void()> midway;  // between the two halves of the body
     QStringList urls;
 
-    FetchResult fetch(const QString& url, const Sink& sink, const Progress& progress) override {
+    int start(const QString& url, std::int64_t, Write write) override {
         urls << url;
-        const auto half = body.size() / 2;
-        if (!sink(body.constData(), std::size_t(half))) return {FetchOutcome::Failed, 0, {}};
-        if (midway) midway();
-        if (progress && !progress()) return {FetchOutcome::Aborted, 0, {}};
-        if (outcome != FetchOutcome::Ok) return {outcome, 0, {}, storageError};
-        if (!sink(body.constData() + half, std::size_t(body.size() - half)))
-            return {FetchOutcome::Failed, 0, {}};
-        return {FetchOutcome::Ok, 200, {}};
+        mWrite = std::move(write);
+        mEnded = false;
+        return ++mId;
     }
+    State state(int) const override { return mEnded ? State::Ended : State::Running; }
+    Wait wait(int, const Turn& turn) override {
+        const auto half = body.size() / 2;
+        if (const int error = mWrite(body.constData(), std::size_t(half))) return end(error);
+        if (midway) midway();
+        if (turn && !turn()) return Wait::Stopped;
+        if (outcome != FetchOutcome::Ok) return end(storageError, outcome);
+        const int error = mWrite(body.constData() + half, std::size_t(body.size() - half));
+        return end(error, error ? FetchOutcome::Failed : FetchOutcome::Ok);
+    }
+    void resume(int) override {}
+    FetchResult release(int) override {
+        mWrite = nullptr;
+        return mEnded ? mResult : FetchResult{FetchOutcome::Aborted, 0, {}};
+    }
+    int connections() const override { return 1; }
+
+private:
+    Wait end(int error, FetchOutcome how = FetchOutcome::Failed) {
+        mResult = {how, how == FetchOutcome::Ok ? 200 : 0, {}, error};
+        mEnded = true;
+        return Wait::Ready;
+    }
+
+    Write mWrite;
+    bool mEnded = false;
+    FetchResult mResult;
+    int mId = 0;
 };
 
 class DownloadTest : public ::testing::Test {
@@ -47,6 +75,7 @@ protected:
         ResetGlobals();
         ASSERT_TRUE(dir.isValid());
         gRunFolder = dir.path();
+        ahead = std::make_unique<FetchAhead>(transfers, links, images, FetchAhead::Rules{});
     }
     QStringList entries() const {  // hidden ones included: no temporary may stay behind
         return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
@@ -60,10 +89,19 @@ protected:
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(QByteArray(size, 'x'));
     }
-    QString get(const QString& url) { return DownloadFile(url, fetcher, {}); }
+    // A picture stored as the crawl stores one.
+    QString get(const QString& url, StorageFault* fault = nullptr, StoredBody* stored = nullptr,
+                const Fetcher::Progress& progress = {}) {
+        return StoreBody(
+            url, [&](bool digest) { return ahead->fetch(url, false, digest, progress); }, fault,
+            stored);
+    }
 
     QTemporaryDir dir;
-    ScriptedFetcher fetcher;
+    ScriptedTransfers transfers;
+    UrlQueue links;
+    UrlQueue images;
+    std::unique_ptr<FetchAhead> ahead;  // made once the settings are reset
 };
 
 TEST(GetExtensionTest, TakesTheTextBetweenTheFirstTwoDotsOfTheLastPiece) {
@@ -87,9 +125,9 @@ TEST(SequenceNameTest, PadsToSixDigitsAndGrowsBeyond) {
 }
 
 TEST_F(DownloadTest, StoresTheBodyUnchangedUnderTheNextNumber) {
-    fetcher.body = QByteArray("\x00\r\n\xff\xfe binary\r", 13);
+    transfers.body = QByteArray("\x00\r\n\xff\xfe binary\r", 13);
     EXPECT_EQ(get("http://h/photo.jpg"), dir.filePath("000001.jpg"));
-    EXPECT_EQ(read("000001.jpg"), fetcher.body);
+    EXPECT_EQ(read("000001.jpg"), transfers.body);
     EXPECT_EQ(get("http://h/p/index.html"), dir.filePath("000002.html"));
     EXPECT_EQ(gFileCounter, 2);
     EXPECT_EQ(entries(), QStringList({"000001.jpg", "000002.html"}));
@@ -114,23 +152,23 @@ TEST_F(DownloadTest, SkipsNamesAlreadyTakenAndCountsThem) {
 }
 
 TEST_F(DownloadTest, FailedOrAbortedAttemptUsesItsNumberAndLeavesNoFile) {
-    fetcher.outcome = FetchOutcome::Failed;
+    transfers.outcome = FetchOutcome::Failed;
     EXPECT_TRUE(get("http://h/a.jpg").isEmpty());
     EXPECT_EQ(gFileCounter, 1);
     EXPECT_TRUE(entries().isEmpty());
 
-    EXPECT_TRUE(DownloadFile("http://h/b.jpg", fetcher, [] { return false; }).isEmpty());
+    EXPECT_TRUE(get("http://h/b.jpg", nullptr, nullptr, [] { return false; }).isEmpty());
     EXPECT_EQ(gFileCounter, 2);
     EXPECT_TRUE(entries().isEmpty());
 
-    fetcher.outcome = FetchOutcome::Ok;
+    transfers.outcome = FetchOutcome::Ok;
     EXPECT_EQ(get("http://h/c.jpg"), dir.filePath("000003.jpg"));
     EXPECT_EQ(entries(), QStringList({"000003.jpg"}));
 }
 
 TEST_F(DownloadTest, NoHalfWrittenFileIsVisibleUnderANumberedName) {
     QStringList seen;
-    fetcher.midway = [&] {
+    transfers.midway = [&] {
         seen = QDir(dir.path()).entryList(QDir::Files, QDir::Name);  // what a viewer lists
     };
     EXPECT_EQ(get("http://h/a.jpg"), dir.filePath("000001.jpg"));
@@ -138,10 +176,10 @@ TEST_F(DownloadTest, NoHalfWrittenFileIsVisibleUnderANumberedName) {
 }
 
 TEST_F(DownloadTest, AFileThatAppearsDuringTheTransferIsNeverReplaced) {
-    fetcher.midway = [&] { writeFile("000001.jpg", 4); };
+    transfers.midway = [&] { writeFile("000001.jpg", 4); };
     EXPECT_EQ(get("http://h/a.jpg"), dir.filePath("000002.jpg"));
     EXPECT_EQ(read("000001.jpg"), "xxxx");
-    EXPECT_EQ(read("000002.jpg"), fetcher.body);
+    EXPECT_EQ(read("000002.jpg"), transfers.body);
     EXPECT_EQ(gFileCounter, 2);
     EXPECT_EQ(entries(), QStringList({"000001.jpg", "000002.jpg"}));
 }
@@ -152,7 +190,7 @@ TEST_F(DownloadTest, CounterAtItsLargestValueFailsEveryDownloadWithoutWrapping) 
     EXPECT_TRUE(get("http://h/b.jpg").isEmpty());
     EXPECT_TRUE(get("http://h/c.jpg").isEmpty());
     EXPECT_EQ(gFileCounter, std::numeric_limits<std::int32_t>::max());
-    EXPECT_EQ(fetcher.urls.size(), 1);  // nothing is fetched that could not be stored
+    EXPECT_EQ(transfers.urls.size(), 1);  // nothing is fetched that could not be stored
     EXPECT_EQ(entries(), QStringList({"2147483647.jpg"}));
 }
 
@@ -216,10 +254,10 @@ TEST(EntryExistsTest, CountsFilesFoldersAndDanglingLinks) {
 // The size and digest the record takes are those of the bytes that reached the stored file,
 // and the file has the permissions any file of the user gets.
 TEST_F(DownloadTest, SizeAndDigestWorkedOutWhileWritingMatchTheStoredFile) {
-    fetcher.body = QByteArray(100000, '\0');
-    for (qsizetype i = 0; i < fetcher.body.size(); ++i) fetcher.body[i] = char(i * 7 + i / 251);
+    transfers.body = QByteArray(100000, '\0');
+    for (qsizetype i = 0; i < transfers.body.size(); ++i) transfers.body[i] = char(i * 7 + i / 251);
     StoredBody stored;
-    const QString path = DownloadFile("http://h/a.jpg", fetcher, {}, nullptr, &stored);
+    const QString path = get("http://h/a.jpg", nullptr, &stored);
     ASSERT_EQ(path, dir.filePath("000001.jpg"));
     EXPECT_EQ(stored.bytes, QFileInfo(path).size());
     EXPECT_EQ(stored.sha256, FileSha256(path));
@@ -230,9 +268,9 @@ TEST_F(DownloadTest, SizeAndDigestWorkedOutWhileWritingMatchTheStoredFile) {
     ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
 
-    fetcher.outcome = FetchOutcome::Failed;
+    transfers.outcome = FetchOutcome::Failed;
     StoredBody untouched;
-    EXPECT_TRUE(DownloadFile("http://h/b.jpg", fetcher, {}, nullptr, &untouched).isEmpty());
+    EXPECT_TRUE(get("http://h/b.jpg", nullptr, &untouched).isEmpty());
     EXPECT_TRUE(untouched.sha256.isEmpty());
     EXPECT_EQ(entries(), QStringList{"000001.jpg"});
 }
@@ -245,20 +283,20 @@ TEST_F(DownloadTest, RunFolderGoneBetweenDownloadsIsAStorageFault) {
     EXPECT_EQ(entries(), QStringList({"000001.jpg", "000002.jpg"}));
     ASSERT_TRUE(QDir(dir.path()).removeRecursively());
     StorageFault fault;
-    EXPECT_TRUE(DownloadFile("http://h/3.jpg", fetcher, {}, &fault).isEmpty());
+    EXPECT_TRUE(get("http://h/3.jpg", &fault).isEmpty());
     EXPECT_EQ(fault.error, ENOENT);
     EXPECT_EQ(gFileCounter, 3);  // the attempt used up its number, as any failed one does
 }
 
 TEST_F(DownloadTest, ABodyTheFetcherCouldNotHoldIsAStorageFault) {
-    fetcher.outcome = FetchOutcome::Failed;
-    fetcher.storageError = ENOSPC;
+    transfers.outcome = FetchOutcome::Failed;
+    transfers.storageError = ENOSPC;
     StorageFault fault;
-    EXPECT_TRUE(DownloadFile("http://h/1.jpg", fetcher, {}, &fault).isEmpty());
+    EXPECT_TRUE(get("http://h/1.jpg", &fault).isEmpty());
     EXPECT_EQ(fault.error, ENOSPC);
     EXPECT_EQ(fault.folder, gRunFolder);
-    fetcher.storageError = 0;  // a plain failed fetch is passed over
+    transfers.storageError = 0;  // a plain failed fetch is passed over
     StorageFault none;
-    EXPECT_TRUE(DownloadFile("http://h/2.jpg", fetcher, {}, &none).isEmpty());
+    EXPECT_TRUE(get("http://h/2.jpg", &none).isEmpty());
     EXPECT_FALSE(none);
 }
