@@ -4,10 +4,7 @@
 
 #include <QString>
 
-#include "core/WindowSystem.h"
 #include "crawl/CrawlRun.h"
-#include "crawl/Fetcher.h"
-#include "crawl/RunStorage.h"
 
 class CrawlHost;
 
