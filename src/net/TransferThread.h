@@ -60,6 +60,7 @@ private:
     int startDue();
     bool collect();
     int resumeHeld();
+    // When a job may start and when it goes again (TransferHosts.cpp).
     bool resendAfresh(TransferJob& job, CURLcode code);
     bool retryLater(TransferJob& job, CURLcode code);
     void slowDown(const QString& host);
