@@ -1,6 +1,7 @@
 #pragma once
-// The pieces that let the crawl run without a window: a host that keeps the queues in memory, a
-// window-system layer that prints what a window would show, and a fetcher that counts bytes.
+// The pieces that let the crawl run without a window: a host that keeps the queues in memory and
+// answers the start question, a window-system layer that shows the progress and stops the run at
+// its limits, and a fetcher that counts bytes.
 
 #include <QElapsedTimer>
 #include <QString>
