@@ -23,6 +23,7 @@
 #include "crawl/FetchCauseText.h"
 #include "net/CurlFetcher.h"
 #include "render/BrowserRenderer.h"
+#include "render/BrowserSetup.h"
 
 namespace {
 
@@ -146,7 +147,11 @@ QString RefusalText(const CrawlEnd& end) {
             return QStringLiteral("the run folders SR0000 to SR9999 in %1 are all taken").arg(path);
         case RunRefusal::RunFolderNotMade:
             return QStringLiteral("cannot create the run folder %1").arg(path);
-        case RunRefusal::NoBrowser:  // the command has said nothing of it so far
+        case RunRefusal::NoBrowser:
+            return QStringLiteral(
+                       "no browser to run the pages' scripts: install the package %1"
+                       " (or name one in SITERAMBLER_BROWSER)")
+                .arg(QString::fromLatin1(kBrowserPackage));
         case RunRefusal::None:
             break;
     }

@@ -1,4 +1,5 @@
-// The headless command: SIGTERM during a render ends it, and no browser process is left.
+// The headless command: SIGTERM during a render ends it, and no browser process is left; without
+// a browser it says so and crawls nothing.
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
@@ -36,4 +37,19 @@ TEST(RenderedCommandTest, SigtermDuringARenderEndsTheCrawlAndTheBrowser) {
     EXPECT_LT(clock.elapsed(), 1000);
     EXPECT_EQ(p.exitCode(), 130);
     EXPECT_TRUE(AllEnded(dir.filePath("tmp")));
+}
+
+TEST(RenderedCommandTest, WithoutABrowserTheCommandSaysSoInEnglishAndStartsNoRun) {
+    QTemporaryDir dir;
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("SITERAMBLER_BROWSER", dir.filePath("no-such-browser"));
+    p.setProcessEnvironment(env);
+    p.start(SR_CRAWL_EXE, {"--render-pages", "http://127.0.0.1:9/index.html", dir.path()});
+    ASSERT_TRUE(p.waitForFinished(10000));
+    EXPECT_EQ(p.exitCode(), 1);
+    const QString said = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_TRUE(said.contains("no browser to run the pages' scripts")) << said.toStdString();
+    EXPECT_TRUE(said.contains("chromium-headless-shell")) << said.toStdString();
+    EXPECT_FALSE(QDir(dir.filePath("SR0000")).exists());
 }
