@@ -1,6 +1,7 @@
 // The reading of a robots.txt: the file, a path and two rule patterns come from the input. Two
 // rules alone are decided as the plain reading of the matching says (a "*" any run of
-// characters, a final "$" the end of the path, the longer pattern wins, Allow a tie); the
+// characters, a final "$" the end of the path, the longer pattern wins, Allow a tie; patterns
+// and paths percent-encoded alike, as the crawl compares them); the
 // file's answer stays the same with CR LF or CR line ends, with a byte order mark ahead and with
 // another crawler's group after it.
 
@@ -56,9 +57,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
 
     const QByteArray rules =
         "User-agent: *\nDisallow: " + disallow.toUtf8() + "\nAllow: " + allow.toUtf8() + '\n';
-    const bool blocked = !disallow.isEmpty() && PlainMatch(disallow, path);
-    const bool allowed = !allow.isEmpty() && PlainMatch(allow, path);
-    const bool expected = !blocked || (allowed && allow.size() >= disallow.size());
+    // compared as the crawl compares them: octets outside ASCII and %xx escapes spelled alike
+    const QString seen = RobotsEncoded(path);
+    const QString banned = RobotsEncoded(disallow);
+    const QString let = RobotsEncoded(allow);
+    const bool blocked = !banned.isEmpty() && PlainMatch(banned, seen);
+    const bool allowed = !let.isEmpty() && PlainMatch(let, seen);
+    const bool expected = !blocked || (allowed && let.size() >= banned.size());
     FUZZ_CHECK(RobotsTxt::Parse(rules, kAgent).allows(path) == expected);
 
     const bool answer = RobotsTxt::Parse(file, kAgent).allows(path);
