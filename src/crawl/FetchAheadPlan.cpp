@@ -174,8 +174,9 @@ void FetchAhead::plan() {
 }
 
 // Starts the entries listed that no transfer held covers yet, while connections are free:
-// first the pages, then all, each pass in the run's order. A page tells what lies further on,
-// so that behind a slow server its answer is the one most worth having early.
+// first the pages, anywhere in the list, then all within the window of places, each pass in the
+// run's order. A page tells what lies further on, so that behind a slow server its answer is the
+// one most worth having early.
 void FetchAhead::startListed(const std::vector<Entry>& next, int settled,
                              QHash<QString, int>& covered, int inFlight) {
     const int connections = mTransfers.connections();
@@ -184,8 +185,11 @@ void FetchAhead::startListed(const std::vector<Entry>& next, int settled,
         QHash<QString, int> left = covered;
         int movable = 0;  // entries past the settled ones, the run's current one aside
         for (int i = 0; i < static_cast<int>(next.size()); ++i) {
-            if (i >= settled && (i > connections || (i > 0 && ++movable > movableMost))) break;
             const auto& [url, page] = next[i];
+            // a page is worth having however far its place may move: the window binds pictures
+            if (!pagesOnly && i >= settled &&
+                (i > connections || (i > 0 && ++movable > movableMost)))
+                break;
             if (left.value(url) > 0) {
                 --left[url];
                 continue;
