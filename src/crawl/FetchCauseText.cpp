@@ -5,34 +5,56 @@
 
 namespace {
 
-// The causes of a failure short and neutral, for a picture as for a page.
-QString ShortCause(FetchCause cause, long status, bool english) {
-    const QString http = QStringLiteral(" (HTTP %1)").arg(status);
-    const QString httpJa = QStringLiteral("（HTTP %1）").arg(status);
+// Each cause in the window's words and the command's, told in full for the start page and
+// short for the failures' summaries. NotFound names its status when there was one, ServerError
+// always; nothing else has one.
+struct CauseWords {
+    const char16_t* ja;
+    const char16_t* en;
+    const char16_t* shortJa;
+    const char16_t* shortEn;
+};
+
+CauseWords WordsOf(FetchCause cause) {
     switch (cause) {
         case FetchCause::NotFound:
-            if (english) return QStringLiteral("not found") + (status ? http : QString());
-            return QStringLiteral("見つかりません") + (status ? httpJa : QString());
+            return {u"ページが見つかりません", u"not found", u"見つかりません", u"not found"};
         case FetchCause::ServerError:
-            return english ? QStringLiteral("server error") + http
-                           : QStringLiteral("サーバーのエラー") + httpJa;
+            return {u"サーバーがエラーを返しました", u"the server answered an error",
+                    u"サーバーのエラー", u"server error"};
         case FetchCause::Refused:
-            return english ? QStringLiteral("connection refused")
-                           : QStringLiteral("接続を拒否されました");
+            return {u"サーバーに接続を拒否されました", u"the server refused the connection",
+                    u"接続を拒否されました", u"connection refused"};
         case FetchCause::NoHost:
-            return english ? QStringLiteral("no such host")
-                           : QStringLiteral("ホスト名が見つかりません");
+            return {u"ホスト名が見つかりません", u"the host name is not known",
+                    u"ホスト名が見つかりません", u"no such host"};
         case FetchCause::Certificate:
-            return english ? QStringLiteral("certificate not trusted")
-                           : QStringLiteral("証明書を信頼できません");
+            return {u"サーバーの証明書を信頼できません", u"the server's certificate is not trusted",
+                    u"証明書を信頼できません", u"certificate not trusted"};
         case FetchCause::TimedOut:
-            return english ? QStringLiteral("timed out") : QStringLiteral("時間切れ");
+            return {u"サーバーが応答しないまま時間切れになりました",
+                    u"the server did not answer in time", u"時間切れ", u"timed out"};
         case FetchCause::BadUrl:
-            return english ? QStringLiteral("bad URL") : QStringLiteral("ＵＲＬが正しくありません");
+            return {u"ＵＲＬが正しくありません", u"the URL is not valid",
+                    u"ＵＲＬが正しくありません", u"bad URL"};
         default:
-            return english ? QStringLiteral("transfer failed")
-                           : QStringLiteral("通信に失敗しました");
+            return {u"通信に失敗しました", u"the transfer failed", u"通信に失敗しました",
+                    u"transfer failed"};
     }
+}
+
+// The words, and the HTTP status after them where the cause names one.
+QString Told(FetchCause cause, long status, const char16_t* words, bool english) {
+    QString text = QString::fromUtf16(words);
+    if ((cause == FetchCause::NotFound && status != 0) || cause == FetchCause::ServerError)
+        text +=
+            (english ? QStringLiteral(" (HTTP %1)") : QStringLiteral("（HTTP %1）")).arg(status);
+    return text;
+}
+
+QString ShortCause(FetchCause cause, long status, bool english) {
+    const CauseWords words = WordsOf(cause);
+    return Told(cause, status, english ? words.shortEn : words.shortJa, english);
 }
 
 bool HttpCause(FetchCause cause) {
@@ -81,48 +103,13 @@ QString FailuresText(const FetchFailures& failures) {
 }
 
 QString FetchCauseText(const FetchResult& result) {
-    const QString status = QStringLiteral("（HTTP %1）").arg(result.httpStatus);
-    switch (result.cause) {
-        case FetchCause::NotFound:
-            return QStringLiteral("ページが見つかりません") +
-                   (result.httpStatus ? status : QString());
-        case FetchCause::ServerError:
-            return QStringLiteral("サーバーがエラーを返しました") + status;
-        case FetchCause::Refused:
-            return QStringLiteral("サーバーに接続を拒否されました");
-        case FetchCause::NoHost:
-            return QStringLiteral("ホスト名が見つかりません");
-        case FetchCause::Certificate:
-            return QStringLiteral("サーバーの証明書を信頼できません");
-        case FetchCause::TimedOut:
-            return QStringLiteral("サーバーが応答しないまま時間切れになりました");
-        case FetchCause::BadUrl:
-            return QStringLiteral("ＵＲＬが正しくありません");
-        default:
-            return QStringLiteral("通信に失敗しました");
-    }
+    return Told(result.cause, result.httpStatus, WordsOf(result.cause).ja, false);
 }
 
 QString FetchCauseEnglish(const FetchResult& result) {
-    const QString status = QStringLiteral(" (HTTP %1)").arg(result.httpStatus);
-    switch (result.cause) {
-        case FetchCause::NotFound:
-            return QStringLiteral("not found") + (result.httpStatus ? status : QString());
-        case FetchCause::ServerError:
-            return QStringLiteral("the server answered an error") + status;
-        case FetchCause::Refused:
-            return QStringLiteral("the server refused the connection");
-        case FetchCause::NoHost:
-            return QStringLiteral("the host name is not known");
-        case FetchCause::Certificate:
-            return QStringLiteral("the server's certificate is not trusted");
-        case FetchCause::TimedOut:
-            return QStringLiteral("the server did not answer in time");
-        case FetchCause::BadUrl:
-            return QStringLiteral("the URL is not valid");
-        default:
-            return result.error.isEmpty() ? QStringLiteral("the transfer failed") : result.error;
-    }
+    const bool known = result.cause != FetchCause::Other && result.cause != FetchCause::None;
+    if (!known && !result.error.isEmpty()) return result.error;
+    return Told(result.cause, result.httpStatus, WordsOf(result.cause).en, true);
 }
 
 QString FailuresSummary(const FetchFailures& failures) {

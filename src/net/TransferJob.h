@@ -31,7 +31,6 @@ struct TransferJob {
 
     // Guarded by the thread's lock:
     Transfers::State state = Transfers::State::Running;
-    bool released = false;     // the thread let go of it for good
     bool resumeAsked = false;  // room was made; the thread has not yet handed the bytes again
     FetchResult result;
 };

@@ -69,12 +69,11 @@ int TransferThread::add(std::unique_ptr<TransferJob> job) {
     if (!running()) {
         job->result.error = QStringLiteral("no transfer handle");
         job->state = Transfers::State::Ended;
-        job->released = true;
     }
     bool first = false;
     {
         std::lock_guard<std::mutex> lock(mLock);
-        if (!job->released) {
+        if (job->state != Transfers::State::Ended) {
             first = mNew.empty();
             mNew.push_back(job.get());
         }
@@ -109,13 +108,13 @@ FetchResult TransferThread::release(int id) {
     const auto it = mJobs.find(id);
     if (it == mJobs.end()) return {};
     TransferJob& job = *it->second;
-    if (!job.released) {
+    if (job.state != Transfers::State::Ended) {
         job.stop.store(true, std::memory_order_relaxed);
         mToStop.push_back(id);
         lock.unlock();
         wake();
         lock.lock();
-        mChanged.wait(lock, [&job] { return job.released; });
+        mChanged.wait(lock, [&job] { return job.state == Transfers::State::Ended; });
     }
     FetchResult result = std::move(job.result);
     mJobs.erase(id);
@@ -155,15 +154,14 @@ FetchResult TransferThread::detach(TransferJob& job, bool done, CURLcode code) {
     return result;
 }
 
-// Once released, a job may be destroyed by the run's thread at any moment. A job is let go as
-// it ends, so that the run takes its answer without waiting for this thread's next turn (behind
+// Once ended, a job may be destroyed by the run's thread at any moment: a job is let go as it
+// ends, so that the run takes its answer without waiting for this thread's next turn (behind
 // a busy HTTP/2 connection a turn took milliseconds, for every picture).
 void TransferThread::settle(TransferJob& job, FetchResult result) {
     {
         std::lock_guard<std::mutex> lock(mLock);
         if (job.state != Transfers::State::Ended) job.result = std::move(result);
         job.state = Transfers::State::Ended;
-        job.released = true;
         ++mChanges;
     }
     mChanged.notify_all();
@@ -201,7 +199,9 @@ void TransferThread::take() {
         // A job that ended meanwhile was let go as it ended, and may be gone already.
         const auto live = [this](int id) {
             const auto it = mJobs.find(id);
-            return it == mJobs.end() || it->second->released ? nullptr : it->second.get();
+            return it == mJobs.end() || it->second->state == Transfers::State::Ended
+                       ? nullptr
+                       : it->second.get();
         };
         for (const int id : mToStop)
             if (TransferJob* job = live(id)) stopping.push_back(job);

@@ -5,7 +5,7 @@
 // library.
 //
 // Only the thread calls libcurl (one thread per multi handle); the run's thread hands requests
-// over, waits on the thread's signal, and asks for jobs back. A released job is never touched
+// over, waits on the thread's signal, and asks for jobs back. An ended job is never touched
 // by the thread again.
 
 #include <curl/curl.h>
