@@ -14,6 +14,8 @@
 // Frees value on a job of Qt's global pool: freeing 300,000 texts one by one held the window for
 // a fifth of a second. Texts still shared with the caller's containers are safe: their shared
 // counts are atomic.
+// Containers of fewer entries are freed where they are: handing them over costs more.
+inline constexpr qsizetype kFreeElsewhereFrom = 10000;
 template <class T>
 void FreeElsewhere(T&& value) {
     StartElsewhere([held = std::decay_t<T>(std::forward<T>(value))]() mutable {
@@ -88,7 +90,6 @@ private:
     };
     // Enough that the move ends long before the new table, twice the old one's size, fills.
     static constexpr int kMovesPerChange = 4;
-    static constexpr qsizetype kFreeElsewhereFrom = 10000;
 
     const Slot* oldSlot(const Key& key) const {
         if (mOld.isEmpty()) return nullptr;

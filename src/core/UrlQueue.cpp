@@ -117,7 +117,10 @@ void UrlQueue::clear() {
     mSelectionShown = true;  // the reset clears the view's selection too
     ++mRevision;
     beginResetModel();
-    FreeElsewhere(std::exchange(mEntries, {}));
+    if (mEntries.size() >= kFreeElsewhereFrom)
+        FreeElsewhere(std::exchange(mEntries, {}));
+    else
+        mEntries = {};
     mIndex.clear();
     mShown = 0;
     endResetModel();

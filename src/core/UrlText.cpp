@@ -1,6 +1,7 @@
 #include "core/UrlText.h"
 
 #include <QHash>
+#include <algorithm>
 #include <QStringList>
 
 namespace {
@@ -85,17 +86,29 @@ bool IsNormalPath(QStringView path) {
     }
 }
 
+// A port NormalAuthority keeps as it is: digits, and not the scheme's own port.
+bool IsKeptPort(QStringView scheme, QStringView port) {
+    if (port.isEmpty() || !std::all_of(port.begin(), port.end(), [](QChar c) {
+            return c >= u'0' && c <= u'9';
+        }))
+        return false;
+    return !((scheme == u"http" && port == u"80") || (scheme == u"https" && port == u"443") ||
+             (scheme == u"ftp" && port == u"21"));
+}
+
 // True when UrlKey gives url back unchanged, as it does for nearly every link a scan resolved:
-// a lower-case scheme and host without user or port, no fragment, and a path already normal.
-// Anything else takes the full way.
+// a lower-case scheme and host without user, and without port or with one that stays, no
+// fragment, and a path already normal. Anything else takes the full way.
 bool IsAlreadyKey(const QString& url) {
     const qsizetype scheme = url.indexOf(u"://");
     if (scheme <= 0 || url.contains(u'#')) return false;
     qsizetype end = scheme + 3;
     while (end < url.size() && url[end] != u'/' && url[end] != u'?') ++end;
     const QStringView head = QStringView(url).left(end);
-    if (!IsAsciiLowerOrOther(head) || head.indexOf(u'@', scheme) >= 0 ||
-        head.indexOf(u':', scheme + 1) >= 0)
+    if (!IsAsciiLowerOrOther(head) || head.indexOf(u'@', scheme) >= 0) return false;
+    const qsizetype colon = head.indexOf(u':', scheme + 1);
+    if (colon >= 0 && (head.indexOf(u':', colon + 1) >= 0 ||
+                       !IsKeptPort(head.left(scheme), head.mid(colon + 1))))
         return false;
     const qsizetype query = url.indexOf(u'?', end);
     const QStringView path = QStringView(url).mid(end, (query < 0 ? url.size() : query) - end);

@@ -36,6 +36,12 @@ TEST(UrlKey, CollapsesWhatNamesTheSameResource) {
         {"http://h/a/../", "http://h/"},
         {"http://h/a#", "http://h/a"},
         {"http://h:/a", "http://h/a"},
+        {"http://h:8080/a/../b", "http://h:8080/b"},
+        {"http://H:8080/b", "http://h:8080/b"},
+        {"http://h:080/b", "http://h:080/b"},
+        {"http://h:8a/b", "http://h:8a/b"},
+        {"https://h:443?q", "https://h?q"},
+        {"http://[::1]:8080/./b", "http://[::1]:8080/b"},
         {"http://x.\xc3\x89/a", "http://x.\xc3\xa9/a"},
         {"file:///srv/./a", "file:///srv/a"},
     };
