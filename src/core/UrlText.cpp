@@ -1,8 +1,8 @@
 #include "core/UrlText.h"
 
 #include <QHash>
-#include <algorithm>
 #include <QStringList>
+#include <algorithm>
 
 namespace {
 
@@ -88,9 +88,8 @@ bool IsNormalPath(QStringView path) {
 
 // A port NormalAuthority keeps as it is: digits, and not the scheme's own port.
 bool IsKeptPort(QStringView scheme, QStringView port) {
-    if (port.isEmpty() || !std::all_of(port.begin(), port.end(), [](QChar c) {
-            return c >= u'0' && c <= u'9';
-        }))
+    if (port.isEmpty() ||
+        !std::all_of(port.begin(), port.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
         return false;
     return !((scheme == u"http" && port == u"80") || (scheme == u"https" && port == u"443") ||
              (scheme == u"ftp" && port == u"21"));
@@ -107,8 +106,8 @@ bool IsAlreadyKey(const QString& url) {
     const QStringView head = QStringView(url).left(end);
     if (!IsAsciiLowerOrOther(head) || head.indexOf(u'@', scheme) >= 0) return false;
     const qsizetype colon = head.indexOf(u':', scheme + 1);
-    if (colon >= 0 && (head.indexOf(u':', colon + 1) >= 0 ||
-                       !IsKeptPort(head.left(scheme), head.mid(colon + 1))))
+    if (colon >= 0 &&
+        (head.indexOf(u':', colon + 1) >= 0 || !IsKeptPort(head.left(scheme), head.mid(colon + 1))))
         return false;
     const qsizetype query = url.indexOf(u'?', end);
     const QStringView path = QStringView(url).mid(end, (query < 0 ? url.size() : query) - end);

@@ -38,10 +38,35 @@ CurlFetcher::Options CrawlFetcherOptions(const CrawlOptions& crawl) {
     return options;
 }
 
+namespace {
+
+// Over a fast network one thread cannot keep up with the bodies of several connections (its
+// sockets, decoding, writes and digests took as long as Wget2's whole crawl of a loopback site):
+// the connections are shared by two threads, each with a multi handle of its own. Only where no
+// host's pace is kept (a least delay, slowing down on 429 and 503, a rate, cookies): that state
+// is one thread's own.
+int ThreadsFor(const CurlFetcher::Options& o) {
+    const bool paced = o.delayMs > 0 || o.retries > 0 || o.limitRate > 0 || !o.cookieFile.isEmpty();
+    return o.connections >= 2 && !paced ? 2 : 1;
+}
+
+}  // namespace
+
 struct CurlFetcher::Impl {
-    explicit Impl(const Options& opts) : options(opts), thread(opts) {}
+    explicit Impl(const Options& opts) : options(opts) {
+        const int count = ThreadsFor(opts);
+        for (int i = 0; i < count; ++i) {
+            Options share = opts;
+            share.connections = opts.connections / count + (i < opts.connections % count ? 1 : 0);
+            threads.push_back(std::make_unique<TransferThread>(share, signal));
+        }
+    }
+    TransferThread& of(int id) { return *threads[std::size_t(id) % threads.size()]; }
+    int local(int id) const { return id / static_cast<int>(threads.size()); }
     Options options;
-    TransferThread thread;
+    TransferThread::Signal signal;
+    std::vector<std::unique_ptr<TransferThread>> threads;
+    std::uint64_t seen = 0;  // the run's thread's own
 };
 
 CurlFetcher::CurlFetcher() : CurlFetcher(Options{}) {}
@@ -65,13 +90,13 @@ CurlFetcher::~CurlFetcher() = default;
 
 void CurlFetcher::setFilePolicy(const FileUrlPolicy& policy) {
     mImpl->options.files = policy;
-    mImpl->thread.setOptions(mImpl->options);
+    for (auto& thread : mImpl->threads) thread->setOptions(mImpl->options);
 }
 
 void CurlFetcher::setRedirectsFollowed(bool follow) {
     if (mImpl->options.followRedirects == follow) return;  // the idle handles stay
     mImpl->options.followRedirects = follow;
-    mImpl->thread.setOptions(mImpl->options);
+    for (auto& thread : mImpl->threads) thread->setOptions(mImpl->options);
 }
 
 int CurlFetcher::start(const QString& url, std::int64_t maxBytes, Write write) {
@@ -80,38 +105,63 @@ int CurlFetcher::start(const QString& url, std::int64_t maxBytes, Write write) {
     if (mImpl->options.delayMs > 0 || mImpl->options.retries > 0) job->host = UrlHost(url);
     job->maxBytes = maxBytes;
     job->write = std::move(write);
-    return mImpl->thread.add(std::move(job));
+    // to the thread with the fewest transfers under way, so that the one waited for starts
+    const auto& threads = mImpl->threads;
+    std::size_t to = 0;
+    for (std::size_t i = 1; i < threads.size(); ++i)
+        if (threads[i]->unended() < threads[to]->unended()) to = i;
+    return threads[to]->add(std::move(job)) * static_cast<int>(threads.size()) +
+           static_cast<int>(to);
 }
 
 Transfers::State CurlFetcher::state(int id) const {
-    return mImpl->thread.state(id);
+    return mImpl->of(id).state(mImpl->local(id));
 }
 
 Transfers::Wait CurlFetcher::wait(int id, const Turn& turn) {
     for (;;) {
         if (turn && !turn()) return Wait::Stopped;
         if (state(id) != State::Running) return Wait::Ready;
-        if (mImpl->thread.waitChange(mImpl->options.serviceIntervalMs))
+        if (waitChange(mImpl->options.serviceIntervalMs))
             return state(id) != State::Running ? Wait::Ready : Wait::Changed;
     }
 }
 
+bool CurlFetcher::waitChange(int waitMs) {
+    TransferThread::Signal& signal = mImpl->signal;
+    std::unique_lock<std::mutex> lock(signal.lock);
+    const bool changed =
+        signal.changed.wait_for(lock, std::chrono::milliseconds(std::max(0, waitMs)),
+                                [&] { return signal.changes != mImpl->seen; });
+    mImpl->seen = signal.changes;
+    return changed;
+}
+
 void CurlFetcher::resume(int id) {
-    mImpl->thread.resume(id);
+    mImpl->of(id).resume(mImpl->local(id));
 }
 
 FetchResult CurlFetcher::release(int id) {
-    return mImpl->thread.release(id);
+    return mImpl->of(id).release(mImpl->local(id));
 }
 
 int CurlFetcher::connections() const {
     // Over HTTP/2 each connection carries several requests at once; a pool of one stays the
     // one-at-a-time crawl.
     const int connections = mImpl->options.connections;
-    return connections > 1 && mImpl->thread.multiplexes() ? connections * TransferThread::kStreams
-                                                          : connections;
+    const bool multiplexes = std::any_of(mImpl->threads.begin(), mImpl->threads.end(),
+                                         [](const auto& t) { return t->multiplexes(); });
+    return connections > 1 && multiplexes ? connections * TransferThread::kStreams : connections;
 }
 
 Transfers::Waits CurlFetcher::waits() const {
-    return mImpl->thread.waits();
+    Transfers::Waits all;
+    for (const auto& thread : mImpl->threads) {
+        const Transfers::Waits one = thread->waits();
+        all.retries += one.retries;
+        all.resends += one.resends;
+        all.waitedMs += one.waitedMs;
+        if (all.host.isEmpty()) all.host = one.host;
+    }
+    return all;
 }

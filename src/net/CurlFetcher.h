@@ -1,6 +1,6 @@
 #pragma once
-// The crawl's transfers, done by libcurl: a pool of transfers driven by one thread of its own
-// (one connection is a pool of one). Keep one fetcher for a whole crawl so that connections are
+// The crawl's transfers, done by libcurl: a pool of transfers driven by threads of its own (one
+// connection is a pool of one). Keep one fetcher for a whole crawl so that connections are
 // kept alive and reused. It knows nothing of the crawl: what to fetch, and where each body goes,
 // is the caller's.
 
@@ -74,6 +74,8 @@ public:
     void setRedirectsFollowed(bool follow) override;
 
 private:
+    // Waits until a transfer ended or waits for room since the last call, or waitMs passed.
+    bool waitChange(int waitMs);
     struct Impl;
     std::unique_ptr<Impl> mImpl;
 };

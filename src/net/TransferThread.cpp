@@ -17,8 +17,8 @@ void Remove(std::vector<T*>& list, const T* item) {
 
 }  // namespace
 
-TransferThread::TransferThread(const CurlFetcher::Options& options)
-    : mOptions(options), mHandleOptions(options) {
+TransferThread::TransferThread(const CurlFetcher::Options& options, Signal& signal)
+    : mOptions(options), mSignal(signal), mHandleOptions(options) {
     InitCurlOnce();
     mMulti = curl_multi_init();
     if (!mMulti) return;
@@ -74,6 +74,7 @@ int TransferThread::add(std::unique_ptr<TransferJob> job) {
     {
         std::lock_guard<std::mutex> lock(mLock);
         if (job->state != Transfers::State::Ended) {
+            mUnended.fetch_add(1, std::memory_order_relaxed);
             first = mNew.empty();
             mNew.push_back(job.get());
         }
@@ -121,12 +122,12 @@ FetchResult TransferThread::release(int id) {
     return result;
 }
 
-bool TransferThread::waitChange(int waitMs) {
-    std::unique_lock<std::mutex> lock(mLock);
-    const bool changed = mChanged.wait_for(lock, std::chrono::milliseconds(std::max(0, waitMs)),
-                                           [this] { return mChanges != mSeen; });
-    mSeen = mChanges;
-    return changed;
+void TransferThread::signal() {
+    {
+        std::lock_guard<std::mutex> lock(mSignal.lock);
+        ++mSignal.changes;
+    }
+    mSignal.changed.notify_all();
 }
 
 Transfers::Waits TransferThread::waits() {
@@ -160,11 +161,14 @@ FetchResult TransferThread::detach(TransferJob& job, bool done, CURLcode code) {
 void TransferThread::settle(TransferJob& job, FetchResult result) {
     {
         std::lock_guard<std::mutex> lock(mLock);
-        if (job.state != Transfers::State::Ended) job.result = std::move(result);
+        if (job.state != Transfers::State::Ended) {
+            job.result = std::move(result);
+            mUnended.fetch_sub(1, std::memory_order_relaxed);
+        }
         job.state = Transfers::State::Ended;
-        ++mChanges;
     }
     mChanged.notify_all();
+    signal();
 }
 
 // The rules the next transfers start under; handles made under other rules go.
@@ -293,8 +297,7 @@ bool TransferThread::collect() {
         std::lock_guard<std::mutex> lock(mLock);
         if (job->state != Transfers::State::Running || job->resumeAsked) continue;
         job->state = Transfers::State::NeedsRoom;
-        ++mChanges;
-        mChanged.notify_all();
+        signal();
     }
     return ended;
 }

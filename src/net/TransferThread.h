@@ -1,12 +1,11 @@
 #pragma once
-// The pool's transfers, driven on a thread of its own: sockets, HTTP, decoding and the writing
-// of the bodies take the second core while the run's thread names, stores and scans, and a
-// body that arrives in a rush (a compressed bomb) never holds the window. Private to this
-// library.
+// Transfers of the pool, driven on a thread of its own: sockets, HTTP, decoding and the writing
+// of the bodies take another core while the run's thread names, stores and scans, and a body
+// that arrives in a rush (a compressed bomb) never holds the window. Private to this library.
 //
 // Only the thread calls libcurl (one thread per multi handle); the run's thread hands requests
-// over, waits on the thread's signal, and asks for jobs back. An ended job is never touched
-// by the thread again.
+// over, waits on the pool's signal, and asks for jobs back. An ended job is never touched by
+// the thread again.
 
 #include <curl/curl.h>
 
@@ -32,7 +31,14 @@ public:
     // fewer): as many as Wget2's window, as a polite crawler keeps.
     static constexpr int kStreams = 30;
 
-    explicit TransferThread(const CurlFetcher::Options& options);
+    // What the run's thread waits on: a change of any of the pool's threads.
+    struct Signal {
+        std::mutex lock;
+        std::condition_variable changed;
+        std::uint64_t changes = 0;  // guarded by lock
+    };
+
+    TransferThread(const CurlFetcher::Options& options, Signal& signal);
     ~TransferThread();
     TransferThread(const TransferThread&) = delete;
     TransferThread& operator=(const TransferThread&) = delete;
@@ -46,8 +52,8 @@ public:
     void resume(int id);
     // Stops the job if it still runs, waits until the thread let go of it, and forgets it.
     FetchResult release(int id);
-    // Waits until a transfer ended or waits for room since the last call, or waitMs passed.
-    bool waitChange(int waitMs);
+    // Jobs added and not yet ended.
+    int unended() const { return mUnended.load(std::memory_order_relaxed); }
     Transfers::Waits waits();
     // True once a transfer went over a connection that multiplexes.
     bool multiplexes() const { return mMultiplexes.load(std::memory_order_relaxed); }
@@ -70,6 +76,7 @@ private:
     void takeOptions();
     CurlTransfer handle();
     void wake();
+    void signal();
 
     CURLM* mMulti = nullptr;
     // One cookie store for every handle of the pool: a cookie set by an answer goes with the
@@ -83,11 +90,11 @@ private:
     std::vector<TransferJob*> mNew;                     // guarded by mLock
     std::vector<int> mToStop;                           // guarded by mLock
     std::vector<int> mToResume;                         // guarded by mLock
-    std::uint64_t mChanges = 0;                         // guarded by mLock
     bool mQuit = false;                                 // guarded by mLock
     Transfers::Waits mWaits;                            // guarded by mLock
     int mNextId = 0;                                    // the run's thread's own
-    std::uint64_t mSeen = 0;                            // the run's thread's own
+    Signal& mSignal;
+    std::atomic<int> mUnended{0};
 
     // The thread's own:
     std::vector<TransferJob*> mWaiting;  // not started yet, in the order asked for
