@@ -99,9 +99,9 @@ private:
     void plan();
     bool roomToStart(int connections);
     std::vector<Entry> next(int max, int* settled);
-    void startListed(const std::vector<Entry>& next, int settled, QHash<QString, int>& covered,
+    void startListed(const std::vector<Entry>& next, int settled, std::vector<bool>& covered,
                      int inFlight);
-    QHash<QString, int> keepListed(const std::vector<Entry>& next);
+    std::vector<bool> keepListed(const std::vector<Entry>& next);
     bool takes(const QString& url, bool page);
     const PagePreview::Told* toldOf(Held& held);
     std::unique_ptr<Held> begin(const QString& url, bool page, bool digest, bool ahead, int* error);

@@ -113,24 +113,30 @@ std::vector<FetchAhead::Entry> FetchAhead::next(int max, int* settled) {
     return next;
 }
 
-// Held beyond what is listed: kept while its entry is still queued further on, so that it is
-// not requested again; gone when the entry left the queues. What is held, by URL, the entry
-// under way included.
-QHash<QString, int> FetchAhead::keepListed(const std::vector<Entry>& next) {
-    QHash<QString, int> wanted;
-    wanted.reserve(static_cast<qsizetype>(next.size()));
-    for (const Entry& entry : next) ++wanted[entry.url];
-    QHash<QString, int> held;
+// Which entries listed a held transfer covers, each held one covering the first entry of its URL
+// not yet covered (the entry under way included). Held beyond what is listed: kept while its
+// entry is still queued further on, so that it is not requested again; gone when the entry left
+// the queues.
+std::vector<bool> FetchAhead::keepListed(const std::vector<Entry>& next) {
+    QHash<QString, int> held;  // then those beyond what is listed
     held.reserve(static_cast<qsizetype>(mHeld.size()) + 1);
     if (!mCurrent.isEmpty()) ++held[mCurrent];
     for (const auto& h : mHeld) ++held[h->url];
+    std::vector<bool> covered(next.size());
+    for (std::size_t i = 0; i < next.size(); ++i) {
+        const auto it = held.find(next[i].url);
+        if (it == held.end() || *it == 0) continue;
+        --*it;
+        covered[i] = true;
+    }
     for (std::size_t i = mHeld.size(); i-- > 0;) {
         const QString url = mHeld[i]->url;
-        if (held[url] <= wanted.value(url)) continue;
-        --held[url];
+        const auto it = held.find(url);
+        if (it == held.end() || *it == 0) continue;
+        --*it;
         if (!mLinks.contains(url) && !mImages.contains(url)) drop(i);
     }
-    return held;
+    return covered;
 }
 
 // Brings the transfers held ahead in line with what the run will ask for next, when a queue, a
@@ -152,7 +158,7 @@ void FetchAhead::plan() {
     const int listed =
         connections > kFewTransfers ? 2 * connections + connections / 4 : 4 * connections;
     const std::vector<Entry> next = this->next(listed, &settled);
-    QHash<QString, int> covered = keepListed(next);
+    std::vector<bool> covered = keepListed(next);
     // The entry the run waits for always has a connection of its own: a body held back by the
     // budget keeps its connection until the run gets to it.
     int inFlight = mCurrent.isEmpty() ? 0 : 1;
@@ -178,11 +184,10 @@ void FetchAhead::plan() {
 // run's order. A page tells what lies further on, so that behind a slow server its answer is the
 // one most worth having early.
 void FetchAhead::startListed(const std::vector<Entry>& next, int settled,
-                             QHash<QString, int>& covered, int inFlight) {
+                             std::vector<bool>& covered, int inFlight) {
     const int connections = mTransfers.connections();
     const int movableMost = std::max(2, connections / 2);
     for (const bool pagesOnly : {true, false}) {
-        QHash<QString, int> left = covered;
         int movable = 0;  // entries past the settled ones, the run's current one aside
         for (int i = 0; i < static_cast<int>(next.size()); ++i) {
             const auto& [url, page] = next[i];
@@ -190,11 +195,7 @@ void FetchAhead::startListed(const std::vector<Entry>& next, int settled,
             if (!pagesOnly && i >= settled &&
                 (i > connections || (i > 0 && ++movable > movableMost)))
                 break;
-            if (left.value(url) > 0) {
-                --left[url];
-                continue;
-            }
-            if (pagesOnly && !page) continue;
+            if (covered[std::size_t(i)] || (pagesOnly && !page)) continue;
             if (inFlight >= connections) return;
             // only web URLs are fetched ahead: file: stays a matter of the run's own fetches
             if (!IsWebUrl(url) || !NameableExtension(GetExtension(url))) continue;
@@ -205,7 +206,7 @@ void FetchAhead::startListed(const std::vector<Entry>& next, int settled,
             if (!ahead) return;  // no file to be had: the run's own attempt tells why
             mHeld.push_back(std::move(ahead));
             ++inFlight;
-            ++covered[url];
+            covered[std::size_t(i)] = true;
         }
     }
 }
