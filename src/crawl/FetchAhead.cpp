@@ -106,7 +106,7 @@ std::int64_t FetchAhead::heldBytes() const {
     return mBytesHeld;
 }
 
-// The transfers' thread's write of a body: one held ahead that would take the bytes held
+// A transfer thread's write of a body: one held ahead that would take the bytes held
 // ahead past the budget is held back (its transfer paused) until they fit again.
 int FetchAhead::writeAhead(Held& held, const char* data, std::size_t size) {
     if (!data) {  // a try again from the beginning

@@ -131,7 +131,7 @@ private:
     std::optional<std::pair<quint64, quint64>> mPlanned;
     QString mCurrent;         // the URL the run waits for
     bool mRoomShort = false;  // the disk is full: nothing more starts ahead for now
-    // What the bodies held ahead take together; written by the transfers' thread, given back
+    // What the bodies held ahead take together; written by the transfer threads, given back
     // by the run's. Guards every Held's count too.
     mutable std::mutex mBytesLock;
     std::int64_t mBytesHeld = 0;
