@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QStringList>
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -43,24 +44,36 @@ QString NormalAuthority(const UrlParts& p) {
     return user + hostPort;
 }
 
-// "a//b/./c/../d" -> "a/b/d"; a final "/", "." or ".." leaves the path ending in "/".
+// "a//b/./c/../d" -> "a/b/d"; a final "/", "." or ".." leaves the path ending in "/". In one
+// pass over the text, each piece kept appended where it goes: every picture's key takes it.
 QString NormalPath(const QString& path) {
     if (path.isEmpty()) return path;
-    const bool rooted = path.startsWith(u'/');
-    const QStringList pieces = path.split(u'/');
-    QStringList kept;
+    QString out;
+    out.reserve(path.size() + 1);
+    if (path.startsWith(u'/')) out += u'/';
+    const qsizetype root = out.size();
+    std::vector<qsizetype> kept;  // where each piece kept begins in out, its '/' included
     bool folder = false;
-    for (const QString& piece : pieces) {
+    for (qsizetype from = 0;;) {
+        qsizetype end = path.indexOf(u'/', from);
+        const bool last = end < 0;
+        if (last) end = path.size();
+        const QStringView piece = QStringView(path).mid(from, end - from);
         folder = piece.isEmpty() || piece == u"." || piece == u"..";
         if (piece == u"..") {
-            if (!kept.isEmpty()) kept.removeLast();
+            if (!kept.empty()) {
+                out.truncate(kept.back());
+                kept.pop_back();
+            }
         } else if (!folder) {
-            kept << piece;
+            kept.push_back(out.size());
+            if (out.size() > root) out += u'/';
+            out += piece;
         }
+        if (last) break;
+        from = end + 1;
     }
-    QString out = rooted ? QStringLiteral("/") : QString();
-    out += kept.join(u'/');
-    if (folder && !kept.isEmpty()) out += u'/';
+    if (folder && !kept.empty()) out += u'/';
     return out;
 }
 

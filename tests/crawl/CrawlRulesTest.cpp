@@ -42,6 +42,9 @@ TEST(UrlKey, CollapsesWhatNamesTheSameResource) {
         {"http://h:8a/b", "http://h:8a/b"},
         {"https://h:443?q", "https://h?q"},
         {"http://[::1]:8080/./b", "http://[::1]:8080/b"},
+        {"http://h/a/../b/c", "http://h/b/c"},
+        {"a/./b/../../c/", "c/"},
+        {"x/..", ""},
         {"http://x.\xc3\x89/a", "http://x.\xc3\xa9/a"},
         {"file:///srv/./a", "file:///srv/a"},
     };
