@@ -7,6 +7,18 @@
 
 namespace {
 
+// A letter, then letters, digits, "+", "-" or ".": what comes before a "://" that is not a
+// scheme's name names none, and the text is all path.
+bool IsSchemeName(QStringView name) {
+    const auto letter = [](QChar c) {
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+    };
+    if (name.isEmpty() || !letter(name.front())) return false;
+    return std::all_of(name.begin(), name.end(), [&letter](QChar c) {
+        return letter(c) || (c >= u'0' && c <= u'9') || c == u'+' || c == u'-' || c == u'.';
+    });
+}
+
 UrlParts Split(const QString& url) {
     UrlParts p;
     QString rest = url;
@@ -14,7 +26,7 @@ UrlParts Split(const QString& url) {
     if (hash >= 0) rest.truncate(hash);
     const qsizetype scheme = rest.indexOf(u"://");
     qsizetype from = 0;
-    if (scheme > 0) {
+    if (scheme > 0 && IsSchemeName(QStringView(rest).left(scheme))) {
         p.scheme = rest.left(scheme).toLower();
         p.hasAuthority = true;
         from = scheme + 3;
@@ -39,8 +51,18 @@ QString NormalAuthority(const UrlParts& p) {
         {QStringLiteral("https"), QStringLiteral(":443")},
         {QStringLiteral("ftp"), QStringLiteral(":21")}};
     const QString port = kDefaultPorts.value(p.scheme);
-    if (!port.isEmpty() && hostPort.endsWith(port)) hostPort.chop(port.size());
-    if (hostPort.endsWith(u':')) hostPort.chop(1);
+    // as often as they end it, so that a key is its own key ("h:80:" and "h::" are "h")
+    for (bool chopped = true; chopped;) {
+        chopped = false;
+        if (!port.isEmpty() && hostPort.endsWith(port)) {
+            hostPort.chop(port.size());
+            chopped = true;
+        }
+        if (hostPort.endsWith(u':')) {
+            hostPort.chop(1);
+            chopped = true;
+        }
+    }
     return user + hostPort;
 }
 
@@ -113,7 +135,8 @@ bool IsKeptPort(QStringView scheme, QStringView port) {
 // fragment, and a path already normal. Anything else takes the full way.
 bool IsAlreadyKey(const QString& url) {
     const qsizetype scheme = url.indexOf(u"://");
-    if (scheme <= 0 || url.contains(u'#')) return false;
+    if (scheme <= 0 || !IsSchemeName(QStringView(url).left(scheme)) || url.contains(u'#'))
+        return false;
     qsizetype end = scheme + 3;
     while (end < url.size() && url[end] != u'/' && url[end] != u'?') ++end;
     const QStringView head = QStringView(url).left(end);

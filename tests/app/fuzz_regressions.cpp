@@ -19,6 +19,7 @@ extern "C" int FuzzOneInput_page_scan(const uint8_t*, size_t);
 extern "C" int FuzzOneInput_extension(const uint8_t*, size_t);
 extern "C" int FuzzOneInput_file_numbers(const uint8_t*, size_t);
 extern "C" int FuzzOneInput_robots(const uint8_t*, size_t);
+extern "C" int FuzzOneInput_url_key(const uint8_t*, size_t);
 #endif
 
 namespace {
@@ -85,6 +86,7 @@ TEST(FuzzRegressionTest, KeptInputsPassTheFuzzTargetsChecks) {
         {"extension", FuzzOneInput_extension},
         {"file_numbers", FuzzOneInput_file_numbers},
         {"robots", FuzzOneInput_robots},
+        {"url_key", FuzzOneInput_url_key},
     };
     int replayed = 0;
     for (const auto& target : targets) {

@@ -45,6 +45,12 @@ TEST(UrlKey, CollapsesWhatNamesTheSameResource) {
         {"http://h/a/../b/c", "http://h/b/c"},
         {"a/./b/../../c/", "c/"},
         {"x/..", ""},
+        // a key is its own key: empty and own ports go while they end the host, and only a
+        // scheme's name before "://" makes an authority of what follows
+        {"http://h::/a", "http://h/a"},
+        {"http://h:80:/a", "http://h/a"},
+        {"a/b?x=http://c//d", "a/b?x=http://c//d"},
+        {"1a://H//p", "1a:/H/p"},
         {"http://x.\xc3\x89/a", "http://x.\xc3\xa9/a"},
         {"file:///srv/./a", "file:///srv/a"},
     };
