@@ -6,14 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR=${BUILD_DIR:-build}
-running_pkgs=""
 if [ "${SR_WITH_TESTS:-1}" = 0 ]; then
-  # What only running needs (fonts, the browser) unpacks while the compiler works.
-  bash scripts/deps.sh --build-only
-  bash scripts/deps.sh --run-only --no-update &
-  running_pkgs=$!
-  # whatever stops the build, the installation is waited for, never left running behind
-  trap 'wait "$running_pkgs" 2>/dev/null || true' EXIT
+  bash scripts/deps.sh
   with=OFF
 else
   bash scripts/deps.sh --tests
@@ -38,4 +32,3 @@ fi
 targets=()
 for t in ${BUILD_TARGETS:-}; do targets+=(--target "$t"); done
 cmake --build "$BUILD_DIR" -j"$(nproc)" "${targets[@]}"
-[ -z "$running_pkgs" ] || wait "$running_pkgs"

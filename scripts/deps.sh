@@ -5,32 +5,25 @@
 #                                            fuzzing, packaging) the same way
 #   scripts/deps.sh --list [--tests]         prints the names it would install, one a line, and
 #                                            installs nothing
-#   --build-only / --run-only                only the program's packages that building needs /
-#                                            that only running needs (scripts/build.sh installs
-#                                            the second while it compiles); --no-update skips
-#                                            apt-get update (the first half just did it)
 # A user who only builds and runs the program never waits for the test tooling: scripts/run.sh
 # asks for the program's packages only, scripts/test.sh for both.
 set -euo pipefail
 
-# Building the program, one package a line.
-BUILD_PKGS=(
+# Building and running the program, one package a line.
+PROGRAM_PKGS=(
   cmake
   ninja-build
   g++
   pkg-config
   qt6-base-dev
+  qt6-image-formats-plugins
+  libqt6svg6
   libcurl4-openssl-dev
   libgumbo-dev
   libavif-dev
   zlib1g-dev
   libsqlite3-dev
   libssl-dev
-)
-# Only running it: plugins, fonts and the browser of --render-pages.
-RUN_PKGS=(
-  qt6-image-formats-plugins
-  libqt6svg6
   fonts-noto-cjk
   chromium-headless-shell
 )
@@ -54,19 +47,15 @@ TEST_PKGS=(
 
 list=0
 tests=0
-update=1
-PKGS=("${BUILD_PKGS[@]}" "${RUN_PKGS[@]}")
 extra=()
 for arg in "$@"; do
   case "$arg" in
     --list) list=1 ;;
     --tests) tests=1 ;;
-    --build-only) PKGS=("${BUILD_PKGS[@]}") ;;
-    --run-only) PKGS=("${RUN_PKGS[@]}") ;;
-    --no-update) update=0 ;;
     *) extra+=("$arg") ;;
   esac
 done
+PKGS=("${PROGRAM_PKGS[@]}")
 ((tests)) && PKGS+=("${TEST_PKGS[@]}")
 ((${#extra[@]})) && PKGS+=("${extra[@]}")
 if ((list)); then
@@ -83,6 +72,6 @@ if ((${#missing[@]})); then
   SUDO=""
   [ "$(id -u)" -eq 0 ] || SUDO="sudo"
   export DEBIAN_FRONTEND=noninteractive
-  ((update)) && $SUDO apt-get update -qq
+  $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
