@@ -117,24 +117,30 @@ int FetchAhead::writeAhead(Held& held, const char* data, std::size_t size) {
         return error;
     }
     {
+        // The piece is counted before it is written: the other transfer thread's bodies are
+        // held to the budget meanwhile.
         const std::lock_guard<std::mutex> lock(mBytesLock);
         if (held.ahead && mBytesHeld + std::int64_t(size) > mRules.heldMostBytes) {
             if (held.heldBack == 0) ++mHeldBack;
             held.heldBack = size;
             return EAGAIN;
         }
-    }
-    if (held.sized && !SizeAllows(held, data, size, mRules.minWidth, mRules.minHeight))
-        return kTooFewPixels;
-    const int written = held.body->write(data, size);
-    if (written != 0) return written;
-    {
-        const std::lock_guard<std::mutex> lock(mBytesLock);
         if (held.ahead) {
             mBytesHeld += std::int64_t(size);
             held.counted += std::int64_t(size);
         }
     }
+    const auto unwritten = [&](int error) {
+        const std::lock_guard<std::mutex> lock(mBytesLock);
+        if (held.ahead) {  // else the run took the body, and its count with it
+            mBytesHeld -= std::int64_t(size);
+            held.counted -= std::int64_t(size);
+        }
+        return error;
+    };
+    if (held.sized && !SizeAllows(held, data, size, mRules.minWidth, mRules.minHeight))
+        return unwritten(kTooFewPixels);
+    if (const int written = held.body->write(data, size)) return unwritten(written);
     if (held.page && held.head.size() < kPreviewBytes)
         held.head.append(data, std::min<qsizetype>(static_cast<qsizetype>(size),
                                                    kPreviewBytes - held.head.size()));
