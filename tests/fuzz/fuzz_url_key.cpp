@@ -2,64 +2,49 @@
 // the text, it is what the plain reading of the rules gives, however the quick ways get there,
 // and a key is its own key.
 
+#include <QRegularExpression>
 #include <QStringList>
-#include <algorithm>
 
 #include "FuzzCheck.h"
 #include "core/UrlText.h"
 
 namespace {
 
-QString PlainPath(const QString& path) {
-    if (path.isEmpty()) return path;
+// The plain reading: no fragment; an authority only after a scheme's name and "://"; scheme and
+// host in lower case, the user as written; the scheme's own port and empty ones dropped while
+// they end the host; the path without empty pieces, "." and "..", the query as it is.
+QString PlainKey(QString url) {
+    url.truncate(url.indexOf(u'#') < 0 ? url.size() : url.indexOf(u'#'));
+    static const QRegularExpression kAuthority(
+        QStringLiteral("^([A-Za-z][A-Za-z0-9+.-]*)://"
+                       "(([^/?]*@)?)([^/?]*)"));
+    const QRegularExpressionMatch m = kAuthority.match(url);
+    QString head;
+    if (m.hasMatch()) {
+        const QString scheme = m.captured(1).toLower();
+        QString h = m.captured(4).toLower();
+        const QString own = scheme == u"http"    ? QStringLiteral(":80")
+                            : scheme == u"https" ? QStringLiteral(":443")
+                            : scheme == u"ftp"   ? QStringLiteral(":21")
+                                                 : QString();
+        while ((!own.isEmpty() && h.endsWith(own)) || h.endsWith(u':'))
+            h.chop(!own.isEmpty() && h.endsWith(own) ? own.size() : 1);
+        head = scheme + QStringLiteral("://") + m.captured(2) + h;
+    }
+    const QString rest = url.mid(m.hasMatch() ? m.capturedEnd(0) : 0);
+    const qsizetype query = rest.indexOf(u'?') < 0 ? rest.size() : rest.indexOf(u'?');
+    const QString path = rest.left(query);
     QStringList kept;
     bool folder = false;
     for (const QString& piece : path.split(u'/')) {
         folder = piece.isEmpty() || piece == u"." || piece == u"..";
-        if (piece == u"..") {
-            if (!kept.isEmpty()) kept.removeLast();
-        } else if (!folder) {
-            kept << piece;
-        }
+        if (piece == u".." && !kept.isEmpty()) kept.removeLast();
+        if (!folder) kept << piece;
     }
-    QString out = path.startsWith(u'/') ? QStringLiteral("/") : QString();
-    out += kept.join(u'/');
-    return folder && !kept.isEmpty() ? out + u'/' : out;
-}
-
-// The plain reading: no fragment; a scheme only where a scheme's name comes before "://"; scheme
-// and host in lower case, the user as written; the scheme's own port and empty ones dropped while
-// they end the host; the path without empty pieces, "." and "..".
-QString PlainKey(QString url) {
-    if (const qsizetype hash = url.indexOf(u'#'); hash >= 0) url.truncate(hash);
-    const qsizetype scheme = url.indexOf(u"://");
-    qsizetype from = 0;
-    QString head;
-    const auto schemeChar = [](QChar c) {
-        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
-               c == u'+' || c == u'-' || c == u'.';
-    };
-    const bool named = scheme > 0 && url[0].isLetter() && url[0].unicode() < 0x80 &&
-                       std::all_of(url.begin(), url.begin() + scheme, schemeChar);
-    if (named) {
-        qsizetype end = scheme + 3;
-        while (end < url.size() && url[end] != u'/' && url[end] != u'?') ++end;
-        const QString name = url.left(scheme).toLower();
-        const QString authority = url.mid(scheme + 3, end - scheme - 3);
-        const qsizetype at = authority.lastIndexOf(u'@');
-        QString host = authority.mid(at + 1).toLower();
-        const QString own = name == u"http"    ? QStringLiteral(":80")
-                            : name == u"https" ? QStringLiteral(":443")
-                            : name == u"ftp"   ? QStringLiteral(":21")
-                                               : QString();
-        while ((!own.isEmpty() && host.endsWith(own)) || host.endsWith(u':'))
-            host.chop(!own.isEmpty() && host.endsWith(own) ? own.size() : 1);
-        head = name + QStringLiteral("://") + authority.left(at + 1) + host;
-        from = end;
-    }
-    const qsizetype query = url.indexOf(u'?', from);
-    const QString path = url.mid(from, query < 0 ? -1 : query - from);
-    return head + PlainPath(path) + (query < 0 ? QString() : url.mid(query));
+    if (path.startsWith(u'/')) head += u'/';
+    head += kept.join(u'/');
+    if (!path.isEmpty() && folder && !kept.isEmpty()) head += u'/';
+    return head + rest.mid(query);
 }
 
 }  // namespace
