@@ -14,13 +14,23 @@
 // Frees value on a job of Qt's global pool: freeing 300,000 texts one by one held the window for
 // a fifth of a second. Texts still shared with the caller's containers are safe: their shared
 // counts are atomic.
-// Containers of fewer entries are freed where they are: handing them over costs more.
-inline constexpr qsizetype kFreeElsewhereFrom = 10000;
 template <class T>
 void FreeElsewhere(T&& value) {
     StartElsewhere([held = std::decay_t<T>(std::forward<T>(value))]() mutable {
         [[maybe_unused]] const auto freed = std::move(held);  // here, not when the pool drops it
     });
+}
+
+// A container of many entries is freed elsewhere; one of fewer is freed here: handing it over,
+// a wake-up of a pooled thread, costs more than freeing it.
+inline constexpr qsizetype kFreeElsewhereFrom = 10000;
+template <class C>
+void FreeEntries(C&& entries) {
+    if (entries.size() >= kFreeElsewhereFrom) {
+        FreeElsewhere(std::forward<C>(entries));
+        return;
+    }
+    [[maybe_unused]] const std::decay_t<C> freed = std::forward<C>(entries);
 }
 
 template <class Key, class T>
@@ -106,7 +116,7 @@ private:
         if (mOld.isEmpty()) return;
         for (; steps > 0 && mNext != mOld.cend(); --steps, ++mNext)
             if (mNext->live && !mNew.contains(mNext.key())) mNew.insert(mNext.key(), *mNext);
-        if (mNext == mOld.cend()) FreeElsewhere(std::exchange(mOld, {}));
+        if (mNext == mOld.cend()) FreeEntries(std::exchange(mOld, {}));
     }
 
     void grow() {

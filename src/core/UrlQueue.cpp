@@ -117,10 +117,7 @@ void UrlQueue::clear() {
     mSelectionShown = true;  // the reset clears the view's selection too
     ++mRevision;
     beginResetModel();
-    if (mEntries.size() >= kFreeElsewhereFrom)
-        FreeElsewhere(std::exchange(mEntries, {}));
-    else
-        mEntries = {};
+    FreeEntries(std::exchange(mEntries, {}));
     mIndex.clear();
     mShown = 0;
     endResetModel();

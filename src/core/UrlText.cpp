@@ -1,6 +1,5 @@
 #include "core/UrlText.h"
 
-#include <QHash>
 #include <QStringList>
 #include <algorithm>
 #include <vector>
@@ -41,16 +40,20 @@ UrlParts Split(const QString& url) {
     return p;
 }
 
+// The port a scheme has when none is named, with its colon; empty for the others.
+QStringView OwnPort(QStringView scheme) {
+    if (scheme == u"http") return u":80";
+    if (scheme == u"https") return u":443";
+    if (scheme == u"ftp") return u":21";
+    return {};
+}
+
 // Host and port in lower case, the scheme's own port dropped.
 QString NormalAuthority(const UrlParts& p) {
     const qsizetype at = p.authority.lastIndexOf(u'@');
     const QString user = at < 0 ? QString() : p.authority.left(at + 1);
     QString hostPort = p.authority.mid(at + 1).toLower();
-    static const QHash<QString, QString> kDefaultPorts = {
-        {QStringLiteral("http"), QStringLiteral(":80")},
-        {QStringLiteral("https"), QStringLiteral(":443")},
-        {QStringLiteral("ftp"), QStringLiteral(":21")}};
-    const QString port = kDefaultPorts.value(p.scheme);
+    const QStringView port = OwnPort(p.scheme);
     // as often as they end it, so that a key is its own key ("h:80:" and "h::" are "h")
     for (bool chopped = true; chopped;) {
         chopped = false;
@@ -121,13 +124,12 @@ bool IsNormalPath(QStringView path) {
     }
 }
 
-// A port NormalAuthority keeps as it is: digits, and not the scheme's own port.
+// A port NormalAuthority keeps as it is, colon first: digits, and not the scheme's own port.
 bool IsKeptPort(QStringView scheme, QStringView port) {
-    if (port.isEmpty() ||
-        !std::all_of(port.begin(), port.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+    if (port.size() < 2 ||
+        !std::all_of(port.begin() + 1, port.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
         return false;
-    return !((scheme == u"http" && port == u"80") || (scheme == u"https" && port == u"443") ||
-             (scheme == u"ftp" && port == u"21"));
+    return port != OwnPort(scheme);
 }
 
 // True when UrlKey gives url back unchanged, as it does for nearly every link a scan resolved:
@@ -143,7 +145,7 @@ bool IsAlreadyKey(const QString& url) {
     if (!IsAsciiLowerOrOther(head) || head.indexOf(u'@', scheme) >= 0) return false;
     const qsizetype colon = head.indexOf(u':', scheme + 1);
     if (colon >= 0 &&
-        (head.indexOf(u':', colon + 1) >= 0 || !IsKeptPort(head.left(scheme), head.mid(colon + 1))))
+        (head.indexOf(u':', colon + 1) >= 0 || !IsKeptPort(head.left(scheme), head.mid(colon))))
         return false;
     const qsizetype query = url.indexOf(u'?', end);
     const QStringView path = QStringView(url).mid(end, (query < 0 ? url.size() : query) - end);

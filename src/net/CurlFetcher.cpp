@@ -40,13 +40,19 @@ CurlFetcher::Options CrawlFetcherOptions(const CrawlOptions& crawl) {
 
 namespace {
 
+// Whether the transfers keep each host's pace: its least delay, and its slowing down on 429
+// and 503 when a failed try goes again.
+bool KeepsHostsPace(const CurlFetcher::Options& o) {
+    return o.delayMs > 0 || o.retries > 0;
+}
+
 // Over a fast network one thread cannot keep up with the bodies of several connections (its
 // sockets, decoding, writes and digests took as long as Wget2's whole crawl of a loopback site):
 // the connections are shared by two threads, each with a multi handle of its own. Only where no
 // host's pace is kept (a least delay, slowing down on 429 and 503, a rate, cookies): that state
 // is one thread's own.
 int ThreadsFor(const CurlFetcher::Options& o) {
-    const bool paced = o.delayMs > 0 || o.retries > 0 || o.limitRate > 0 || !o.cookieFile.isEmpty();
+    const bool paced = KeepsHostsPace(o) || o.limitRate > 0 || !o.cookieFile.isEmpty();
     return o.connections >= 2 && !paced ? 2 : 1;
 }
 
@@ -102,7 +108,7 @@ void CurlFetcher::setRedirectsFollowed(bool follow) {
 int CurlFetcher::start(const QString& url, std::int64_t maxBytes, Write write) {
     auto job = std::make_unique<TransferJob>();
     job->url = url;
-    if (mImpl->options.delayMs > 0 || mImpl->options.retries > 0) job->host = UrlHost(url);
+    if (KeepsHostsPace(mImpl->options)) job->host = UrlHost(url);
     job->maxBytes = maxBytes;
     job->write = std::move(write);
     // to the thread with the fewest transfers under way, so that the one waited for starts
