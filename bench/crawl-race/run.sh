@@ -22,6 +22,8 @@
 #              RACE_LEGS        the legs run (default "http h2 delay h2del")
 #              RACE_CONTENDERS  default "sr1 sr6 wget wget2"
 #              RACE_SR_OPTIONS  more options for siterambler-crawl, e.g. --skip-similar
+#              RACE_SR_BEFORE   another siterambler-crawl (an earlier build), raced as "sr6b"
+#                               with 6 connections beside the first, in the same turns
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 crawl=$(realpath "${1:-$here/../../build/siterambler-crawl}")
@@ -70,7 +72,7 @@ declare -A site=([http]=large [h2]=large [delay]=small [h2del]=small)
 declare -A legname=([http]="HTTP/1.1, loopback nginx" [h2]="HTTPS + HTTP/2, loopback nginx"
                     [delay]="HTTP/1.1, $delay ms before every answer"
                     [h2del]="HTTPS + HTTP/2, $delay ms before every answer")
-declare -A label=([sr1]="siterambler-crawl, 1 connection" [sr6]="siterambler-crawl, 6 connections"
+declare -A label=([sr1]="siterambler-crawl, 1 connection" [sr6]="siterambler-crawl, 6 connections" [sr6b]="the earlier build, 6 connections"
                   [wget]="wget -r" [wget2]="wget2 (defaults)")
 
 pictures_list() {  # sorted checksums of every picture file under a folder
@@ -90,6 +92,7 @@ fetch() {
   case $who in
     sr1) trusting "$cert" "$crawl" --connections 1 ${RACE_SR_OPTIONS:-} --keep-pages --keep-all-images "$url" "$out" 2>"$work/$who.log" ;;
     sr6) trusting "$cert" "$crawl" --stats --connections 6 ${RACE_SR_OPTIONS:-} --keep-pages --keep-all-images "$url" "$out" 2>"$work/$who.log" ;;
+    sr6b) trusting "$cert" "$RACE_SR_BEFORE" --connections 6 ${RACE_SR_OPTIONS:-} --keep-pages --keep-all-images "$url" "$out" 2>"$work/$who.log" ;;
     wget) (cd "$out" && trusting "$cert" wget -q -r -l inf -nd -A html,jpg,png,gif "$url") || true ;;
     wget2) (cd "$out" && trusting "$cert" wget2 -q -r -l inf -nd -A html,jpg,png,gif "$url") || true ;;
     wget2x16) (cd "$out" && wget2 -q --max-threads=16 -r -l inf -nd -A html,jpg,png,gif "$url") ||
