@@ -146,7 +146,9 @@ SizeRead Properties(const Bytes& b, qsizetype at, qsizetype end, int depth, Pict
         if (b.is(at + 4, kPath[depth])) {
             if (!box.whole) return Short(b);
             if (depth == 3) {
-                if (!b.has(box.body, 12)) return SizeRead::Unknown;
+                // its own 12 bytes, not the next box's: a short ispe reads alike however
+                // much has arrived after it
+                if (box.end - box.body < 12) return SizeRead::Unknown;
                 const PictureSize one{b.be32(box.body + 4), b.be32(box.body + 8)};
                 const auto pixels = [](const PictureSize& s) { return double(s.width) * s.height; };
                 if (!found || pixels(one) > pixels(*size)) *size = one;

@@ -20,6 +20,7 @@ extern "C" int FuzzOneInput_extension(const uint8_t*, size_t);
 extern "C" int FuzzOneInput_file_numbers(const uint8_t*, size_t);
 extern "C" int FuzzOneInput_robots(const uint8_t*, size_t);
 extern "C" int FuzzOneInput_url_key(const uint8_t*, size_t);
+extern "C" int FuzzOneInput_picture_size(const uint8_t*, size_t);
 #endif
 
 namespace {
@@ -87,6 +88,7 @@ TEST(FuzzRegressionTest, KeptInputsPassTheFuzzTargetsChecks) {
         {"file_numbers", FuzzOneInput_file_numbers},
         {"robots", FuzzOneInput_robots},
         {"url_key", FuzzOneInput_url_key},
+        {"picture_size", FuzzOneInput_picture_size},
     };
     int replayed = 0;
     for (const auto& target : targets) {
