@@ -1,86 +1,68 @@
 #include "look/PictureLook.h"
 
-#include <QImage>
-#include <QImageReader>
-#include <algorithm>
-#include <bit>
-#include <utility>
+#include <dlfcn.h>
+#include <unistd.h>
 
-#include "look/DecodeLimit.h"
+#include <QByteArray>
+#include <QtGlobal>
+#include <bit>
 
 namespace {
 
-constexpr int kColumns = 9;
-constexpr int kRows = 8;
-// A larger picture is decoded at about this size: a JPEG then decodes several times faster,
-// and each cell still averages 64 pixels.
-constexpr QSize kDecodeSize(8 * kColumns, 8 * kRows);
-// A bit is set only when a cell is brighter than its right neighbour by more than this (of 255):
-// the flat parts of drawings and screenshots then give steady zeros instead of the noise of
-// their encoding.
-constexpr double kMargin = 2.0;
+// The picture readers come with QtGui, libavif and some fifty libraries more: decode/ is loaded
+// when a picture is first read, not with every program that crawls.
+struct Decoder {
+    void (*useFormats)() = nullptr;
+    bool (*readable)(const QString*) = nullptr;
+    bool (*look)(const QString*, PictureLook*) = nullptr;
+};
 
-// Grey on white: a transparent pixel looks like the page behind it.
-double Brightness(QRgb pixel) {
-    const int alpha = qAlpha(pixel);
-    return (qGray(pixel) * alpha + 255.0 * (255 - alpha)) / 255.0;
+// Where this build made it, else where it is installed beside the program.
+void* OpenDecoder() {
+    if (void* built = dlopen(SR_DECODE_BUILT, RTLD_NOW | RTLD_LOCAL)) return built;
+    QByteArray program(4096, '\0');
+    const ssize_t length = readlink("/proc/self/exe", program.data(), program.size() - 1);
+    if (length <= 0) return nullptr;
+    program.truncate(program.lastIndexOf('/', length - 1) + 1);
+    return dlopen((program + SR_DECODE_INSTALLED).constData(), RTLD_NOW | RTLD_LOCAL);
 }
 
-// The mean brightness of the cell [x0, x1) x [y0, y1) of an ARGB32 image.
-double CellBrightness(const QImage& image, int x0, int x1, int y0, int y1) {
-    double sum = 0;
-    for (int y = y0; y < y1; ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        for (int x = x0; x < x1; ++x) sum += Brightness(line[x]);
-    }
-    return sum / (double(x1 - x0) * (y1 - y0));
-}
-
-// Cell i of cells along size pixels: [first, end). Every cell has at least one pixel, even in
-// a picture smaller than the grid.
-std::pair<int, int> Cell(int i, int cells, int size) {
-    const int first = i * size / cells;
-    return {first, std::max(first + 1, (i + 1) * size / cells)};
+const Decoder& LoadedDecoder() {
+    static const Decoder decoder = [] {
+        Decoder loaded;
+        if (void* library = OpenDecoder()) {
+            loaded.useFormats = reinterpret_cast<void (*)()>(dlsym(library, "SrUsePictureFormats"));
+            loaded.readable =
+                reinterpret_cast<bool (*)(const QString*)>(dlsym(library, "SrDecodeReadable"));
+            loaded.look = reinterpret_cast<bool (*)(const QString*, PictureLook*)>(
+                dlsym(library, "SrDecodeLook"));
+        }
+        // without it no picture has a look, so none is taken for another: all are kept
+        if (!loaded.useFormats || !loaded.readable || !loaded.look) {
+            qWarning("pictures cannot be read: %s", dlerror());
+            loaded = {};
+        }
+        return loaded;
+    }();
+    return decoder;
 }
 
 }  // namespace
 
-std::uint64_t LookHash(const QImage& picture) {
-    const QImage image = picture.convertToFormat(QImage::Format_ARGB32);
-    const int w = image.width();
-    const int h = image.height();
-    std::uint64_t hash = 0;
-    for (int row = 0; row < kRows; ++row) {
-        const auto [y0, y1] = Cell(row, kRows, h);
-        double left = 0;
-        for (int column = 0; column < kColumns; ++column) {
-            const auto [x0, x1] = Cell(column, kColumns, w);
-            const double cell = CellBrightness(image, x0, x1, y0, y1);
-            if (column > 0) hash = (hash << 1) | (left > cell + kMargin ? 1 : 0);
-            left = cell;
-        }
-    }
-    return hash;
+void UsePictureFormats() {
+    if (const Decoder& decoder = LoadedDecoder(); decoder.useFormats) decoder.useFormats();
 }
 
 bool LookReadable(const QString& path) {
-    return QImageReader(path).canRead();
+    const Decoder& decoder = LoadedDecoder();
+    return decoder.readable && decoder.readable(&path);
 }
 
 std::optional<PictureLook> LookOfPicture(const QString& path) {
-    QImageReader reader(path);
-    reader.setAutoTransform(false);
-    // Asked first: a reader that found no format asks every format again at each question.
-    if (!reader.canRead()) return std::nullopt;
-    QSize size = reader.size();
-    if (size.isValid() && size.width() >= 2 * kDecodeSize.width() &&
-        size.height() >= 2 * kDecodeSize.height())
-        reader.setScaledSize(kDecodeSize);
-    if (!DecodeFits(reader, kAsidePixels)) return std::nullopt;
-    const QImage image = reader.read();
-    if (image.isNull()) return std::nullopt;
-    if (!size.isValid()) size = image.size();
-    return PictureLook{LookHash(image), std::int64_t(size.width()) * size.height()};
+    const Decoder& decoder = LoadedDecoder();
+    PictureLook look;
+    if (!decoder.look || !decoder.look(&path, &look)) return std::nullopt;
+    return look;
 }
 
 int LookDistance(std::uint64_t a, std::uint64_t b) {

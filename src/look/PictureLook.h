@@ -8,8 +8,6 @@
 #include <cstdint>
 #include <optional>
 
-class QImage;
-
 struct PictureLook {
     std::uint64_t hash = 0;
     std::int64_t pixels = 0;  // width x height as stored
@@ -20,14 +18,17 @@ struct PictureLook {
 // Two pictures whose hashes differ in at most this many bits look alike.
 inline constexpr int kLookAlikeBits = 6;
 
+// Gives Qt's picture readers the program's own formats (AVIF), once: whoever reads a picture calls
+// it first, so that every program and window reads the same formats.
+void UsePictureFormats();
+
 // Nothing when the file cannot be decoded (or would need more memory than the picture
-// readers allow). Reads the file: keep it off the window's thread.
+// readers allow). Reads the file: keep it off the window's thread. These three load decode/, the
+// module that reads pictures, when first called.
 std::optional<PictureLook> LookOfPicture(const QString& path);
 // Whether a picture reader knows the file's format, from its first bytes: only then can its look
 // be worked out. Quick enough for the window's thread.
 bool LookReadable(const QString& path);
-// The hash of pixels already decoded.
-std::uint64_t LookHash(const QImage& image);
 
 int LookDistance(std::uint64_t a, std::uint64_t b);
 inline bool LooksAlike(std::uint64_t a, std::uint64_t b) {

@@ -7,7 +7,8 @@
 #include <algorithm>
 
 #include "crawl/UrlKinds.h"
-#include "look/DecodeLimit.h"
+#include "decode/DecodeLimit.h"
+#include "look/PictureLook.h"
 #include "viewindex/RunFolderIndex.h"
 
 std::vector<SheetPicture> PicturesOf(const QString& folder) {
@@ -37,6 +38,7 @@ TrashOutcome MoveToTrash(const QString& folder, const QStringList& names) {
 }
 
 QImage DecodePicture(const QString& file, QSize within) {
+    UsePictureFormats();
     QImageReader reader(file);
     reader.setAutoTransform(true);
     const QSize full = reader.size();

@@ -9,7 +9,8 @@
 #include <QStandardPaths>
 #include <QUrl>
 
-#include "look/DecodeLimit.h"
+#include "decode/DecodeLimit.h"
+#include "look/PictureLook.h"
 
 std::atomic<int> ThumbnailCache::sDecodes{0};
 
@@ -93,6 +94,7 @@ QImage ThumbnailCache::Make(const QString& file, Size size) const {
     ++sDecodes;
     const Stamp stamp = StampOf(file);  // before reading: a picture changed meanwhile is redone
     const int edge = Pixels(size);
+    UsePictureFormats();
     QImageReader reader(file);
     reader.setAutoTransform(true);
     const QSize full = reader.size();

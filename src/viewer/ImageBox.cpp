@@ -7,11 +7,9 @@
 #include <QMovie>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QtPlugin>
 #include <algorithm>
 
-// AVIF pictures are read by the program's own image plugin, linked in.
-Q_IMPORT_PLUGIN(AvifPlugin)
+#include "look/PictureLook.h"
 
 namespace {
 
@@ -102,6 +100,7 @@ QImage ImageBox::CurrentImage() const {
 
 bool ImageBox::LoadPicture(const QString& path) {
     Clear();
+    UsePictureFormats();
     QImageReader reader(path);
     // The crawl names files after their URL; the bytes decide what they are.
     reader.setDecideFormatFromContent(true);

@@ -85,3 +85,13 @@ TEST(LookAlikes, AHugePictureIsRefusedBeforeItIsDecoded) {
     EXPECT_LT(clock.elapsed(), 500);
     QImageReader::setAllocationLimit(qtLimit);
 }
+
+// The looks read the program's own formats in every program: the headless command has no viewer
+// to bring the AVIF reader along, and a crawl there kept AVIF copies the window deleted.
+TEST(LookAlikes, AvifPicturesHaveTheirLookWhateverProgramAsks) {
+    const QString avif = QStringLiteral(SR_SOURCE_DIR "/tests/viewer/data/red-7x5.avif");
+    ASSERT_TRUE(LookReadable(avif));
+    const std::optional<PictureLook> look = LookOfPicture(avif);
+    ASSERT_TRUE(look.has_value());
+    EXPECT_EQ(look->pixels, 7 * 5);
+}

@@ -330,3 +330,21 @@ TEST_F(CommandRulesTest, ABusyHostIsAskedOneAtATimeAndALongRetryAfterFailsAtOnce
         EXPECT_GE(gap.count(), 950) << requests[i].path;  // jitter of the noted arrivals
     }
 }
+
+// The headless command reads the program's own picture formats as the window does: a copy of an
+// AVIF picture goes with SkipSimilar (it stayed, while the window deleted it).
+TEST_F(CommandRulesTest, SkipSimilarTakesACopyOfAnAvifPictureForTheFirst) {
+    QFile avif(QStringLiteral(SR_SOURCE_DIR "/tests/viewer/data/red-7x5.avif"));
+    ASSERT_TRUE(avif.open(QIODevice::ReadOnly));
+    const std::string bytes = avif.readAll().toStdString();
+    site.page("/a.avif", bytes, "image/avif");
+    site.page("/b.avif", bytes, "image/avif");
+    site.page("/index.html", "<img src=\"a.avif\"> <img src=\"b.avif\">");
+    EXPECT_EQ(run({"--quiet", "--parse-html", "--skip-similar", "--keep-all-images",
+                   site.url("/index.html"), downloads()}),
+              0);
+    EXPECT_EQ(QDir(downloads() + "/SR0000").entryList(QDir::Files),
+              QStringList({"000001.html", "000002.avif"}));
+    EXPECT_EQ(query("SELECT outcome FROM attempts WHERE number = 3"),
+              QStringList({"deleted-similar"}));
+}
