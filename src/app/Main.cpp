@@ -11,6 +11,7 @@
 #include "core/AppPaths.h"
 #include "core/Settings.h"
 #include "core/basGlobal.h"
+#include "look/PictureLook.h"
 #include "mainwindow/frmMainWindow.h"
 #include "widgets/QtWindowSystem.h"
 
@@ -88,6 +89,8 @@ int Main(int argc, char** argv) {
     QApplication app(argc, argv);
     qInstallMessageHandler(gQtHandler);
     QImageReader::setAllocationLimit(kShownPictureMemoryMb);
+    // before any thread reads a picture: Qt adds a format to its list without a lock
+    UsePictureFormats();
     app.setApplicationName(QStringLiteral("siterambler"));
     app.setApplicationDisplayName(QString());
     app.setDesktopFileName(QStringLiteral("org.example.siterambler"));

@@ -19,7 +19,8 @@ struct PictureLook {
 inline constexpr int kLookAlikeBits = 6;
 
 // Gives Qt's picture readers the program's own formats (AVIF), once: whoever reads a picture calls
-// it first, so that every program and window reads the same formats.
+// it first, so that every program and window reads the same formats. Qt adds a format to its list
+// without a lock: a program that reads pictures on several threads calls it before they start.
 void UsePictureFormats();
 
 // Nothing when the file cannot be decoded (or would need more memory than the picture

@@ -25,7 +25,7 @@ ALLOWED = {
     "mainwindow": {"dialogs", "viewer", "sheet", "widgets", "net", "render", "archive", "crawl",
                    "look", "core"},
     "cli": {"net", "render", "archive", "crawl", "look", "core"},
-    "app": {"mainwindow", "widgets", "core"},
+    "app": {"mainwindow", "widgets", "look", "core"},
 }
 # Windows see each other only through the headers of the windows themselves.
 PUBLIC = {
