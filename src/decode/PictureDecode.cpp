@@ -14,7 +14,14 @@ extern const QStaticPlugin qt_static_plugin_AvifPlugin();
 
 void SrUsePictureFormats() {
     static std::once_flag once;
-    std::call_once(once, [] { qRegisterStaticPluginFunction(qt_static_plugin_AvifPlugin()); });
+    std::call_once(once, [] {
+        const QStaticPlugin avif = qt_static_plugin_AvifPlugin();
+        qRegisterStaticPluginFunction(avif);
+        // made here, once: Qt's readers make a static plugin's instance and read its metadata on
+        // first use, unlocked, and the look workers read their first pictures at once
+        avif.instance();
+        QImageReader::supportedImageFormats();
+    });
 }
 
 namespace {
