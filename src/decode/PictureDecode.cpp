@@ -4,7 +4,6 @@
 #include <QImageReader>
 #include <QtPlugin>
 #include <algorithm>
-#include <mutex>
 #include <utility>
 
 #include "decode/DecodeLimit.h"
@@ -13,15 +12,12 @@
 extern const QStaticPlugin qt_static_plugin_AvifPlugin();
 
 void SrUsePictureFormats() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        const QStaticPlugin avif = qt_static_plugin_AvifPlugin();
-        qRegisterStaticPluginFunction(avif);
-        // made here, once: Qt's readers make a static plugin's instance and read its metadata on
-        // first use, unlocked, and the look workers read their first pictures at once
-        avif.instance();
-        QImageReader::supportedImageFormats();
-    });
+    const QStaticPlugin avif = qt_static_plugin_AvifPlugin();
+    qRegisterStaticPluginFunction(avif);
+    // made here, once: Qt's readers make a static plugin's instance and read its metadata on
+    // first use, unlocked, and the look workers read their first pictures at once
+    avif.instance();
+    QImageReader::supportedImageFormats();
 }
 
 namespace {
@@ -77,13 +73,7 @@ std::uint64_t LookHash(const QImage& picture) {
     return hash;
 }
 
-bool DecodeReadable(const QString& path) {
-    SrUsePictureFormats();
-    return QImageReader(path).canRead();
-}
-
 std::optional<PictureLook> DecodeLook(const QString& path) {
-    SrUsePictureFormats();
     QImageReader reader(path);
     reader.setAutoTransform(false);
     // Asked first: a reader that found no format asks every format again at each question.
@@ -102,7 +92,7 @@ std::optional<PictureLook> DecodeLook(const QString& path) {
 }  // namespace
 
 bool SrDecodeReadable(const QString* path) {
-    return DecodeReadable(*path);
+    return QImageReader(*path).canRead();
 }
 
 bool SrDecodeLook(const QString* path, PictureLook* look) {

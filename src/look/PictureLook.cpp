@@ -40,8 +40,9 @@ const Decoder& LoadedDecoder() {
         // without it no picture has a look, so none is taken for another: all are kept
         if (!loaded.useFormats || !loaded.readable || !loaded.look) {
             qWarning("pictures cannot be read: %s", dlerror());
-            loaded = {};
+            return Decoder{};
         }
+        loaded.useFormats();  // once, before any reader of the program reads a picture
         return loaded;
     }();
     return decoder;
@@ -50,7 +51,7 @@ const Decoder& LoadedDecoder() {
 }  // namespace
 
 void UsePictureFormats() {
-    if (const Decoder& decoder = LoadedDecoder(); decoder.useFormats) decoder.useFormats();
+    LoadedDecoder();
 }
 
 bool LookReadable(const QString& path) {
