@@ -15,3 +15,6 @@ QImageIOHandler* AvifPlugin::create(QIODevice* device, const QByteArray& format)
     handler->setFormat(format.isEmpty() ? QByteArray("avif") : format);
     return handler;
 }
+
+// (moc's code is compiled with this file: see sr_library)
+#include "moc_AvifPlugin.cpp"

@@ -158,3 +158,6 @@ QVariant UrlQueue::data(const QModelIndex& index, int role) const {
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole) return mEntries.at(index.row());
     return {};
 }
+
+// (moc's code is compiled with this file: see sr_library)
+#include "moc_UrlQueue.cpp"

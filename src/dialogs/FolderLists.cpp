@@ -298,3 +298,6 @@ void FileList::keyPressEvent(QKeyEvent* event) {
     }
     QListWidget::keyPressEvent(event);
 }
+
+// (moc's code is compiled with this file: see sr_library)
+#include "moc_FolderLists.cpp"

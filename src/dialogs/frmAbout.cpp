@@ -171,3 +171,6 @@ void frmAbout::closeEvent(QCloseEvent* event) {
 void frmAbout::EnableMainWindow() {
     if (mMainWindow) mMainWindow->setEnabled(true);
 }
+
+// (moc's code is compiled with this file: see sr_library)
+#include "moc_frmAbout.cpp"

@@ -180,3 +180,6 @@ void frmCrawlOptions::cmdOK_Click() {
     o.proxy = txtProxy->text().trimmed();
     accept();
 }
+
+// (moc's code is compiled with this file: see sr_library)
+#include "moc_frmCrawlOptions.cpp"

@@ -62,3 +62,6 @@ void frmFileOpen::closeEvent(QCloseEvent* event) {
     mEnabler.enable();
     event->accept();
 }
+
+// (moc's code is compiled with this file: see sr_library)
+#include "moc_frmFileOpen.cpp"

@@ -106,3 +106,6 @@ void frmFileOpen2::closeEvent(QCloseEvent* event) {
     mEnabler.enable();
     event->accept();
 }
+
+// (moc's code is compiled with this file: see sr_library)
+#include "moc_frmFileOpen2.cpp"

@@ -119,3 +119,6 @@ void frmFileOpen3::closeEvent(QCloseEvent* event) {
     mEnabler.enable();
     event->accept();
 }
+
+// (moc's code is compiled with this file: see sr_library)
+#include "moc_frmFileOpen3.cpp"

@@ -133,3 +133,6 @@ void frmHelp::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     Form_Resize();
 }
+
+// (moc's code is compiled with this file: see sr_library)
+#include "moc_frmHelp.cpp"

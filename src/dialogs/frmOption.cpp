@@ -156,3 +156,6 @@ void frmOption::closeEvent(QCloseEvent* event) {
 void frmOption::EnableMainWindow() {
     if (mMainWindow) mMainWindow->setEnabled(true);
 }
+
+// (moc's code is compiled with this file: see sr_library)
+#include "moc_frmOption.cpp"

@@ -354,3 +354,6 @@ void frmMainWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     cmdClose_Click();
 }
+
+// (moc's code is compiled with this file: see sr_library)
+#include "moc_frmMainWindow.cpp"

@@ -359,3 +359,6 @@ void frmSheet::cmdClearSimilar_Click() {
         if (answer == IDYES) Trash(lesser);
     });
 }
+
+// (moc's code is compiled with this file: see sr_library)
+#include "moc_frmSheet.cpp"

@@ -206,3 +206,6 @@ void SheetModel::thumbnailReady(const QString& file, const QImage& thumbnail) {
 int SheetModel::rowHeight() const {
     return mTallest > 0 ? mTallest : ThumbnailCache::Pixels(ThumbnailCache::Size::Normal);
 }
+
+// (moc's code is compiled with this file: see sr_library)
+#include "moc_SheetModel.cpp"

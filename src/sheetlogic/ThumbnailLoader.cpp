@@ -50,3 +50,6 @@ void ThumbnailLoader::startMore() {
             });
     }
 }
+
+// (moc's code is compiled with this file: see sr_library)
+#include "moc_ThumbnailLoader.cpp"

@@ -155,3 +155,6 @@ void ImageBox::paintEvent(QPaintEvent* event) {
     else
         painter.drawImage(part.topLeft(), image.copy(part));
 }
+
+// (moc's code is compiled with this file: see sr_library)
+#include "moc_ImageBox.cpp"

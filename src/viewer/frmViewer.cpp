@@ -265,3 +265,6 @@ void frmViewer::Unload() {
         mUnloading = false;
     }
 }
+
+// (moc's code is compiled with this file: see sr_library)
+#include "moc_frmViewer.cpp"
