@@ -53,8 +53,10 @@ TransferThread::~TransferThread() {
     if (mShare) curl_share_cleanup(mShare);  // after every handle that used it
 }
 
+// Only a thread in its poll needs waking: one that works takes what was asked before it sleeps
+// (see loop). A wake-up costs both threads four system calls.
 void TransferThread::wake() {
-    if (mMulti) curl_multi_wakeup(mMulti);
+    if (mMulti && mPolling.load()) curl_multi_wakeup(mMulti);
 }
 
 void TransferThread::setOptions(const CurlFetcher::Options& options) {
@@ -328,8 +330,16 @@ void TransferThread::loop() {
         // A transfer that ended may free a slowed host's one connection for a waiting job.
         const bool ended = collect();
         const int rateMs = resumeHeld();
-        curl_multi_poll(mMulti, nullptr, 0,
-                        ended && !mWaiting.empty() ? 0 : std::min(sleepMs, rateMs), nullptr);
+        // Said before the last look at what was asked: a request made after the look sees it
+        // and wakes the poll.
+        mPolling.store(true);
+        const bool asked = [this] {
+            std::lock_guard<std::mutex> lock(mLock);
+            return mQuit || !mNew.empty() || !mToStop.empty() || !mToResume.empty();
+        }();
+        const bool now = asked || (ended && !mWaiting.empty());
+        curl_multi_poll(mMulti, nullptr, 0, now ? 0 : std::min(sleepMs, rateMs), nullptr);
+        mPolling.store(false);
     }
     // Whatever is still joined goes with the pool.
     for (TransferJob* job : mJoined) curl_multi_remove_handle(mMulti, job->transfer->easy());

@@ -110,5 +110,6 @@ private:
     std::size_t mRateTurn = 0;        // the transfer the rate lets go on first next time
 
     std::atomic<bool> mMultiplexes{false};
+    std::atomic<bool> mPolling{false};  // the thread is in (or about to enter) its poll
     std::thread mThread;
 };
