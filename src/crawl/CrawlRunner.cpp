@@ -54,10 +54,11 @@ QString CrawlRunner::download(const QString& url, bool page) {
 }
 
 // A fetch that failed goes into the end's count; a cancel, the disk's refusal, a local file
-// refused or a redirect the rules passed over is no failure of the fetch.
+// refused, a redirect the rules passed over or a picture abandoned for its size in pixels (the
+// user's rule, as a small picture deleted is) is no failure of the fetch.
 void CrawlRunner::noteFailure(const QString& url, const FetchResult& result) {
     if (result.outcome == FetchOutcome::Failed && result.storageError == 0 &&
-        result.redirect.isEmpty() && mFiles.mayFetch(url))
+        !result.tooFewPixels && result.redirect.isEmpty() && mFiles.mayFetch(url))
         mEnd.failures.note(result);
 }
 

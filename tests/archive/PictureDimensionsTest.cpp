@@ -21,7 +21,8 @@ TEST_F(CrawlFixture, TooSmallPicturesAreAbandonedFromTheirFirstBytes) {
     CountingTransfers counting(fetcher);  // the bytes written
     host.url = site.url("/index.html");
     windows.answer(IDYES);
-    RunShown(host, counting);
+    const CrawlEnd end = RunShown(host, counting);
+    EXPECT_EQ(end.failures.count(), 0);  // the user's rule, not a failed fetch
     EXPECT_EQ(stored(), QStringList({"000001.html", "000003.jpg"}));  // 000002 is used
     SqliteDb db;
     ASSERT_TRUE(db.open(CrawlArchive::PathIn(host.folder), false, 100));
