@@ -184,6 +184,19 @@ TEST_P(CurlFetcherTest, OneHandleKeepsItsConnectionAcrossFetches) {
     EXPECT_EQ(requests[0].remotePort, requests[1].remotePort);  // the same connection
 }
 
+// A fetch asked for while the transfer thread is still at work on the last one starts at once:
+// the thread looks for requests after it said it sleeps, so none waits for its sleep's bound.
+TEST_P(CurlFetcherTest, FetchesAskedOneAfterAnotherStartAtOnce) {
+    site.page("/t.jpg", "t", "image/jpeg");
+    auto longest = std::chrono::steady_clock::duration::zero();
+    for (int i = 0; i < 50; ++i) {
+        const auto started = std::chrono::steady_clock::now();
+        ASSERT_EQ(Get(fetcher, site.url("/t.jpg")).body, "t");
+        longest = std::max(longest, std::chrono::steady_clock::now() - started);
+    }
+    EXPECT_LT(longest, std::chrono::milliseconds(500));
+}
+
 TEST_P(CurlFetcherTest, AWriteThatFailsStopsTheTransferWithItsError) {
     site.page("/big.jpg", std::string(1 << 20, 'b'), "image/jpeg");
     int calls = 0;
