@@ -85,7 +85,8 @@ std::optional<PictureLook> DecodeLook(const QString& path) {
     if (!DecodeFits(reader, kAsidePixels)) return std::nullopt;
     const QImage image = reader.read();
     if (image.isNull()) return std::nullopt;
-    if (!size.isValid()) size = image.size();
+    // a header may declare no width or no height (a GIF screen 0 × 520) for a frame that has both
+    if (size.isEmpty()) size = image.size();
     return PictureLook{LookHash(image), std::int64_t(size.width()) * size.height()};
 }
 

@@ -21,6 +21,7 @@ extern "C" int FuzzOneInput_file_numbers(const uint8_t*, size_t);
 extern "C" int FuzzOneInput_robots(const uint8_t*, size_t);
 extern "C" int FuzzOneInput_url_key(const uint8_t*, size_t);
 extern "C" int FuzzOneInput_picture_size(const uint8_t*, size_t);
+extern "C" int FuzzOneInput_picture_look(const uint8_t*, size_t);
 #endif
 
 namespace {
@@ -89,6 +90,7 @@ TEST(FuzzRegressionTest, KeptInputsPassTheFuzzTargetsChecks) {
         {"robots", FuzzOneInput_robots},
         {"url_key", FuzzOneInput_url_key},
         {"picture_size", FuzzOneInput_picture_size},
+        {"picture_look", FuzzOneInput_picture_look},
     };
     int replayed = 0;
     for (const auto& target : targets) {
