@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <QDir>
 #include <QFile>
 #include <QString>
 
@@ -12,9 +13,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     // no extension: the bytes alone say what the file is, as for a stored picture misnamed
-    static const QString path = QStringLiteral("/dev/shm/sr-fuzz-look-%1").arg(getpid());
+    static const QString path =
+        QDir::temp().filePath(QStringLiteral("sr-fuzz-look-%1").arg(getpid()));
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return 0;
+    FUZZ_CHECK(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(reinterpret_cast<const char*>(bytes), qint64(size));
     file.close();
     const bool readable = LookReadable(path);
