@@ -71,6 +71,7 @@ public:
     State state(int id) const override { return mInner.state(id); }
     Wait wait(int id, const Turn& turn) override { return mInner.wait(id, turn); }
     void resume(int id) override { mInner.resume(id); }
+    void hurry(int id) override { mInner.hurry(id); }
     FetchResult release(int id) override { return mInner.release(id); }
     int connections() const override { return mInner.connections(); }
     Waits waits() const override { return mInner.waits(); }

@@ -216,6 +216,7 @@ FetchResult FetchAhead::await(int id, const Fetcher::Progress& progress, bool* h
     // may have been given back since. Then only a drop of the bodies held ahead makes it try
     // again; nothing more starts ahead until it is through.
     bool retried = false;
+    mTransfers.hurry(id);
     for (;;) {
         const Transfers::Wait waited = mTransfers.wait(id, progress);
         if (waited == Transfers::Wait::Stopped) {

@@ -25,6 +25,10 @@ void KeptTransfers::resume(int id) {
     if (!mAnswered.contains(id)) mPool.resume(id);
 }
 
+void KeptTransfers::hurry(int id) {
+    if (!mAnswered.contains(id)) mPool.hurry(id);
+}
+
 FetchResult KeptTransfers::release(int id) {
     const auto answered = mAnswered.constFind(id);
     if (answered == mAnswered.constEnd()) return mPool.release(id);

@@ -21,6 +21,7 @@ public:
     State state(int id) const override;
     Wait wait(int id, const Turn& turn) override;
     void resume(int id) override;
+    void hurry(int id) override;
     FetchResult release(int id) override;
     int connections() const override { return mPool.connections(); }
     Waits waits() const override { return mPool.waits(); }

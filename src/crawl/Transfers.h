@@ -34,6 +34,9 @@ public:
     // Stopped when turn asked to stop; turn runs at least once.
     virtual Wait wait(int id, const Turn& turn) = 0;
     virtual void resume(int id) = 0;
+    // The run waits for transfer id: when the pool holds more than its connections carry, it
+    // starts before those asked for ahead of the run.
+    virtual void hurry(int id) { (void)id; }
     // Stops the transfer if it still runs and forgets it; its result (Aborted when it had not
     // ended). Its write is never called again once this returns.
     virtual FetchResult release(int id) = 0;
@@ -41,8 +44,8 @@ public:
     // ends its transfer unfollowed, its target in the result's redirect, for the crawl to check
     // against its rules first.
     virtual void setRedirectsFollowed(bool follow) { (void)follow; }
-    // Transfers that run at once, at most: more than the connections once they are known to
-    // carry several requests each.
+    // Transfers the pool takes at once, at most: more than the connections, those beyond what
+    // they carry waiting in the pool for the first that is free.
     virtual int connections() const = 0;
     // The pool's waits for hosts that failed or asked to be spared: the tries again so far,
     // the time they waited, and a host a request waits for now (empty when none); and the

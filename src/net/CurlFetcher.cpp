@@ -147,17 +147,23 @@ void CurlFetcher::resume(int id) {
     mImpl->of(id).resume(mImpl->local(id));
 }
 
+void CurlFetcher::hurry(int id) {
+    mImpl->of(id).hurry(mImpl->local(id));
+}
+
 FetchResult CurlFetcher::release(int id) {
     return mImpl->of(id).release(mImpl->local(id));
 }
 
 int CurlFetcher::connections() const {
-    // Over HTTP/2 each connection carries several requests at once; a pool of one stays the
-    // one-at-a-time crawl.
+    // Over HTTP/2 each connection carries several requests at once; otherwise a few wait for
+    // each connection in its thread. A pool of one stays the one-at-a-time crawl.
     const int connections = mImpl->options.connections;
+    if (connections <= 1) return connections;
     const bool multiplexes = std::any_of(mImpl->threads.begin(), mImpl->threads.end(),
                                          [](const auto& t) { return t->multiplexes(); });
-    return connections > 1 && multiplexes ? connections * TransferThread::kStreams : connections;
+    return connections *
+           (multiplexes ? TransferThread::kStreams : TransferThread::kAskedPerConnection);
 }
 
 Transfers::Waits CurlFetcher::waits() const {

@@ -67,6 +67,7 @@ public:
     State state(int id) const override;
     Wait wait(int id, const Turn& turn) override;
     void resume(int id) override;
+    void hurry(int id) override;
     FetchResult release(int id) override;
     int connections() const override;
     Waits waits() const override;

@@ -375,6 +375,12 @@ bool CurlTransfer::brokeBeforeAnswer(CURLcode code) const {
     }
 }
 
+bool CurlTransfer::oneAtATime() const {
+    long version = 0;
+    curl_easy_getinfo(mState->easy, CURLINFO_HTTP_VERSION, &version);
+    return version == CURL_HTTP_VERSION_1_0 || version == CURL_HTTP_VERSION_1_1;
+}
+
 bool CurlTransfer::multiplexed() const {
     long version = 0;
     curl_easy_getinfo(mState->easy, CURLINFO_HTTP_VERSION, &version);

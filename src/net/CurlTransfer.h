@@ -59,6 +59,8 @@ public:
     bool brokeBeforeAnswer(CURLcode code) const;
     // True when the transfer went over a connection that multiplexes (HTTP/2 or later).
     bool multiplexed() const;
+    // True when it was answered over a connection that carries one request at a time (HTTP/1).
+    bool oneAtATime() const;
     // Takes back what a try that broke part-way stored, so that it may go again; false when that
     // could not be done.
     bool startOver();

@@ -1,6 +1,7 @@
 #include "net/TransferThread.h"
 
 #include <algorithm>
+#include <limits>
 #include <system_error>
 #include <utility>
 
@@ -91,6 +92,13 @@ Transfers::State TransferThread::state(int id) {
     std::lock_guard<std::mutex> lock(mLock);
     const auto it = mJobs.find(id);
     return it == mJobs.end() ? Transfers::State::Ended : it->second->state;
+}
+
+// No wake-up: a job that waits here waits for a connection, and the thread looks again when one
+// is free.
+void TransferThread::hurry(int id) {
+    std::lock_guard<std::mutex> lock(mLock);
+    mToHurry.push_back(id);
 }
 
 void TransferThread::resume(int id) {
@@ -199,6 +207,7 @@ void TransferThread::take() {
     std::vector<TransferJob*> fresh;
     std::vector<TransferJob*> stopping;
     std::vector<TransferJob*> resuming;
+    std::vector<TransferJob*> hurried;
     {
         std::lock_guard<std::mutex> lock(mLock);
         fresh.swap(mNew);
@@ -216,10 +225,17 @@ void TransferThread::take() {
                 resuming.push_back(job);
                 job->resumeAsked = false;
             }
+        for (const int id : mToHurry)
+            if (TransferJob* job = live(id)) hurried.push_back(job);
         mToStop.clear();
         mToResume.clear();
+        mToHurry.clear();
     }
     mWaiting.insert(mWaiting.end(), fresh.begin(), fresh.end());
+    for (TransferJob* job : hurried) {
+        const auto it = std::find(mWaiting.begin(), mWaiting.end(), job);
+        if (it != mWaiting.end()) std::rotate(mWaiting.begin(), it, it + 1);
+    }
     for (TransferJob* job : stopping) {
         Remove(resuming, job);
         const bool ended = !job->transfer && !job->joined &&
@@ -230,13 +246,26 @@ void TransferThread::take() {
         if (job->transfer) job->transfer->resume();
 }
 
+// Transfers in the multi handle at once: a connection's streams once they multiplex, one per
+// connection once an answer came over HTTP/1. The rest wait here rather than in libcurl's queue
+// of pending transfers: one pending there for a connection at times did not start until the
+// thread next woke by itself, a second later. Until an answer tells which, every transfer goes
+// to libcurl, which spreads the first ones over connections as it learns what they carry (held
+// here, those that joined a breaking HTTP/2 connection late were at times never answered).
+std::size_t TransferThread::joinedMost() const {
+    const auto connections = static_cast<std::size_t>(mHandleOptions.connections);
+    if (multiplexes()) return connections * kStreams;
+    return mOneAtATime ? connections : std::numeric_limits<std::size_t>::max();
+}
+
 // Starts the waiting jobs whose hosts may be asked again; the milliseconds until the next may.
 int TransferThread::startDue() {
     int nextMs = kLongestSleepMs;
     const Clock::time_point now = Clock::now();
     QString waitsFor;  // a host held by a try again or by its slowing down
     takeOptions();
-    for (std::size_t i = 0; i < mWaiting.size();) {
+    const std::size_t most = joinedMost();
+    for (std::size_t i = 0; i < mWaiting.size() && mJoined.size() < most;) {
         TransferJob& job = *mWaiting[i];
         if (held(job, now, &nextMs)) {
             if (waitsFor.isEmpty() && (job.tries > 0 || mSlowed.contains(job.host)))
@@ -286,6 +315,8 @@ bool TransferThread::collect() {
         ended = true;
         if (job->transfer && !multiplexes() && job->transfer->multiplexed())
             mMultiplexes.store(true, std::memory_order_relaxed);
+        else if (job->transfer && !mOneAtATime)
+            mOneAtATime = job->transfer->oneAtATime();
         if (resendAfresh(*job, message->data.result) || retryLater(*job, message->data.result))
             continue;
         FetchResult result = detach(*job, true, message->data.result);

@@ -30,6 +30,10 @@ public:
     // Requests carried at once by a connection that multiplexes, at most (the server may allow
     // fewer): as many as Wget2's window, as a polite crawler keeps.
     static constexpr int kStreams = 30;
+    // Requests the pool takes per connection that does not multiplex: one runs, the others wait
+    // in the thread, in the run's order, and start the moment a connection is free, without a
+    // round trip to the run's thread (a connection otherwise sat idle until the run next looked).
+    static constexpr int kAskedPerConnection = 3;
 
     // What the run's thread waits on: a change of any of the pool's threads.
     struct Signal {
@@ -50,6 +54,8 @@ public:
     int add(std::unique_ptr<TransferJob> job);
     Transfers::State state(int id);
     void resume(int id);
+    // The run waits for job id: it starts before the jobs asked for ahead of it.
+    void hurry(int id);
     // Stops the job if it still runs, waits until the thread let go of it, and forgets it.
     FetchResult release(int id);
     // Jobs added and not yet ended.
@@ -64,6 +70,7 @@ private:
     void loop();
     void take();
     int startDue();
+    std::size_t joinedMost() const;
     bool collect();
     int resumeHeld();
     // When a job may start and when it goes again (TransferHosts.cpp).
@@ -90,6 +97,7 @@ private:
     std::vector<TransferJob*> mNew;                     // guarded by mLock
     std::vector<int> mToStop;                           // guarded by mLock
     std::vector<int> mToResume;                         // guarded by mLock
+    std::vector<int> mToHurry;                          // guarded by mLock
     bool mQuit = false;                                 // guarded by mLock
     Transfers::Waits mWaits;                            // guarded by mLock
     int mNextId = 0;                                    // the run's thread's own
@@ -109,6 +117,7 @@ private:
     std::optional<SharedRate> mRate;  // the crawl's rate limit, shared by every transfer
     std::size_t mRateTurn = 0;        // the transfer the rate lets go on first next time
 
+    bool mOneAtATime = false;  // an answer came over a connection that carries one at a time
     std::atomic<bool> mMultiplexes{false};
     std::atomic<bool> mPolling{false};  // the thread is in (or about to enter) its poll
     std::thread mThread;
