@@ -315,8 +315,8 @@ bool TransferThread::collect() {
         ended = true;
         if (job->transfer && !multiplexes() && job->transfer->multiplexed())
             mMultiplexes.store(true, std::memory_order_relaxed);
-        else if (job->transfer && !mOneAtATime)
-            mOneAtATime = job->transfer->oneAtATime();
+        else if (job->transfer && !mOneAtATime && message->data.result == CURLE_OK)
+            mOneAtATime = job->transfer->oneAtATime();  // an answer, not a broken try
         if (resendAfresh(*job, message->data.result) || retryLater(*job, message->data.result))
             continue;
         FetchResult result = detach(*job, true, message->data.result);
