@@ -156,14 +156,18 @@ FetchResult CurlFetcher::release(int id) {
 }
 
 int CurlFetcher::connections() const {
-    // Over HTTP/2 each connection carries several requests at once; otherwise a few wait for
-    // each connection in its thread. A pool of one stays the one-at-a-time crawl.
+    // Over HTTP/2 each connection carries several requests at once; over HTTP/1 a few wait for
+    // each connection in its thread; until an answer tells which, no more than the connections
+    // (libcurl would queue the rest). A pool of one stays the one-at-a-time crawl.
     const int connections = mImpl->options.connections;
     if (connections <= 1) return connections;
-    const bool multiplexes = std::any_of(mImpl->threads.begin(), mImpl->threads.end(),
-                                         [](const auto& t) { return t->multiplexes(); });
-    return connections *
-           (multiplexes ? TransferThread::kStreams : TransferThread::kAskedPerConnection);
+    const auto any = [this](bool (TransferThread::*what)() const) {
+        return std::any_of(mImpl->threads.begin(), mImpl->threads.end(),
+                           [what](const auto& t) { return ((*t).*what)(); });
+    };
+    if (any(&TransferThread::multiplexes)) return connections * TransferThread::kStreams;
+    return any(&TransferThread::oneAtATime) ? connections * TransferThread::kAskedPerConnection
+                                            : connections;
 }
 
 Transfers::Waits CurlFetcher::waits() const {

@@ -23,9 +23,10 @@ struct TransferJob {
 
     // The transfer thread's own:
     std::optional<CurlTransfer> transfer;
-    bool joined = false;  // in the multi handle
-    int tries = 0;        // tries again so far
-    int resends = 0;      // sent again after its connection failed before it was answered
+    bool joined = false;   // in the multi handle
+    bool hurried = false;  // the run waits for it
+    int tries = 0;         // tries again so far
+    int resends = 0;       // sent again after its connection failed before it was answered
     std::int64_t waitedMs = 0;
     std::chrono::steady_clock::time_point notBefore{};  // a try again waits until then
 

@@ -162,6 +162,10 @@ FetchResult TransferThread::detach(TransferJob& job, bool done, CURLcode code) {
     }
     Remove(mJoined, &job);
     Remove(mWaiting, &job);
+    if (mBeyond && mJoined.size() < joinedMost()) {  // the share is enough again
+        mBeyond = false;
+        allowConnections(mHandleOptions.connections);
+    }
     return result;
 }
 
@@ -233,6 +237,7 @@ void TransferThread::take() {
     }
     mWaiting.insert(mWaiting.end(), fresh.begin(), fresh.end());
     for (TransferJob* job : hurried) {
+        job->hurried = true;
         const auto it = std::find(mWaiting.begin(), mWaiting.end(), job);
         if (it != mWaiting.end()) std::rotate(mWaiting.begin(), it, it + 1);
     }
@@ -255,7 +260,19 @@ void TransferThread::take() {
 std::size_t TransferThread::joinedMost() const {
     const auto connections = static_cast<std::size_t>(mHandleOptions.connections);
     if (multiplexes()) return connections * kStreams;
-    return mOneAtATime ? connections : std::numeric_limits<std::size_t>::max();
+    return oneAtATime() ? connections : std::numeric_limits<std::size_t>::max();
+}
+
+// The run waits for job, and every connection holds a body the held-ahead budget keeps back
+// until the run gets to it: only one connection more lets the run go on.
+bool TransferThread::mayGoBeyond(const TransferJob& job, std::size_t most) const {
+    return job.hurried && !mBeyond && mJoined.size() == most &&
+           std::all_of(mJoined.begin(), mJoined.end(),
+                       [](const TransferJob* j) { return j->transfer->needsRoom(); });
+}
+
+void TransferThread::allowConnections(long count) {
+    curl_multi_setopt(mMulti, CURLMOPT_MAX_HOST_CONNECTIONS, count);
 }
 
 // Starts the waiting jobs whose hosts may be asked again; the milliseconds until the next may.
@@ -265,8 +282,13 @@ int TransferThread::startDue() {
     QString waitsFor;  // a host held by a try again or by its slowing down
     takeOptions();
     const std::size_t most = joinedMost();
-    for (std::size_t i = 0; i < mWaiting.size() && mJoined.size() < most;) {
+    for (std::size_t i = 0; i < mWaiting.size();) {
         TransferJob& job = *mWaiting[i];
+        if (mJoined.size() >= most && !(i == 0 && mayGoBeyond(job, most))) break;
+        if (mJoined.size() >= most) {
+            mBeyond = true;
+            allowConnections(mHandleOptions.connections + 1);
+        }
         if (held(job, now, &nextMs)) {
             if (waitsFor.isEmpty() && (job.tries > 0 || mSlowed.contains(job.host)))
                 waitsFor = job.host;
@@ -315,8 +337,8 @@ bool TransferThread::collect() {
         ended = true;
         if (job->transfer && !multiplexes() && job->transfer->multiplexed())
             mMultiplexes.store(true, std::memory_order_relaxed);
-        else if (job->transfer && !mOneAtATime && message->data.result == CURLE_OK)
-            mOneAtATime = job->transfer->oneAtATime();  // an answer, not a broken try
+        else if (job->transfer && !oneAtATime() && message->data.result == CURLE_OK)
+            mOneAtATime.store(job->transfer->oneAtATime());  // an answer, not a broken try
         if (resendAfresh(*job, message->data.result) || retryLater(*job, message->data.result))
             continue;
         FetchResult result = detach(*job, true, message->data.result);

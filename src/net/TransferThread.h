@@ -63,6 +63,8 @@ public:
     Transfers::Waits waits();
     // True once a transfer went over a connection that multiplexes.
     bool multiplexes() const { return mMultiplexes.load(std::memory_order_relaxed); }
+    // True once an answer came over a connection that carries one request at a time.
+    bool oneAtATime() const { return mOneAtATime.load(std::memory_order_relaxed); }
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -71,6 +73,8 @@ private:
     void take();
     int startDue();
     std::size_t joinedMost() const;
+    bool mayGoBeyond(const TransferJob& job, std::size_t most) const;
+    void allowConnections(long count);
     bool collect();
     int resumeHeld();
     // When a job may start and when it goes again (TransferHosts.cpp).
@@ -117,7 +121,8 @@ private:
     std::optional<SharedRate> mRate;  // the crawl's rate limit, shared by every transfer
     std::size_t mRateTurn = 0;        // the transfer the rate lets go on first next time
 
-    bool mOneAtATime = false;  // an answer came over a connection that carries one at a time
+    std::atomic<bool> mOneAtATime{false};
+    bool mBeyond = false;  // a hurried job holds a connection beyond the share (see startDue)
     std::atomic<bool> mMultiplexes{false};
     std::atomic<bool> mPolling{false};  // the thread is in (or about to enter) its poll
     std::thread mThread;

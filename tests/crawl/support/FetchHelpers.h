@@ -26,13 +26,18 @@ struct Fetched {
     int sinkCalls = 0;
 };
 
-// One request through the pool, waited for as the crawl waits.
-inline FetchResult FetchWith(Transfers& pool, const QString& url, Transfers::Write write,
-                             const Transfers::Turn& turn = {}) {
-    const int id = pool.start(url, std::numeric_limits<std::int64_t>::max(), std::move(write));
+// A transfer waited for as the crawl waits, and let go.
+inline FetchResult Finish(Transfers& pool, int id, const Transfers::Turn& turn = {}) {
     while (pool.wait(id, turn) == Transfers::Wait::Changed) {
     }
     return pool.release(id);
+}
+
+// One request through the pool.
+inline FetchResult FetchWith(Transfers& pool, const QString& url, Transfers::Write write,
+                             const Transfers::Turn& turn = {}) {
+    return Finish(pool, pool.start(url, std::numeric_limits<std::int64_t>::max(), std::move(write)),
+                  turn);
 }
 
 inline Fetched Get(Transfers& pool, const QString& url, const Transfers::Turn& turn = {}) {
