@@ -161,13 +161,14 @@ int CurlFetcher::connections() const {
     // (libcurl would queue the rest). A pool of one stays the one-at-a-time crawl.
     const int connections = mImpl->options.connections;
     if (connections <= 1) return connections;
-    const auto any = [this](bool (TransferThread::*what)() const) {
-        return std::any_of(mImpl->threads.begin(), mImpl->threads.end(),
-                           [what](const auto& t) { return ((*t).*what)(); });
-    };
-    if (any(&TransferThread::multiplexes)) return connections * TransferThread::kStreams;
-    return any(&TransferThread::oneAtATime) ? connections * TransferThread::kAskedPerConnection
-                                            : connections;
+    bool multiplexes = false;
+    bool oneAtATime = false;
+    for (const auto& thread : mImpl->threads) {
+        multiplexes = multiplexes || thread->multiplexes();
+        oneAtATime = oneAtATime || thread->oneAtATime();
+    }
+    if (multiplexes) return connections * TransferThread::kStreams;
+    return oneAtATime ? connections * TransferThread::kAskedPerConnection : connections;
 }
 
 Transfers::Waits CurlFetcher::waits() const {

@@ -375,14 +375,18 @@ bool CurlTransfer::brokeBeforeAnswer(CURLcode code) const {
     }
 }
 
-bool CurlTransfer::oneAtATime() const {
+long CurlTransfer::httpVersion() const {
     long version = 0;
     curl_easy_getinfo(mState->easy, CURLINFO_HTTP_VERSION, &version);
+    return version;
+}
+
+bool CurlTransfer::oneAtATime() const {
+    const long version = httpVersion();
     return version == CURL_HTTP_VERSION_1_0 || version == CURL_HTTP_VERSION_1_1;
 }
 
 bool CurlTransfer::multiplexed() const {
-    long version = 0;
-    curl_easy_getinfo(mState->easy, CURLINFO_HTTP_VERSION, &version);
+    const long version = httpVersion();
     return version == CURL_HTTP_VERSION_2_0 || version == CURL_HTTP_VERSION_3;
 }

@@ -66,6 +66,7 @@ public:
     bool startOver();
 
 private:
+    long httpVersion() const;  // libcurl's CURL_HTTP_VERSION_* of the last answer, 0 before one
     struct State;
     std::unique_ptr<State> mState;
 };

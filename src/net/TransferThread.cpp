@@ -266,7 +266,7 @@ std::size_t TransferThread::joinedMost() const {
 // The run waits for job, and every connection holds a body the held-ahead budget keeps back
 // until the run gets to it: only one connection more lets the run go on.
 bool TransferThread::mayGoBeyond(const TransferJob& job, std::size_t most) const {
-    return job.hurried && !mBeyond && mJoined.size() == most &&
+    return job.hurried && mJoined.size() == most &&
            std::all_of(mJoined.begin(), mJoined.end(),
                        [](const TransferJob* j) { return j->transfer->needsRoom(); });
 }
@@ -284,16 +284,16 @@ int TransferThread::startDue() {
     const std::size_t most = joinedMost();
     for (std::size_t i = 0; i < mWaiting.size();) {
         TransferJob& job = *mWaiting[i];
-        if (mJoined.size() >= most && !(i == 0 && mayGoBeyond(job, most))) break;
-        if (mJoined.size() >= most) {
-            mBeyond = true;
-            allowConnections(mHandleOptions.connections + 1);
-        }
         if (held(job, now, &nextMs)) {
             if (waitsFor.isEmpty() && (job.tries > 0 || mSlowed.contains(job.host)))
                 waitsFor = job.host;
             ++i;
             continue;
+        }
+        if (mJoined.size() >= most) {
+            if (!mayGoBeyond(job, most)) break;
+            mBeyond = true;
+            allowConnections(mHandleOptions.connections + 1);
         }
         if (!job.host.isEmpty()) mLastStart.insert(job.host, now);
         mWaiting.erase(mWaiting.begin() + static_cast<std::ptrdiff_t>(i));

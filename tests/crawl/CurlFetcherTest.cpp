@@ -240,11 +240,12 @@ TEST_P(CurlFetcherTest, AByteCapEndsTheTransferWhereItIsReachedAndOtherProtocols
 INSTANTIATE_TEST_SUITE_P(Connections, CurlFetcherTest, ::testing::Values(1, 4));
 
 // Beyond its connections the pool waits: never more than two at once, the one the run waits for
-// first.
+// first, and that one starts even when each connection holds a body kept back for the run.
 TEST(CurlFetcherQueueTest, TransfersBeyondTheConnectionsWaitAndTheOneWaitedForGoesFirst) {
     LoopbackSite site;
     const auto path = [](int n) { return "/" + std::to_string(n); };
     for (int n = 0; n <= 7; ++n) site.route(path(n), {.body = "s", .delayMs = n > 0 ? 100 : 0});
+    site.page("/big", std::string(4 << 20, 'b'));
     CurlFetcher fetcher(TestOptions(2));
     for (int i = 0; i < 2; ++i) Get(fetcher, site.url(path(0)));  // tells it: HTTP/1
     std::vector<int> ids;
@@ -257,21 +258,13 @@ TEST(CurlFetcherQueueTest, TransfersBeyondTheConnectionsWaitAndTheOneWaitedForGo
         EXPECT_GE(r[i + 2].at - r[i].at, std::chrono::milliseconds(100)) << i;
     const auto hurried = std::find_if(r.begin(), r.end(), [](auto& q) { return q.path == "/7"; });
     EXPECT_LT(hurried - r.begin(), 6);  // in the second round, not the last
-}
 
-// The one the run waits for still starts when each connection holds a body kept back for it.
-TEST(CurlFetcherQueueTest, TheOneWaitedForStartsWhenEveryConnectionHoldsABodyKeptBack) {
-    LoopbackSite site;
-    site.page("/0", "s");
-    site.page("/big", std::string(4 << 20, 'b'));
-    CurlFetcher fetcher(TestOptions(2));
-    for (int i = 0; i < 2; ++i) Get(fetcher, site.url("/0"));  // tells it: HTTP/1
     std::vector<int> kept;
     for (int i = 0; i < 2; ++i) {
         kept.push_back(fetcher.start(site.url("/big"), 8 << 20, [](auto, auto) { return EAGAIN; }));
         EXPECT_EQ(fetcher.wait(kept.back(), {}), Transfers::Wait::Ready);  // held for room
     }
-    const int now = fetcher.start(site.url("/0"), 9, [](auto, auto) { return 0; });
+    const int now = fetcher.start(site.url(path(0)), 9, [](auto, auto) { return 0; });
     fetcher.hurry(now);
     const auto started = std::chrono::steady_clock::now();
     const auto patient = [&] {
